@@ -1,0 +1,38 @@
+#include "app/CommandLine.h"
+
+namespace zelcor {
+
+QString HelpText() {
+    return QStringLiteral(
+        "Usage: zelcor [options]\n"
+        "Service tool for digital torque wrenches and pull gauges on a serial line.\n"
+        "\n"
+        "Options:\n"
+        "  --port NAME   put NAME into \"Com No\": a port number (1 = COM1 or /dev/ttyS0)\n"
+        "                or a device path such as /dev/ttyUSB0\n"
+        "  -h, --help    show this text and exit\n");
+}
+
+Options ParseCommandLine(const QStringList& arguments) {
+    Options options;
+    for (int i = 1; i < arguments.size(); ++i) {
+        const QString& arg = arguments[i];
+        if (arg == QLatin1String("-h") || arg == QLatin1String("--help")) {
+            options.showHelp = true;
+        } else if (arg == QLatin1String("--port")) {
+            if (i + 1 >= arguments.size()) {
+                options.error = QStringLiteral("--port needs a port name");
+                return options;
+            }
+            options.port = arguments[++i];
+        } else if (arg.startsWith(QLatin1String("--port="))) {
+            options.port = arg.mid(7);
+        } else {
+            options.error = QStringLiteral("unknown option: %1").arg(arg);
+            return options;
+        }
+    }
+    return options;
+}
+
+} // namespace zelcor

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace zelcor {
+
+struct Options {
+    bool showHelp = false;
+    QString port;  // shown in "Com No" at start-up when given
+    QString error; // set when the command line cannot be understood
+};
+
+Options ParseCommandLine(const QStringList& arguments);
+QString HelpText();
+
+} // namespace zelcor

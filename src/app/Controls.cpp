@@ -1,0 +1,59 @@
+#include "app/Controls.h"
+
+#include <QFontMetrics>
+
+namespace zelcor {
+
+QPushButton* makeButton(QWidget* parent, const QString& name, const QString& caption) {
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(name);
+    button->setAutoDefault(false);
+    return button;
+}
+
+QLineEdit* makeTextBox(QWidget* parent, const QString& name, const QString& text, int widthChars) {
+    auto* box = new QLineEdit(text, parent);
+    box->setObjectName(name);
+    const QFontMetrics metrics(box->font());
+    const int width = metrics.horizontalAdvance(QLatin1Char('W')) * widthChars + 12;
+    box->setMinimumWidth(width);
+    box->setMaximumWidth(width * 2);
+    return box;
+}
+
+QPlainTextEdit* makeMultiLineBox(QWidget* parent, const QString& name) {
+    auto* box = new QPlainTextEdit(parent);
+    box->setObjectName(name);
+    box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    box->setTabChangesFocus(true);
+    return box;
+}
+
+QComboBox* makeComboBox(QWidget* parent, const QString& name, const QString& text, int widthChars) {
+    auto* combo = new QComboBox(parent);
+    combo->setObjectName(name);
+    combo->setEditable(true);
+    combo->setInsertPolicy(QComboBox::NoInsert);
+    combo->setEditText(text);
+    const QFontMetrics metrics(combo->font());
+    combo->setMinimumWidth(metrics.horizontalAdvance(QLatin1Char('W')) * widthChars + 24);
+    return combo;
+}
+
+QLabel* makeLabel(QWidget* parent, const QString& caption, const QString& name) {
+    auto* label = new QLabel(caption, parent);
+    if (!name.isEmpty()) {
+        label->setObjectName(name);
+    }
+    return label;
+}
+
+void addComboItems(QComboBox* combo, const QStringList& items) {
+    const QString shown = combo->currentText();
+    const QSignalBlocker quiet(combo);
+    combo->addItems(items);
+    combo->setCurrentIndex(-1);
+    combo->setEditText(shown);
+}
+
+} // namespace zelcor

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStringList>
+
+namespace zelcor {
+
+// Builders for the controls of the three windows. Every control carries its system name as
+// objectName, so that tests, scripts and people find it by that name.
+
+QPushButton* makeButton(QWidget* parent, const QString& name, const QString& caption);
+QLineEdit* makeTextBox(QWidget* parent, const QString& name, const QString& text,
+                       int widthChars = 4);
+QPlainTextEdit* makeMultiLineBox(QWidget* parent, const QString& name);
+// An editable combo box showing `text`; its list is filled later.
+QComboBox* makeComboBox(QWidget* parent, const QString& name, const QString& text,
+                        int widthChars = 6);
+QLabel* makeLabel(QWidget* parent, const QString& caption, const QString& name = {});
+
+// Appends items to a combo box's list without changing the text it shows (Qt would
+// otherwise select the first item added to an empty list).
+void addComboItems(QComboBox* combo, const QStringList& items);
+
+} // namespace zelcor

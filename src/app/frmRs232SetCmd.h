@@ -1,0 +1,130 @@
+#pragma once
+
+#include "platform/Platform.h"
+
+#include <QWidget>
+
+#include <array>
+#include <cstdint>
+#include <memory>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace zelcor {
+
+class Shape;
+class frmRs232WRPara;
+class frmRs232WRCal;
+
+// The main window: port settings, register console, parameter set transfer, live reading,
+// the named parameter list and the way to the two other windows. It owns the serial port
+// and the receive engine that every window's exchanges go through.
+class frmRs232SetCmd : public QWidget {
+    Q_OBJECT
+public:
+    // Creating the window loads it: the controls are built and Form_Load runs.
+    explicit frmRs232SetCmd(Platform platform, QWidget* parent = nullptr);
+    ~frmRs232SetCmd() override;
+
+    frmRs232WRPara& editor() const { return *m_editor; }
+    frmRs232WRCal& calibration() const { return *m_calibration; }
+    Platform& platform() { return m_platform; }
+
+    // Handlers, named as the buttons and events they serve.
+    void Form_Load();
+    void cmdRstSend_Click();
+    void cmdRs232WRPara_Click();
+    void Command1_Click();
+    void cmdRs232WRCal_Click();
+    void cmdEnd_Click();
+
+    // Port settings.
+    QComboBox* cmbComSelect = nullptr;
+    QComboBox* cmbBaudrate = nullptr;
+    QComboBox* cmbDatabit = nullptr;
+    QComboBox* cmbParity = nullptr;
+    QComboBox* cmbStopbit = nullptr;
+    QPushButton* cmdPortOpen = nullptr;
+    QPushButton* cmdPortClose = nullptr;
+
+    // Register console.
+    QPushButton* cmdRstSend = nullptr;
+    QPushButton* cmdSendAByte = nullptr;
+    QLineEdit* txtSendByte = nullptr;
+    QPushButton* cmdRead = nullptr;
+    QLineEdit* txtAddr1Read = nullptr;
+    QLineEdit* txtAddr0Read = nullptr;
+    std::array<QLineEdit*, 3> txtReadData{};
+    QPushButton* cmdWrite = nullptr;
+    QLineEdit* txtAddr1Write = nullptr;
+    QLineEdit* txtAddr0Write = nullptr;
+    QLineEdit* txtWriteData = nullptr;
+    QLineEdit* txtReplyNo = nullptr;
+    QLineEdit* txtState = nullptr;
+    QPlainTextEdit* txtLocalHex = nullptr;
+    QPlainTextEdit* txtRemoteHex = nullptr;
+    QPushButton* cmdClr = nullptr;
+    QLabel* lblErrorMessage = nullptr;
+
+    // Parameter set and live reading.
+    QPushButton* cmdGetPara = nullptr;
+    QLineEdit* txtSta = nullptr;
+    QLineEdit* txtVIH = nullptr;
+    QLineEdit* txtVIL = nullptr;
+    QLineEdit* txtVAH = nullptr;
+    QLineEdit* txtVAL = nullptr;
+    QLineEdit* txtSta1 = nullptr;
+    QLineEdit* txtVIH1 = nullptr;
+    QLineEdit* txtVIL1 = nullptr;
+    QLineEdit* txtVAH1 = nullptr;
+    QLineEdit* txtVAL1 = nullptr;
+    QPlainTextEdit* txtNewPara = nullptr;
+    QPushButton* cmdWrPara = nullptr;
+    QComboBox* cmbDir = nullptr;
+    QLineEdit* txta_Ad_Ajust_H = nullptr;
+    QLineEdit* txta_Ad_Ajust_L = nullptr;
+    QLineEdit* txtTk = nullptr;
+    QPushButton* cmdAutoOn = nullptr;
+    QPushButton* cmdAutoOff = nullptr;
+    Shape* Shape1 = nullptr;
+    QComboBox* cmbFraN = nullptr;
+    QComboBox* cmbFraN1 = nullptr;
+    QPushButton* cmdRdMaxTk = nullptr;
+    QLineEdit* txtMaxTk = nullptr;
+    QPushButton* cmdClrEr0 = nullptr;
+    QLabel* lblMsg = nullptr;
+    QLabel* lblMsg1 = nullptr;
+
+    // Named parameters.
+    QComboBox* Combo1 = nullptr;
+
+    // Navigation and exit.
+    QPushButton* cmdRs232WRCal = nullptr;
+    QPushButton* cmdRs232WRPara = nullptr;
+    QPushButton* Command1 = nullptr;
+    QPushButton* cmdEnd = nullptr;
+    QLineEdit* Text1 = nullptr;
+
+    // Live reading settings and the last maximum torque.
+    bool DirCCW = false;
+    std::int16_t FraDigits = 1;
+    std::int32_t MaxTkRaw = 0;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildControls();
+    void connectHandlers();
+
+    Platform m_platform;
+    std::unique_ptr<frmRs232WRPara> m_editor;
+    std::unique_ptr<frmRs232WRCal> m_calibration;
+    bool m_ending = false;
+};
+
+} // namespace zelcor

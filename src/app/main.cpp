@@ -1,0 +1,5 @@
+#include "app/subMain.h"
+
+int main(int argc, char** argv) {
+    return zelcor::Main(argc, argv);
+}

@@ -1,0 +1,161 @@
+#include "common/TextConv.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+namespace zelcor {
+
+std::string NibbleToHexChr(int value) {
+    if (value < 0 || value > 15) {
+        return {};
+    }
+    return std::string(1, "0123456789ABCDEF"[value]);
+}
+
+std::string ByteToHexStr(std::uint8_t value) {
+    return NibbleToHexChr(value / 16) + NibbleToHexChr(value % 16);
+}
+
+namespace {
+
+bool isIgnored(char c) {
+    return c == ' ' || c == '\t' || c == '\n';
+}
+
+int hexDigitValue(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
+} // namespace
+
+double ValueOfText(std::string_view text) {
+    std::string s;
+    s.reserve(text.size());
+    for (char c : text) {
+        if (!isIgnored(c)) {
+            s.push_back(c);
+        }
+    }
+
+    if (s.size() >= 2 && s[0] == '&' && (s[1] == 'H' || s[1] == 'h')) {
+        double value = 0;
+        for (std::size_t i = 2; i < s.size(); ++i) {
+            const int digit = hexDigitValue(s[i]);
+            if (digit < 0) {
+                break;
+            }
+            value = value * 16 + digit;
+        }
+        return value;
+    }
+
+    // Collect the longest prefix that reads as [sign] digits [. digits] and let strtod
+    // convert it, so that the value is the correctly rounded double of that text.
+    std::size_t i = 0;
+    std::string number;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) {
+        number.push_back(s[i++]);
+    }
+    bool anyDigit = false;
+    while (i < s.size() && s[i] >= '0' && s[i] <= '9') {
+        number.push_back(s[i++]);
+        anyDigit = true;
+    }
+    if (i < s.size() && s[i] == '.') {
+        number.push_back(s[i++]);
+        while (i < s.size() && s[i] >= '0' && s[i] <= '9') {
+            number.push_back(s[i++]);
+            anyDigit = true;
+        }
+    }
+    if (!anyDigit) {
+        return 0;
+    }
+    const double value = std::strtod(number.c_str(), nullptr);
+    return value == 0 ? 0.0 : value; // no "-0"
+}
+
+std::string NumberText(double value) {
+    if (std::isnan(value)) {
+        return " NaN";
+    }
+    if (std::isinf(value)) {
+        return value < 0 ? "-Inf" : " Inf";
+    }
+    if (value == 0) {
+        return " 0";
+    }
+
+    // Fifteen significant digits in scientific form: d.dddddddddddddde[+-]xx.
+    char buffer[40];
+    std::snprintf(buffer, sizeof buffer, "%.14e", std::fabs(value));
+    const std::string formatted(buffer);
+    const std::size_t ePos = formatted.find('e');
+    std::string digits = formatted.substr(0, 1) + formatted.substr(2, ePos - 2);
+    const int exponent = std::atoi(formatted.c_str() + ePos + 1);
+    while (digits.size() > 1 && digits.back() == '0') {
+        digits.pop_back();
+    }
+
+    std::string body;
+    if (exponent >= 15 || exponent < -4) {
+        // Too large or too small to write out digit by digit: 1.5E+15, 2E-05.
+        body = digits.substr(0, 1);
+        if (digits.size() > 1) {
+            body += "." + digits.substr(1);
+        }
+        char exponentText[16];
+        std::snprintf(exponentText, sizeof exponentText, "E%c%02d", exponent < 0 ? '-' : '+',
+                      std::abs(exponent));
+        body += exponentText;
+    } else if (exponent >= 0) {
+        const auto integerDigits = static_cast<std::size_t>(exponent) + 1;
+        if (digits.size() <= integerDigits) {
+            body = digits + std::string(integerDigits - digits.size(), '0');
+        } else {
+            body = digits.substr(0, integerDigits) + "." + digits.substr(integerDigits);
+        }
+    } else {
+        body = "." + std::string(static_cast<std::size_t>(-exponent - 1), '0') + digits;
+    }
+    return (value < 0 ? "-" : " ") + body;
+}
+
+std::string FixedWidth(std::string_view text, std::size_t width) {
+    std::string result;
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < text.size();) {
+        // Length of the UTF-8 sequence that starts here; a stray byte counts as one.
+        const auto lead = static_cast<unsigned char>(text[i]);
+        std::size_t length = 1;
+        if (lead >= 0xF0) {
+            length = 4;
+        } else if (lead >= 0xE0) {
+            length = 3;
+        } else if (lead >= 0xC0) {
+            length = 2;
+        }
+        length = std::min(length, text.size() - i);
+        if (count == width) {
+            break;
+        }
+        result.append(text.substr(i, length));
+        ++count;
+        i += length;
+    }
+    result.append(width - count, ' ');
+    return result;
+}
+
+} // namespace zelcor

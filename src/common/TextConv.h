@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace zelcor {
+
+// "0".."9" for 0 to 9, "A".."F" for 10 to 15, the empty text for anything else.
+std::string NibbleToHexChr(int value);
+
+// A byte as exactly two upper-case hexadecimal digits: "00" to "FF".
+std::string ByteToHexStr(std::uint8_t value);
+
+// The numeric value of a text as the windows read numbers typed into boxes: blanks, tabs
+// and line feeds are ignored wherever they stand; the text is decimal (optional sign,
+// digits, optional fraction) or hexadecimal after "&H" / "&h"; reading stops at the first
+// character that cannot continue the number; a text that does not begin with a number is 0.
+double ValueOfText(std::string_view text);
+
+// A number as the windows write it: one leading blank when not negative, "-" when negative,
+// a period as separator whatever the locale, up to 15 significant digits, no trailing zeros
+// and no 0 before the point ("  12.34" -> " 12.34", 0.5 -> " .5", -0.05 -> "-.05").
+std::string NumberText(double value);
+
+// The text padded with blanks on the right, or cut, to exactly `width` characters. Counts
+// characters, not bytes, so a cut never splits a multi-byte character.
+std::string FixedWidth(std::string_view text, std::size_t width);
+
+} // namespace zelcor

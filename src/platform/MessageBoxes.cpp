@@ -1,0 +1,35 @@
+#include "platform/MessageBoxes.h"
+
+namespace zelcor {
+
+QString toString(BoxIcon icon) {
+    switch (icon) {
+    case BoxIcon::Critical:
+        return QStringLiteral("critical");
+    case BoxIcon::Exclamation:
+        return QStringLiteral("exclamation");
+    case BoxIcon::Information:
+        return QStringLiteral("information");
+    case BoxIcon::Warning:
+        return QStringLiteral("warning");
+    }
+    return {};
+}
+
+QString toString(BoxButtons buttons) {
+    return buttons == BoxButtons::Ok ? QStringLiteral("ok") : QStringLiteral("yes/no");
+}
+
+QString toString(BoxAnswer answer) {
+    switch (answer) {
+    case BoxAnswer::Ok:
+        return QStringLiteral("ok");
+    case BoxAnswer::Yes:
+        return QStringLiteral("yes");
+    case BoxAnswer::No:
+        return QStringLiteral("no");
+    }
+    return {};
+}
+
+} // namespace zelcor

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "platform/SerialPort.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace zelcor {
+class Clock;
+}
+
+namespace zelcor::test {
+
+struct WireByte {
+    std::uint8_t value;
+    std::int64_t atMs;
+};
+
+// A serial port double: records what is written (with the virtual time of each byte),
+// opens or refuses as the test says, and delivers bytes the test injects.
+class RecordingPort final : public SerialPort {
+public:
+    explicit RecordingPort(const Clock& clock) : m_clock(clock) {}
+
+    bool open(const std::string& portName, const SerialSettings& settings,
+              std::string& error) override;
+    void close() override { m_open = false; }
+    bool isOpen() const override { return m_open; }
+    bool writeByte(std::uint8_t byte) override;
+
+    // Test side.
+    void refuseOpen(std::string reason) { m_refusal = std::move(reason); }
+    void receive(const std::vector<std::uint8_t>& bytes) { deliver(bytes); }
+    void fail(const std::string& message) { reportError(message); }
+
+    const std::vector<WireByte>& written() const { return m_written; }
+    std::vector<std::uint8_t> writtenBytes() const;
+    const std::string& openedName() const { return m_name; }
+    const SerialSettings& openedSettings() const { return m_settings; }
+    int openCount() const { return m_openCount; }
+
+private:
+    const Clock& m_clock;
+    bool m_open = false;
+    std::string m_refusal;
+    std::string m_name;
+    SerialSettings m_settings;
+    int m_openCount = 0;
+    std::vector<WireByte> m_written;
+};
+
+} // namespace zelcor::test

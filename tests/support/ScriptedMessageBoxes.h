@@ -1,0 +1,50 @@
+#pragma once
+
+#include "platform/MessageBoxes.h"
+
+#include <deque>
+#include <functional>
+#include <vector>
+
+namespace zelcor::test {
+
+struct ShownBox {
+    QString title;
+    QString text;
+    BoxIcon icon;
+    BoxButtons buttons;
+    BoxAnswer answer;
+};
+
+// Message boxes for tests: every box is recorded and answered from a queue the test fills
+// beforehand. A box nobody expected fails the test at once (and gets OK or No), instead of
+// waiting for a click that never comes.
+class ScriptedMessageBoxes final : public MessageBoxes {
+public:
+    BoxAnswer show(const QString& text, const QString& title, BoxIcon icon,
+                   BoxButtons buttons) override;
+
+    void answer(BoxAnswer answer) { m_answers.push_back(answer); }
+    void answerOk(int count = 1) {
+        for (int i = 0; i < count; ++i) {
+            answer(BoxAnswer::Ok);
+        }
+    }
+
+    // Runs while a box is up, before it is answered (a box is modal: nothing else happens).
+    void setOnShow(std::function<void(const ShownBox&)> hook) { m_onShow = std::move(hook); }
+
+    const std::vector<ShownBox>& shown() const { return m_shown; }
+    int unusedAnswers() const { return static_cast<int>(m_answers.size()); }
+    void clear() {
+        m_shown.clear();
+        m_answers.clear();
+    }
+
+private:
+    std::deque<BoxAnswer> m_answers;
+    std::vector<ShownBox> m_shown;
+    std::function<void(const ShownBox&)> m_onShow;
+};
+
+} // namespace zelcor::test
