@@ -1,17 +1,28 @@
 #include "app/frmRs232SetCmd.h"
 
 #include "app/Controls.h"
+#include "app/EchoBox.h"
 #include "app/Shape.h"
 #include "calibration/frmRs232WRCal.h"
 #include "common/TextConv.h"
+#include "console/RegisterConsole.h"
 #include "editor/frmRs232WRPara.h"
+#include "platform/Clock.h"
+#include "platform/MessageBoxes.h"
 #include "platform/SerialPort.h"
+#include "serial/CommandProtocol.h"
+#include "serial/PortSettings.h"
+#include "serial/ReceiveEngine.h"
 
 #include <QCloseEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
 
 namespace zelcor {
 
@@ -35,11 +46,25 @@ frmRs232SetCmd::frmRs232SetCmd(Platform platform, QWidget* parent)
     setObjectName(QStringLiteral("frmRs232SetCmd"));
     setWindowTitle(QStringLiteral("Zelcor V1.3"));
     buildControls();
+    m_engine = std::make_unique<ReceiveEngine>(m_platform.clock, [this](const std::string& state) {
+        txtState->setText(QString::fromStdString(state));
+    });
+    m_protocol = std::make_unique<CommandProtocol>(
+        m_platform.clock, m_platform.port, *m_engine,
+        [this](const std::string& text) { txtLocalHex->appendText(QString::fromStdString(text)); });
+    m_console = std::make_unique<RegisterConsole>(*this);
+    m_platform.port.setReceiveHandler(
+        [this](const std::vector<std::uint8_t>& bytes) { MSComm1_OnComm(bytes); });
+    m_platform.port.setErrorHandler([this](const std::string& message) { onPortError(message); });
     connectHandlers();
     Form_Load();
 }
 
-frmRs232SetCmd::~frmRs232SetCmd() = default;
+frmRs232SetCmd::~frmRs232SetCmd() {
+    // The port outlives the window: it must not call into it any more.
+    m_platform.port.setReceiveHandler(nullptr);
+    m_platform.port.setErrorHandler(nullptr);
+}
 
 void frmRs232SetCmd::buildControls() {
     // Port settings: one row at the top left.
@@ -120,10 +145,10 @@ void frmRs232SetCmd::buildControls() {
     grid->addWidget(lblErrorMessage, 6, 0, 1, 6);
 
     auto* echoes = new QGridLayout;
-    txtLocalHex = makeMultiLineBox(console, QStringLiteral("txtLocalHex"));
-    txtRemoteHex = makeMultiLineBox(console, QStringLiteral("txtRemoteHex"));
-    txtLocalHex->setReadOnly(true);
-    txtRemoteHex->setReadOnly(true);
+    txtLocalHex = new EchoBox(console);
+    txtLocalHex->setObjectName(QStringLiteral("txtLocalHex"));
+    txtRemoteHex = new EchoBox(console);
+    txtRemoteHex->setObjectName(QStringLiteral("txtRemoteHex"));
     cmdClr = makeButton(console, QStringLiteral("cmdClr"), QStringLiteral("Clr Hex"));
     echoes->addWidget(makeLabel(console, QStringLiteral("Transmitted(HEX)")), 0, 0);
     echoes->addWidget(makeLabel(console, QStringLiteral("Recived(HEX)")), 0, 1);
@@ -258,16 +283,62 @@ void frmRs232SetCmd::buildControls() {
     top->addLayout(left);
     top->addLayout(right, 1);
 
+    // The controls that put bytes on the wire: kept disabled while an exchange runs.
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{cmdPortOpen, cmdPortClose, cmdSendAByte, cmdRead, cmdWrite,
+                                         cmdGetPara, cmdWrPara, cmdAutoOn, cmdRdMaxTk, cmdClrEr0}) {
+        registerExchangeControl(w);
+    }
     // Controls that start out disabled; the port buttons decide when they become usable.
     for (QWidget* w : std::initializer_list<QWidget*>{
              cmdPortOpen, cmdPortClose, cmdRstSend, cmdSendAByte, cmdRead, cmdWrite, cmdGetPara,
              cmdWrPara, cmdAutoOn, cmdAutoOff, cmbParity, cmbDatabit, cmbStopbit}) {
-        w->setEnabled(false);
+        setControlEnabled(w, false);
+    }
+}
+
+void frmRs232SetCmd::registerExchangeControl(QWidget* control) {
+    m_exchangeControls.push_back(control);
+    m_enabledByRule.insert(control, control->isEnabled());
+    applyExchangeLock();
+}
+
+void frmRs232SetCmd::setControlEnabled(QWidget* control, bool enabled) {
+    if (m_enabledByRule.contains(control)) {
+        m_enabledByRule[control] = enabled;
+        control->setEnabled(enabled && !exchangeRunning());
+    } else {
+        control->setEnabled(enabled);
+    }
+}
+
+void frmRs232SetCmd::applyExchangeLock() {
+    for (QWidget* control : m_exchangeControls) {
+        control->setEnabled(m_enabledByRule.value(control) && !exchangeRunning());
+    }
+}
+
+frmRs232SetCmd::ExchangeLock::ExchangeLock(frmRs232SetCmd& window) : m_window(window) {
+    if (m_window.m_exchangeDepth++ == 0) {
+        m_window.applyExchangeLock();
+    }
+}
+
+frmRs232SetCmd::ExchangeLock::~ExchangeLock() {
+    if (--m_window.m_exchangeDepth == 0) {
+        m_window.applyExchangeLock();
     }
 }
 
 void frmRs232SetCmd::connectHandlers() {
+    connect(cmdPortOpen, &QPushButton::clicked, this, [this] { cmdPortOpen_Click(); });
+    connect(cmdPortClose, &QPushButton::clicked, this, [this] { cmdPortClose_Click(); });
     connect(cmdRstSend, &QPushButton::clicked, this, [this] { cmdRstSend_Click(); });
+    connect(cmdRead, &QPushButton::clicked, this, [this] { cmdRead_Click(); });
+    connect(cmdWrite, &QPushButton::clicked, this, [this] { cmdWrite_Click(); });
+    connect(cmdSendAByte, &QPushButton::clicked, this, [this] { cmdSendAByte_Click(); });
+    connect(cmdClr, &QPushButton::clicked, this, [this] { cmdClr_Click(); });
+    connect(txtReplyNo, &QLineEdit::textChanged, this, [this] { txtReplyNo_Change(); });
     connect(cmdRs232WRPara, &QPushButton::clicked, this, [this] { cmdRs232WRPara_Click(); });
     connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
     connect(cmdRs232WRCal, &QPushButton::clicked, this, [this] { cmdRs232WRCal_Click(); });
@@ -277,7 +348,7 @@ void frmRs232SetCmd::connectHandlers() {
 void frmRs232SetCmd::Form_Load() {
     m_editor = std::make_unique<frmRs232WRPara>(*this);
     m_calibration = std::make_unique<frmRs232WRCal>(*this);
-    cmdPortOpen->setEnabled(true);
+    setControlEnabled(cmdPortOpen, true);
     cmdRstSend_Click();
     cmbDir->setEditText(QStringLiteral("CW"));
     DirCCW = false;
@@ -288,9 +359,156 @@ void frmRs232SetCmd::Form_Load() {
     MaxTkRaw = 0;
 }
 
+void frmRs232SetCmd::cmdPortOpen_Click() {
+    SerialPort& port = m_platform.port;
+    if (port.isOpen()) {
+        port.close();
+    }
+    const QString comText = cmbComSelect->currentText();
+    const QString settingsText =
+        cmbBaudrate->currentText() + QLatin1Char(',') + cmbParity->currentText() +
+        QLatin1Char(',') + cmbDatabit->currentText() + QLatin1Char(',') + cmbStopbit->currentText();
+    SerialSettings settings;
+    std::string error;
+    // A port name or a setting the line refuses gets the same answer as a port that is not
+    // there; nothing changes state.
+    const bool opened = ParseSettingsText(settingsText.toStdString(), settings) &&
+                        port.open(PortNameFromText(comText.toStdString()), settings, error);
+    if (!opened) {
+        m_platform.boxes.show(QStringLiteral("Com ") + comText +
+                                  QStringLiteral(" does not exit or (1200,8,N,2) is not supported"),
+                              QStringLiteral("Warning"), BoxIcon::Warning, BoxButtons::Ok);
+        return;
+    }
+    setControlEnabled(cmdPortOpen, false);
+    setControlEnabled(cmdPortClose, true);
+    for (QWidget* w : std::initializer_list<QWidget*>{cmdSendAByte, cmdRead, cmdWrite, cmdRstSend,
+                                                      cmdGetPara, cmdWrPara}) {
+        setControlEnabled(w, true);
+    }
+    setControlEnabled(cmbComSelect, false);
+    setControlEnabled(cmbBaudrate, false);
+    setControlEnabled(cmdAutoOn, true);
+    setControlEnabled(cmdAutoOff, false);
+}
+
+void frmRs232SetCmd::cmdPortClose_Click() {
+    if (m_platform.port.isOpen()) {
+        m_platform.port.close();
+    }
+    showClosedPortState();
+}
+
+void frmRs232SetCmd::showClosedPortState() {
+    // "Read", "Write" and "Reset 232" keep the state opening gave them.
+    setControlEnabled(cmdPortClose, false);
+    setControlEnabled(cmdPortOpen, true);
+    setControlEnabled(cmdSendAByte, false);
+    setControlEnabled(cmdGetPara, false);
+    setControlEnabled(cmdWrPara, false);
+    setControlEnabled(cmbComSelect, true);
+    setControlEnabled(cmbBaudrate, true);
+    setControlEnabled(cmdAutoOff, false);
+    setControlEnabled(cmdAutoOn, false);
+}
+
+void frmRs232SetCmd::onPortError(const std::string& message) {
+    // The port went away under us (adapter pulled, far end closed). It is closed already; a
+    // waiting exchange runs into its time-out as with a silent instrument.
+    showClosedPortState();
+    m_platform.boxes.show(QStringLiteral("Com %1 was lost and has been closed (%2).")
+                              .arg(cmbComSelect->currentText(), QString::fromStdString(message)),
+                          QStringLiteral("Warning"), BoxIcon::Warning, BoxButtons::Ok);
+}
+
+void frmRs232SetCmd::MSComm1_OnComm(const std::vector<std::uint8_t>& bytes) {
+    if (bytes.empty()) {
+        return;
+    }
+    m_engine->receive(bytes);
+    QString line;
+    line.reserve(static_cast<qsizetype>(bytes.size()) * 5 + 2);
+    for (const std::uint8_t b : bytes) {
+        line += QStringLiteral("&H") + QString::fromStdString(ByteToHexStr(b)) + QLatin1Char(' ');
+    }
+    line += QStringLiteral("\r\n");
+    txtRemoteHex->appendText(line);
+}
+
 void frmRs232SetCmd::cmdRstSend_Click() {
-    // The receive engine is not wired in yet: going idle is all there is to show.
-    txtState->setText(QStringLiteral("IDLE0"));
+    m_engine->reset();
+}
+
+void frmRs232SetCmd::cmdRead_Click() {
+    m_console->cmdRead_Click();
+}
+
+void frmRs232SetCmd::cmdWrite_Click() {
+    m_console->cmdWrite_Click();
+}
+
+void frmRs232SetCmd::cmdSendAByte_Click() {
+    m_console->cmdSendAByte_Click();
+}
+
+void frmRs232SetCmd::cmdClr_Click() {
+    m_console->cmdClr_Click();
+}
+
+void frmRs232SetCmd::txtReplyNo_Change() {
+    // Only the integer part counts; a value beyond the 16-bit range is held at its limit.
+    const double value = std::trunc(ValueOfText(txtReplyNo->text().toStdString()));
+    m_engine->RecvLen = static_cast<std::int16_t>(
+        std::clamp(value, static_cast<double>(std::numeric_limits<std::int16_t>::min()),
+                   static_cast<double>(std::numeric_limits<std::int16_t>::max())));
+}
+
+void frmRs232SetCmd::SendOneByte(std::uint8_t InpB) {
+    m_protocol->SendOneByte(InpB);
+}
+
+bool frmRs232SetCmd::SendReadCmd_Chk(std::uint8_t InAddr1, std::uint8_t InAddr0,
+                                     std::uint8_t& OutResult, std::uint8_t& OutData0,
+                                     std::uint8_t& OutData1, std::uint8_t& OutData2) {
+    const ExchangeLock lock(*this);
+    return m_protocol->SendReadCmd_Chk(InAddr1, InAddr0, OutResult, OutData0, OutData1, OutData2);
+}
+
+bool frmRs232SetCmd::SendWriteCmd_Chk(std::uint8_t InAddr1, std::uint8_t InAddr0,
+                                      std::uint8_t InData, std::uint8_t& OutResult) {
+    const ExchangeLock lock(*this);
+    return m_protocol->SendWriteCmd_Chk(InAddr1, InAddr0, InData, OutResult);
+}
+
+void frmRs232SetCmd::ShowCommResult(std::uint8_t Result) {
+    QString message;
+    switch (Result) {
+    case CommResult::TimeOut:
+        message = QStringLiteral("Data Receving is time-out");
+        break;
+    case CommResult::Incomplete:
+        message = QStringLiteral("Data Receving is not enough");
+        break;
+    case CommResult::SyntaxError:
+        message = QStringLiteral("Data Receving has an error(syntax err)");
+        break;
+    default:
+        return;
+    }
+    m_platform.boxes.show(message, QStringLiteral("Communication Error"), BoxIcon::Critical,
+                          BoxButtons::Ok);
+    HelpMsg();
+}
+
+void frmRs232SetCmd::HelpMsg() {
+    m_platform.boxes.show(QStringLiteral("Step1:Connect Rs232 cable firmly.\r\n"
+                                         "Step2:Make sure the wrench is on 'send'state.\r\n"
+                                         "Step3:Try again!"),
+                          QStringLiteral("Help"), BoxIcon::Information, BoxButtons::Ok);
+}
+
+void frmRs232SetCmd::MyDelay(std::int16_t Period) {
+    m_protocol->MyDelay(Period);
 }
 
 void frmRs232SetCmd::cmdRs232WRPara_Click() {

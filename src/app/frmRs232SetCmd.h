@@ -4,9 +4,12 @@
 
 #include <QWidget>
 
+#include <QHash>
+
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 class QComboBox;
 class QLabel;
@@ -16,6 +19,10 @@ class QPushButton;
 
 namespace zelcor {
 
+class CommandProtocol;
+class EchoBox;
+class ReceiveEngine;
+class RegisterConsole;
 class Shape;
 class frmRs232WRPara;
 class frmRs232WRCal;
@@ -34,13 +41,53 @@ public:
     frmRs232WRCal& calibration() const { return *m_calibration; }
     Platform& platform() { return m_platform; }
 
+    ReceiveEngine& engine() const { return *m_engine; }
+
     // Handlers, named as the buttons and events they serve.
     void Form_Load();
+    void cmdPortOpen_Click();
+    void cmdPortClose_Click();
+    void MSComm1_OnComm(const std::vector<std::uint8_t>& bytes);
     void cmdRstSend_Click();
+    void cmdRead_Click();
+    void cmdWrite_Click();
+    void cmdSendAByte_Click();
+    void cmdClr_Click();
+    void txtReplyNo_Change();
     void cmdRs232WRPara_Click();
     void Command1_Click();
     void cmdRs232WRCal_Click();
     void cmdEnd_Click();
+
+    // The exchanges every window goes through. Each blocks its caller until the reply is in
+    // or has timed out; window events go on meanwhile.
+    void SendOneByte(std::uint8_t InpB);
+    bool SendReadCmd_Chk(std::uint8_t InAddr1, std::uint8_t InAddr0, std::uint8_t& OutResult,
+                         std::uint8_t& OutData0, std::uint8_t& OutData1, std::uint8_t& OutData2);
+    bool SendWriteCmd_Chk(std::uint8_t InAddr1, std::uint8_t InAddr0, std::uint8_t InData,
+                          std::uint8_t& OutResult);
+    void ShowCommResult(std::uint8_t Result);
+    void HelpMsg();
+    void MyDelay(std::int16_t Period);
+
+    // One exchange on the wire at a time. While an exchange, or an operation made of
+    // exchanges, holds this lock, every control that would start another exchange is
+    // disabled; releasing the last lock gives each its own state back.
+    class ExchangeLock {
+    public:
+        explicit ExchangeLock(frmRs232SetCmd& window);
+        ~ExchangeLock();
+        ExchangeLock(const ExchangeLock&) = delete;
+        ExchangeLock& operator=(const ExchangeLock&) = delete;
+
+    private:
+        frmRs232SetCmd& m_window;
+    };
+    bool exchangeRunning() const { return m_exchangeDepth > 0; }
+    // A control of any window that starts an exchange; it is kept disabled during one.
+    void registerExchangeControl(QWidget* control);
+    // Sets the state a control has when no exchange runs (and has now, if none runs).
+    void setControlEnabled(QWidget* control, bool enabled);
 
     // Port settings.
     QComboBox* cmbComSelect = nullptr;
@@ -65,8 +112,8 @@ public:
     QLineEdit* txtWriteData = nullptr;
     QLineEdit* txtReplyNo = nullptr;
     QLineEdit* txtState = nullptr;
-    QPlainTextEdit* txtLocalHex = nullptr;
-    QPlainTextEdit* txtRemoteHex = nullptr;
+    EchoBox* txtLocalHex = nullptr;
+    EchoBox* txtRemoteHex = nullptr;
     QPushButton* cmdClr = nullptr;
     QLabel* lblErrorMessage = nullptr;
 
@@ -120,8 +167,17 @@ protected:
 private:
     void buildControls();
     void connectHandlers();
+    void applyExchangeLock();
+    void onPortError(const std::string& message);
+    void showClosedPortState();
 
     Platform m_platform;
+    std::unique_ptr<ReceiveEngine> m_engine;
+    std::unique_ptr<CommandProtocol> m_protocol;
+    std::unique_ptr<RegisterConsole> m_console;
+    std::vector<QWidget*> m_exchangeControls;
+    QHash<QWidget*, bool> m_enabledByRule;
+    int m_exchangeDepth = 0;
     std::unique_ptr<frmRs232WRPara> m_editor;
     std::unique_ptr<frmRs232WRCal> m_calibration;
     bool m_ending = false;

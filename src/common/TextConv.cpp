@@ -132,21 +132,37 @@ std::string NumberText(double value) {
     return (value < 0 ? "-" : " ") + body;
 }
 
+namespace {
+
+// Length of the UTF-8 sequence that starts at `i`; a stray byte counts as one character.
+std::size_t sequenceLength(std::string_view text, std::size_t i) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    std::size_t length = 1;
+    if (lead >= 0xF0) {
+        length = 4;
+    } else if (lead >= 0xE0) {
+        length = 3;
+    } else if (lead >= 0xC0) {
+        length = 2;
+    }
+    return std::min(length, text.size() - i);
+}
+
+} // namespace
+
+std::size_t CharacterCount(std::string_view text) {
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < text.size(); i += sequenceLength(text, i)) {
+        ++count;
+    }
+    return count;
+}
+
 std::string FixedWidth(std::string_view text, std::size_t width) {
     std::string result;
     std::size_t count = 0;
     for (std::size_t i = 0; i < text.size();) {
-        // Length of the UTF-8 sequence that starts here; a stray byte counts as one.
-        const auto lead = static_cast<unsigned char>(text[i]);
-        std::size_t length = 1;
-        if (lead >= 0xF0) {
-            length = 4;
-        } else if (lead >= 0xE0) {
-            length = 3;
-        } else if (lead >= 0xC0) {
-            length = 2;
-        }
-        length = std::min(length, text.size() - i);
+        const std::size_t length = sequenceLength(text, i);
         if (count == width) {
             break;
         }

@@ -24,6 +24,9 @@ double ValueOfText(std::string_view text);
 // and no 0 before the point ("  12.34" -> " 12.34", 0.5 -> " .5", -0.05 -> "-.05").
 std::string NumberText(double value);
 
+// The number of characters (not bytes) in a UTF-8 text.
+std::size_t CharacterCount(std::string_view text);
+
 // The text padded with blanks on the right, or cut, to exactly `width` characters. Counts
 // characters, not bytes, so a cut never splits a multi-byte character.
 std::string FixedWidth(std::string_view text, std::size_t width);

@@ -1,5 +1,6 @@
 #include "support/WindowFixture.h"
 
+#include "app/EchoBox.h"
 #include "calibration/frmRs232WRCal.h"
 #include "editor/frmRs232WRPara.h"
 
@@ -56,6 +57,9 @@ QString WindowFixture::text(const QString& name) const {
     QWidget* w = control(name);
     if (auto* box = qobject_cast<QLineEdit*>(w)) {
         return box->text();
+    }
+    if (auto* echo = qobject_cast<EchoBox*>(w)) {
+        return echo->text();
     }
     if (auto* box = qobject_cast<QPlainTextEdit*>(w)) {
         return box->toPlainText();
