@@ -3,6 +3,7 @@
 #include "app/Controls.h"
 #include "app/EchoBox.h"
 #include "app/Shape.h"
+#include "calibration/ParameterMap.h"
 #include "calibration/frmRs232WRCal.h"
 #include "common/TextConv.h"
 #include "console/RegisterConsole.h"
@@ -248,6 +249,11 @@ void frmRs232SetCmd::buildControls() {
     auto* names = new QGroupBox(QStringLiteral("Parameter name"), this);
     auto* namesRow = new QHBoxLayout(names);
     Combo1 = makeComboBox(names, QStringLiteral("Combo1"), QString(), 16);
+    QStringList parameterNames;
+    for (const NamedParameter& p : NamedParameters()) {
+        parameterNames << QString::fromLatin1(p.name.data(), static_cast<qsizetype>(p.name.size()));
+    }
+    addComboItems(Combo1, parameterNames);
     namesRow->addWidget(Combo1);
 
     // Navigation and exit: lower right.
@@ -339,6 +345,7 @@ void frmRs232SetCmd::connectHandlers() {
     connect(cmdSendAByte, &QPushButton::clicked, this, [this] { cmdSendAByte_Click(); });
     connect(cmdClr, &QPushButton::clicked, this, [this] { cmdClr_Click(); });
     connect(txtReplyNo, &QLineEdit::textChanged, this, [this] { txtReplyNo_Change(); });
+    connect(Combo1, &QComboBox::activated, this, [this] { Combo1_Click(); });
     connect(cmdRs232WRPara, &QPushButton::clicked, this, [this] { cmdRs232WRPara_Click(); });
     connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
     connect(cmdRs232WRCal, &QPushButton::clicked, this, [this] { cmdRs232WRCal_Click(); });
@@ -461,6 +468,17 @@ void frmRs232SetCmd::txtReplyNo_Change() {
     m_engine->RecvLen = static_cast<std::int16_t>(
         std::clamp(value, static_cast<double>(std::numeric_limits<std::int16_t>::min()),
                    static_cast<double>(std::numeric_limits<std::int16_t>::max())));
+}
+
+void frmRs232SetCmd::Combo1_Click() {
+    // Fills the console's address boxes only; nothing is sent.
+    txtAddr1Read->setText(QStringLiteral("00"));
+    txtAddr1Write->setText(QStringLiteral("00"));
+    if (const NamedParameter* p = FindNamedParameter(Combo1->currentText().toStdString())) {
+        const QString addr0 = QString::fromStdString(ByteToHexStr(p->addr0));
+        txtAddr0Read->setText(addr0);
+        txtAddr0Write->setText(addr0);
+    }
 }
 
 void frmRs232SetCmd::SendOneByte(std::uint8_t InpB) {

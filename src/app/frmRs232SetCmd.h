@@ -54,6 +54,7 @@ public:
     void cmdSendAByte_Click();
     void cmdClr_Click();
     void txtReplyNo_Change();
+    void Combo1_Click();
     void cmdRs232WRPara_Click();
     void Command1_Click();
     void cmdRs232WRCal_Click();
