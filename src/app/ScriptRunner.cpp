@@ -404,6 +404,13 @@ void ScriptRunner::press(const ScriptLine& line, bool waitForIt) {
         schedule();
         return;
     }
+    if (m_running >= kMaxRunningHandlers) {
+        // Every handler still running holds its wait on the stack; a script must not be able
+        // to pile them up until the stack gives out.
+        fail(line.number,
+             QStringLiteral("%1 handlers started by the script are still running").arg(m_running));
+        return;
+    }
     // The next line is due before the handler starts, so it runs inside the handler's
     // first wait, as a second click would.
     schedule();

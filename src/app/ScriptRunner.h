@@ -33,6 +33,9 @@ class ScriptMessageBoxes;
 //   script passed (K lines) / script failed at line N / script ended at line N ...
 class ScriptRunner {
 public:
+    // How many handlers pressed by `start` may be running at once.
+    static constexpr int kMaxRunningHandlers = 64;
+
     ScriptRunner(frmRs232SetCmd& mainWindow, Clock& clock, ScriptMessageBoxes& boxes,
                  std::ostream& out);
     ~ScriptRunner();

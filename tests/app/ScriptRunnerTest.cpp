@@ -259,6 +259,16 @@ TEST_F(Script, NestedStartsUnwindInnermostFirstAndIdleWaitsForAll) {
     EXPECT_TRUE(printed("line 1: cmdSlow returned"));
 }
 
+TEST_F(Script, StartsCannotPileUpWithoutEnd) {
+    std::string script;
+    for (int i = 0; i <= ScriptRunner::kMaxRunningHandlers; ++i) {
+        script += "start cmdSlow\n";
+    }
+    EXPECT_EQ(play(script.c_str()), 1);
+    EXPECT_TRUE(printed("line 65: failed: 64 handlers started by the script are still running"))
+        << out.str();
+}
+
 TEST_F(Script, ClickAndWaitGoOnWhenTheHandlerOrTheTimeIsOver) {
     EXPECT_EQ(play("click cmdSlow\nclick cmdQuick\nwait 250\nclick cmdQuick\n"), 0) << out.str();
     EXPECT_EQ(events, (Strings{"slow begins at 0 depth 0", "slow ends at 1000 depth 0",
