@@ -10,6 +10,9 @@ QString HelpText() {
         "Options:\n"
         "  --port NAME   put NAME into \"Com No\": a port number (1 = COM1 or /dev/ttyS0)\n"
         "                or a device path such as /dev/ttyUSB0\n"
+        "  --script FILE play the script in FILE (\"-\" for standard input) against the\n"
+        "                windows, printing what happens; exit code 0 when every line held,\n"
+        "                1 when one failed, 2 when the script cannot be understood\n"
         "  -h, --help    show this text and exit\n");
 }
 
@@ -27,6 +30,20 @@ Options ParseCommandLine(const QStringList& arguments) {
             options.port = arguments[++i];
         } else if (arg.startsWith(QLatin1String("--port="))) {
             options.port = arg.mid(7);
+        } else if (arg == QLatin1String("--script")) {
+            if (i + 1 >= arguments.size()) {
+                options.error =
+                    QStringLiteral("--script needs a file name (\"-\" for standard input)");
+                return options;
+            }
+            options.script = arguments[++i];
+        } else if (arg.startsWith(QLatin1String("--script="))) {
+            options.script = arg.mid(9);
+            if (options.script.isEmpty()) {
+                options.error =
+                    QStringLiteral("--script needs a file name (\"-\" for standard input)");
+                return options;
+            }
         } else {
             options.error = QStringLiteral("unknown option: %1").arg(arg);
             return options;

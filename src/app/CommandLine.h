@@ -7,8 +7,9 @@ namespace zelcor {
 
 struct Options {
     bool showHelp = false;
-    QString port;  // shown in "Com No" at start-up when given
-    QString error; // set when the command line cannot be understood
+    QString port;   // shown in "Com No" at start-up when given
+    QString script; // --script: the script to play, "-" for standard input
+    QString error;  // set when the command line cannot be understood
 };
 
 Options ParseCommandLine(const QStringList& arguments);

@@ -1,20 +1,44 @@
 #include "app/subMain.h"
 
+#include "app/ScriptMessageBoxes.h"
+#include "app/ScriptRunner.h"
 #include "app/frmRs232SetCmd.h"
+#include "platform/QtMessageBoxes.h"
 
 #include <QApplication>
 #include <QComboBox>
 
 #include <cstdio>
 #include <cstdlib>
+#include <iostream>
 
 namespace zelcor {
 
-Application::Application(const Options& options) {
+namespace {
+
+QString scriptName(const QString& path) {
+    return path == QLatin1String("-") ? QStringLiteral("standard input") : path;
+}
+
+} // namespace
+
+Application::Application(const Options& options, std::vector<ScriptLine> script)
+    : m_scriptLines(std::move(script)), m_scriptName(scriptName(options.script)) {
+    ScriptMessageBoxes* scriptBoxes = nullptr;
+    if (options.script.isEmpty()) {
+        m_boxes = std::make_unique<QtMessageBoxes>();
+    } else {
+        auto boxes = std::make_unique<ScriptMessageBoxes>(std::cout);
+        scriptBoxes = boxes.get();
+        m_boxes = std::move(boxes);
+    }
     m_main = std::make_unique<frmRs232SetCmd>(
-        Platform{m_clock, m_port, m_boxes, [this] { endProgram(); }});
+        Platform{m_clock, m_port, *m_boxes, [this] { endProgram(); }});
     if (!options.port.isEmpty()) {
         m_main->cmbComSelect->setEditText(options.port);
+    }
+    if (scriptBoxes != nullptr) {
+        m_script = std::make_unique<ScriptRunner>(*m_main, m_clock, *scriptBoxes, std::cout);
     }
 }
 
@@ -22,22 +46,39 @@ Application::~Application() = default;
 
 int Application::run() {
     if (m_ended) {
-        return 0;
+        return m_exitCode;
     }
-    m_main->show();
-    return QApplication::exec();
+    if (m_script) {
+        // Every name is checked before the first line runs.
+        if (auto error = m_script->check(m_scriptLines)) {
+            std::fprintf(stderr, "zelcor: %s: line %d: %s\n", qPrintable(m_scriptName), error->line,
+                         qPrintable(error->reason));
+            return 2;
+        }
+        m_main->show();
+        // The script's end ends the program as End does.
+        m_script->start(std::move(m_scriptLines), [this](int) { m_main->cmdEnd_Click(); });
+    } else {
+        m_main->show();
+    }
+    const int code = QApplication::exec();
+    return m_ended ? m_exitCode : code;
 }
 
 void Application::endProgram() {
     m_ended = true;
+    if (m_script) {
+        m_exitCode = m_script->programEnded();
+    }
+    std::cout.flush();
+    std::fflush(stdout);
+    std::fflush(stderr);
     if (m_clock.waitDepth() > 0) {
         // "End" pressed while an exchange or a delay waits: unwinding those handlers would
         // go on talking to the instrument, so the program stops here, as it promised.
-        std::fflush(stdout);
-        std::fflush(stderr);
-        std::_Exit(0);
+        std::_Exit(m_exitCode);
     }
-    QCoreApplication::exit(0);
+    QCoreApplication::exit(m_exitCode);
 }
 
 int Main(int argc, char** argv) {
@@ -55,9 +96,24 @@ int Main(int argc, char** argv) {
         std::fputs(qPrintable(HelpText()), stdout);
         return 0;
     }
+    // A script is read and understood before any window exists.
+    ParsedScript script;
+    if (!options.script.isEmpty()) {
+        script = LoadScript(options.script);
+        if (script.error) {
+            const QString where =
+                script.error->line > 0
+                    ? QStringLiteral("%1: line %2: ")
+                          .arg(scriptName(options.script), QString::number(script.error->line))
+                    : QString();
+            std::fprintf(stderr, "zelcor: %s%s\n", qPrintable(where),
+                         qPrintable(script.error->reason));
+            return 2;
+        }
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("zelcor"));
-    Application zelcor(options);
+    Application zelcor(options, std::move(script.lines));
     return zelcor.run();
 }
 

@@ -1,26 +1,31 @@
 #pragma once
 
 #include "app/CommandLine.h"
+#include "app/ScriptParser.h"
 #include "platform/QtClock.h"
-#include "platform/QtMessageBoxes.h"
 #include "platform/QtSerialPort.h"
 
 #include <memory>
+#include <vector>
 
 namespace zelcor {
 
 class frmRs232SetCmd;
+class MessageBoxes;
+class ScriptRunner;
 
-// The program as the user runs it: the real clock, port and boxes behind the windows.
+// The program as the user runs it: the real clock, port and boxes behind the windows. With
+// --script the script's lines play against the windows and answer the boxes.
 class Application {
 public:
-    explicit Application(const Options& options);
+    explicit Application(const Options& options, std::vector<ScriptLine> script = {});
     ~Application();
 
     frmRs232SetCmd& mainWindow() { return *m_main; }
     QtClock& clock() { return m_clock; }
 
-    // Shows the main window and runs until the program ends; returns the exit code.
+    // Shows the main window and runs until the program ends; returns the exit code (a
+    // script's result, or 2 when its names do not fit the windows).
     int run();
 
 private:
@@ -28,9 +33,13 @@ private:
 
     QtClock m_clock;
     QtSerialPort m_port;
-    QtMessageBoxes m_boxes;
+    std::unique_ptr<MessageBoxes> m_boxes;
     std::unique_ptr<frmRs232SetCmd> m_main;
+    std::unique_ptr<ScriptRunner> m_script;
+    std::vector<ScriptLine> m_scriptLines;
+    QString m_scriptName;
     bool m_ended = false;
+    int m_exitCode = 0;
 };
 
 // The program's entry: reads the command line, loads the main window and runs.

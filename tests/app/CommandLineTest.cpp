@@ -15,5 +15,16 @@ TEST(CommandLine, PortHelpAndMistakes) {
     EXPECT_EQ(ParseCommandLine({"zelcor", "COM1"}).error, "unknown option: COM1");
 }
 
+TEST(CommandLine, Script) {
+    EXPECT_EQ(ParseCommandLine({"zelcor"}).script, "");
+    EXPECT_EQ(ParseCommandLine({"zelcor", "--script", "a.zs", "--port", "2"}).script, "a.zs");
+    EXPECT_EQ(ParseCommandLine({"zelcor", "--script", "-"}).script, "-");
+    EXPECT_EQ(ParseCommandLine({"zelcor", "--script=b.zs"}).script, "b.zs");
+    const QString needsName = "--script needs a file name (\"-\" for standard input)";
+    EXPECT_EQ(ParseCommandLine({"zelcor", "--script"}).error, needsName);
+    EXPECT_EQ(ParseCommandLine({"zelcor", "--script="}).error, needsName);
+    EXPECT_TRUE(HelpText().contains("--script FILE"));
+}
+
 } // namespace
 } // namespace zelcor
