@@ -119,11 +119,11 @@ TEST_F(Console, SendByteSendsOneByteAndStartsNoReceiveCycle) {
 }
 
 TEST_F(Console, NamedParameterFillsTheAddressBoxesAndSendsNothing) {
-    auto* combo = control<QComboBox>("Combo1");
+    auto* combo = control<QComboBox>("frmRs232SetCmd.Combo1");
     ASSERT_EQ(combo->count(), 25);
     EXPECT_EQ(combo->itemText(0), "gStatusEp");
     EXPECT_EQ(combo->itemText(24), "gK_CCWG_H");
-    EXPECT_EQ(text("Combo1"), "");
+    EXPECT_EQ(text("frmRs232SetCmd.Combo1"), "");
 
     const std::vector<std::pair<QString, QString>> picks{
         {"gStatusEp", "10"}, {"a_AdTorqABS_H", "1A"}, {"gK_CCWG_H", "28"}, {"gK_CWI_H", "12"}};
@@ -140,7 +140,7 @@ TEST_F(Console, NamedParameterFillsTheAddressBoxesAndSendsNothing) {
     }
 
     setText("txtAddr1Read", "01");
-    setText("Combo1", "gstatusep");
+    setText("frmRs232SetCmd.Combo1", "gstatusep");
     mainWindow->Combo1_Click();
     EXPECT_EQ(text("txtAddr1Read"), "00");
     EXPECT_EQ(text("txtAddr0Read"), "12"); // unchanged

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace zelcor {
+
+// Why a cell's text cannot be written to the instrument.
+enum class CellTextFault {
+    None,
+    Empty,    // nothing but blanks
+    NotRead,  // "XX": the byte was never read (or the cells were cleared)
+    NotHex,   // a character that is not a hexadecimal digit
+    TooLarge, // three or more digits: no byte
+};
+
+struct CellByte {
+    CellTextFault fault = CellTextFault::None;
+    std::uint8_t value = 0; // valid only when fault is None
+};
+
+// A cell's text as the byte to write: one or two hexadecimal digits of either case, with
+// blanks, tabs and line breaks ignored wherever they stand ("b8", " B 8" and "5" are fine).
+// Anything else is refused rather than read as 00, so that a byte the technician never
+// chose cannot reach the instrument's memory.
+CellByte CellTextToByte(std::string_view text);
+
+// A short English reason for a refused text, to follow the cell's name in a message.
+std::string CellTextFaultReason(CellTextFault fault, std::string_view text);
+
+} // namespace zelcor

@@ -1,0 +1,374 @@
+#include "support/WindowFixture.h"
+
+#include "app/EchoBox.h"
+#include "editor/frmRs232WRPara.h"
+#include "platform/Clock.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+
+#include <array>
+#include <functional>
+#include <map>
+
+namespace zelcor::test {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// The far end of the port double: answers each complete request a millisecond after its last
+// byte, from and into its own memory (byte a holds 80H + a). An address can be told to leave
+// requests unanswered, and a test can act when a request arrives (click Stop).
+class Wrench {
+public:
+    Wrench(VirtualClock& clock, RecordingPort& port) : m_port(port) {
+        for (std::size_t a = 0; a < memory.size(); ++a) {
+            memory[a] = static_cast<std::uint8_t>(0x80 + a);
+        }
+        m_poll = clock.createTimer([this] { poll(); });
+        m_poll->start(1, true);
+    }
+    std::array<std::uint8_t, 256> memory{};
+    std::map<std::uint8_t, int> unanswered;
+    std::function<void(std::uint8_t addr0)> onRequest;
+
+private:
+    void poll() {
+        const std::vector<WireByte>& wire = m_port.written();
+        for (std::size_t len; (len = wire[m_next].value == 0xE8 ? 4 : 3) <= wire.size() - m_next;
+             m_next += len) {
+            const std::uint8_t a = wire[m_next + 2].value;
+            if (onRequest) {
+                onRequest(a);
+            }
+            if (unanswered[a] > 0) {
+                --unanswered[a];
+            } else if (len == 4) {
+                memory[a] = wire[m_next + 3].value;
+                m_port.receive({0x00, a, memory[a]});
+            } else {
+                m_port.receive({0x00, a, 0xAA, memory[a], memory[a]});
+            }
+        }
+    }
+    RecordingPort& m_port;
+    std::unique_ptr<Timer> m_poll;
+    std::size_t m_next = 0;
+};
+
+Bytes reads(std::initializer_list<int> addresses) {
+    Bytes bytes;
+    for (const int a : addresses) {
+        bytes.insert(bytes.end(), {0xC8, 0x00, static_cast<std::uint8_t>(a)});
+    }
+    return bytes;
+}
+Bytes writes(std::initializer_list<std::pair<int, int>> cells) {
+    Bytes bytes;
+    for (const auto& [a, d] : cells) {
+        bytes.insert(bytes.end(),
+                     {0xE8, 0x00, static_cast<std::uint8_t>(a), static_cast<std::uint8_t>(d)});
+    }
+    return bytes;
+}
+
+const QString kRecvErr = "Data Receving Err / Exit for Communication Error";
+const QString kHelp = "Step1:Connect Rs232 cable firmly.\r\nStep2:Make sure the wrench is on "
+                      "'send'state.\r\nStep3:Try again! / Help";
+const QString kStop = "Communication exit / Stop";
+
+class Editor : public WindowFixture {
+protected:
+    void SetUp() override {
+        WindowFixture::SetUp();
+        click("cmdPortOpen");
+        wrench = std::make_unique<Wrench>(clock, port);
+    }
+    void TearDown() override {
+        wrench.reset();
+        WindowFixture::TearDown();
+    }
+    frmRs232WRPara& ed() { return mainWindow->editor(); }
+    QString cell(int i) { return ed().Text1(i)->text(); }
+    void setCell(int i, const QString& text) { ed().Text1(i)->setText(text); }
+    void select(std::initializer_list<int> cells) {
+        for (const int i : cells) {
+            ed().Check1(i)->setChecked(true);
+        }
+    }
+    QString msg() { return ed().labMsg->text(); }
+    QStringList boxTexts() {
+        QStringList texts;
+        for (const ShownBox& b : boxes.shown()) {
+            texts << b.text + " / " + b.title;
+        }
+        return texts;
+    }
+    void stopAt(std::uint8_t address) {
+        wrench->onRequest = [this, address](std::uint8_t a) {
+            if (a == address) {
+                click("cmdStop");
+            }
+        };
+    }
+    std::unique_ptr<Wrench> wrench;
+};
+
+TEST_F(Editor, LoadedWithItsCaptionsLegendsAndCellsInSixColumnsOfEight) {
+    const std::pair<QString, QString> captions[] = {{"frmRs232WRPara", "扳手參數"},
+                                                    {"cmdReadAll", "讀取全部"},
+                                                    {"cmdWR", "寫入扳手"},
+                                                    {"cmdFillAllFF", "全填FF"},
+                                                    {"cmdClear", "清除"},
+                                                    {"cmdLdPara", "載入參數"},
+                                                    {"cmdReturn", "返回"},
+                                                    {"Label2", "4-1"},
+                                                    {"Label4", "4-4"},
+                                                    {"frmRs232WRPara.Combo1", "WT-07"},
+                                                    {"Label26(7)", "07H:REeserved"},
+                                                    {"Label26(13)", "0DH:ReserveK"},
+                                                    {"Label26(41)", "29H: 保留給  fgauge"},
+                                                    {"Label26(42)", "2AH:保留給   fgauge"},
+                                                    {"Label26(43)", "2BH:cdoe_2"}};
+    for (const auto& [name, caption] : captions) {
+        EXPECT_EQ(text(name), caption) << name.toStdString();
+    }
+    auto* grid = qobject_cast<QGridLayout*>(ed().Text1(0)->parentWidget()->layout());
+    ASSERT_NE(grid, nullptr);
+    auto at = [grid](QWidget* w) {
+        int row = 0, column = 0, rows = 0, columns = 0;
+        grid->getItemPosition(grid->indexOf(w), &row, &column, &rows, &columns);
+        return std::pair{row, column};
+    };
+    for (int i = 0; i < frmRs232WRPara::kCellCount; ++i) {
+        EXPECT_EQ(cell(i), "XX");
+        EXPECT_FALSE(ed().Check1(i)->isChecked());
+        EXPECT_EQ(ed().Text1(i)->isEnabled(), i >= 0x10) << i;
+        EXPECT_EQ(ed().Check1(i)->isEnabled(), i >= 0x10) << i;
+        const auto [row, column] = at(ed().Text1(i));
+        EXPECT_EQ(row, i % 8) << i;
+        EXPECT_EQ(at(ed().Check1(i)), std::pair(row, column + 1)) << i;
+        EXPECT_EQ(at(ed().Label26(i)), std::pair(row, column + 2)) << i;
+        if (i >= 8) {
+            EXPECT_GT(column, at(ed().Label26(i - 8)).second) << i;
+        }
+    }
+}
+
+TEST_F(Editor, ClearAndFillAllFFTouchOnlyTheirCellsAndSendNothing) {
+    for (int i = 0; i < frmRs232WRPara::kCellCount; ++i) {
+        setCell(i, "5A");
+        ed().Check1(i)->setChecked(i % 2 == 0);
+    }
+    click("cmdFillAllFF");
+    for (int i = 0; i < frmRs232WRPara::kCellCount; ++i) {
+        EXPECT_EQ(cell(i), i < 7 ? "5A" : "FF") << i;
+        EXPECT_EQ(ed().Check1(i)->isChecked(), i >= 7 || i % 2 == 0) << i;
+    }
+    click("cmdClear");
+    for (int i = 0; i < frmRs232WRPara::kCellCount; ++i) {
+        EXPECT_EQ(cell(i), "XX") << i;
+        EXPECT_FALSE(ed().Check1(i)->isChecked()) << i;
+    }
+    EXPECT_TRUE(port.written().empty());
+}
+
+TEST_F(Editor, ReadAllReadsTheSelectedCellsFrom07HUpRetryingOnce) {
+    mainWindow->txtLocalHex->appendText("old\r\n");
+    click("cmdStop"); // a stop asked for earlier is forgotten when Read All starts
+    wrench->unanswered[0x22] = 1;
+    select({0x2D, 0x00, 0x06, 0x07, 0x22});
+    setCell(0x11, "3C");
+    click("cmdReadAll");
+    EXPECT_EQ(port.writtenBytes(), reads({0x07, 0x22, 0x22, 0x2D}));
+    EXPECT_EQ(cell(0x07), "87");
+    EXPECT_EQ(cell(0x22), "A2");
+    EXPECT_EQ(cell(0x2D), "AD");
+    EXPECT_EQ(cell(0x06), "XX");
+    EXPECT_EQ(cell(0x11), "3C");
+    EXPECT_EQ(msg(), "NO: 45 Reading");
+    EXPECT_TRUE(boxes.shown().empty());
+    EXPECT_FALSE(text("txtLocalHex").contains("old"));
+}
+
+TEST_F(Editor, ReadThatFailsTwiceShowsItsBoxesThenFailAndStops) {
+    wrench->unanswered[0x11] = 2;
+    QStringList msgAtBox;
+    boxes.setOnShow([&](const ShownBox&) { msgAtBox << msg(); });
+    boxes.answerOk(2);
+    select({0x10, 0x11, 0x12});
+    click("cmdReadAll");
+    EXPECT_EQ(port.writtenBytes(), reads({0x10, 0x11, 0x11}));
+    EXPECT_EQ(boxTexts(), (QStringList{kRecvErr, kHelp}));
+    EXPECT_EQ(msgAtBox, (QStringList{"NO: 17 Reading", "Fail"}));
+    EXPECT_EQ(cell(0x10), "90");
+    EXPECT_EQ(cell(0x12), "XX");
+}
+
+TEST_F(Editor, StopDuringReadAllLetsTheCurrentCellFinish) {
+    stopAt(0x11);
+    QString cellAtBox;
+    boxes.setOnShow([&](const ShownBox&) { cellAtBox = cell(0x11); });
+    boxes.answerOk();
+    select({0x10, 0x11, 0x12});
+    click("cmdReadAll");
+    EXPECT_EQ(port.writtenBytes(), reads({0x10, 0x11}));
+    EXPECT_EQ(boxTexts(), QStringList{kStop});
+    EXPECT_EQ(cellAtBox, "91");
+    EXPECT_EQ(cell(0x12), "XX");
+}
+
+TEST_F(Editor, WriteSendsTheSelectedCellsInOrderAsBytesOfEitherCase) {
+    const std::map<int, QString> texts{{0x05, "11"}, {0x0A, "22"},   {0x10, "B8"},
+                                       {0x11, "b8"}, {0x12, " b 8"}, {0x2D, "5"}};
+    for (const auto& [i, t] : texts) {
+        setCell(i, t);
+    }
+    wrench->unanswered[0x11] = 1;
+    select({0x2D, 0x12, 0x11, 0x10, 0x0A, 0x05});
+    click("cmdWR");
+    EXPECT_EQ(
+        port.writtenBytes(),
+        writes(
+            {{0x0A, 0x22}, {0x10, 0xB8}, {0x11, 0xB8}, {0x11, 0xB8}, {0x12, 0xB8}, {0x2D, 0x05}}));
+    EXPECT_EQ(msg(), "OK");
+    EXPECT_TRUE(boxes.shown().empty());
+}
+
+TEST_F(Editor, WriteRefusesACellThatHoldsNoByteNamingIt) {
+    for (const QString bad : {"XX", "", "1FF", "G1", "&H"}) {
+        SCOPED_TRACE(bad.toStdString());
+        boxes.clear();
+        const auto before = static_cast<std::ptrdiff_t>(port.written().size());
+        boxes.answerOk();
+        setCell(0x10, "01");
+        setCell(0x11, bad);
+        setCell(0x12, "02");
+        select({0x10, 0x11, 0x12});
+        click("cmdWR");
+        const Bytes sent = port.writtenBytes();
+        EXPECT_EQ(Bytes(sent.begin() + before, sent.end()), writes({{0x10, 0x01}}));
+        ASSERT_EQ(boxes.shown().size(), 1u);
+        EXPECT_TRUE(boxes.shown()[0].text.startsWith("Cell 11H:gK_CWi_L "));
+        EXPECT_TRUE(bad.isEmpty() || boxes.shown()[0].text.contains('"' + bad + '"'));
+        EXPECT_EQ(msg(), "Fail");
+    }
+}
+
+TEST_F(Editor, StopDuringWriteFinishesTheCurrentByteThenFails) {
+    stopAt(0x11);
+    boxes.answerOk();
+    click("cmdFillAllFF");
+    click("cmdWR");
+    const Bytes sent = port.writtenBytes();
+    EXPECT_EQ(Bytes(sent.end() - 8, sent.end()), writes({{0x10, 0xFF}, {0x11, 0xFF}}));
+    EXPECT_EQ(sent.size(), 11u * 4); // 07H to 11H
+    EXPECT_EQ(boxTexts(), QStringList{kStop});
+    EXPECT_EQ(msg(), "Fail");
+}
+
+TEST_F(Editor, WriteFailureAndStopInOneByteShowFailureHelpThenStop) {
+    wrench->unanswered[0x10] = 2;
+    stopAt(0x10);
+    boxes.answerOk(3);
+    setCell(0x10, "45");
+    setCell(0x11, "46");
+    select({0x10, 0x11});
+    click("cmdWR");
+    EXPECT_EQ(port.writtenBytes(), writes({{0x10, 0x45}, {0x10, 0x45}}));
+    EXPECT_EQ(boxTexts(), (QStringList{kRecvErr, kHelp, kStop}));
+    EXPECT_EQ(msg(), "Fail");
+}
+
+TEST_F(Editor, WriteAllFFWrites39AddressesAndLeavesTheCells) {
+    setCell(0x10, "12");
+    select({0x03, 0x10});
+    click("cmdWriteAllFF");
+    Bytes expected;
+    for (int a = 0x07; a <= 0x2D; ++a) {
+        expected.insert(expected.end(), {0xE8, 0x00, static_cast<std::uint8_t>(a), 0xFF});
+    }
+    EXPECT_EQ(port.writtenBytes(), expected);
+    EXPECT_EQ(cell(0x10), "12");
+    EXPECT_EQ(cell(0x11), "XX");
+    EXPECT_TRUE(ed().Check1(0x03)->isChecked());
+    EXPECT_FALSE(ed().Check1(0x11)->isChecked());
+    EXPECT_EQ(msg(), "");
+
+    wrench->unanswered[0x08] = 2;
+    boxes.answerOk(2);
+    click("cmdWriteAllFF");
+    const Bytes sent = port.writtenBytes();
+    EXPECT_EQ(Bytes(sent.begin() + 39 * 4, sent.end()),
+              writes({{0x07, 0xFF}, {0x08, 0xFF}, {0x08, 0xFF}}));
+    EXPECT_EQ(boxTexts(), (QStringList{kRecvErr, kHelp}));
+    EXPECT_EQ(msg(), "");
+}
+
+TEST_F(Editor, LoadingFG03ThenWriteSendsItsTwentySevenBytes) {
+    click("cmdFillAllFF");
+    setText("frmRs232WRPara.Combo1", "FG-03");
+    click("cmdLdPara");
+    EXPECT_TRUE(port.written().empty());
+    for (int i = 0; i < frmRs232WRPara::kCellCount; ++i) {
+        EXPECT_EQ(ed().Check1(i)->isChecked(), i >= 0x10 && i <= 0x2A) << i;
+    }
+    EXPECT_EQ(cell(0x0F) + cell(0x2B), "FFFF");
+    click("cmdWR");
+    const std::array<int, 27> fg03{0x22, 0x53, 0x57, 0x53, 0x57, 0x01, 0x01, 0x88, 0x13,
+                                   0x7C, 0x15, 0x33, 0xF3, 0x88, 0x13, 0xFA, 0x00, 0x00,
+                                   0xFA, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
+    Bytes expected;
+    for (int k = 0; k < 27; ++k) {
+        expected.insert(expected.end(), {0xE8, 0x00, static_cast<std::uint8_t>(0x10 + k),
+                                         static_cast<std::uint8_t>(fg03[k])});
+    }
+    EXPECT_EQ(port.writtenBytes(), expected);
+
+    for (const QString typed : {"WT-01 ", "wt-01"}) {
+        setText("frmRs232WRPara.Combo1", typed);
+        click("cmdLdPara");
+        EXPECT_EQ(cell(0x10) + cell(0x17) + cell(0x18) + cell(0x1F) + cell(0x22), "02D0076432")
+            << typed.toStdString(); // WT-07
+    }
+}
+
+TEST_F(Editor, ATransferLocksEveryExchangeButtonButStopAndReturn) {
+    const QStringList locked{"cmdReadAll",   "cmdWR",     "cmdWriteAllFF", "cmdClear",
+                             "cmdFillAllFF", "cmdLdPara", "cmdRead",       "cmdGetPara"};
+    QStringList wrong;
+    int looks = 0;
+    auto look = [&] {
+        ++looks;
+        for (const QString& name : locked) {
+            if (enabled(name)) {
+                wrong << name;
+            }
+        }
+        for (const QString name : {"cmdStop", "cmdReturn"}) {
+            if (!enabled(name)) {
+                wrong << name;
+            }
+        }
+    };
+    // During every exchange and while every box of an operation is up.
+    wrench->onRequest = [&](std::uint8_t) { look(); };
+    boxes.setOnShow([&](const ShownBox&) { look(); });
+    select({0x10, 0x11});
+    wrench->unanswered = {{0x11, 2}, {0x08, 2}};
+    boxes.answerOk(5);
+    click("cmdReadAll");
+    click("cmdWriteAllFF");
+    setCell(0x10, "XX");
+    click("cmdWR");
+    EXPECT_EQ(looks, (3 + 2) + (3 + 2) + 1); // requests and boxes
+    EXPECT_EQ(wrong, QStringList{});
+    for (const QString& name : locked) {
+        EXPECT_TRUE(enabled(name)) << name.toStdString();
+    }
+}
+
+} // namespace
+} // namespace zelcor::test
