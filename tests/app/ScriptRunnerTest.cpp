@@ -39,12 +39,10 @@ protected:
             mainWindow->platform().boxes.show("Done", "Zelcor", BoxIcon::Information,
                                               BoxButtons::Ok);
         });
-        // Controls of the other windows, under the names they carry there.
+        // A control of another window under a name the main window has too.
         auto* calTk = new QLineEdit(QStringLiteral("0.0"), &mainWindow->calibration());
         calTk->setObjectName(QStringLiteral("txtTk"));
-        auto* check = new QCheckBox(&mainWindow->editor());
-        check->setObjectName(QStringLiteral("Check1(16)"));
-        QObject::connect(check, &QCheckBox::clicked,
+        QObject::connect(mainWindow->editor().Check1(16), &QCheckBox::clicked,
                          [this](bool on) { note(on ? "Check1(16) on" : "Check1(16) off"); });
         QObject::connect(mainWindow->cmbDir, &QComboBox::activated,
                          [this](int index) { note("cmbDir_Click " + std::to_string(index)); });
