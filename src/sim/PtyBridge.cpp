@@ -39,6 +39,8 @@ std::string systemError(const std::string& what) {
     return what + ": " + std::strerror(errno);
 }
 
+constexpr int kRetryMs = 100;
+
 void closeDescriptor(int& fd) {
     if (fd >= 0) {
         ::close(fd);
@@ -59,6 +61,7 @@ PtyBridge::~PtyBridge() {
 }
 
 void PtyBridge::shutdown() {
+    m_retry.reset();
     m_notifier.reset();
     if (!m_linkPath.empty()) {
         // Remove the link only while it is still ours.
@@ -133,6 +136,11 @@ bool PtyBridge::start(const std::string& linkPath, std::string& error) {
         m_linkPath = linkPath;
     }
 
+    m_retry = m_clock->createTimer([this] {
+        if (m_notifier) {
+            m_notifier->setEnabled(true);
+        }
+    });
     m_notifier = std::make_unique<QSocketNotifier>(m_master, QSocketNotifier::Read);
     QObject::connect(m_notifier.get(), &QSocketNotifier::activated, [this] { onMasterReadable(); });
     return true;
@@ -176,9 +184,10 @@ void PtyBridge::onMasterReadable() {
             return;
         }
         // End of file or an error: the descriptor would report itself readable for ever.
-        // Holding the device open should prevent this; if it happens anyway, stop listening
-        // rather than spin.
+        // Holding the device open prevents this; should it happen anyway, look again a
+        // little later instead of spinning.
         m_notifier->setEnabled(false);
+        m_retry->start(kRetryMs);
         return;
     }
 }

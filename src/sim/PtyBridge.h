@@ -10,7 +10,8 @@ class QSocketNotifier;
 
 namespace zelcor {
 class QtClock;
-}
+class Timer;
+} // namespace zelcor
 
 namespace zelcor::sim {
 
@@ -50,6 +51,7 @@ private:
     std::unique_ptr<QtClock> m_clock;
     std::unique_ptr<SimulatedWrench> m_wrench;
     std::unique_ptr<QSocketNotifier> m_notifier;
+    std::unique_ptr<Timer> m_retry;
     int m_master = -1;
     int m_slave = -1;
     std::string m_slavePath;

@@ -35,7 +35,7 @@ bool isCommandAddress(std::uint8_t addr1, std::uint8_t addr0) {
 } // namespace
 
 struct SimulatedWrench::Event {
-    std::int64_t atUs;
+    std::int64_t at;
     std::uint64_t sequence;
     std::function<void()> action;
 };
@@ -84,16 +84,26 @@ std::array<std::uint8_t, SimulatedWrench::kParameterBytes> SimulatedWrench::fact
 
 // --- scheduling ------------------------------------------------------------------------
 
-std::int64_t SimulatedWrench::nowUs() const {
-    return m_clock.nowMs() * 1000;
+// Times on the line are counted in ticks of 1/baud ms, so that a byte is exactly 11000 ticks
+// at any baud rate and no rounding piles up over a frame.
+std::int64_t SimulatedWrench::nowTicks() const {
+    return m_clock.nowMs() * m_options.baudRate;
 }
 
-std::int64_t SimulatedWrench::byteTimeUs(std::size_t count) const {
-    return ceilDiv(static_cast<std::int64_t>(count) * kBitsPerByte * 1'000'000, m_options.baudRate);
+std::int64_t SimulatedWrench::ticks(std::int64_t ms) const {
+    return ms * m_options.baudRate;
 }
 
-void SimulatedWrench::schedule(std::int64_t atUs, std::function<void()> action) {
-    m_events.push_back({atUs, m_nextSequence++, std::move(action)});
+std::int64_t SimulatedWrench::byteTicks(std::size_t count) {
+    return static_cast<std::int64_t>(count) * kBitsPerByte * 1000;
+}
+
+double SimulatedWrench::byteTimeMs() const {
+    return static_cast<double>(kBitsPerByte) * 1000.0 / m_options.baudRate;
+}
+
+void SimulatedWrench::schedule(std::int64_t at, std::function<void()> action) {
+    m_events.push_back({at, m_nextSequence++, std::move(action)});
     armTimer();
 }
 
@@ -103,10 +113,10 @@ void SimulatedWrench::armTimer() {
         return;
     }
     const auto next = std::min_element(m_events.begin(), m_events.end(), [](auto& a, auto& b) {
-        return a.atUs != b.atUs ? a.atUs < b.atUs : a.sequence < b.sequence;
+        return a.at != b.at ? a.at < b.at : a.sequence < b.sequence;
     });
     // Events fire on the first whole millisecond at or after their moment.
-    const std::int64_t dueMs = ceilDiv(next->atUs, 1000);
+    const std::int64_t dueMs = ceilDiv(next->at, m_options.baudRate);
     m_timer->start(static_cast<int>(std::max<std::int64_t>(dueMs - m_clock.nowMs(), 0)));
 }
 
@@ -115,11 +125,11 @@ void SimulatedWrench::armTimer() {
 // it keeps that safe and in order.
 void SimulatedWrench::runDueEvents() {
     for (;;) {
-        const std::int64_t now = nowUs();
+        const std::int64_t now = nowTicks();
         auto next = m_events.end();
         for (auto it = m_events.begin(); it != m_events.end(); ++it) {
-            if (it->atUs <= now && (next == m_events.end() || it->atUs < next->atUs ||
-                                    (it->atUs == next->atUs && it->sequence < next->sequence))) {
+            if (it->at <= now && (next == m_events.end() || it->at < next->at ||
+                                  (it->at == next->at && it->sequence < next->sequence))) {
                 next = it;
             }
         }
@@ -136,16 +146,16 @@ void SimulatedWrench::runDueEvents() {
 // --- receiving -------------------------------------------------------------------------
 
 void SimulatedWrench::hostSend(std::uint8_t byte) {
-    const std::int64_t start = std::max(nowUs(), m_rxFreeUs);
-    const std::int64_t arrival = start + byteTimeUs();
-    m_rxFreeUs = arrival;
+    const std::int64_t start = std::max(nowTicks(), m_rxFree);
+    const std::int64_t arrival = start + byteTicks(1);
+    m_rxFree = arrival;
     schedule(arrival, [this, arrival, byte] { receiveByte(arrival, byte); });
 }
 
 void SimulatedWrench::hostSendGarbled() {
-    const std::int64_t start = std::max(nowUs(), m_rxFreeUs);
-    m_rxFreeUs = start + byteTimeUs();
-    schedule(m_rxFreeUs, [this] { receiveGarbled(); });
+    const std::int64_t start = std::max(nowTicks(), m_rxFree);
+    m_rxFree = start + byteTicks(1);
+    schedule(m_rxFree, [this] { receiveGarbled(); });
 }
 
 void SimulatedWrench::receiveGarbled() {
@@ -156,13 +166,13 @@ void SimulatedWrench::receiveGarbled() {
     }
 }
 
-void SimulatedWrench::receiveByte(std::int64_t atUs, std::uint8_t byte) {
-    if (!m_frame.empty() && atUs - m_lastByteUs > m_options.frameGapMs * 1000LL) {
+void SimulatedWrench::receiveByte(std::int64_t at, std::uint8_t byte) {
+    if (!m_frame.empty() && at - m_lastByte > ticks(m_options.frameGapMs)) {
         // The rest of that frame never came: start listening for a new one.
         m_frame.clear();
         ++m_droppedFrames;
     }
-    m_lastByteUs = atUs;
+    m_lastByte = at;
     if (m_frame.empty()) {
         if (byte != kReadCommand && byte != kWriteCommand) {
             ++m_ignoredBytes;
@@ -172,21 +182,21 @@ void SimulatedWrench::receiveByte(std::int64_t atUs, std::uint8_t byte) {
     m_frame.push_back(byte);
     const std::size_t length = m_frame[0] == kReadCommand ? 3 : 4;
     if (m_frame.size() == length) {
-        handleFrame(atUs);
+        handleFrame(at);
     }
 }
 
-void SimulatedWrench::handleFrame(std::int64_t endUs) {
+void SimulatedWrench::handleFrame(std::int64_t end) {
     ReceivedFrame frame;
     frame.write = m_frame[0] == kWriteCommand;
     frame.addr1 = m_frame[1];
     frame.addr0 = m_frame[2];
     frame.data = frame.write ? m_frame[3] : 0;
-    frame.atMs = ceilDiv(endUs, 1000);
+    frame.atMs = ceilDiv(end, m_options.baudRate);
     m_frame.clear();
     m_frames.push_back(frame);
     ++m_exchanges;
-    transmit(endUs, replyTo(frame));
+    transmit(end, replyTo(frame));
 }
 
 std::vector<std::uint8_t> SimulatedWrench::replyTo(const ReceivedFrame& frame) {
@@ -232,7 +242,7 @@ void SimulatedWrench::setFaults(const Faults& faults) {
     m_faultsSetAt = m_exchanges;
 }
 
-void SimulatedWrench::transmit(std::int64_t frameEndUs, std::vector<std::uint8_t> reply) {
+void SimulatedWrench::transmit(std::int64_t frameEnd, std::vector<std::uint8_t> reply) {
     // This exchange is number `n` since the faults were set (1 = the first).
     const int n = m_exchanges - m_faultsSetAt;
     if (m_faults.stopAfter && n > *m_faults.stopAfter) {
@@ -260,17 +270,17 @@ void SimulatedWrench::transmit(std::int64_t frameEndUs, std::vector<std::uint8_t
     if (f.splitAfter && *f.splitAfter > 0 && *f.splitAfter < reply.size()) {
         firstBatch = *f.splitAfter;
     }
-    std::int64_t start = frameEndUs + (m_options.turnaroundMs + std::max(f.delayMs, 0)) * 1000LL;
-    start = std::max(start, m_txFreeUs);
+    std::int64_t start = frameEnd + ticks(m_options.turnaroundMs + std::max(f.delayMs, 0));
+    start = std::max(start, m_txFree);
     std::int64_t batchStart = start;
     std::size_t inBatch = 0;
     for (std::size_t i = 0; i < reply.size(); ++i) {
         if (i == firstBatch) {
-            batchStart += byteTimeUs(inBatch) + std::max(f.splitPauseMs, 0) * 1000LL;
+            batchStart += byteTicks(inBatch) + ticks(std::max(f.splitPauseMs, 0));
             inBatch = 0;
         }
         ++inBatch;
-        const std::int64_t arrival = batchStart + byteTimeUs(inBatch);
+        const std::int64_t arrival = batchStart + byteTicks(inBatch);
         const bool end = i + 1 == firstBatch || i + 1 == reply.size();
         const std::uint8_t byte = reply[i];
         schedule(arrival, [this, byte, end] {
@@ -278,7 +288,7 @@ void SimulatedWrench::transmit(std::int64_t frameEndUs, std::vector<std::uint8_t
                 m_sink(byte, end);
             }
         });
-        m_txFreeUs = arrival;
+        m_txFree = arrival;
     }
 }
 

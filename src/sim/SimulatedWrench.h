@@ -26,14 +26,14 @@ struct WrenchOptions {
 // wrench still carries out every request it receives (a lost reply does not undo a write).
 struct Faults {
     bool noReply = false;
-    std::optional<std::size_t> shortReply; // send only the first N bytes of the reply
-    std::optional<std::size_t> corruptAt;  // invert every bit of the reply byte at this index
-    std::vector<std::uint8_t> extraBytes;  // sent right after the reply
-    std::optional<std::size_t> splitAfter; // the reply arrives as two batches: N bytes, the rest
-    int splitPauseMs = 0;                  // silence on the line between the two batches
-    int delayMs = 0;                       // added to the turnaround
-    bool firstAttemptOnly = false;         // only the first exchange after setFaults is hit
-    std::optional<int> stopAfter;          // answer N more exchanges, then stay silent
+    std::optional<std::size_t> shortReply{}; // send only the first N bytes of the reply
+    std::optional<std::size_t> corruptAt{};  // invert every bit of the reply byte at this index
+    std::vector<std::uint8_t> extraBytes{};  // sent right after the reply
+    std::optional<std::size_t> splitAfter{}; // the reply arrives as two batches: N bytes, the rest
+    int splitPauseMs = 0;                    // silence on the line between the two batches
+    int delayMs = 0;                         // added to the turnaround
+    bool firstAttemptOnly = false;           // only the first exchange after setFaults is hit
+    std::optional<int> stopAfter{};          // answer N more exchanges, then stay silent
 };
 
 // One complete request as the wrench received it.
@@ -84,8 +84,8 @@ public:
     // The host sends something the wrench's receiver cannot frame (wrong baud rate or
     // format): it takes a byte time, counts as a line error and breaks off any frame.
     void hostSendGarbled();
-    // Microseconds one byte occupies the line (rounded up), and `count` bytes exactly.
-    std::int64_t byteTimeUs(std::size_t count = 1) const;
+    // How long one byte occupies the line: 11 bits at the baud rate (9.17 ms at 1200).
+    double byteTimeMs() const;
 
     // --- faults -----------------------------------------------------------------------
     void setFaults(const Faults& faults);
@@ -115,16 +115,18 @@ public:
 
 private:
     struct Event;
-    void schedule(std::int64_t atUs, std::function<void()> action);
+    void schedule(std::int64_t at, std::function<void()> action);
     void armTimer();
     void runDueEvents();
-    std::int64_t nowUs() const;
+    std::int64_t nowTicks() const;
+    std::int64_t ticks(std::int64_t ms) const;
+    static std::int64_t byteTicks(std::size_t count);
 
-    void receiveByte(std::int64_t atUs, std::uint8_t byte);
+    void receiveByte(std::int64_t at, std::uint8_t byte);
     void receiveGarbled();
-    void handleFrame(std::int64_t endUs);
+    void handleFrame(std::int64_t end);
     std::vector<std::uint8_t> replyTo(const ReceivedFrame& frame);
-    void transmit(std::int64_t frameEndUs, std::vector<std::uint8_t> reply);
+    void transmit(std::int64_t frameEnd, std::vector<std::uint8_t> reply);
 
     Clock& m_clock;
     WrenchOptions m_options;
@@ -135,11 +137,11 @@ private:
     std::vector<Event> m_events;
     std::uint64_t m_nextSequence = 0;
 
-    std::int64_t m_rxFreeUs = 0; // when the host-to-wrench line is next idle
-    std::int64_t m_txFreeUs = 0; // when the wrench-to-host line is next idle
+    std::int64_t m_rxFree = 0; // when the host-to-wrench line is next idle, in ticks
+    std::int64_t m_txFree = 0; // when the wrench-to-host line is next idle, in ticks
 
     std::vector<std::uint8_t> m_frame;
-    std::int64_t m_lastByteUs = 0;
+    std::int64_t m_lastByte = 0;
 
     Faults m_faults;
     int m_faultsSetAt = 0; // exchange count when the faults were set
