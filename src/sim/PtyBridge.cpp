@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -40,6 +41,7 @@ std::string systemError(const std::string& what) {
 }
 
 constexpr int kRetryMs = 100;
+constexpr std::int64_t kUnreadMs = 250;
 
 void closeDescriptor(int& fd) {
     if (fd >= 0) {
@@ -167,6 +169,7 @@ void PtyBridge::onMasterReadable() {
     for (;;) {
         const ssize_t n = ::read(m_master, buffer, sizeof buffer);
         if (n > 0) {
+            discardUnreadReplies();
             const bool clean = hostLineMatches();
             for (ssize_t i = 0; i < n; ++i) {
                 if (clean) {
@@ -192,10 +195,22 @@ void PtyBridge::onMasterReadable() {
     }
 }
 
+void PtyBridge::discardUnreadReplies() {
+    // A host that has the device open reads what arrives within moments. Reply bytes still
+    // unread long after they were sent went out while nobody had the port open; a real line
+    // would have lost them, so they must not greet the next host as part of its reply.
+    int unread = 0;
+    if (::ioctl(m_slave, FIONREAD, &unread) == 0 && unread > 0 &&
+        m_clock->nowMs() - m_lastWriteMs > kUnreadMs) {
+        ::tcflush(m_slave, TCIFLUSH);
+    }
+}
+
 void PtyBridge::writeToHost(std::uint8_t byte) {
     if (m_master < 0) {
         return;
     }
+    m_lastWriteMs = m_clock->nowMs();
     // A full terminal buffer (nobody reading for a long time) loses the byte, as a line would.
     while (::write(m_master, &byte, 1) < 0 && errno == EINTR) {
     }

@@ -45,6 +45,7 @@ public:
 private:
     void onMasterReadable();
     void writeToHost(std::uint8_t byte);
+    void discardUnreadReplies();
     bool hostLineMatches() const;
     void shutdown();
 
@@ -57,6 +58,7 @@ private:
     std::string m_slavePath;
     std::string m_linkPath;
     std::uint64_t m_wakeups = 0;
+    std::int64_t m_lastWriteMs = 0;
 };
 
 } // namespace zelcor::sim

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numbers>
 
 namespace zelcor::sim {
@@ -45,6 +46,8 @@ SimulatedWrench::SimulatedWrench(Clock& clock, WrenchOptions options)
     if (m_options.baudRate <= 0) {
         m_options.baudRate = 1200;
     }
+    m_options.turnaroundMs = std::max(m_options.turnaroundMs, 0);
+    m_options.frameGapMs = std::max(m_options.frameGapMs, 0);
     const auto params = factoryParameters();
     std::copy(params.begin(), params.end(), m_memory.begin());
     m_timer = m_clock.createTimer([this] { runDueEvents(); });
@@ -117,7 +120,10 @@ void SimulatedWrench::armTimer() {
     });
     // Events fire on the first whole millisecond at or after their moment.
     const std::int64_t dueMs = ceilDiv(next->at, m_options.baudRate);
-    m_timer->start(static_cast<int>(std::max<std::int64_t>(dueMs - m_clock.nowMs(), 0)));
+    // A wait beyond what a timer holds just wakes up early and sleeps again.
+    const std::int64_t wait =
+        std::clamp<std::int64_t>(dueMs - m_clock.nowMs(), 0, std::numeric_limits<int>::max());
+    m_timer->start(static_cast<int>(wait));
 }
 
 // Runs every due event in order. An action may wait (a host handler that runs a nested event
@@ -270,7 +276,8 @@ void SimulatedWrench::transmit(std::int64_t frameEnd, std::vector<std::uint8_t> 
     if (f.splitAfter && *f.splitAfter > 0 && *f.splitAfter < reply.size()) {
         firstBatch = *f.splitAfter;
     }
-    std::int64_t start = frameEnd + ticks(m_options.turnaroundMs + std::max(f.delayMs, 0));
+    std::int64_t start =
+        frameEnd + ticks(std::int64_t{m_options.turnaroundMs} + std::max(f.delayMs, 0));
     start = std::max(start, m_txFree);
     std::int64_t batchStart = start;
     std::size_t inBatch = 0;

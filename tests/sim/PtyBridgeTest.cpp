@@ -111,6 +111,24 @@ TEST(PtyBridge, ExchangesSurviveTheHostClosingAndReopening) {
     EXPECT_EQ(bridge.wrench().exchangeCount(), 4);
 }
 
+TEST(PtyBridge, AReplyNobodyWasThereToReadDoesNotGreetTheNextHost) {
+    QtClock clock;
+    PtyBridge bridge;
+    std::string error;
+    ASSERT_TRUE(bridge.start("", error)) << error;
+    {
+        Host host(clock, bridge.devicePath());
+        ASSERT_TRUE(host.isOpen());
+        host.exchange({0xC8, 0x00, 0x10}, 0); // and gone before the answer
+    }
+    clock.waitUntil([&] { return bridge.wrench().exchangeCount() == 1; });
+    clock.delay(400); // the answer has gone out to nobody
+
+    Host next(clock, bridge.devicePath());
+    ASSERT_TRUE(next.isOpen());
+    EXPECT_EQ(next.exchange({0xC8, 0x00, 0x11}, 5), (Bytes{0x00, 0x11, 0xAA, 0x53, 0x53}));
+}
+
 TEST(PtyBridge, LinkReplacesAStaleOneAndGoesWithTheBridge) {
     const std::string link = tempLinkPath("zelcor-sim-link");
     std::filesystem::remove(link);
