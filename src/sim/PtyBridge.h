@@ -1,0 +1,64 @@
+#pragma once
+
+#include "sim/SimulatedWrench.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class QSocketNotifier;
+
+namespace zelcor {
+class QtClock;
+class Timer;
+} // namespace zelcor
+
+namespace zelcor::sim {
+
+// A simulated wrench behind a pseudo-terminal, in real time on the Qt event loop, so that a
+// program can open the terminal's device like a serial port and talk to the wrench.
+//
+// The terminal is raw before anyone else can open it. The bridge keeps a descriptor of the
+// device open itself, so a host closing and reopening the port is never a hang-up. Reply
+// bytes are written one at a time, each when it would have arrived on a real line.
+class PtyBridge {
+public:
+    explicit PtyBridge(WrenchOptions options = {});
+    ~PtyBridge();
+    PtyBridge(const PtyBridge&) = delete;
+    PtyBridge& operator=(const PtyBridge&) = delete;
+
+    // Creates the terminal and starts listening. With a non-empty `linkPath` also makes a
+    // symbolic link there to the device (replacing an old link; refusing to replace anything
+    // else); the link goes away with the bridge. Returns false with the reason in `error`.
+    bool start(const std::string& linkPath, std::string& error);
+
+    // The link if one was made, else the device itself (/dev/pts/N).
+    std::string devicePath() const;
+    const std::string& terminalPath() const { return m_slavePath; }
+
+    SimulatedWrench& wrench() { return *m_wrench; }
+
+    // How often the host side woke the bridge up; a guard against a spinning descriptor.
+    std::uint64_t wakeups() const { return m_wakeups; }
+
+private:
+    void onMasterReadable();
+    void writeToHost(std::uint8_t byte);
+    void discardUnreadReplies();
+    bool hostLineMatches() const;
+    void shutdown();
+
+    std::unique_ptr<QtClock> m_clock;
+    std::unique_ptr<SimulatedWrench> m_wrench;
+    std::unique_ptr<QSocketNotifier> m_notifier;
+    std::unique_ptr<Timer> m_retry;
+    int m_master = -1;
+    int m_slave = -1;
+    std::string m_slavePath;
+    std::string m_linkPath;
+    std::uint64_t m_wakeups = 0;
+    std::int64_t m_lastWriteMs = 0;
+};
+
+} // namespace zelcor::sim

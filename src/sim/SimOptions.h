@@ -1,0 +1,23 @@
+#pragma once
+
+#include "sim/SimulatedWrench.h"
+
+#include <string>
+#include <vector>
+
+namespace zelcor::sim {
+
+// The command line of zelcor-sim.
+struct SimOptions {
+    WrenchOptions wrench;
+    Faults faults;
+    std::string linkPath;
+    bool help = false;
+};
+
+// Parses the arguments after the program name. False with a message for the user in `error`.
+bool parseSimOptions(const std::vector<std::string>& args, SimOptions& out, std::string& error);
+
+std::string simUsage();
+
+} // namespace zelcor::sim
