@@ -10,6 +10,8 @@ QString HelpText() {
         "Options:\n"
         "  --port NAME   put NAME into \"Com No\": a port number (1 = COM1 or /dev/ttyS0)\n"
         "                or a device path such as /dev/ttyUSB0\n"
+        "  --simulator   talk to a simulated wrench on a pseudo-terminal instead of a real\n"
+        "                one: its device is put into \"Com No\", ready for Port Open\n"
         "  --script FILE play the script in FILE (\"-\" for standard input) against the\n"
         "                windows, printing what happens; exit code 0 when every line held,\n"
         "                1 when one failed, 2 when the script cannot be understood\n"
@@ -30,6 +32,8 @@ Options ParseCommandLine(const QStringList& arguments) {
             options.port = arguments[++i];
         } else if (arg.startsWith(QLatin1String("--port="))) {
             options.port = arg.mid(7);
+        } else if (arg == QLatin1String("--simulator")) {
+            options.simulator = true;
         } else if (arg == QLatin1String("--script")) {
             if (i + 1 >= arguments.size()) {
                 options.error =
@@ -48,6 +52,9 @@ Options ParseCommandLine(const QStringList& arguments) {
             options.error = QStringLiteral("unknown option: %1").arg(arg);
             return options;
         }
+    }
+    if (options.simulator && !options.port.isEmpty()) {
+        options.error = QStringLiteral("--port and --simulator exclude each other");
     }
     return options;
 }

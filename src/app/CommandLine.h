@@ -7,7 +7,8 @@ namespace zelcor {
 
 struct Options {
     bool showHelp = false;
-    QString port;   // shown in "Com No" at start-up when given
+    QString port; // shown in "Com No" at start-up when given
+    bool simulator = false;
     QString script; // --script: the script to play, "-" for standard input
     QString error;  // set when the command line cannot be understood
 };

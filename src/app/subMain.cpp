@@ -4,6 +4,7 @@
 #include "app/ScriptRunner.h"
 #include "app/frmRs232SetCmd.h"
 #include "platform/QtMessageBoxes.h"
+#include "sim/PtyBridge.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -36,6 +37,17 @@ Application::Application(const Options& options, std::vector<ScriptLine> script)
         Platform{m_clock, m_port, *m_boxes, [this] { endProgram(); }});
     if (!options.port.isEmpty()) {
         m_main->cmbComSelect->setEditText(options.port);
+    }
+    if (options.simulator) {
+        m_simulator = std::make_unique<sim::PtyBridge>();
+        std::string error;
+        if (!m_simulator->start({}, error)) {
+            std::fprintf(stderr, "zelcor: cannot start the simulated wrench: %s\n", error.c_str());
+            m_ended = true;
+            m_exitCode = 1;
+            return;
+        }
+        m_main->cmbComSelect->setEditText(QString::fromStdString(m_simulator->devicePath()));
     }
     if (scriptBoxes != nullptr) {
         m_script = std::make_unique<ScriptRunner>(*m_main, m_clock, *scriptBoxes, std::cout);

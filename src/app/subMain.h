@@ -13,6 +13,9 @@ namespace zelcor {
 class frmRs232SetCmd;
 class MessageBoxes;
 class ScriptRunner;
+namespace sim {
+class PtyBridge;
+}
 
 // The program as the user runs it: the real clock, port and boxes behind the windows. With
 // --script the script's lines play against the windows and answer the boxes.
@@ -31,6 +34,8 @@ public:
 private:
     void endProgram();
 
+    // Outlives the port and the windows, so they never see the simulated wrench vanish.
+    std::unique_ptr<sim::PtyBridge> m_simulator;
     QtClock m_clock;
     QtSerialPort m_port;
     std::unique_ptr<MessageBoxes> m_boxes;

@@ -1,5 +1,6 @@
 // The whole program played by scripts: zelcor --script as a technician's session would run it
 // headless, its standard output, and its exit code.
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -36,13 +37,13 @@ Finished zelcor(const QStringList& arguments, const QByteArray& input = {}) {
 
 class ScriptProcess : public ::testing::Test {
 protected:
-    Finished play(const QByteArray& script) {
+    Finished play(const QByteArray& script, const QStringList& options = {}) {
         const QString path = dir.filePath(QStringLiteral("session.zs"));
         QFile file(path);
         EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         file.write(script);
         file.close();
-        return zelcor({QStringLiteral("--script"), path});
+        return zelcor(options + QStringList{QStringLiteral("--script"), path});
     }
 
     QTemporaryDir dir;
@@ -52,46 +53,37 @@ QStringList lines(const QString& text) {
     return text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
-const QByteArray kSession = "# The main window at start, then the parameter editor.\n"
-                            "expect frmRs232SetCmd Zelcor V1.3\n"
-                            "expect cmdPortOpen &Port Open\n"
-                            "expect-enabled cmdPortOpen true\n"
-                            "expect-enabled cmdPortClose false\n"
-                            "expect-enabled cmdRead false\n"
-                            "set cmbComSelect /dev/null\n"
-                            "expect cmbComSelect /dev/null\n"
-                            "set txtAddr0Read 1F\n"
-                            "choose cmbDir CCW\n"
-                            "print cmbDir\n"
-                            "expect-visible frmRs232WRPara false\n"
-                            "click cmdRs232WRPara\n"
-                            "expect-visible frmRs232WRPara true\n"
-                            "expect frmRs232WRPara 扳手參數\n"
-                            "wait 20\n"
-                            "expect txtAddr0Read 1F\n";
+QByteArray readScript(const QString& name) {
+    QFile file(QStringLiteral(ZELCOR_E2E_DIR "/") + name);
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << name.toStdString();
+    return file.readAll();
+}
 
-TEST_F(ScriptProcess, ASessionThatHoldsExitsZeroAndTellsWhatHappened) {
-    const Finished run = play(kSession);
-    ASSERT_TRUE(run.exited);
-    EXPECT_EQ(run.code, 0) << run.out.toStdString() << run.err.toStdString();
-    const QStringList out = lines(run.out);
-    ASSERT_EQ(out.size(), 18) << run.out.toStdString();
-    EXPECT_EQ(out[0], "line 2: expect frmRs232SetCmd Zelcor V1.3");
-    EXPECT_EQ(out[10], "cmbDir = CCW");
-    EXPECT_EQ(out.last(), "script passed (16 lines)");
+// The repository's own sessions against the simulated wrench, through the real serial port.
+TEST_F(ScriptProcess, SessionsAgainstTheSimulatedWrenchHold) {
+    const QStringList scripts =
+        QDir(QStringLiteral(ZELCOR_E2E_DIR)).entryList({QStringLiteral("*.zs")}, QDir::Files);
+    ASSERT_FALSE(scripts.isEmpty());
+    for (const QString& name : scripts) {
+        const Finished run = play(readScript(name), {QStringLiteral("--simulator")});
+        ASSERT_TRUE(run.exited) << name.toStdString();
+        EXPECT_EQ(run.code, 0) << name.toStdString() << "\n"
+                               << run.out.toStdString() << run.err.toStdString();
+        EXPECT_TRUE(run.out.contains(QLatin1String("script passed"))) << name.toStdString();
+    }
 }
 
 TEST_F(ScriptProcess, OneChangedExpectExitsOneNamingTheLine) {
-    QByteArray script = kSession;
-    script.replace("expect-enabled cmdRead false", "expect-enabled cmdRead true");
-    const Finished run = play(script);
+    QByteArray script = readScript(QStringLiteral("port-open-close.zs"));
+    script.replace("expect-enabled cmdRead true", "expect-enabled cmdRead false");
+    const Finished run = play(script, {QStringLiteral("--simulator")});
     ASSERT_TRUE(run.exited);
     EXPECT_EQ(run.code, 1);
     const QStringList out = lines(run.out);
     ASSERT_GE(out.size(), 2);
-    EXPECT_EQ(out[out.size() - 2], "line 6: failed: cmdRead enabled: expected true, seen false");
-    EXPECT_EQ(out.last(), "script failed at line 6");
-    EXPECT_FALSE(run.out.contains("line 7:")) << "the script went on after the failure";
+    EXPECT_EQ(out[out.size() - 2], "line 8: failed: cmdRead enabled: expected false, seen true");
+    EXPECT_EQ(out.last(), "script failed at line 8");
+    EXPECT_FALSE(run.out.contains("line 9:")) << "the script went on after the failure";
 }
 
 TEST_F(ScriptProcess, AScriptOnStandardInput) {

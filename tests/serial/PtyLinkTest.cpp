@@ -1,0 +1,79 @@
+// The real QSerialPort, in real time, against the simulated wrench behind a pseudo-terminal.
+#include "support/ScriptedMessageBoxes.h"
+
+#include "app/frmRs232SetCmd.h"
+#include "platform/QtClock.h"
+#include "platform/QtSerialPort.h"
+#include "sim/PtyBridge.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+
+namespace zelcor::test {
+namespace {
+
+double cpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+TEST(PtyLink, ExchangesOverARealPortAndAnUnplugClosesItQuietly) {
+    QtClock clock;
+    QtSerialPort port;
+    ScriptedMessageBoxes boxes;
+    auto bridge = std::make_unique<sim::PtyBridge>();
+    std::string error;
+    ASSERT_TRUE(bridge->start({}, error)) << error;
+    sim::SimulatedWrench& wrench = bridge->wrench();
+
+    frmRs232SetCmd window(Platform{clock, port, boxes, [] {}});
+    window.cmbComSelect->setEditText(QString::fromStdString(bridge->devicePath()));
+    window.cmdPortOpen->click(); // 1200,N,8,2: the wrench answers only a line set up so
+    ASSERT_TRUE(port.isOpen());
+    EXPECT_FALSE(window.cmdPortOpen->isEnabled());
+
+    window.txtAddr0Read->setText(QStringLiteral("12"));
+    window.cmdRead->click();
+    EXPECT_EQ(window.txtReadData[0]->text(),
+              QStringLiteral("%1").arg(wrench.peek(0x00, 0x12), 2, 16, QLatin1Char('0')).toUpper());
+
+    window.txtAddr0Write->setText(QStringLiteral("10"));
+    window.txtWriteData->setText(QStringLiteral("7F"));
+    window.cmdWrite->click();
+    EXPECT_TRUE(boxes.shown().empty());
+    EXPECT_EQ(wrench.peek(0x00, 0x10), 0x7F);
+    ASSERT_EQ(wrench.receivedFrames().size(), 2u);
+    EXPECT_FALSE(wrench.receivedFrames()[0].write);
+    EXPECT_EQ(wrench.receivedFrames()[0].addr0, 0x12);
+    EXPECT_TRUE(wrench.receivedFrames()[1].write);
+    EXPECT_EQ(wrench.receivedFrames()[1].addr0, 0x10);
+    EXPECT_EQ(wrench.receivedFrames()[1].data, 0x7F);
+
+    // The far end goes away: the port is closed at its first error and reported once.
+    boxes.answerOk();
+    bridge.reset();
+    bool gaveUp = false;
+    auto guard = clock.createTimer([&] { gaveUp = true; });
+    guard->start(10'000); // against hanging only
+    clock.waitUntil([&] { return !port.isOpen() || gaveUp; });
+    ASSERT_FALSE(gaveUp) << "the lost port was never noticed";
+    EXPECT_EQ(boxes.shown().size(), 1u);
+    EXPECT_TRUE(window.cmdPortOpen->isEnabled());
+    EXPECT_FALSE(window.cmdPortClose->isEnabled());
+
+    // Nothing keeps reporting afterwards: the program sleeps. A port left open on a hung-up
+    // terminal would spin here for the whole window.
+    const double before = cpuSeconds();
+    clock.delay(300);
+    EXPECT_LT(cpuSeconds() - before, 0.15);
+    EXPECT_EQ(boxes.shown().size(), 1u);
+}
+
+} // namespace
+} // namespace zelcor::test
