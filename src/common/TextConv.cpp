@@ -24,7 +24,9 @@ bool isIgnored(char c) {
     return c == ' ' || c == '\t' || c == '\n';
 }
 
-int hexDigitValue(char c) {
+} // namespace
+
+int HexDigitValue(char c) {
     if (c >= '0' && c <= '9') {
         return c - '0';
     }
@@ -36,8 +38,6 @@ int hexDigitValue(char c) {
     }
     return -1;
 }
-
-} // namespace
 
 double ValueOfText(std::string_view text) {
     std::string s;
@@ -51,7 +51,7 @@ double ValueOfText(std::string_view text) {
     if (s.size() >= 2 && s[0] == '&' && (s[1] == 'H' || s[1] == 'h')) {
         double value = 0;
         for (std::size_t i = 2; i < s.size(); ++i) {
-            const int digit = hexDigitValue(s[i]);
+            const int digit = HexDigitValue(s[i]);
             if (digit < 0) {
                 break;
             }

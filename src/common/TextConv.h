@@ -10,6 +10,9 @@ namespace zelcor {
 // "0".."9" for 0 to 9, "A".."F" for 10 to 15, the empty text for anything else.
 std::string NibbleToHexChr(int value);
 
+// The value of one hexadecimal digit of either case, or -1 for any other character.
+int HexDigitValue(char c);
+
 // A byte as exactly two upper-case hexadecimal digits: "00" to "FF".
 std::string ByteToHexStr(std::uint8_t value);
 

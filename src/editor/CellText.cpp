@@ -1,24 +1,13 @@
 #include "editor/CellText.h"
 
+#include "common/TextConv.h"
+
 namespace zelcor {
 
 namespace {
 
 bool isBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    return -1;
 }
 
 } // namespace
@@ -37,7 +26,7 @@ CellByte CellTextToByte(std::string_view text) {
         return {CellTextFault::NotRead, 0};
     }
     for (const char c : digits) {
-        if (hexDigit(c) < 0) {
+        if (HexDigitValue(c) < 0) {
             return {CellTextFault::NotHex, 0};
         }
     }
@@ -46,7 +35,7 @@ CellByte CellTextToByte(std::string_view text) {
     }
     int value = 0;
     for (const char c : digits) {
-        value = value * 16 + hexDigit(c);
+        value = value * 16 + HexDigitValue(c);
     }
     return {CellTextFault::None, static_cast<std::uint8_t>(value)};
 }

@@ -30,34 +30,26 @@ void CommandProtocol::MyDelay(std::int16_t Period) {
     m_clock.delay(Period);
 }
 
+void CommandProtocol::sendPaced(std::uint8_t byte, const std::string& echo, int pauseMs) {
+    SendOneByte(byte);
+    m_appendLocalHex(echo);
+    MyDelay(static_cast<std::int16_t>(pauseMs));
+}
+
 void CommandProtocol::SendReadCmd(std::uint8_t InAddr1, std::uint8_t InAddr0) {
     // The echo shows "&H10" for the command byte, not the 0xC8 on the wire.
-    SendOneByte(ReadCommand);
-    m_appendLocalHex("&H10 ");
-    MyDelay(ReadPauseMs);
-    SendOneByte(InAddr1);
-    m_appendLocalHex("&H" + ByteToHexStr(InAddr1) + " ");
-    MyDelay(ReadPauseMs);
-    SendOneByte(InAddr0);
-    m_appendLocalHex("&H" + ByteToHexStr(InAddr0) + " \r\n");
-    MyDelay(ReadPauseMs);
+    sendPaced(ReadCommand, "&H10 ", ReadPauseMs);
+    sendPaced(InAddr1, "&H" + ByteToHexStr(InAddr1) + " ", ReadPauseMs);
+    sendPaced(InAddr0, "&H" + ByteToHexStr(InAddr0) + " \r\n", ReadPauseMs);
 }
 
 void CommandProtocol::SendWriteCmd(std::uint8_t InAddr1, std::uint8_t InAddr0,
                                    std::uint8_t InData) {
     // Likewise "&H01" stands for the 0xE8 on the wire.
-    SendOneByte(WriteCommand);
-    m_appendLocalHex("&H01 ");
-    MyDelay(WritePauseMs);
-    SendOneByte(InAddr1);
-    m_appendLocalHex("&H" + ByteToHexStr(InAddr1) + " ");
-    MyDelay(WritePauseMs);
-    SendOneByte(InAddr0);
-    m_appendLocalHex("&H" + ByteToHexStr(InAddr0) + " ");
-    MyDelay(WritePauseMs);
-    SendOneByte(InData);
-    m_appendLocalHex("&H" + ByteToHexStr(InData) + "\r\n");
-    MyDelay(WritePauseMs);
+    sendPaced(WriteCommand, "&H01 ", WritePauseMs);
+    sendPaced(InAddr1, "&H" + ByteToHexStr(InAddr1) + " ", WritePauseMs);
+    sendPaced(InAddr0, "&H" + ByteToHexStr(InAddr0) + " ", WritePauseMs);
+    sendPaced(InData, "&H" + ByteToHexStr(InData) + "\r\n", WritePauseMs);
 }
 
 std::uint8_t CommandProtocol::waitForReply() {

@@ -54,6 +54,8 @@ public:
     void MyDelay(std::int16_t Period);
 
 private:
+    // One request byte: onto the wire, into the transmit echo, then its pause.
+    void sendPaced(std::uint8_t byte, const std::string& echo, int pauseMs);
     // The code for a wait that ended without a complete reply, or Success.
     std::uint8_t waitForReply();
     void expect(std::int16_t position, std::uint8_t expected, std::uint8_t& OutResult) const;
