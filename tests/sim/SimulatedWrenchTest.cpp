@@ -1,410 +1,190 @@
+// The simulated wrench on its in-process port, on a virtual clock. The protocol as the program
+// uses it is proven again through the windows and the scripts; these tests hold what only the
+// simulator decides: its timing, its faults, its framing and its port.
 #include "sim/SimulatedWrench.h"
 #include "sim/SimulatedPort.h"
 #include "support/VirtualClock.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
-#include <random>
+#include <optional>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 namespace zelcor::sim {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+// Each batch the port delivered, with its time in ms after the request began.
+using Batches = std::vector<std::pair<Bytes, std::int64_t>>;
 
-// A wrench on a port, both on a virtual clock that starts at 0 ms.
+Bytes joined(const Batches& batches) {
+    Bytes all;
+    for (const auto& [batch, at] : batches) {
+        all.insert(all.end(), batch.begin(), batch.end());
+    }
+    return all;
+}
+
+const Bytes kRead{0xC8, 0x00, 0x10};
+const Bytes kReply{0x00, 0x10, 0xAA, 0x02, 0x02};
+
+// A wrench on an open port, both on a virtual clock that starts at 0 ms.
 struct Bench {
     explicit Bench(WrenchOptions options = {}) : wrench(clock, options), port(wrench) {
-        clock.setWaitLimitMs(60'000);
-        SerialSettings settings;
-        settings.baudRate = options.baudRate;
         std::string error;
-        EXPECT_TRUE(port.open("/dev/ttyS0", settings, error)) << error;
+        EXPECT_TRUE(port.open("/dev/ttyS0", SerialSettings{options.baudRate}, error)) << error;
     }
 
-    // Writes the bytes with `pauseMs` after each, as the main window paces a request, lets
-    // the line settle and returns every byte that arrived meanwhile.
-    Bytes send(const Bytes& bytes, int pauseMs, int settleMs = 1000) {
+    // Writes the bytes `pauseMs` apart, as the main window paces a request, and lets the
+    // line settle.
+    Batches send(const Bytes& bytes, int pauseMs = 20, int settleMs = 3000) {
         const std::size_t before = port.arrivals().size();
+        const std::int64_t start = clock.nowMs();
         for (std::uint8_t b : bytes) {
             port.writeByte(b);
             clock.advance(pauseMs);
         }
         clock.advance(settleMs);
-        Bytes got;
+        Batches got;
         for (std::size_t i = before; i < port.arrivals().size(); ++i) {
-            const auto& batch = port.arrivals()[i].bytes;
-            got.insert(got.end(), batch.begin(), batch.end());
+            got.emplace_back(port.arrivals()[i].bytes, port.arrivals()[i].atMs - start);
         }
         return got;
     }
-    Bytes read(std::uint8_t a1, std::uint8_t a0) { return send({0xC8, a1, a0}, 20); }
-    Bytes write(std::uint8_t a1, std::uint8_t a0, std::uint8_t d) {
-        return send({0xE8, a1, a0, d}, 50);
-    }
+    // Every byte that came back, batches joined.
+    Bytes ask(const Bytes& bytes, int pauseMs = 20) { return joined(send(bytes, pauseMs)); }
 
     test::VirtualClock clock;
     SimulatedWrench wrench;
     SimulatedPort port;
 };
 
-// --- replies and memory -----------------------------------------------------------------
-
-TEST(SimulatedWrench, AnswersEveryRequestInItsExactForm) {
+TEST(SimulatedWrench, CalibrationPullsFromRestToTheFullScaleUntilLeft) {
     Bench b;
-    b.wrench.holdLive(0x1234, 0x04);
-    EXPECT_EQ(b.read(0x00, 0x10), (Bytes{0x00, 0x10, 0xAA, 0x02, 0x02}));
-    EXPECT_EQ(b.read(0x00, 0x00), (Bytes{0x00, 0x00}));
-    EXPECT_EQ(b.read(0x00, 0x01), (Bytes{0x00, 0x01}));
-    EXPECT_FALSE(b.wrench.inSerialLinkMode());
-    EXPECT_EQ(b.read(0x00, 0x02),
-              (Bytes{0x00, 0x02, 0xAA, 0x34, 0x34, 0xAA, 0x12, 0x12, 0xAA, 0x04, 0x04}));
+    const Bytes enter{0xC8, 0x00, 0x02};
+    const Bytes atRest{0x00, 0x02, 0xAA, 0x00, 0x00, 0xAA, 0x00, 0x00, 0xAA, 0x00, 0x00};
+    EXPECT_EQ(b.ask(enter), atRest); // entering starts from rest
+    // Two whole pulls up to the wrench's own 100 % reading, one of them counter-clockwise.
+    // One that the host could not take as a signed value falls back to a typical 2000.
+    for (auto [fullScale, top] : {std::pair{2000, 2000}, {1000, 1000}, {0xFFD0, 2000}}) {
+        b.wrench.poke(0x0017, fullScale & 0xFF);
+        b.wrench.poke(0x0018, fullScale >> 8);
+        int highest = 0;
+        bool counterClockwise = false;
+        for (int t = 0; t < 16'000; ++t, b.clock.advance(1)) {
+            highest = std::max<int>(highest, b.wrench.liveValue());
+            counterClockwise |= b.wrench.liveStatus() == 0x04;
+        }
+        EXPECT_EQ(highest, top) << fullScale;
+        EXPECT_TRUE(counterClockwise) << fullScale;
+    }
+    // A write to a command address is echoed but leaves it a command; only 00 leaves.
+    EXPECT_EQ(b.ask({0xE8, 0x00, 0x02, 0x01}), (Bytes{0x00, 0x02, 0x01}));
     EXPECT_TRUE(b.wrench.inCalibrationMode());
-    // Only Addr1 00 holds the commands; C8 and E8 are plain address bytes inside a frame.
-    EXPECT_EQ(b.read(0x01, 0x00), (Bytes{0x01, 0x00, 0xAA, 0xFF, 0xFF}));
-    EXPECT_EQ(b.read(0xC8, 0xE8), (Bytes{0xC8, 0xE8, 0xAA, 0xFF, 0xFF}));
-    EXPECT_EQ(b.write(0x00, 0x25, 0x7F), (Bytes{0x00, 0x25, 0x7F}));
-}
-
-TEST(SimulatedWrench, WritesPersistAndReadBack) {
-    Bench b;
-    b.write(0x12, 0x34, 0x00);
-    b.write(0x00, 0x25, 0x7F);
-    b.write(0x00, 0x25, 0x80);
-    EXPECT_EQ(b.wrench.peek(0x00, 0x25), 0x80);
-    EXPECT_EQ(b.read(0x12, 0x34), (Bytes{0x12, 0x34, 0xAA, 0x00, 0x00}));
-    b.wrench.poke(0x01, 0x20, 0x3C);
-    EXPECT_EQ(b.read(0x01, 0x20), (Bytes{0x01, 0x20, 0xAA, 0x3C, 0x3C}));
-}
-
-TEST(SimulatedWrench, WritesToTheCommandAddressesKeepThemCommands) {
-    Bench b;
-    b.read(0x00, 0x02);
-    EXPECT_EQ(b.write(0x00, 0x02, 0x01), (Bytes{0x00, 0x02, 0x01}));
-    EXPECT_TRUE(b.wrench.inCalibrationMode()); // only 00 leaves it
-    EXPECT_EQ(b.write(0x00, 0x02, 0x00), (Bytes{0x00, 0x02, 0x00}));
+    b.ask({0xE8, 0x00, 0x02, 0x00});
     EXPECT_FALSE(b.wrench.inCalibrationMode());
-    b.write(0x00, 0x00, 0x55);
-    b.write(0x00, 0x01, 0x55);
-    EXPECT_EQ(b.read(0x00, 0x00), (Bytes{0x00, 0x00}));
-    EXPECT_EQ(b.read(0x00, 0x01), (Bytes{0x00, 0x01}));
-    EXPECT_EQ(b.read(0x00, 0x02).size(), 11u);
-    EXPECT_EQ(b.wrench.peek(0x0000), 0x00);
+    EXPECT_EQ(b.ask(enter), atRest); // re-entering starts from rest again
+    b.wrench.holdLive(0x1234, 0x04);
+    EXPECT_EQ(b.ask(enter),
+              (Bytes{0x00, 0x02, 0xAA, 0x34, 0x34, 0xAA, 0x12, 0x12, 0xAA, 0x04, 0x04}));
 }
 
-TEST(SimulatedWrench, FactoryContentIsAPlausibleWrench) {
+// What the wrench cannot frame gets no answer, and the next good request gets its own.
+TEST(SimulatedWrench, ResynchronisesAfterWhatItCannotFrame) {
     Bench b;
-    auto word = [&](std::uint16_t lo) { return b.wrench.peek(lo + 1) * 256 + b.wrench.peek(lo); };
-    for (std::uint16_t i : {0x0C, 0x0D, 0x0E, 0x0F, 0x2B, 0x2C, 0x2D}) {
-        EXPECT_NE(b.wrench.peek(i), 0xFF) << i; // identity is set, not erased
-    }
-    EXPECT_EQ(b.wrench.peek(0x0010) & 0x80, 0); // no error flag
-    EXPECT_EQ(word(0x17), 2000);                // 100 % reading of the preset
-    EXPECT_EQ(word(0x19), 2200);
-    EXPECT_EQ(word(0x11), 0x5753);
-    EXPECT_EQ(b.wrench.peek(0x002E), 0xFF);
-}
-
-// --- calibration mode ------------------------------------------------------------------
-
-TEST(SimulatedWrenchCalibration, LiveValueMovesOnlyWithTimeWithinTheFullScale) {
-    Bench b;
-    const Bytes first = b.read(0x00, 0x02);
-    ASSERT_EQ(first.size(), 11u);
-    EXPECT_EQ(first[6] * 256 + first[3], 0); // the pull starts from rest
-
-    const std::uint16_t now = b.wrench.liveValue();
-    EXPECT_EQ(b.wrench.liveValue(), now);
-    b.clock.advance(500);
-    EXPECT_NE(b.wrench.liveValue(), now);
-    const Bytes later = b.read(0x00, 0x02);
-    EXPECT_GT(later[6] * 256 + later[3], 0);
-
-    // Two whole pulls: up to the 100 % reading and never beyond, the second one
-    // counter-clockwise.
-    int highest = 0;
-    bool counterClockwise = false;
-    for (int t = 0; t < 16'000; t += 100) {
-        highest = std::max<int>(highest, b.wrench.liveValue());
-        counterClockwise |= b.wrench.liveStatus() == 0x04;
-        b.clock.advance(100);
-    }
-    EXPECT_GE(highest, 1990);
-    EXPECT_LE(highest, 2000);
-    EXPECT_TRUE(counterClockwise);
-
-    // An erased full scale would not fit the signed value the host computes with.
-    b.wrench.poke(0x0017, 0xFF);
-    b.wrench.poke(0x0018, 0xFF);
-    for (int t = 0; t < 8000; t += 100) {
-        EXPECT_LE(b.wrench.liveValue(), 0x7FFF);
-        b.clock.advance(100);
-    }
-}
-
-TEST(SimulatedWrenchCalibration, LeavingStopsTheValueAndReenteringStartsFromRest) {
-    Bench b;
-    b.read(0x00, 0x02);
-    b.clock.advance(1500);
-    EXPECT_GT(b.wrench.liveValue(), 0);
-    b.write(0x00, 0x02, 0x00);
-    EXPECT_EQ(b.wrench.liveValue(), 0);
-    b.clock.advance(1500);
-    const Bytes again = b.read(0x00, 0x02);
-    ASSERT_EQ(again.size(), 11u);
-    EXPECT_EQ(again[6] * 256 + again[3], 0);
-}
-
-// --- framing ---------------------------------------------------------------------------
-
-TEST(SimulatedWrenchFraming, StrayBytesAreIgnoredAndAPartialFrameDroppedAfterTheGap) {
-    Bench b;
-    EXPECT_TRUE(b.send({0x00, 0x55, 0xAA, 0x10}, 20).empty());
-    EXPECT_EQ(b.wrench.ignoredByteCount(), 4);
-    // C8 00, then silence longer than the gap: the next C8 starts a new frame.
-    EXPECT_TRUE(b.send({0xC8, 0x00}, 20, 600).empty());
-    EXPECT_EQ(b.read(0x00, 0x10), (Bytes{0x00, 0x10, 0xAA, 0x02, 0x02}));
-    EXPECT_EQ(b.wrench.droppedFrameCount(), 1);
-
+    EXPECT_TRUE(b.ask({0x00, 0x55, 0xAA, 0x10}).empty());
+    // C8 00, then silence beyond the 500 ms gap: the next C8 starts a new frame.
+    EXPECT_TRUE(joined(b.send({0xC8, 0x00}, 20, 600)).empty());
+    // And C8 and E8 inside a frame are plain address bytes.
+    EXPECT_EQ(b.ask({0xC8, 0xC8, 0xE8}), (Bytes{0xC8, 0xE8, 0xAA, 0xFF, 0xFF}));
     // A slow host within the gap still completes its frame.
-    EXPECT_TRUE(b.send({0xC8, 0x00}, 400, 0).empty());
-    EXPECT_EQ(b.send({0x11}, 0), (Bytes{0x00, 0x11, 0xAA, 0x53, 0x53}));
-    EXPECT_EQ(b.wrench.droppedFrameCount(), 1);
-
-    ASSERT_EQ(b.wrench.receivedFrames().size(), 2u);
-    EXPECT_EQ(b.wrench.receivedFrames().back().addr0, 0x11);
-}
-
-TEST(SimulatedWrenchFraming, RecoversFromAnyGarbageAfterAPause) {
-    Bench b;
-    std::mt19937 random(1234);
-    for (int i = 0; i < 5000; ++i) {
-        b.port.writeByte(static_cast<std::uint8_t>(random()));
-        b.clock.advance(random() % 30);
-    }
-    b.clock.advance(2000);
-    EXPECT_GT(b.wrench.exchangeCount(), 0);
-    b.wrench.poke(0x0010, 0x02);
-    EXPECT_EQ(b.read(0x00, 0x10), (Bytes{0x00, 0x10, 0xAA, 0x02, 0x02}));
-}
-
-TEST(SimulatedWrenchFraming, AHostAtTheWrongSpeedGetsNoAnswer) {
-    Bench b;
-    SerialSettings fast;
-    fast.baudRate = 2400;
+    EXPECT_EQ(b.ask(kRead, 400), kReply);
+    // A host at the wrong speed or parity puts only framing errors on the line.
     std::string error;
-    ASSERT_TRUE(b.port.open("/dev/ttyS0", fast, error));
-    EXPECT_TRUE(b.read(0x00, 0x10).empty());
-    EXPECT_EQ(b.wrench.lineErrorCount(), 3);
-    EXPECT_EQ(b.wrench.exchangeCount(), 0);
-    EXPECT_EQ(b.port.written().size(), 3u); // still on the wire
-
+    for (const SerialSettings& wrong : {SerialSettings{2400}, SerialSettings{1200, 'E'}}) {
+        ASSERT_TRUE(b.port.open("/dev/ttyS0", wrong, error));
+        EXPECT_TRUE(b.ask(kRead).empty()) << wrong.baudRate << wrong.parity;
+    }
     ASSERT_TRUE(b.port.open("/dev/ttyS0", SerialSettings{}, error));
-    EXPECT_EQ(b.read(0x00, 0x10).size(), 5u);
+    EXPECT_EQ(b.ask(kRead), kReply);
 }
 
-// --- timing ----------------------------------------------------------------------------
-
-// Reply arrival = end of the request's last byte + turnaround + reply length x byte time,
-// with one byte 11 bits long; the batch is delivered on the first whole millisecond.
-TEST(SimulatedWrenchTiming, ReplyArrivesAfterTurnaroundAndItsWireTime) {
-    struct Case {
-        int baud;
-        int turnaround;
-        Bytes request;
-        int pause;
-        std::int64_t expectedMs;
+// Arrival = end of the request's last byte + turnaround + reply length x byte time (11 bits),
+// delivered on the first whole millisecond.
+TEST(SimulatedWrench, ReplyArrivesAfterTheTurnaroundAndItsWireTime) {
+    // baud, turnaround, request, pause between its bytes, arrival in ms
+    const std::tuple<int, int, Bytes, int, std::int64_t> cases[] = {
+        {1200, 5, kRead, 20, 100},                    // 40 + 9.17 + 5 + 5 x 9.17
+        {1200, 5, {0xC8, 0x00, 0x02}, 20, 155},       // 40 + 9.17 + 5 + 11 x 9.17
+        {1200, 5, {0xE8, 0x00, 0x20, 0x01}, 50, 192}, // 150 + 9.17 + 5 + 3 x 9.17 = 191.67
+        {2400, 5, kRead, 20, 73},                     // 40 + 4.58 + 5 + 5 x 4.58 = 72.5
+        {1200, 0, kRead, 20, 95},                     // 40 + 9.17 + 0 + 5 x 9.17
+        {1200, 5, kRead, 0, 79}, // written at once, queued on the line: 8 x 9.17 + 5 = 78.33
     };
-    const Case cases[] = {
-        // 40 + 9.17 + 5 + 5 x 9.17 = 100
-        {1200, 5, {0xC8, 0x00, 0x10}, 20, 100},
-        // 40 + 9.17 + 5 + 2 x 9.17 = 72.5
-        {1200, 5, {0xC8, 0x00, 0x00}, 20, 73},
-        // 40 + 9.17 + 5 + 11 x 9.17 = 155
-        {1200, 5, {0xC8, 0x00, 0x02}, 20, 155},
-        // 150 + 9.17 + 5 + 3 x 9.17 = 191.67
-        {1200, 5, {0xE8, 0x00, 0x20, 0x01}, 50, 192},
-        // 40 + 4.58 + 5 + 5 x 4.58 = 72.5
-        {2400, 5, {0xC8, 0x00, 0x10}, 20, 73},
-        // 40 + 9.17 + 0 + 5 x 9.17 = 95
-        {1200, 0, {0xC8, 0x00, 0x10}, 20, 95},
-        // all three written at once queue on the line: 3 x 9.17 + 5 + 5 x 9.17 = 78.33
-        {1200, 5, {0xC8, 0x00, 0x10}, 0, 79},
-    };
-    for (const Case& c : cases) {
-        Bench b(WrenchOptions{c.baud, c.turnaround, 500});
-        b.send(c.request, c.pause);
-        ASSERT_EQ(b.port.arrivals().size(), 1u) << c.expectedMs;
-        EXPECT_EQ(b.port.arrivals()[0].atMs, c.expectedMs) << c.baud << " baud";
+    for (const auto& [baud, turnaround, request, pause, expectedMs] : cases) {
+        Bench b(WrenchOptions{baud, turnaround, 500});
+        const Batches got = b.send(request, pause);
+        ASSERT_EQ(got.size(), 1u) << expectedMs;
+        EXPECT_EQ(got[0].second, expectedMs) << baud << " baud, " << turnaround << " ms";
     }
 }
 
-TEST(SimulatedWrenchTiming, WireAndFrameLogRecordWhatHappenedWhen) {
-    Bench b;
-    b.read(0x00, 0x10);
-    b.write(0x00, 0x20, 0x33);
-    ASSERT_EQ(b.port.written().size(), 7u);
-    EXPECT_EQ(b.port.writtenBytes(), (Bytes{0xC8, 0x00, 0x10, 0xE8, 0x00, 0x20, 0x33}));
-    EXPECT_EQ(b.port.written()[1].atMs, 20);
-    EXPECT_EQ(b.port.written()[4].atMs, 1060 + 50);
-    ASSERT_EQ(b.wrench.receivedFrames().size(), 2u);
-    const ReceivedFrame& read = b.wrench.receivedFrames()[0];
-    EXPECT_FALSE(read.write);
-    EXPECT_EQ(read.atMs, 50); // last byte written at 40 ms, 9.17 ms on the line
-    const ReceivedFrame& write = b.wrench.receivedFrames()[1];
-    EXPECT_TRUE(write.write);
-    EXPECT_EQ(write.addr0, 0x20);
-    EXPECT_EQ(write.data, 0x33);
-}
+// Each fault on the read of 00 10, set after a clean exchange: the batches of the next reply
+// with their times, and the bytes of the one after (`same`: the same again).
+TEST(SimulatedWrench, FaultsChangeWhatGoesBackOnTheLine) {
+    const auto same = std::nullopt;
+    const std::tuple<Faults, Batches, std::optional<Bytes>> cases[] = {
+        {{.noReply = true}, {}, same},
+        {{.shortReply = 3}, {{{0x00, 0x10, 0xAA}, 82}}, same},
+        {{.corruptAt = 4}, {{{0x00, 0x10, 0xAA, 0x02, 0xFD}, 100}}, same},
+        {{.corruptAt = 5}, {{kReply, 100}}, same}, // beyond the reply
+        {{.extraBytes = {0x55, 0x66}}, {{{0x00, 0x10, 0xAA, 0x02, 0x02, 0x55, 0x66}, 119}}, same},
+        {{.splitAfter = 2}, {{{0x00, 0x10}, 73}, {{0xAA, 0x02, 0x02}, 100}}, same},
+        {{.splitAfter = 4, .splitPauseMs = 30},
+         {{{0x00, 0x10, 0xAA, 0x02}, 91}, {{0x02}, 130}},
+         same},
+        {{.delayMs = 2500}, {{kReply, 2600}}, same},
+        {{.noReply = true, .firstAttemptOnly = true}, {}, kReply},
+        {{.stopAfter = 1}, {{kReply, 100}}, Bytes{}},
+        {{.stopAfter = 0}, {}, same},
+    };
+    for (const auto& [faults, expected, second] : cases) {
+        Bench b;
+        b.ask(kRead);
+        b.wrench.setFaults(faults);
+        const Batches first = b.send(kRead);
+        EXPECT_EQ(first, expected) << testing::PrintToString(expected);
+        EXPECT_EQ(b.ask(kRead), second.value_or(joined(first))) << testing::PrintToString(expected);
+    }
 
-TEST(SimulatedWrenchTiming, AHostThatWaitsInsideItsReceiveHandlerStillGetsAnswers) {
-    Bench b;
-    Bytes inner;
-    bool nested = false;
-    b.port.setReceiveHandler([&](const Bytes& bytes) {
-        if (nested) {
-            inner.insert(inner.end(), bytes.begin(), bytes.end());
-            return;
-        }
-        // The main window's waits run inside receive events: start another exchange here.
-        nested = true;
-        for (std::uint8_t byte : Bytes{0xC8, 0x00, 0x11}) {
-            b.port.writeByte(byte);
-            b.clock.delay(20);
-        }
-        b.clock.waitUntil([&] { return inner.size() >= 5; });
-    });
-    b.read(0x00, 0x10);
-    EXPECT_EQ(inner, (Bytes{0x00, 0x11, 0xAA, 0x53, 0x53}));
-}
-
-// --- faults ----------------------------------------------------------------------------
-
-TEST(SimulatedWrenchFaults, NoReplyStillCarriesOutTheRequest) {
+    // Only the line is hit: a write whose answer was lost still took effect.
     Bench b;
     b.wrench.setFaults({.noReply = true});
-    EXPECT_TRUE(b.write(0x00, 0x30, 0x42).empty());
-    EXPECT_EQ(b.wrench.peek(0x0030), 0x42);
-    EXPECT_EQ(b.wrench.exchangeCount(), 1);
-    b.wrench.clearFaults();
-    EXPECT_EQ(b.read(0x00, 0x30), (Bytes{0x00, 0x30, 0xAA, 0x42, 0x42}));
+    EXPECT_TRUE(b.ask({0xE8, 0x00, 0x30, 0x42}).empty());
+    EXPECT_EQ(b.wrench.peek(0x00, 0x30), 0x42);
 }
 
-TEST(SimulatedWrenchFaults, ShortCorruptAndExtraChangeTheReplyBytes) {
-    Bench b;
-    b.wrench.setFaults({.shortReply = 3});
-    EXPECT_EQ(b.read(0x00, 0x10), (Bytes{0x00, 0x10, 0xAA}));
-    // Three bytes' time after the turnaround: 54.17 + 27.5.
-    EXPECT_EQ(b.port.arrivals().back().atMs, 82);
-
-    b.wrench.setFaults({.corruptAt = 4});
-    EXPECT_EQ(b.read(0x00, 0x10), (Bytes{0x00, 0x10, 0xAA, 0x02, 0xFD}));
-    b.wrench.setFaults({.corruptAt = 5}); // beyond the reply: no effect
-    EXPECT_EQ(b.write(0x00, 0x20, 0x01), (Bytes{0x00, 0x20, 0x01}));
-
-    b.wrench.setFaults({.extraBytes = {0x55, 0x66}});
-    const std::size_t before = b.port.arrivals().size();
-    EXPECT_EQ(b.read(0x00, 0x00), (Bytes{0x00, 0x00, 0x55, 0x66}));
-    ASSERT_EQ(b.port.arrivals().size(), before + 1); // one batch with the reply
-}
-
-TEST(SimulatedWrenchFaults, SplitAndDelayMoveTheBatchesInTime) {
-    Bench b;
-    b.wrench.setFaults({.splitAfter = 2});
-    EXPECT_EQ(b.read(0x00, 0x10), (Bytes{0x00, 0x10, 0xAA, 0x02, 0x02}));
-    ASSERT_EQ(b.port.arrivals().size(), 2u);
-    EXPECT_EQ(b.port.arrivals()[0].bytes, (Bytes{0x00, 0x10}));
-    EXPECT_EQ(b.port.arrivals()[0].atMs, 73); // 54.17 + 2 x 9.17
-    EXPECT_EQ(b.port.arrivals()[1].atMs, 100);
-
-    Bench paused;
-    paused.wrench.setFaults({.splitAfter = 4, .splitPauseMs = 30});
-    paused.read(0x00, 0x10);
-    ASSERT_EQ(paused.port.arrivals().size(), 2u);
-    EXPECT_EQ(paused.port.arrivals()[1].bytes, (Bytes{0x02}));
-    EXPECT_EQ(paused.port.arrivals()[1].atMs, 130);
-
-    Bench late;
-    late.wrench.setFaults({.delayMs = 2500});
-    late.read(0x00, 0x10);
-    EXPECT_TRUE(late.port.arrivals().empty()); // still on its way after 1 s
-    late.clock.advance(2000);
-    ASSERT_EQ(late.port.arrivals().size(), 1u);
-    EXPECT_EQ(late.port.arrivals()[0].atMs, 2600);
-}
-
-TEST(SimulatedWrenchFaults, FirstAttemptOnlyHitsOneExchangeAfterEachSetting) {
-    Bench b;
-    b.read(0x00, 0x10); // before the faults: counts as nothing
-    b.wrench.setFaults({.noReply = true, .firstAttemptOnly = true});
-    EXPECT_TRUE(b.read(0x00, 0x10).empty());
-    EXPECT_EQ(b.read(0x00, 0x10).size(), 5u);
-    EXPECT_EQ(b.read(0x00, 0x10).size(), 5u);
-
-    b.wrench.setFaults({.corruptAt = 2, .firstAttemptOnly = true});
-    EXPECT_EQ(b.read(0x00, 0x10)[2], 0x55);
-    EXPECT_EQ(b.read(0x00, 0x10)[2], 0xAA);
-}
-
-TEST(SimulatedWrenchFaults, StopAfterCountsExchangesFromWhenItWasSet) {
-    Bench b;
-    b.read(0x00, 0x10);
-    b.read(0x00, 0x10);
-    b.wrench.setFaults({.stopAfter = 2});
-    EXPECT_EQ(b.read(0x00, 0x10).size(), 5u);
-    EXPECT_EQ(b.write(0x00, 0x30, 0x01).size(), 3u);
-    EXPECT_TRUE(b.read(0x00, 0x10).empty());
-    EXPECT_TRUE(b.write(0x00, 0x30, 0x02).empty());
-    EXPECT_EQ(b.wrench.exchangeCount(), 6); // it still hears everything
-    EXPECT_EQ(b.wrench.peek(0x0030), 0x02);
-
-    b.wrench.setFaults({.stopAfter = 0});
-    EXPECT_TRUE(b.read(0x00, 0x10).empty());
-}
-
-// --- the port --------------------------------------------------------------------------
-
-TEST(SimulatedPort, ClosingDropsAReplyOnItsWayAndReopeningStartsClean) {
-    Bench b;
-    b.send({0xC8, 0x00, 0x10}, 20, 0); // reply due at 100 ms
-    b.clock.advance(30);               // three of its five bytes have arrived
-    b.port.close();
-    b.clock.advance(1000);
-    EXPECT_TRUE(b.port.arrivals().empty());
-
-    std::string error;
-    ASSERT_TRUE(b.port.open("/dev/ttyS0", SerialSettings{}, error));
-    EXPECT_EQ(b.read(0x00, 0x11), (Bytes{0x00, 0x11, 0xAA, 0x53, 0x53}));
-    EXPECT_EQ(b.port.openCount(), 2);
-}
-
-TEST(SimulatedPort, RefusesTheNameItWasToldToAndOpensOthers) {
-    Bench b;
-    b.port.close();
-    b.port.refuseName("COM3");
-    std::string error;
-    EXPECT_FALSE(b.port.open("COM3", SerialSettings{}, error));
-    EXPECT_NE(error.find("COM3"), std::string::npos);
-    EXPECT_TRUE(b.port.open("COM4", SerialSettings{}, error));
-    EXPECT_EQ(b.port.openedName(), "COM4");
-}
-
-TEST(SimulatedPort, UnpluggedOrClosedItSendsNothingAndReportsOnce) {
+TEST(SimulatedPort, ClosingLosesTheReplyOnItsWayAndAnUnplugIsReportedOnce) {
     Bench b;
     std::vector<std::string> errors;
     b.port.setErrorHandler([&](const std::string& e) { errors.push_back(e); });
-    b.send({0xC8, 0x00, 0x10}, 20, 0);
-    b.port.unplug("gone");
-    EXPECT_EQ(errors, std::vector<std::string>{"gone"});
-    EXPECT_FALSE(b.port.isOpen());
-    EXPECT_FALSE(b.port.writeByte(0xC8));
-    EXPECT_EQ(b.port.written().size(), 3u);
+    b.send(kRead, 20, 30); // three of the five reply bytes are in when the port closes
+    b.port.close();
     b.clock.advance(1000);
-    EXPECT_TRUE(b.port.arrivals().empty());
-    EXPECT_EQ(b.wrench.ignoredByteCount() + b.wrench.exchangeCount(), 1);
+    std::string error;
+    ASSERT_TRUE(b.port.open("/dev/ttyS0", SerialSettings{}, error));
+    EXPECT_EQ(b.send(kRead), (Batches{{kReply, 100}}));
+
+    b.send(kRead, 20, 30);
+    b.port.unplug("gone");
     b.port.unplug("again"); // nothing left to lose
-    EXPECT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors, std::vector<std::string>{"gone"});
+    EXPECT_TRUE(b.ask(kRead).empty());
+    EXPECT_EQ(b.wrench.exchangeCount(), 3); // the unplugged port put nothing on the line
 }
 
 } // namespace
