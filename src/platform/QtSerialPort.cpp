@@ -46,6 +46,9 @@ bool QtSerialPort::open(const std::string& portName, const SerialSettings& setti
         m_port.close();
         return false;
     }
+    // Whatever the driver kept from before this open (a reply that was on its way when the
+    // port was last closed) belongs to no exchange of ours.
+    m_port.clear();
     return true;
 }
 
