@@ -3,6 +3,7 @@
 #include "app/EchoBox.h"
 #include "app/frmRs232SetCmd.h"
 #include "app/subMain.h"
+#include "platform/ProcessCpu.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -13,18 +14,10 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <pty.h>
-#include <sys/resource.h>
 #include <termios.h>
 #include <unistd.h>
 
 namespace {
-
-double cpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
 
 // Appends 100 000 receive-echo lines and prints the time of every 10 000: a box that
 // copied its whole text on each append would show each block slower than the last.
@@ -72,13 +65,13 @@ void waitingExchange() {
     }
     QElapsedTimer wall;
     wall.start();
-    const double cpuBefore = cpuSeconds();
+    const double cpuBefore = zelcor::ProcessCpuSeconds();
     std::uint8_t result = 0;
     std::uint8_t d0 = 0;
     std::uint8_t d1 = 0;
     std::uint8_t d2 = 0;
     window.SendReadCmd_Chk(0x00, 0x05, result, d0, d1, d2);
-    const double cpu = cpuSeconds() - cpuBefore;
+    const double cpu = zelcor::ProcessCpuSeconds() - cpuBefore;
     const double seconds = static_cast<double>(wall.elapsed()) / 1000.0;
     std::printf("waiting exchange: result %u after %.3f s wall, %.3f s CPU (%.2f %% of one core)\n",
                 result, seconds, cpu, 100.0 * cpu / seconds);

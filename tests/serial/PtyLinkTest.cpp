@@ -2,6 +2,7 @@
 #include "support/ScriptedMessageBoxes.h"
 
 #include "app/frmRs232SetCmd.h"
+#include "platform/ProcessCpu.h"
 #include "platform/QtClock.h"
 #include "platform/QtSerialPort.h"
 #include "sim/PtyBridge.h"
@@ -13,17 +14,8 @@
 #include <gtest/gtest.h>
 #include <vector>
 
-#include <sys/resource.h>
-
 namespace zelcor::test {
 namespace {
-
-double cpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
 
 TEST(PtyLink, ExchangesOverARealPortAndAnUnplugClosesItQuietly) {
     QtClock clock;
@@ -71,9 +63,9 @@ TEST(PtyLink, ExchangesOverARealPortAndAnUnplugClosesItQuietly) {
 
     // Nothing keeps reporting afterwards: the program sleeps. A port left open on a hung-up
     // terminal would spin here for the whole window.
-    const double before = cpuSeconds();
+    const double before = ProcessCpuSeconds();
     clock.delay(300);
-    EXPECT_LT(cpuSeconds() - before, 0.15);
+    EXPECT_LT(ProcessCpuSeconds() - before, 0.15);
     EXPECT_EQ(boxes.shown().size(), 1u);
 }
 
