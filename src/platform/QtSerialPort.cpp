@@ -67,7 +67,25 @@ bool QtSerialPort::writeByte(std::uint8_t byte) {
         return false;
     }
     const char data = static_cast<char>(byte);
-    return m_port.write(&data, 1) == 1;
+    if (m_port.write(&data, 1) != 1) {
+        return false;
+    }
+    // write() only fills Qt's buffer; the byte would reach the driver when the event loop
+    // next serves the port, after the pause that follows it has already begun. Hand it over
+    // now, so a pause timed from here is the pause on the line.
+    m_port.flush();
+    if (!m_port.isOpen()) {
+        return false; // the flush failed and the error handler has closed the port
+    }
+    if (m_port.bytesToWrite() > 0) {
+        // A driver that will not take one byte has no line behind it any more.
+        const std::string message = "the driver did not accept the byte written";
+        m_port.clear();
+        m_port.close();
+        reportError(message);
+        return false;
+    }
+    return true;
 }
 
 void QtSerialPort::onReadyRead() {

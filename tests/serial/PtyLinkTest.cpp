@@ -14,6 +14,11 @@
 #include <gtest/gtest.h>
 #include <vector>
 
+#include <poll.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
 namespace zelcor::test {
 namespace {
 
@@ -89,6 +94,34 @@ TEST(PtyLink, AReplyLeftOnTheLineWhenThePortClosedIsNotDeliveredAfterReopening) 
     ASSERT_TRUE(port.open(bridge.devicePath(), SerialSettings{}, error)) << error;
     clock.delay(100);
     EXPECT_EQ(received, 0u);
+}
+
+TEST(PtyLink, AWrittenByteIsWithTheDriverWhenTheWriteReturns) {
+    // The pause after a request byte is timed from the write call, so the byte must be on
+    // its way by then, not waiting in a buffer for the event loop to come round.
+    int master = -1;
+    int slave = -1;
+    char name[256] = {};
+    ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+    termios raw{};
+    tcgetattr(slave, &raw);
+    cfmakeraw(&raw);
+    tcsetattr(slave, TCSANOW, &raw);
+
+    QtSerialPort port;
+    std::string error;
+    ASSERT_TRUE(port.open(name, SerialSettings{}, error)) << error;
+    for (const std::uint8_t byte : {0xC8, 0x00, 0x12}) {
+        ASSERT_TRUE(port.writeByte(byte));
+        pollfd far{master, POLLIN, 0};
+        ASSERT_EQ(poll(&far, 1, 0), 1) << "byte " << int(byte) << " is not on the line";
+        std::uint8_t seen = 0;
+        ASSERT_EQ(read(master, &seen, 1), 1);
+        EXPECT_EQ(seen, byte);
+    }
+    port.close();
+    close(slave);
+    close(master);
 }
 
 } // namespace
