@@ -1,9 +1,9 @@
 // Figures that tests must not assert: how the echo boxes scale and what a waiting exchange
 // costs in CPU. Run: build/bin/zelcor_bench
-#include "app/EchoBox.h"
 #include "app/frmRs232SetCmd.h"
 #include "app/subMain.h"
 #include "platform/ProcessCpu.h"
+#include "widgets/EchoBox.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -1,19 +1,17 @@
 #include "app/frmRs232SetCmd.h"
 
-#include "app/Controls.h"
-#include "app/EchoBox.h"
-#include "app/Shape.h"
 #include "calibration/ParameterMap.h"
 #include "calibration/frmRs232WRCal.h"
 #include "common/TextConv.h"
 #include "console/RegisterConsole.h"
 #include "editor/frmRs232WRPara.h"
-#include "platform/Clock.h"
 #include "platform/MessageBoxes.h"
-#include "platform/SerialPort.h"
-#include "serial/CommandProtocol.h"
 #include "serial/PortSettings.h"
-#include "serial/ReceiveEngine.h"
+#include "serial/WrenchLink.h"
+#include "widgets/Controls.h"
+#include "widgets/EchoBox.h"
+#include "widgets/ExchangeControls.h"
+#include "widgets/Shape.h"
 
 #include <QCloseEvent>
 #include <QGridLayout>
@@ -46,25 +44,41 @@ frmRs232SetCmd::frmRs232SetCmd(Platform platform, QWidget* parent)
     : QWidget(parent), m_platform(std::move(platform)) {
     setObjectName(QStringLiteral("frmRs232SetCmd"));
     setWindowTitle(QStringLiteral("Zelcor V1.3"));
-    buildControls();
-    m_engine = std::make_unique<ReceiveEngine>(m_platform.clock, [this](const std::string& state) {
+    WrenchLink::Echo echo;
+    echo.appendLocal = [this](const std::string& text) {
+        txtLocalHex->appendText(QString::fromStdString(text));
+    };
+    echo.appendRemote = [this](const std::string& text) {
+        txtRemoteHex->appendText(QString::fromStdString(text));
+    };
+    echo.clear = [this] {
+        txtLocalHex->clearText();
+        txtRemoteHex->clearText();
+    };
+    echo.showState = [this](const std::string& state) {
         txtState->setText(QString::fromStdString(state));
-    });
-    m_protocol = std::make_unique<CommandProtocol>(
-        m_platform.clock, m_platform.port, *m_engine,
-        [this](const std::string& text) { txtLocalHex->appendText(QString::fromStdString(text)); });
-    m_console = std::make_unique<RegisterConsole>(*this);
-    m_platform.port.setReceiveHandler(
-        [this](const std::vector<std::uint8_t>& bytes) { MSComm1_OnComm(bytes); });
-    m_platform.port.setErrorHandler([this](const std::string& message) { onPortError(message); });
+    };
+    m_link = std::make_unique<WrenchLink>(m_platform.clock, m_platform.port, m_platform.boxes,
+                                          std::move(echo));
+    m_link->setPortLostHandler([this](const std::string& message) { onPortLost(message); });
+    m_exchangeControls = std::make_unique<ExchangeControls>(*m_link);
+    buildControls();
+    m_console = std::make_unique<RegisterConsole>(
+        *m_link, RegisterConsole::Controls{txtAddr1Read, txtAddr0Read, txtReadData, txtAddr1Write,
+                                           txtAddr0Write, txtWriteData, txtSendByte, txtLocalHex,
+                                           lblErrorMessage});
     connectHandlers();
     Form_Load();
 }
 
-frmRs232SetCmd::~frmRs232SetCmd() {
-    // The port outlives the window: it must not call into it any more.
-    m_platform.port.setReceiveHandler(nullptr);
-    m_platform.port.setErrorHandler(nullptr);
+frmRs232SetCmd::~frmRs232SetCmd() = default;
+
+QList<QWidget*> frmRs232SetCmd::windows() {
+    return {this, m_editor.get(), m_calibration.get()};
+}
+
+ReceiveEngine& frmRs232SetCmd::engine() const {
+    return m_link->engine();
 }
 
 void frmRs232SetCmd::buildControls() {
@@ -270,9 +284,9 @@ void frmRs232SetCmd::buildControls() {
     navGrid->addWidget(Command1, 1, 0);
     navGrid->addWidget(cmdEnd, 1, 1);
     navGrid->addWidget(makeLabel(navigation, QStringLiteral("Hw ver: rs232 v2.26")), 2, 0, 1, 2);
-    // A box that has always sat on this window without a use; kept for its name only.
-    Text1 = makeTextBox(navigation, QStringLiteral("Text1"), QStringLiteral("Text1"));
-    Text1->hide();
+    // A box that has always sat on this window without a use: small, out of the way.
+    Text1 = makeTextBox(navigation, QStringLiteral("Text1"), QStringLiteral("Text1"), 3);
+    navGrid->addWidget(Text1, 3, 1, Qt::AlignRight);
 
     auto* left = new QVBoxLayout;
     left->addWidget(portGroup);
@@ -289,11 +303,12 @@ void frmRs232SetCmd::buildControls() {
     top->addLayout(left);
     top->addLayout(right, 1);
 
-    // The controls that put bytes on the wire: kept disabled while an exchange runs.
-    for (QWidget* w :
-         std::initializer_list<QWidget*>{cmdPortOpen, cmdPortClose, cmdSendAByte, cmdRead, cmdWrite,
-                                         cmdGetPara, cmdWrPara, cmdAutoOn, cmdRdMaxTk, cmdClrEr0}) {
-        registerExchangeControl(w);
+    // The controls that put bytes on the wire, and the reply length the running exchange
+    // counts on: kept disabled while an exchange runs.
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             cmdPortOpen, cmdPortClose, cmdSendAByte, cmdRead, cmdWrite, cmdGetPara, cmdWrPara,
+             cmdAutoOn, cmdRdMaxTk, cmdClrEr0, txtReplyNo}) {
+        m_exchangeControls->add(w);
     }
     // Controls that start out disabled; the port buttons decide when they become usable.
     for (QWidget* w : std::initializer_list<QWidget*>{
@@ -303,37 +318,8 @@ void frmRs232SetCmd::buildControls() {
     }
 }
 
-void frmRs232SetCmd::registerExchangeControl(QWidget* control) {
-    m_exchangeControls.push_back(control);
-    m_enabledByRule.insert(control, control->isEnabled());
-    applyExchangeLock();
-}
-
 void frmRs232SetCmd::setControlEnabled(QWidget* control, bool enabled) {
-    if (m_enabledByRule.contains(control)) {
-        m_enabledByRule[control] = enabled;
-        control->setEnabled(enabled && !exchangeRunning());
-    } else {
-        control->setEnabled(enabled);
-    }
-}
-
-void frmRs232SetCmd::applyExchangeLock() {
-    for (QWidget* control : m_exchangeControls) {
-        control->setEnabled(m_enabledByRule.value(control) && !exchangeRunning());
-    }
-}
-
-frmRs232SetCmd::ExchangeLock::ExchangeLock(frmRs232SetCmd& window) : m_window(window) {
-    if (m_window.m_exchangeDepth++ == 0) {
-        m_window.applyExchangeLock();
-    }
-}
-
-frmRs232SetCmd::ExchangeLock::~ExchangeLock() {
-    if (--m_window.m_exchangeDepth == 0) {
-        m_window.applyExchangeLock();
-    }
+    m_exchangeControls->setEnabled(control, enabled);
 }
 
 void frmRs232SetCmd::connectHandlers() {
@@ -353,8 +339,8 @@ void frmRs232SetCmd::connectHandlers() {
 }
 
 void frmRs232SetCmd::Form_Load() {
-    m_editor = std::make_unique<frmRs232WRPara>(*this);
-    m_calibration = std::make_unique<frmRs232WRCal>(*this);
+    m_editor = std::make_unique<frmRs232WRPara>(*m_link, *this);
+    m_calibration = std::make_unique<frmRs232WRCal>(*m_link);
     setControlEnabled(cmdPortOpen, true);
     cmdRstSend_Click();
     cmbDir->setEditText(QStringLiteral("CW"));
@@ -367,10 +353,6 @@ void frmRs232SetCmd::Form_Load() {
 }
 
 void frmRs232SetCmd::cmdPortOpen_Click() {
-    SerialPort& port = m_platform.port;
-    if (port.isOpen()) {
-        port.close();
-    }
     const QString comText = cmbComSelect->currentText();
     const QString settingsText =
         cmbBaudrate->currentText() + QLatin1Char(',') + cmbParity->currentText() +
@@ -380,7 +362,7 @@ void frmRs232SetCmd::cmdPortOpen_Click() {
     // A port name or a setting the line refuses gets the same answer as a port that is not
     // there; nothing changes state.
     const bool opened = ParseSettingsText(settingsText.toStdString(), settings) &&
-                        port.open(PortNameFromText(comText.toStdString()), settings, error);
+                        m_link->open(PortNameFromText(comText.toStdString()), settings, error);
     if (!opened) {
         m_platform.boxes.show(QStringLiteral("Com ") + comText +
                                   QStringLiteral(" does not exit or (1200,8,N,2) is not supported"),
@@ -400,9 +382,7 @@ void frmRs232SetCmd::cmdPortOpen_Click() {
 }
 
 void frmRs232SetCmd::cmdPortClose_Click() {
-    if (m_platform.port.isOpen()) {
-        m_platform.port.close();
-    }
+    m_link->close();
     showClosedPortState();
 }
 
@@ -419,7 +399,7 @@ void frmRs232SetCmd::showClosedPortState() {
     setControlEnabled(cmdAutoOn, false);
 }
 
-void frmRs232SetCmd::onPortError(const std::string& message) {
+void frmRs232SetCmd::onPortLost(const std::string& message) {
     // The port went away under us (adapter pulled, far end closed). It is closed already; a
     // waiting exchange runs into its time-out as with a silent instrument.
     showClosedPortState();
@@ -428,22 +408,8 @@ void frmRs232SetCmd::onPortError(const std::string& message) {
                           QStringLiteral("Warning"), BoxIcon::Warning, BoxButtons::Ok);
 }
 
-void frmRs232SetCmd::MSComm1_OnComm(const std::vector<std::uint8_t>& bytes) {
-    if (bytes.empty()) {
-        return;
-    }
-    m_engine->receive(bytes);
-    QString line;
-    line.reserve(static_cast<qsizetype>(bytes.size()) * 5 + 2);
-    for (const std::uint8_t b : bytes) {
-        line += QStringLiteral("&H") + QString::fromStdString(ByteToHexStr(b)) + QLatin1Char(' ');
-    }
-    line += QStringLiteral("\r\n");
-    txtRemoteHex->appendText(line);
-}
-
 void frmRs232SetCmd::cmdRstSend_Click() {
-    m_engine->reset();
+    m_link->resetReceive();
 }
 
 void frmRs232SetCmd::cmdRead_Click() {
@@ -465,9 +431,9 @@ void frmRs232SetCmd::cmdClr_Click() {
 void frmRs232SetCmd::txtReplyNo_Change() {
     // Only the integer part counts; a value beyond the 16-bit range is held at its limit.
     const double value = std::trunc(ValueOfText(txtReplyNo->text().toStdString()));
-    m_engine->RecvLen = static_cast<std::int16_t>(
+    m_link->setReplyLength(static_cast<std::int16_t>(
         std::clamp(value, static_cast<double>(std::numeric_limits<std::int16_t>::min()),
-                   static_cast<double>(std::numeric_limits<std::int16_t>::max())));
+                   static_cast<double>(std::numeric_limits<std::int16_t>::max()))));
 }
 
 void frmRs232SetCmd::Combo1_Click() {
@@ -481,52 +447,33 @@ void frmRs232SetCmd::Combo1_Click() {
     }
 }
 
+// The system's operations, where the other windows have always found them; the link does
+// the work.
 void frmRs232SetCmd::SendOneByte(std::uint8_t InpB) {
-    m_protocol->SendOneByte(InpB);
+    m_link->SendOneByte(InpB);
 }
 
 bool frmRs232SetCmd::SendReadCmd_Chk(std::uint8_t InAddr1, std::uint8_t InAddr0,
                                      std::uint8_t& OutResult, std::uint8_t& OutData0,
                                      std::uint8_t& OutData1, std::uint8_t& OutData2) {
-    const ExchangeLock lock(*this);
-    return m_protocol->SendReadCmd_Chk(InAddr1, InAddr0, OutResult, OutData0, OutData1, OutData2);
+    return m_link->SendReadCmd_Chk(InAddr1, InAddr0, OutResult, OutData0, OutData1, OutData2);
 }
 
 bool frmRs232SetCmd::SendWriteCmd_Chk(std::uint8_t InAddr1, std::uint8_t InAddr0,
                                       std::uint8_t InData, std::uint8_t& OutResult) {
-    const ExchangeLock lock(*this);
-    return m_protocol->SendWriteCmd_Chk(InAddr1, InAddr0, InData, OutResult);
+    return m_link->SendWriteCmd_Chk(InAddr1, InAddr0, InData, OutResult);
 }
 
 void frmRs232SetCmd::ShowCommResult(std::uint8_t Result) {
-    QString message;
-    switch (Result) {
-    case CommResult::TimeOut:
-        message = QStringLiteral("Data Receving is time-out");
-        break;
-    case CommResult::Incomplete:
-        message = QStringLiteral("Data Receving is not enough");
-        break;
-    case CommResult::SyntaxError:
-        message = QStringLiteral("Data Receving has an error(syntax err)");
-        break;
-    default:
-        return;
-    }
-    m_platform.boxes.show(message, QStringLiteral("Communication Error"), BoxIcon::Critical,
-                          BoxButtons::Ok);
-    HelpMsg();
+    m_link->ShowCommResult(Result);
 }
 
 void frmRs232SetCmd::HelpMsg() {
-    m_platform.boxes.show(QStringLiteral("Step1:Connect Rs232 cable firmly.\r\n"
-                                         "Step2:Make sure the wrench is on 'send'state.\r\n"
-                                         "Step3:Try again!"),
-                          QStringLiteral("Help"), BoxIcon::Information, BoxButtons::Ok);
+    m_link->HelpMsg();
 }
 
 void frmRs232SetCmd::MyDelay(std::int16_t Period) {
-    m_protocol->MyDelay(Period);
+    m_link->MyDelay(Period);
 }
 
 void frmRs232SetCmd::cmdRs232WRPara_Click() {
@@ -550,7 +497,7 @@ void frmRs232SetCmd::cmdEnd_Click() {
     m_ending = true;
     // Release the port and take every window off the screen before the program goes, so
     // neither an open port nor a hidden window outlives it.
-    m_platform.port.close();
+    m_link->close();
     m_editor->hide();
     m_calibration->hide();
     hide();

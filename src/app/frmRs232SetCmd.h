@@ -2,9 +2,8 @@
 
 #include "platform/Platform.h"
 
+#include <QList>
 #include <QWidget>
-
-#include <QHash>
 
 #include <array>
 #include <cstdint>
@@ -19,17 +18,18 @@ class QPushButton;
 
 namespace zelcor {
 
-class CommandProtocol;
 class EchoBox;
+class ExchangeControls;
 class ReceiveEngine;
 class RegisterConsole;
 class Shape;
 class frmRs232WRPara;
 class frmRs232WRCal;
+class WrenchLink;
 
 // The main window: port settings, register console, parameter set transfer, live reading,
-// the named parameter list and the way to the two other windows. It owns the serial port
-// and the receive engine that every window's exchanges go through.
+// the named parameter list and the way to the two other windows. It owns the link to the
+// wrench that every window's exchanges go through.
 class frmRs232SetCmd : public QWidget {
     Q_OBJECT
 public:
@@ -39,15 +39,17 @@ public:
 
     frmRs232WRPara& editor() const { return *m_editor; }
     frmRs232WRCal& calibration() const { return *m_calibration; }
+    // The three windows, this one first.
+    QList<QWidget*> windows();
     Platform& platform() { return m_platform; }
-
-    ReceiveEngine& engine() const { return *m_engine; }
+    // The link every window exchanges through.
+    WrenchLink& link() const { return *m_link; }
+    ReceiveEngine& engine() const;
 
     // Handlers, named as the buttons and events they serve.
     void Form_Load();
     void cmdPortOpen_Click();
     void cmdPortClose_Click();
-    void MSComm1_OnComm(const std::vector<std::uint8_t>& bytes);
     void cmdRstSend_Click();
     void cmdRead_Click();
     void cmdWrite_Click();
@@ -60,8 +62,8 @@ public:
     void cmdRs232WRCal_Click();
     void cmdEnd_Click();
 
-    // The exchanges every window goes through. Each blocks its caller until the reply is in
-    // or has timed out; window events go on meanwhile.
+    // The exchanges every window goes through, forwarded to the link. Each blocks its caller
+    // until the reply is in or has timed out; window events go on meanwhile.
     void SendOneByte(std::uint8_t InpB);
     bool SendReadCmd_Chk(std::uint8_t InAddr1, std::uint8_t InAddr0, std::uint8_t& OutResult,
                          std::uint8_t& OutData0, std::uint8_t& OutData1, std::uint8_t& OutData2);
@@ -70,25 +72,6 @@ public:
     void ShowCommResult(std::uint8_t Result);
     void HelpMsg();
     void MyDelay(std::int16_t Period);
-
-    // One exchange on the wire at a time. While an exchange, or an operation made of
-    // exchanges, holds this lock, every control that would start another exchange is
-    // disabled; releasing the last lock gives each its own state back.
-    class ExchangeLock {
-    public:
-        explicit ExchangeLock(frmRs232SetCmd& window);
-        ~ExchangeLock();
-        ExchangeLock(const ExchangeLock&) = delete;
-        ExchangeLock& operator=(const ExchangeLock&) = delete;
-
-    private:
-        frmRs232SetCmd& m_window;
-    };
-    bool exchangeRunning() const { return m_exchangeDepth > 0; }
-    // A control of any window that starts an exchange; it is kept disabled during one.
-    void registerExchangeControl(QWidget* control);
-    // Sets the state a control has when no exchange runs (and has now, if none runs).
-    void setControlEnabled(QWidget* control, bool enabled);
 
     // Port settings.
     QComboBox* cmbComSelect = nullptr;
@@ -168,17 +151,15 @@ protected:
 private:
     void buildControls();
     void connectHandlers();
-    void applyExchangeLock();
-    void onPortError(const std::string& message);
+    void onPortLost(const std::string& message);
     void showClosedPortState();
+    void setControlEnabled(QWidget* control, bool enabled);
 
     Platform m_platform;
-    std::unique_ptr<ReceiveEngine> m_engine;
-    std::unique_ptr<CommandProtocol> m_protocol;
+    // Declared before the windows that use it, so it outlives them.
+    std::unique_ptr<WrenchLink> m_link;
+    std::unique_ptr<ExchangeControls> m_exchangeControls;
     std::unique_ptr<RegisterConsole> m_console;
-    std::vector<QWidget*> m_exchangeControls;
-    QHash<QWidget*, bool> m_enabledByRule;
-    int m_exchangeDepth = 0;
     std::unique_ptr<frmRs232WRPara> m_editor;
     std::unique_ptr<frmRs232WRCal> m_calibration;
     bool m_ending = false;

@@ -1,9 +1,9 @@
 #include "app/subMain.h"
 
-#include "app/ScriptMessageBoxes.h"
-#include "app/ScriptRunner.h"
 #include "app/frmRs232SetCmd.h"
 #include "platform/QtMessageBoxes.h"
+#include "script/ScriptMessageBoxes.h"
+#include "script/ScriptRunner.h"
 #include "sim/PtyBridge.h"
 
 #include <QApplication>
@@ -50,7 +50,8 @@ Application::Application(const Options& options, std::vector<ScriptLine> script)
         m_main->cmbComSelect->setEditText(QString::fromStdString(m_simulator->devicePath()));
     }
     if (scriptBoxes != nullptr) {
-        m_script = std::make_unique<ScriptRunner>(*m_main, m_clock, *scriptBoxes, std::cout);
+        m_script =
+            std::make_unique<ScriptRunner>(m_main->windows(), m_clock, *scriptBoxes, std::cout);
     }
 }
 

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "app/CommandLine.h"
-#include "app/ScriptParser.h"
 #include "platform/QtClock.h"
 #include "platform/QtSerialPort.h"
+#include "script/ScriptParser.h"
 
 #include <memory>
 #include <vector>

@@ -1,13 +1,13 @@
 #include "calibration/frmRs232WRCal.h"
 
-#include "app/frmRs232SetCmd.h"
+#include "serial/WrenchLink.h"
 
 #include <QLabel>
 #include <QVBoxLayout>
 
 namespace zelcor {
 
-frmRs232WRCal::frmRs232WRCal(frmRs232SetCmd& mainWindow) : m_main(mainWindow) {
+frmRs232WRCal::frmRs232WRCal(WrenchLink& link) : m_link(link) {
     setObjectName(QStringLiteral("frmRs232WRCal"));
     setWindowTitle(QStringLiteral("扳手校正命令"));
     // The window's contents are still to come; its caption heads it meanwhile.

@@ -4,16 +4,16 @@
 
 namespace zelcor {
 
-class frmRs232SetCmd;
+class WrenchLink;
 
 // The calibration window: calibration constants, the instrument's modes and the live value.
 class frmRs232WRCal : public QWidget {
     Q_OBJECT
 public:
-    explicit frmRs232WRCal(frmRs232SetCmd& mainWindow);
+    explicit frmRs232WRCal(WrenchLink& link);
 
 private:
-    frmRs232SetCmd& m_main;
+    [[maybe_unused]] WrenchLink& m_link;
 };
 
 } // namespace zelcor

@@ -2,17 +2,35 @@
 
 #include <QString>
 
+#include <array>
 #include <string>
+
+class QLabel;
+class QLineEdit;
 
 namespace zelcor {
 
-class frmRs232SetCmd;
+class EchoBox;
+class WrenchLink;
 
 // The register console's buttons on the main window: read and write one byte by address,
 // send one raw byte, clear the echoes. Input is checked before anything is sent.
 class RegisterConsole {
 public:
-    explicit RegisterConsole(frmRs232SetCmd& window) : m_window(window) {}
+    // The main window's controls the console reads and fills.
+    struct Controls {
+        QLineEdit* txtAddr1Read;
+        QLineEdit* txtAddr0Read;
+        std::array<QLineEdit*, 3> txtReadData;
+        QLineEdit* txtAddr1Write;
+        QLineEdit* txtAddr0Write;
+        QLineEdit* txtWriteData;
+        QLineEdit* txtSendByte;
+        EchoBox* txtLocalHex;
+        QLabel* lblErrorMessage;
+    };
+
+    RegisterConsole(WrenchLink& link, Controls controls) : m_link(link), m_ui(controls) {}
 
     void cmdRead_Click();
     void cmdWrite_Click();
@@ -27,7 +45,8 @@ private:
     // Checks one field; on failure shows `prefix` and the reason in the error label.
     bool checkField(const QString& text, const QString& prefix);
 
-    frmRs232SetCmd& m_window;
+    WrenchLink& m_link;
+    Controls m_ui;
 };
 
 } // namespace zelcor

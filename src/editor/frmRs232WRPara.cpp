@@ -1,12 +1,14 @@
 #include "editor/frmRs232WRPara.h"
 
-#include "app/Controls.h"
-#include "app/Shape.h"
-#include "app/frmRs232SetCmd.h"
 #include "common/TextConv.h"
 #include "editor/CellText.h"
 #include "editor/Presets.h"
 #include "platform/MessageBoxes.h"
+#include "serial/CommandProtocol.h"
+#include "serial/WrenchLink.h"
+#include "widgets/Controls.h"
+#include "widgets/ExchangeControls.h"
+#include "widgets/Shape.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -66,7 +68,9 @@ QWidget* makeStepMarker(QWidget* parent, QLabel*& label, const QString& name,
 
 } // namespace
 
-frmRs232WRPara::frmRs232WRPara(frmRs232SetCmd& mainWindow) : m_main(mainWindow) {
+frmRs232WRPara::frmRs232WRPara(WrenchLink& link, QWidget& mainWindow)
+    : m_link(link), m_main(mainWindow),
+      m_exchangeControls(std::make_unique<ExchangeControls>(link)) {
     setObjectName(QStringLiteral("frmRs232WRPara"));
     setWindowTitle(QStringLiteral("扳手參數"));
     buildControls();
@@ -77,9 +81,11 @@ frmRs232WRPara::frmRs232WRPara(frmRs232SetCmd& mainWindow) : m_main(mainWindow) 
     // wait as well.
     for (QWidget* w : std::initializer_list<QWidget*>{cmdReadAll, cmdWR, cmdWriteAllFF, cmdClear,
                                                       cmdFillAllFF, cmdLdPara}) {
-        m_main.registerExchangeControl(w);
+        m_exchangeControls->add(w);
     }
 }
+
+frmRs232WRPara::~frmRs232WRPara() = default;
 
 void frmRs232WRPara::buildControls() {
     setStyleSheet(QStringLiteral(
@@ -231,8 +237,11 @@ bool frmRs232WRPara::readWithRetry(std::uint8_t InAddr0, std::uint8_t& OutData) 
         std::uint8_t result = 0;
         std::uint8_t data1 = 0;
         std::uint8_t data2 = 0;
-        if (m_main.SendReadCmd_Chk(0x00, InAddr0, result, OutData, data1, data2)) {
+        if (m_link.SendReadCmd_Chk(0x00, InAddr0, result, OutData, data1, data2)) {
             return true;
+        }
+        if (result == CommResult::Busy) {
+            return false; // refused, not failed: trying again at once is refused too
         }
     }
     return false;
@@ -241,32 +250,35 @@ bool frmRs232WRPara::readWithRetry(std::uint8_t InAddr0, std::uint8_t& OutData) 
 bool frmRs232WRPara::writeWithRetry(std::uint8_t InAddr0, std::uint8_t InData) {
     for (int attempt = 0; attempt < 2; ++attempt) {
         std::uint8_t result = 0;
-        if (m_main.SendWriteCmd_Chk(0x00, InAddr0, InData, result)) {
+        if (m_link.SendWriteCmd_Chk(0x00, InAddr0, InData, result)) {
             return true;
+        }
+        if (result == CommResult::Busy) {
+            return false;
         }
     }
     return false;
 }
 
 void frmRs232WRPara::showReceiveError() {
-    m_main.platform().boxes.show(QStringLiteral("Data Receving Err"),
-                                 QStringLiteral("Exit for Communication Error"), BoxIcon::Critical,
-                                 BoxButtons::Ok);
+    m_link.boxes().show(QStringLiteral("Data Receving Err"),
+                        QStringLiteral("Exit for Communication Error"), BoxIcon::Critical,
+                        BoxButtons::Ok);
 }
 
 bool frmRs232WRPara::stopRequested() {
     if (!StopFlag) {
         return false;
     }
-    m_main.platform().boxes.show(QStringLiteral("Communication exit"), QStringLiteral("Stop"),
-                                 BoxIcon::Critical, BoxButtons::Ok);
+    m_link.boxes().show(QStringLiteral("Communication exit"), QStringLiteral("Stop"),
+                        BoxIcon::Critical, BoxButtons::Ok);
     return true;
 }
 
 void frmRs232WRPara::cmdReadAll_Click() {
-    m_main.cmdClr_Click();
+    m_link.clearEchoes();
     StopFlag = false;
-    const frmRs232SetCmd::ExchangeLock lock(m_main);
+    const WrenchLink::Hold hold(m_link);
     for (int i = kFirstTransferCell; i <= kLastCell; ++i) {
         if (Check1(i)->isChecked()) {
             labMsg->setText(QStringLiteral("NO: %1 Reading").arg(i));
@@ -274,7 +286,7 @@ void frmRs232WRPara::cmdReadAll_Click() {
             if (!readWithRetry(static_cast<std::uint8_t>(i), data)) {
                 showReceiveError();
                 labMsg->setText(QStringLiteral("Fail"));
-                m_main.HelpMsg();
+                m_link.HelpMsg();
                 return;
             }
             Text1(i)->setText(hexText(data));
@@ -297,17 +309,16 @@ bool frmRs232WRPara::cellByte(int i, std::uint8_t& OutData) {
     // stops the write here.
     const QString reason =
         QString::fromStdString(CellTextFaultReason(cell.fault, text.toStdString()));
-    m_main.platform().boxes.show(QStringLiteral("Cell %1 %2.\r\nNothing from this cell on has "
-                                                "been written.")
-                                     .arg(Label26(i)->text(), reason),
-                                 QStringLiteral("Invalid Cell"), BoxIcon::Exclamation,
-                                 BoxButtons::Ok);
+    m_link.boxes().show(QStringLiteral("Cell %1 %2.\r\nNothing from this cell on has "
+                                       "been written.")
+                            .arg(Label26(i)->text(), reason),
+                        QStringLiteral("Invalid Cell"), BoxIcon::Exclamation, BoxButtons::Ok);
     return false;
 }
 
 void frmRs232WRPara::cmdWr_Click() {
     StopFlag = false;
-    const frmRs232SetCmd::ExchangeLock lock(m_main);
+    const WrenchLink::Hold hold(m_link);
     for (int i = kFirstTransferCell; i <= kLastCell; ++i) {
         labMsg->setText(QStringLiteral("NO: %1").arg(i));
         if (!Check1(i)->isChecked()) {
@@ -324,13 +335,13 @@ void frmRs232WRPara::cmdWr_Click() {
 }
 
 void frmRs232WRPara::cmdWriteAllFF_Click() {
-    m_main.cmdClr_Click();
+    m_link.clearEchoes();
     StopFlag = false;
-    const frmRs232SetCmd::ExchangeLock lock(m_main);
+    const WrenchLink::Hold hold(m_link);
     for (int i = kFirstTransferCell; i <= kLastCell; ++i) {
         if (!writeWithRetry(static_cast<std::uint8_t>(i), 0xFF)) {
             showReceiveError();
-            m_main.HelpMsg();
+            m_link.HelpMsg();
             return;
         }
         if (stopRequested()) {
@@ -340,11 +351,11 @@ void frmRs232WRPara::cmdWriteAllFF_Click() {
 }
 
 bool frmRs232WRPara::WriteParameter(std::uint8_t InAddr0, std::uint8_t InData) {
-    const frmRs232SetCmd::ExchangeLock lock(m_main);
+    const WrenchLink::Hold hold(m_link);
     bool result = true;
     if (!writeWithRetry(InAddr0, InData)) {
         showReceiveError();
-        m_main.HelpMsg();
+        m_link.HelpMsg();
         result = false;
     }
     // A stop asked for during this byte is reported after its failure, if it failed too.

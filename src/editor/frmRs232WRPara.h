@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 
 class QCheckBox;
 class QComboBox;
@@ -13,7 +14,8 @@ class QPushButton;
 
 namespace zelcor {
 
-class frmRs232SetCmd;
+class ExchangeControls;
+class WrenchLink;
 
 // The parameter memory editor: the instrument's first 46 bytes (00 00H to 00 2DH) as a grid
 // of cells. The cells are also the transfer buffer of the main window's parameter
@@ -30,7 +32,9 @@ public:
     // Cells below this one cannot be typed into or ticked by the user.
     static constexpr int kFirstEditableCell = 0x10;
 
-    explicit frmRs232WRPara(frmRs232SetCmd& mainWindow);
+    // `mainWindow` is the window Return brings to the front.
+    frmRs232WRPara(WrenchLink& link, QWidget& mainWindow);
+    ~frmRs232WRPara() override;
 
     // Cell i: the byte at address 00 i as two hexadecimal digits ("XX" when not read), its
     // selection (checked: takes part in Read All and Write) and its legend.
@@ -95,7 +99,9 @@ private:
     // and the result is false.
     bool cellByte(int i, std::uint8_t& OutData);
 
-    frmRs232SetCmd& m_main;
+    WrenchLink& m_link;
+    QWidget& m_main;
+    std::unique_ptr<ExchangeControls> m_exchangeControls;
     std::array<QLineEdit*, kCellCount> m_text1{};
     std::array<QCheckBox*, kCellCount> m_check1{};
     std::array<QLabel*, kCellCount> m_label26{};

@@ -16,6 +16,8 @@ constexpr std::uint8_t Success = 0;
 constexpr std::uint8_t TimeOut = 1;
 constexpr std::uint8_t Incomplete = 2;
 constexpr std::uint8_t SyntaxError = 4;
+// Not sent: another exchange was still on the wire. The link reports it in a box of its own.
+constexpr std::uint8_t Busy = 8;
 } // namespace CommResult
 
 // The two requests the instrument understands, read and write one byte at a two-byte

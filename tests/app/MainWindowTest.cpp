@@ -1,6 +1,6 @@
 #include "support/WindowFixture.h"
 
-#include "app/Shape.h"
+#include "widgets/Shape.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -114,6 +114,8 @@ TEST_F(MainWindow, LoadedStateBehindTheControls) {
     EXPECT_FALSE(shown("lblErrorMessage"));
     EXPECT_FALSE(shown("lblMsg"));
     EXPECT_FALSE(shown("lblMsg1"));
+    // The unused box of this window is on it, as it always was.
+    EXPECT_TRUE(shown("Text1"));
     // The echo boxes are multi-line with a vertical scroll bar.
     EXPECT_EQ(control<QPlainTextEdit>("txtLocalHex")->verticalScrollBarPolicy(),
               Qt::ScrollBarAlwaysOn);

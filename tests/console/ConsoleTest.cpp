@@ -1,6 +1,6 @@
 #include "support/WindowFixture.h"
 
-#include "app/EchoBox.h"
+#include "widgets/EchoBox.h"
 
 #include <QApplication>
 #include <QComboBox>

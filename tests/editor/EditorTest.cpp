@@ -1,8 +1,8 @@
 #include "support/WindowFixture.h"
 
-#include "app/EchoBox.h"
 #include "editor/frmRs232WRPara.h"
 #include "platform/Clock.h"
+#include "widgets/EchoBox.h"
 
 #include <QCheckBox>
 #include <QLabel>

@@ -1,6 +1,10 @@
 #include "support/WindowFixture.h"
 
+#include "serial/CommandProtocol.h"
 #include "serial/ReceiveEngine.h"
+#include "serial/WrenchLink.h"
+
+#include <QLineEdit>
 
 namespace zelcor::test {
 namespace {
@@ -251,6 +255,66 @@ TEST_F(Exchange, ReplyLengthBoxTakesTheIntegerPartAndSurvivesAnyText) {
     EXPECT_EQ(engine().RecvLen, -32768);
     setText("txtReplyNo", "&H7FFFFFFFFFFFFFFFFFFF");
     EXPECT_EQ(engine().RecvLen, 32767);
+}
+
+TEST_F(Exchange, AnExchangeAskedForDuringAnotherSendsNothingAndSaysSo) {
+    // Nothing on the screen can start an exchange now, but a timer or a modal box's event
+    // loop still can: the link itself refuses it.
+    Read inner{};
+    bool innerWrite = true;
+    std::uint8_t innerWriteResult = 0;
+    bool rawByte = true;
+    boxes.answerOk(3);
+    clock.at(30, [&] {
+        inner = read(0x00, 0x02);
+        innerWrite = mainWindow->SendWriteCmd_Chk(0x00, 0x10, 0x55, innerWriteResult);
+        rawByte = mainWindow->link().SendOneByte(0x1A);
+    });
+    replyAt(100, {0x00, 0x10, 0xAA, 0x42, 0x42});
+    const Read outer = read(0x00, 0x10);
+
+    EXPECT_EQ(port.writtenBytes(), (Bytes{0xC8, 0x00, 0x10}));
+    EXPECT_TRUE(outer.ok);
+    EXPECT_EQ(outer.data[0], 0x42);
+    EXPECT_FALSE(inner.ok);
+    EXPECT_EQ(inner.result, CommResult::Busy);
+    EXPECT_EQ(inner.data[0], 0xD0); // untouched
+    EXPECT_EQ(inner.endedAt, 30);   // refused at once, no waiting
+    EXPECT_FALSE(innerWrite);
+    EXPECT_EQ(innerWriteResult, CommResult::Busy);
+    EXPECT_FALSE(rawByte);
+    // Told apart from a wrench fault: its own box, and no communication error or help.
+    ASSERT_EQ(boxes.shown().size(), 3u);
+    for (const ShownBox& box : boxes.shown()) {
+        EXPECT_EQ(box.title, "Link Busy");
+        EXPECT_TRUE(box.text.contains("not sent")) << box.text.toStdString();
+    }
+    mainWindow->ShowCommResult(inner.result); // what a caller does with a failure
+    EXPECT_EQ(boxes.shown().size(), 3u);
+
+    // The link is free again afterwards.
+    replyAt(clock.nowMs() + 200, {0x00, 0x02, 0xAA, 1, 1, 0xAA, 2, 2, 0xAA, 3, 3});
+    EXPECT_TRUE(read(0x00, 0x02).ok);
+}
+
+TEST_F(Exchange, TheReplyLengthBoxCannotChangeTheRunningExchange) {
+    for (const char* typed : {"1", "12"}) {
+        bool usable = true;
+        clock.at(clock.nowMs() + 30, [&] {
+            usable = enabled("txtReplyNo");
+            // Even set behind the disabled box's back, the running exchange keeps its length.
+            mainWindow->txtReplyNo->setText(QString::fromLatin1(typed));
+        });
+        replyAt(clock.nowMs() + 100, {0x00, 0x05, 0xAA, 0x12, 0x12});
+        const std::int64_t start = clock.nowMs();
+        const Read r = read(0x00, 0x05);
+        EXPECT_FALSE(usable) << typed;
+        EXPECT_TRUE(r.ok) << typed;
+        EXPECT_EQ(r.result, 0) << typed;
+        EXPECT_EQ(r.endedAt - start, 100) << typed;
+        EXPECT_TRUE(enabled("txtReplyNo"));
+    }
+    EXPECT_TRUE(boxes.shown().empty());
 }
 
 } // namespace

@@ -118,7 +118,7 @@ TEST_F(Port, OneExchangeOnTheWireAtATime) {
         for (const char* name :
              {"cmdRead", "cmdWrite", "cmdSendAByte", "cmdPortOpen", "cmdPortClose", "cmdGetPara",
               "cmdWrPara", "cmdAutoOn", "cmdRdMaxTk", "cmdClrEr0", "cmdRstSend", "cmdClr", "cmdEnd",
-              "cmdRs232WRPara", "cmdRs232WRCal"}) {
+              "cmdRs232WRPara", "cmdRs232WRCal", "txtReplyNo"}) {
             during[name] = enabled(name);
         }
         // A second click on another exchange sends nothing.
@@ -130,8 +130,9 @@ TEST_F(Port, OneExchangeOnTheWireAtATime) {
     click("cmdRead");
     EXPECT_EQ(port.writtenBytes(), (std::vector<std::uint8_t>{0xC8, 0x00, 0x05}));
     EXPECT_EQ(text("txtReadData(0)"), "12");
-    for (const char* name : {"cmdRead", "cmdWrite", "cmdSendAByte", "cmdPortOpen", "cmdPortClose",
-                             "cmdGetPara", "cmdWrPara", "cmdAutoOn", "cmdRdMaxTk", "cmdClrEr0"}) {
+    for (const char* name :
+         {"cmdRead", "cmdWrite", "cmdSendAByte", "cmdPortOpen", "cmdPortClose", "cmdGetPara",
+          "cmdWrPara", "cmdAutoOn", "cmdRdMaxTk", "cmdClrEr0", "txtReplyNo"}) {
         EXPECT_FALSE(during[name]) << name << " was usable during the exchange";
     }
     for (const char* name : {"cmdRstSend", "cmdClr", "cmdEnd", "cmdRs232WRPara", "cmdRs232WRCal"}) {

@@ -1,6 +1,6 @@
 #include "support/WindowFixture.h"
 
-#include "app/ControlLookup.h"
+#include "script/ControlLookup.h"
 
 #include <QAbstractButton>
 
@@ -17,7 +17,7 @@ void WindowFixture::TearDown() {
 }
 
 QWidget* WindowFixture::control(const QString& name) const {
-    const FoundControl found = findControl(*mainWindow, name);
+    const FoundControl found = findControl(mainWindow->windows(), name);
     if (found.widget == nullptr) {
         ADD_FAILURE() << found.error.toStdString();
     }

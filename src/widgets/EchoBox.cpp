@@ -1,4 +1,4 @@
-#include "app/EchoBox.h"
+#include "widgets/EchoBox.h"
 
 #include <QScrollBar>
 #include <QTextCursor>
@@ -16,18 +16,23 @@ void EchoBox::appendText(const QString& text) {
     if (text.isEmpty()) {
         return;
     }
-    m_text += text;
-    // The document breaks lines at '\n' alone; a carriage return would add an empty line.
+    // The document breaks lines at '\n' alone; the carriage return before it is given back
+    // by text().
     QString shown = text;
-    shown.remove(QLatin1Char('\r'));
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     QTextCursor cursor(document());
     cursor.movePosition(QTextCursor::End);
     cursor.insertText(shown);
     verticalScrollBar()->setValue(verticalScrollBar()->maximum());
 }
 
+QString EchoBox::text() const {
+    QString kept = toPlainText();
+    kept.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    return kept;
+}
+
 void EchoBox::clearText() {
-    m_text.clear();
     clear();
 }
 

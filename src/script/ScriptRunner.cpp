@@ -1,13 +1,10 @@
-#include "app/ScriptRunner.h"
+#include "script/ScriptRunner.h"
 
-#include "app/ControlLookup.h"
+#include "script/ControlLookup.h"
 
-#include "app/ScriptMessageBoxes.h"
-#include "app/Shape.h"
-#include "app/frmRs232SetCmd.h"
-#include "calibration/frmRs232WRCal.h"
-#include "editor/frmRs232WRPara.h"
 #include "platform/Clock.h"
+#include "script/ScriptMessageBoxes.h"
+#include "widgets/Shape.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -48,9 +45,9 @@ QString quoted(const QString& text) {
 
 } // namespace
 
-ScriptRunner::ScriptRunner(frmRs232SetCmd& mainWindow, Clock& clock, ScriptMessageBoxes& boxes,
+ScriptRunner::ScriptRunner(QList<QWidget*> windows, Clock& clock, ScriptMessageBoxes& boxes,
                            std::ostream& out)
-    : m_main(mainWindow), m_clock(clock), m_boxes(boxes), m_out(out) {
+    : m_windows(std::move(windows)), m_clock(clock), m_boxes(boxes), m_out(out) {
     m_stepTimer = m_clock.createTimer([this] { step(); });
 }
 
@@ -66,7 +63,7 @@ std::optional<QString> ScriptRunner::checkLine(const ScriptLine& line) const {
     default:
         break;
     }
-    const FoundControl found = findControl(m_main, line.control);
+    const FoundControl found = findControl(m_windows, line.control);
     if (found.widget == nullptr) {
         return found.error;
     }
@@ -193,7 +190,7 @@ void ScriptRunner::step() {
 void ScriptRunner::run(const ScriptLine& line) {
     switch (line.op) {
     case ScriptOp::Set: {
-        QWidget* w = findControl(m_main, line.control).widget;
+        QWidget* w = findControl(m_windows, line.control).widget;
         if (!usable(line, w)) {
             return;
         }
@@ -202,7 +199,7 @@ void ScriptRunner::run(const ScriptLine& line) {
         return;
     }
     case ScriptOp::Choose: {
-        auto* combo = qobject_cast<QComboBox*>(findControl(m_main, line.control).widget);
+        auto* combo = qobject_cast<QComboBox*>(findControl(m_windows, line.control).widget);
         if (!usable(line, combo)) {
             return;
         }
@@ -250,7 +247,7 @@ void ScriptRunner::run(const ScriptLine& line) {
         return;
     case ScriptOp::ExpectEnabled:
     case ScriptOp::ExpectVisible: {
-        QWidget* w = findControl(m_main, line.control).widget;
+        QWidget* w = findControl(m_windows, line.control).widget;
         const bool enabledLine = line.op == ScriptOp::ExpectEnabled;
         const bool seen = enabledLine ? w->isEnabled() : shown(w);
         if (seen != line.state) {
@@ -269,14 +266,15 @@ void ScriptRunner::run(const ScriptLine& line) {
         return;
     case ScriptOp::Print:
         say(QStringLiteral("%1 = %2").arg(
-            line.control, ShowLineBreaks(controlText(findControl(m_main, line.control).widget))));
+            line.control,
+            ShowLineBreaks(controlText(findControl(m_windows, line.control).widget))));
         schedule();
         return;
     }
 }
 
 void ScriptRunner::press(const ScriptLine& line, bool waitForIt) {
-    auto* button = qobject_cast<QAbstractButton*>(findControl(m_main, line.control).widget);
+    auto* button = qobject_cast<QAbstractButton*>(findControl(m_windows, line.control).widget);
     if (!usable(line, button)) {
         return;
     }
@@ -309,7 +307,7 @@ void ScriptRunner::press(const ScriptLine& line, bool waitForIt) {
 }
 
 void ScriptRunner::expectText(const ScriptLine& line) {
-    const QWidget* w = findControl(m_main, line.control).widget;
+    const QWidget* w = findControl(m_windows, line.control).widget;
     const QString seen = controlText(w);
     const bool same = controlKind(w) == ControlKind::Shape
                           ? seen.compare(line.text, Qt::CaseInsensitive) == 0

@@ -7,24 +7,19 @@ class QWidget;
 
 namespace zelcor {
 
-class frmRs232SetCmd;
-
 // Finding the program's controls by their system names, and reading what they show, for
 // whatever drives the windows from outside (scripts, tests).
 
 enum class ControlKind { TextBox, MultiLine, Combo, Check, Button, Label, Shape, Window, Other };
-
-// The three windows, main window first.
-QList<QWidget*> zelcorWindows(frmRs232SetCmd& main);
 
 struct FoundControl {
     QWidget* widget = nullptr;
     QString error; // why nothing was found, when widget is null
 };
 
-// A control by name, qualified with its window where the name alone is in more than one
-// ("frmRs232WRCal.txtTk"); a window's own name gives the window.
-FoundControl findControl(frmRs232SetCmd& main, const QString& name);
+// A control of `windows` by name, qualified with its window where the name alone is in more
+// than one ("frmRs232WRCal.txtTk"); a window's own name gives the window.
+FoundControl findControl(const QList<QWidget*>& windows, const QString& name);
 
 ControlKind controlKind(const QWidget* w);
 

@@ -1,6 +1,6 @@
-#include "app/ScriptMessageBoxes.h"
+#include "script/ScriptMessageBoxes.h"
 
-#include "app/ScriptParser.h"
+#include "script/ScriptParser.h"
 
 namespace zelcor {
 

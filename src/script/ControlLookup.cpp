@@ -1,10 +1,7 @@
-#include "app/ControlLookup.h"
+#include "script/ControlLookup.h"
 
-#include "app/EchoBox.h"
-#include "app/Shape.h"
-#include "app/frmRs232SetCmd.h"
-#include "calibration/frmRs232WRCal.h"
-#include "editor/frmRs232WRPara.h"
+#include "widgets/EchoBox.h"
+#include "widgets/Shape.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -15,10 +12,6 @@
 #include <QRadioButton>
 
 namespace zelcor {
-
-QList<QWidget*> zelcorWindows(frmRs232SetCmd& main) {
-    return {&main, &main.editor(), &main.calibration()};
-}
 
 ControlKind controlKind(const QWidget* w) {
     if (w->isWindow()) {
@@ -77,7 +70,7 @@ QString controlText(const QWidget* w) {
     return {};
 }
 
-FoundControl findControl(frmRs232SetCmd& main, const QString& name) {
+FoundControl findControl(const QList<QWidget*>& windows, const QString& name) {
     QString window;
     QString local = name;
     if (const qsizetype dot = name.indexOf(QLatin1Char('.')); dot >= 0) {
@@ -87,7 +80,6 @@ FoundControl findControl(frmRs232SetCmd& main, const QString& name) {
             return {nullptr, QStringLiteral("\"%1\" is not a control name").arg(name)};
         }
     }
-    const QList<QWidget*> windows = zelcorWindows(main);
     bool windowKnown = window.isEmpty();
     QWidget* found = nullptr;
     QStringList foundIn;

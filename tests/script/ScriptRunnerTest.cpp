@@ -1,10 +1,10 @@
 #include "support/WindowFixture.h"
 
-#include "app/ScriptMessageBoxes.h"
-#include "app/ScriptRunner.h"
-#include "app/Shape.h"
 #include "calibration/frmRs232WRCal.h"
 #include "editor/frmRs232WRPara.h"
+#include "script/ScriptMessageBoxes.h"
+#include "script/ScriptRunner.h"
+#include "widgets/Shape.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -28,7 +28,7 @@ protected:
                                                                    ++endRequests;
                                                                    runner->programEnded();
                                                                }});
-        runner = std::make_unique<ScriptRunner>(*mainWindow, clock, scriptBoxes, out);
+        runner = std::make_unique<ScriptRunner>(mainWindow->windows(), clock, scriptBoxes, out);
         addButton("cmdSlow", [this] { slow("slow"); });
         addButton("cmdQuick", [this] { note("quick"); });
         addButton("cmdAsk", [this] {
@@ -94,7 +94,7 @@ protected:
         while (scriptBoxes.takeUnmatched()) {
         }
         (void)scriptBoxes.takeProblem();
-        runner = std::make_unique<ScriptRunner>(*mainWindow, clock, scriptBoxes, out);
+        runner = std::make_unique<ScriptRunner>(mainWindow->windows(), clock, scriptBoxes, out);
         out.str({});
         events.clear();
     }

@@ -1,7 +1,8 @@
 #pragma once
 
-#include "app/ScriptParser.h"
+#include "script/ScriptParser.h"
 
+#include <QList>
 #include <QString>
 
 #include <functional>
@@ -16,7 +17,6 @@ namespace zelcor {
 
 class Clock;
 class Timer;
-class frmRs232SetCmd;
 class ScriptMessageBoxes;
 
 // Plays a script against the three windows. Every line runs from the event loop, the way
@@ -36,7 +36,8 @@ public:
     // How many handlers pressed by `start` may be running at once.
     static constexpr int kMaxRunningHandlers = 64;
 
-    ScriptRunner(frmRs232SetCmd& mainWindow, Clock& clock, ScriptMessageBoxes& boxes,
+    // `windows`: the program's windows, whose controls the lines name.
+    ScriptRunner(QList<QWidget*> windows, Clock& clock, ScriptMessageBoxes& boxes,
                  std::ostream& out);
     ~ScriptRunner();
 
@@ -80,7 +81,7 @@ private:
     void finish(int exitCode, const QString& summary);
     void say(const QString& line);
 
-    frmRs232SetCmd& m_main;
+    QList<QWidget*> m_windows;
     Clock& m_clock;
     ScriptMessageBoxes& m_boxes;
     std::ostream& m_out;

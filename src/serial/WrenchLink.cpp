@@ -1,0 +1,187 @@
+#include "serial/WrenchLink.h"
+
+#include "common/TextConv.h"
+#include "platform/Clock.h"
+#include "platform/SerialPort.h"
+
+namespace zelcor {
+
+WrenchLink::WrenchLink(Clock& clock, SerialPort& port, MessageBoxes& boxes, Echo echo)
+    : m_clock(clock), m_port(port), m_boxes(boxes), m_echo(std::move(echo)),
+      m_engine(clock, [this](const std::string& state) { m_echo.showState(state); }),
+      m_protocol(clock, port, m_engine,
+                 [this](const std::string& text) { m_echo.appendLocal(text); }) {
+    m_port.setReceiveHandler([this](const std::vector<std::uint8_t>& bytes) { onReceive(bytes); });
+    m_port.setErrorHandler([this](const std::string& message) { onPortError(message); });
+}
+
+WrenchLink::~WrenchLink() {
+    // The port outlives the link: it must not call into it any more.
+    m_port.setReceiveHandler(nullptr);
+    m_port.setErrorHandler(nullptr);
+}
+
+bool WrenchLink::open(const std::string& portName, const SerialSettings& settings,
+                      std::string& error) {
+    if (m_port.isOpen()) {
+        m_port.close();
+    }
+    return m_port.open(portName, settings, error);
+}
+
+void WrenchLink::close() {
+    if (m_port.isOpen()) {
+        m_port.close();
+    }
+}
+
+bool WrenchLink::isOpen() const {
+    return m_port.isOpen();
+}
+
+void WrenchLink::setPortLostHandler(std::function<void(const std::string&)> handler) {
+    m_onPortLost = std::move(handler);
+}
+
+void WrenchLink::onPortError(const std::string& message) {
+    if (m_onPortLost) {
+        m_onPortLost(message);
+    }
+}
+
+void WrenchLink::onReceive(const std::vector<std::uint8_t>& bytes) {
+    if (bytes.empty()) {
+        return;
+    }
+    m_engine.receive(bytes);
+    std::string line;
+    line.reserve(bytes.size() * 5 + 2);
+    for (const std::uint8_t b : bytes) {
+        line += "&H" + ByteToHexStr(b) + ' ';
+    }
+    line += "\r\n";
+    m_echo.appendRemote(line);
+}
+
+bool WrenchLink::beginExchange(std::uint8_t& OutResult) {
+    if (m_exchangeRunning) {
+        OutResult = CommResult::Busy;
+        showBusy();
+        return false;
+    }
+    m_exchangeRunning = true;
+    return true;
+}
+
+void WrenchLink::showBusy() {
+    m_boxes.show(QStringLiteral("Another exchange with the wrench is still running.\r\n"
+                                "This request was not sent."),
+                 QStringLiteral("Link Busy"), BoxIcon::Warning, BoxButtons::Ok);
+}
+
+bool WrenchLink::SendOneByte(std::uint8_t InpB) {
+    if (m_exchangeRunning) {
+        // A raw byte in the middle of a request would change what the wrench receives.
+        showBusy();
+        return false;
+    }
+    return m_port.writeByte(InpB);
+}
+
+bool WrenchLink::SendReadCmd_Chk(std::uint8_t InAddr1, std::uint8_t InAddr0,
+                                 std::uint8_t& OutResult, std::uint8_t& OutData0,
+                                 std::uint8_t& OutData1, std::uint8_t& OutData2) {
+    if (!beginExchange(OutResult)) {
+        return false;
+    }
+    const Hold hold(*this);
+    const bool ok =
+        m_protocol.SendReadCmd_Chk(InAddr1, InAddr0, OutResult, OutData0, OutData1, OutData2);
+    m_exchangeRunning = false;
+    return ok;
+}
+
+bool WrenchLink::SendWriteCmd_Chk(std::uint8_t InAddr1, std::uint8_t InAddr0, std::uint8_t InData,
+                                  std::uint8_t& OutResult) {
+    if (!beginExchange(OutResult)) {
+        return false;
+    }
+    const Hold hold(*this);
+    const bool ok = m_protocol.SendWriteCmd_Chk(InAddr1, InAddr0, InData, OutResult);
+    m_exchangeRunning = false;
+    return ok;
+}
+
+void WrenchLink::ShowCommResult(std::uint8_t Result) {
+    QString message;
+    switch (Result) {
+    case CommResult::TimeOut:
+        message = QStringLiteral("Data Receving is time-out");
+        break;
+    case CommResult::Incomplete:
+        message = QStringLiteral("Data Receving is not enough");
+        break;
+    case CommResult::SyntaxError:
+        message = QStringLiteral("Data Receving has an error(syntax err)");
+        break;
+    default:
+        return;
+    }
+    m_boxes.show(message, QStringLiteral("Communication Error"), BoxIcon::Critical, BoxButtons::Ok);
+    HelpMsg();
+}
+
+void WrenchLink::HelpMsg() {
+    m_boxes.show(QStringLiteral("Step1:Connect Rs232 cable firmly.\r\n"
+                                "Step2:Make sure the wrench is on 'send'state.\r\n"
+                                "Step3:Try again!"),
+                 QStringLiteral("Help"), BoxIcon::Information, BoxButtons::Ok);
+}
+
+void WrenchLink::MyDelay(std::int16_t Period) {
+    m_protocol.MyDelay(Period);
+}
+
+void WrenchLink::resetReceive() {
+    m_engine.reset();
+}
+
+void WrenchLink::clearEchoes() {
+    m_echo.clear();
+}
+
+void WrenchLink::setReplyLength(std::int16_t length) {
+    if (!m_exchangeRunning) {
+        m_engine.RecvLen = length;
+    }
+}
+
+WrenchLink::Hold::Hold(WrenchLink& link) : m_link(link) {
+    if (m_link.m_holds++ == 0) {
+        m_link.notifyBusy();
+    }
+}
+
+WrenchLink::Hold::~Hold() {
+    if (--m_link.m_holds == 0) {
+        m_link.notifyBusy();
+    }
+}
+
+int WrenchLink::addBusyListener(std::function<void(bool)> listener) {
+    listener(busy());
+    m_busyListeners.emplace_back(++m_nextListenerId, std::move(listener));
+    return m_nextListenerId;
+}
+
+void WrenchLink::removeBusyListener(int id) {
+    std::erase_if(m_busyListeners, [id](const auto& entry) { return entry.first == id; });
+}
+
+void WrenchLink::notifyBusy() {
+    for (const auto& [id, listener] : m_busyListeners) {
+        listener(busy());
+    }
+}
+
+} // namespace zelcor

@@ -1,0 +1,117 @@
+#pragma once
+
+#include "platform/MessageBoxes.h"
+#include "serial/CommandProtocol.h"
+#include "serial/ReceiveEngine.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace zelcor {
+
+class Clock;
+class SerialPort;
+struct SerialSettings;
+
+// The one link to the wrench that every window talks through: the serial port, the receive
+// engine, the command protocol, the rule of one exchange at a time and the boxes that report
+// a failed exchange.
+//
+// One exchange at a time is kept here, not by the buttons: an exchange asked for while
+// another is on the wire (from a timer, or from a click handled inside a modal box's event
+// loop) sends nothing, shows the "Link Busy" box and fails with CommResult::Busy.
+class WrenchLink {
+public:
+    // Where the link shows what it does: the transmit and receive echoes, the receive state.
+    struct Echo {
+        std::function<void(const std::string&)> appendLocal;
+        std::function<void(const std::string&)> appendRemote;
+        std::function<void()> clear;
+        std::function<void(const std::string&)> showState;
+    };
+
+    WrenchLink(Clock& clock, SerialPort& port, MessageBoxes& boxes, Echo echo);
+    ~WrenchLink();
+    WrenchLink(const WrenchLink&) = delete;
+    WrenchLink& operator=(const WrenchLink&) = delete;
+
+    Clock& clock() const { return m_clock; }
+    MessageBoxes& boxes() const { return m_boxes; }
+    ReceiveEngine& engine() { return m_engine; }
+
+    // --- the port ------------------------------------------------------------------------
+    bool open(const std::string& portName, const SerialSettings& settings, std::string& error);
+    void close();
+    bool isOpen() const;
+    // Called once when the port is lost (unplugged adapter, far end gone); it is closed
+    // already, and a waiting exchange runs into its time-out.
+    void setPortLostHandler(std::function<void(const std::string&)> handler);
+
+    // --- exchanges -----------------------------------------------------------------------
+    // One raw byte, no echo, no receive cycle. Refused (nothing sent) while an exchange runs.
+    bool SendOneByte(std::uint8_t InpB);
+    bool SendReadCmd_Chk(std::uint8_t InAddr1, std::uint8_t InAddr0, std::uint8_t& OutResult,
+                         std::uint8_t& OutData0, std::uint8_t& OutData1, std::uint8_t& OutData2);
+    bool SendWriteCmd_Chk(std::uint8_t InAddr1, std::uint8_t InAddr0, std::uint8_t InData,
+                          std::uint8_t& OutResult);
+    // The "Communication Error" box for a failure code, then the help box; nothing for
+    // success, for Busy (its box has been shown already) or an unknown code.
+    void ShowCommResult(std::uint8_t Result);
+    void HelpMsg();
+    void MyDelay(std::int16_t Period);
+
+    // "Reset 232": the receive engine back to idle; a waiting exchange ends as incomplete.
+    void resetReceive();
+    // Empties both echoes.
+    void clearEchoes();
+    // The expected reply length of the receive engine as the console sets it by hand. It
+    // never changes the exchange that is running: that one keeps the length it started with.
+    void setReplyLength(std::int16_t length);
+
+    // --- the lock ------------------------------------------------------------------------
+    // Held by every exchange and by every operation made of exchanges (Read All, Get ...).
+    // While any is held the link is busy, and the controls that would start another exchange
+    // are disabled through the busy listeners.
+    class Hold {
+    public:
+        explicit Hold(WrenchLink& link);
+        ~Hold();
+        Hold(const Hold&) = delete;
+        Hold& operator=(const Hold&) = delete;
+
+    private:
+        WrenchLink& m_link;
+    };
+    bool busy() const { return m_holds > 0; }
+    // True while a request or its reply is on the wire.
+    bool exchangeRunning() const { return m_exchangeRunning; }
+    // Called with the busy state now and on every change; the id takes it off again.
+    int addBusyListener(std::function<void(bool busy)> listener);
+    void removeBusyListener(int id);
+
+private:
+    // Starts an exchange, or shows why it cannot start and returns false.
+    bool beginExchange(std::uint8_t& OutResult);
+    void showBusy();
+    void onReceive(const std::vector<std::uint8_t>& bytes);
+    void onPortError(const std::string& message);
+    void notifyBusy();
+
+    Clock& m_clock;
+    SerialPort& m_port;
+    MessageBoxes& m_boxes;
+    Echo m_echo;
+    ReceiveEngine m_engine;
+    CommandProtocol m_protocol;
+    std::function<void(const std::string&)> m_onPortLost;
+    std::vector<std::pair<int, std::function<void(bool)>>> m_busyListeners;
+    int m_nextListenerId = 0;
+    int m_holds = 0;
+    bool m_exchangeRunning = false;
+};
+
+} // namespace zelcor
