@@ -1,0 +1,196 @@
+#include "paramset/ParaRecord.h"
+
+#include "common/TextConv.h"
+
+#include <cstdint>
+
+namespace zelcor {
+
+ParaRecord gCurPara;
+ParaRecord gNewPara;
+ParaRecord gChkPara;
+
+namespace {
+
+// The fields of the message in their order, with their widths; the checksum follows them.
+struct MessageField {
+    std::string ParaRecord::*member;
+    std::size_t width;
+};
+
+constexpr std::array<MessageField, 14> kMessageFields{{
+    {&ParaRecord::WrType, 1},
+    {&ParaRecord::AppVerH, 2},
+    {&ParaRecord::AppVerL, 2},
+    {&ParaRecord::WrSwH, 2},
+    {&ParaRecord::WrSwL, 2},
+    {&ParaRecord::FactoryCode, 4},
+    {&ParaRecord::WrCode, 6},
+    {&ParaRecord::DecDigits, 2},
+    {&ParaRecord::DirCode, 4},
+    {&ParaRecord::StatusEp, 2},
+    {&ParaRecord::VIH, 2},
+    {&ParaRecord::VIL, 2},
+    {&ParaRecord::VAH, 2},
+    {&ParaRecord::VAL, 2},
+}};
+
+static_assert(kMessageSeparators == kMessageFields.size() + 1);
+
+// Editor cells that feed the set (low address byte; the high byte is always 00).
+constexpr int kFactoryCodeFirstCell = 0x0C;
+constexpr int kFactoryCodeSecondCell = 0x0D;
+constexpr int kWrSwLCell = 0x0E;
+constexpr int kWrSwHCell = 0x0F;
+constexpr int kWrCodeCells[] = {0x2B, 0x2C, 0x2D};
+
+// Sum of the code points of a UTF-8 text. A byte that starts no valid sequence counts with
+// its own value, so a stray byte still changes the sum.
+std::uint64_t codePointSum(std::string_view text) {
+    std::uint64_t sum = 0;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        std::size_t length = lead >= 0xF8   ? 1
+                             : lead >= 0xF0 ? 4
+                             : lead >= 0xE0 ? 3
+                             : lead >= 0xC0 ? 2
+                                            : 1;
+        // The lead byte of an n-byte sequence carries 7 - n bits of the code point.
+        std::uint32_t value = length == 1 ? lead : lead & (0x7Fu >> length);
+        bool complete = i + length <= text.size();
+        for (std::size_t k = 1; complete && k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            complete = (next & 0xC0) == 0x80;
+            value = (value << 6) | (next & 0x3F);
+        }
+        if (!complete) {
+            length = 1;
+            value = lead;
+        }
+        sum += value;
+        i += length;
+    }
+    return sum;
+}
+
+// Stores a text into a field of the message at that field's width.
+void store(ParaRecord& record, std::string ParaRecord::*member, std::string_view text) {
+    for (const MessageField& field : kMessageFields) {
+        if (field.member == member) {
+            record.*member = FixedWidth(text, field.width);
+            return;
+        }
+    }
+}
+
+// "00" to "03" for 0 to 3 digits; no code (blanks) for anything else, matching no message.
+std::string decDigitsCode(int fraDigits) {
+    if (fraDigits < 0 || fraDigits > 3) {
+        return {};
+    }
+    return "0" + std::to_string(fraDigits);
+}
+
+} // namespace
+
+int ChecksumOf(std::string_view body) {
+    return static_cast<int>(codePointSum(body) % 10000);
+}
+
+std::string ChecksumText(std::string_view body) {
+    const std::string digits = std::to_string(ChecksumOf(body));
+    return std::string(ParaRecord::kChkSumWidth - digits.size(), '0') + digits;
+}
+
+void ComposeMessage(ParaRecord& record) {
+    std::string body;
+    for (const MessageField& field : kMessageFields) {
+        store(record, field.member, record.*field.member);
+        body += '/';
+        body += record.*field.member;
+    }
+    record.ChkSum = ChecksumText(body);
+    record.Message = body + "/" + record.ChkSum;
+    record.Body = std::move(body);
+}
+
+std::string ParameterRequestText(const ParaRecord& record) {
+    return std::string(kParaFmtTag) + FixedWidth(record.ReqCode, ParaRecord::kReqCodeWidth) +
+           record.Message;
+}
+
+std::optional<std::size_t> FindSlashes(std::string_view text, SlashPositions& SlashPos) {
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '/') {
+            continue;
+        }
+        if (count == SlashPos.size()) {
+            return std::nullopt;
+        }
+        SlashPos[count++] = static_cast<int>(i + 1);
+    }
+    return count;
+}
+
+bool ParseMessage(std::string_view message, ParaRecord& record) {
+    SlashPositions slashPos{};
+    if (FindSlashes(message, slashPos) != kMessageSeparators) {
+        return false;
+    }
+    ParaRecord parsed = record;
+    for (std::size_t k = 0; k < kMessageFields.size(); ++k) {
+        // A 1-based separator position is the 0-based index of the character after it.
+        const auto begin = static_cast<std::size_t>(slashPos[k]);
+        const auto end = static_cast<std::size_t>(slashPos[k + 1]) - 1;
+        parsed.*kMessageFields[k].member =
+            FixedWidth(message.substr(begin, end - begin), kMessageFields[k].width);
+    }
+    parsed.ChkSum =
+        FixedWidth(message.substr(static_cast<std::size_t>(slashPos[kMessageFields.size()])),
+                   ParaRecord::kChkSumWidth);
+    // The body is the message less its last five characters, whatever they are; the
+    // checksum is computed over exactly that.
+    const std::size_t characters = CharacterCount(message);
+    parsed.Body = characters < 5 ? std::string() : FixedWidth(message, characters - 5);
+    parsed.Message = std::string(message);
+    record = std::move(parsed);
+    return true;
+}
+
+ParaRecord IdentityFromCells(const CellTextReader& cell, DigitsAndDirection setting) {
+    ParaRecord record;
+    record.FmtTag = std::string(kParaFmtTag);
+    store(record, &ParaRecord::WrType, "1");
+    store(record, &ParaRecord::AppVerH, "00");
+    store(record, &ParaRecord::AppVerL, "01");
+    store(record, &ParaRecord::WrSwH, cell(kWrSwHCell));
+    store(record, &ParaRecord::WrSwL, cell(kWrSwLCell));
+    store(record, &ParaRecord::FactoryCode,
+          cell(kFactoryCodeFirstCell) + cell(kFactoryCodeSecondCell));
+    std::string wrCode;
+    for (const int address : kWrCodeCells) {
+        wrCode += cell(address);
+    }
+    store(record, &ParaRecord::WrCode, wrCode);
+    store(record, &ParaRecord::DecDigits, decDigitsCode(setting.FraDigits));
+    store(record, &ParaRecord::DirCode, setting.DirCCW ? "0011" : "0010");
+    store(record, &ParaRecord::StatusEp, cell(kStatusEpCell));
+    return record;
+}
+
+ParaRecord CurrentSetFromCells(const CellTextReader& cell, DigitsAndDirection setting,
+                               std::string_view reqCode) {
+    ParaRecord record = IdentityFromCells(cell, setting);
+    record.ReqCode = FixedWidth(reqCode, ParaRecord::kReqCodeWidth);
+    const ConstantCells cells = ConstantCellsFor(setting.DirCCW);
+    store(record, &ParaRecord::VIH, cell(cells.VIH));
+    store(record, &ParaRecord::VIL, cell(cells.VIL));
+    store(record, &ParaRecord::VAH, cell(cells.VAH));
+    store(record, &ParaRecord::VAL, cell(cells.VAL));
+    ComposeMessage(record);
+    return record;
+}
+
+} // namespace zelcor
