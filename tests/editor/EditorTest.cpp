@@ -5,6 +5,7 @@
 #include "platform/Clock.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 
@@ -206,6 +207,25 @@ TEST_F(Editor, WriteRefusesACellThatHoldsNoByteNamingIt) {
         EXPECT_TRUE(boxes.shown()[0].text.startsWith("Cell 11H:gK_CWi_L "));
         EXPECT_TRUE(bad.isEmpty() || boxes.shown()[0].text.contains('"' + bad + '"'));
         EXPECT_EQ(msg(), "Fail");
+    }
+}
+
+// The technician types a model name into the list and presses Enter, then Load: only the
+// exact name chooses a model, anything else (another case, a part of a name, a name not in
+// the list) loads WT-07, and what was typed stays as typed, out of the list.
+TEST_F(Editor, LoadTakesTheTypedModelNameExactly) {
+    QComboBox* combo = ed().Combo1;
+    const QString wt07 = "02D00732", wt01 = "22B80B32"; // 10H, 17H, 18H and 22H
+    const std::pair<QString, QString> typedAndLoaded[] = {
+        {"WT-01", wt01}, {"wt-01", wt07}, {"WT-0", wt07}, {"W", wt07}, {"WT-11", wt07}};
+    for (const auto& [typed, loaded] : typedAndLoaded) {
+        SCOPED_TRACE(typed.toStdString());
+        typeAndEnter(combo, typed);
+        click("cmdLdPara");
+        EXPECT_EQ(combo->currentText().toStdString(), typed.toStdString());
+        EXPECT_EQ((cell(0x10) + cell(0x17) + cell(0x18) + cell(0x22)).toStdString(),
+                  loaded.toStdString());
+        EXPECT_EQ(combo->count(), 13);
     }
 }
 
