@@ -210,6 +210,23 @@ TEST_F(Editor, WriteRefusesACellThatHoldsNoByteNamingIt) {
     }
 }
 
+TEST_F(Editor, WriteTakesLeadingZerosAndRefusesOnlyAValueAboveFF) {
+    setCell(0x10, "0B8");
+    setCell(0x11, "00ff");
+    setCell(0x12, QString(60, '0') + "1");
+    setCell(0x13, "0100");
+    setCell(0x14, "01");
+    select({0x10, 0x11, 0x12, 0x13, 0x14});
+    boxes.answerOk();
+    click("cmdWR");
+    EXPECT_EQ(port.writtenBytes(), writes({{0x10, 0xB8}, {0x11, 0xFF}, {0x12, 0x01}}));
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    const QString said = boxes.shown()[0].text;
+    EXPECT_TRUE(said.startsWith("Cell 13H:gK_CCWi_L holds \"0100\"")) << said.toStdString();
+    EXPECT_TRUE(said.contains("above FF")) << said.toStdString();
+    EXPECT_EQ(msg(), "Fail");
+}
+
 // The technician types a model name into the list and presses Enter, then Load: only the
 // exact name chooses a model, anything else (another case, a part of a name, a name not in
 // the list) loads WT-07, and what was typed stays as typed, out of the list.
