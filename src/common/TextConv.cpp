@@ -1,9 +1,11 @@
 #include "common/TextConv.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <system_error>
 
 namespace zelcor {
 
@@ -60,30 +62,43 @@ double ValueOfText(std::string_view text) {
         return value;
     }
 
-    // Collect the longest prefix that reads as [sign] digits [. digits] and let strtod
-    // convert it, so that the value is the correctly rounded double of that text.
+    // Collect the longest prefix that reads as [sign] digits [. digits] and let from_chars
+    // convert it: the correctly rounded double of that text, with a period as the separator
+    // whatever the locale (strtod would take the locale's separator instead).
     std::size_t i = 0;
-    std::string number;
+    bool negative = false;
     if (i < s.size() && (s[i] == '+' || s[i] == '-')) {
-        number.push_back(s[i++]);
+        negative = s[i++] == '-';
     }
+    const std::size_t start = i;
     bool anyDigit = false;
+    bool wholeAboveZero = false;
     while (i < s.size() && s[i] >= '0' && s[i] <= '9') {
-        number.push_back(s[i++]);
+        wholeAboveZero = wholeAboveZero || s[i] != '0';
         anyDigit = true;
+        ++i;
     }
     if (i < s.size() && s[i] == '.') {
-        number.push_back(s[i++]);
+        ++i;
         while (i < s.size() && s[i] >= '0' && s[i] <= '9') {
-            number.push_back(s[i++]);
             anyDigit = true;
+            ++i;
         }
     }
     if (!anyDigit) {
         return 0;
     }
-    const double value = std::strtod(number.c_str(), nullptr);
-    return value == 0 ? 0.0 : value; // no "-0"
+    double value = 0;
+    const std::errc error =
+        std::from_chars(s.data() + start, s.data() + i, value, std::chars_format::fixed).ec;
+    if (error == std::errc::result_out_of_range) {
+        // Beyond a double: too large when there is a whole part above 0, too small otherwise.
+        value = wholeAboveZero ? HUGE_VAL : 0.0;
+    }
+    if (value == 0) {
+        return 0.0; // no "-0"
+    }
+    return negative ? -value : value;
 }
 
 std::string NumberText(double value) {
@@ -97,13 +112,19 @@ std::string NumberText(double value) {
         return " 0";
     }
 
-    // Fifteen significant digits in scientific form: d.dddddddddddddde[+-]xx.
+    // Fifteen significant digits in scientific form, d.dddddddddddddde[+-]xx, from to_chars:
+    // printf would put the locale's decimal separator, which may be more than one byte.
     char buffer[40];
-    std::snprintf(buffer, sizeof buffer, "%.14e", std::fabs(value));
-    const std::string formatted(buffer);
+    const auto written = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value),
+                                       std::chars_format::scientific, 14);
+    const std::string formatted(buffer, written.ptr);
     const std::size_t ePos = formatted.find('e');
     std::string digits = formatted.substr(0, 1) + formatted.substr(2, ePos - 2);
-    const int exponent = std::atoi(formatted.c_str() + ePos + 1);
+    int exponent = 0;
+    std::from_chars(formatted.data() + ePos + 2, formatted.data() + formatted.size(), exponent);
+    if (formatted[ePos + 1] == '-') {
+        exponent = -exponent;
+    }
     while (digits.size() > 1 && digits.back() == '0') {
         digits.pop_back();
     }

@@ -18,8 +18,9 @@ std::string ByteToHexStr(std::uint8_t value);
 
 // The numeric value of a text as the windows read numbers typed into boxes: blanks, tabs
 // and line feeds are ignored wherever they stand; the text is decimal (optional sign,
-// digits, optional fraction) or hexadecimal after "&H" / "&h"; reading stops at the first
-// character that cannot continue the number; a text that does not begin with a number is 0.
+// digits, optional fraction after a period whatever the locale) or hexadecimal after "&H" /
+// "&h"; reading stops at the first character that cannot continue the number; a text that
+// does not begin with a number is 0.
 double ValueOfText(std::string_view text);
 
 // A number as the windows write it: one leading blank when not negative, "-" when negative,

@@ -2,6 +2,8 @@
 
 #include "common/TextConv.h"
 
+#include <algorithm>
+
 namespace zelcor {
 
 namespace {
@@ -30,11 +32,15 @@ CellByte CellTextToByte(std::string_view text) {
             return {CellTextFault::NotHex, 0};
         }
     }
-    if (digits.size() > 2) {
+    // Leading zeros do not change the value ("0B8", "00FF"). What follows them is a byte only
+    // when it is at most two digits long, so a long text is refused before it could overflow.
+    const std::size_t first = std::min(digits.find_first_not_of('0'), digits.size());
+    const std::string_view significant = std::string_view(digits).substr(first);
+    if (significant.size() > 2) {
         return {CellTextFault::TooLarge, 0};
     }
     int value = 0;
-    for (const char c : digits) {
+    for (const char c : significant) {
         value = value * 16 + HexDigitValue(c);
     }
     return {CellTextFault::None, static_cast<std::uint8_t>(value)};
@@ -52,7 +58,7 @@ std::string CellTextFaultReason(CellTextFault fault, std::string_view text) {
     case CellTextFault::NotHex:
         return "holds " + quoted + ", which is not a hexadecimal byte 00 to FF";
     case CellTextFault::TooLarge:
-        return "holds " + quoted + ", which has more than two hexadecimal digits: no byte 00 to FF";
+        return "holds " + quoted + ", whose value is above FF: no byte 00 to FF";
     }
     return {};
 }

@@ -12,7 +12,7 @@ enum class CellTextFault {
     Empty,    // nothing but blanks
     NotRead,  // "XX": the byte was never read (or the cells were cleared)
     NotHex,   // a character that is not a hexadecimal digit
-    TooLarge, // three or more digits: no byte
+    TooLarge, // a value above FF: no byte
 };
 
 struct CellByte {
@@ -20,8 +20,9 @@ struct CellByte {
     std::uint8_t value = 0; // valid only when fault is None
 };
 
-// A cell's text as the byte to write: one or two hexadecimal digits of either case, with
-// blanks, tabs and line breaks ignored wherever they stand ("b8", " B 8" and "5" are fine).
+// A cell's text as the byte to write: hexadecimal digits of either case whose value is 00 to
+// FF, leading zeros allowed, with blanks, tabs and line breaks ignored wherever they stand
+// ("b8", " B 8", "5" and "00FF" are fine).
 // Anything else is refused rather than read as 00, so that a byte the technician never
 // chose cannot reach the instrument's memory.
 CellByte CellTextToByte(std::string_view text);

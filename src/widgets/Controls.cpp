@@ -33,6 +33,9 @@ QComboBox* makeComboBox(QWidget* parent, const QString& name, const QString& tex
     auto* combo = new QComboBox(parent);
     combo->setObjectName(name);
     combo->setEditable(true);
+    // The windows compare a combo's text with their names exactly: Qt's completer would turn
+    // "wt-0" into "WT-01" on Enter, and Enter must not add the typed text to the list either.
+    combo->setCompleter(nullptr);
     combo->setInsertPolicy(QComboBox::NoInsert);
     combo->setEditText(text);
     const QFontMetrics metrics(combo->font());

@@ -16,7 +16,8 @@ QPushButton* makeButton(QWidget* parent, const QString& name, const QString& cap
 QLineEdit* makeTextBox(QWidget* parent, const QString& name, const QString& text,
                        int widthChars = 4);
 QPlainTextEdit* makeMultiLineBox(QWidget* parent, const QString& name);
-// An editable combo box showing `text`; its list is filled later.
+// An editable combo box showing `text`, which keeps exactly what is typed into it (no
+// completion, nothing added to the list); its list is filled later.
 QComboBox* makeComboBox(QWidget* parent, const QString& name, const QString& text,
                         int widthChars = 6);
 QLabel* makeLabel(QWidget* parent, const QString& caption, const QString& name = {});

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <limits>
+#include <string>
+
 namespace zelcor {
 namespace {
 
@@ -49,6 +53,55 @@ TEST(ValueOfText, DecimalReadsUpToTheFirstCharacterThatCannotContinue) {
     EXPECT_DOUBLE_EQ(ValueOfText("1,5"), 1);    // the separator is a period only
     EXPECT_DOUBLE_EQ(ValueOfText("12\r3"), 12); // a carriage return is not a blank
     EXPECT_DOUBLE_EQ(ValueOfText("99999999999999999999"), 1e20);
+}
+
+TEST(ValueOfText, DigitsBeyondWhatADoubleHolds) {
+    const std::string nines(400, '9');
+    EXPECT_EQ(ValueOfText(nines), std::numeric_limits<double>::infinity());
+    EXPECT_EQ(ValueOfText("-" + nines + ".5"), -std::numeric_limits<double>::infinity());
+    EXPECT_EQ(ValueOfText("." + std::string(400, '0') + "1"), 0);
+    EXPECT_DOUBLE_EQ(ValueOfText(std::string(300, '0') + "12.5"), 12.5);
+}
+
+// Sets the whole C locale of the process for as long as it lives, then puts back the one
+// that was in force.
+class ScopedLocale {
+public:
+    explicit ScopedLocale(const char* name) : m_previous(std::setlocale(LC_ALL, nullptr)) {
+        m_set = std::setlocale(LC_ALL, name) != nullptr;
+    }
+    ~ScopedLocale() { std::setlocale(LC_ALL, m_previous.c_str()); }
+    ScopedLocale(const ScopedLocale&) = delete;
+    ScopedLocale& operator=(const ScopedLocale&) = delete;
+    bool isSet() const { return m_set; }
+
+private:
+    std::string m_previous;
+    bool m_set = false;
+};
+
+// Numbers in the windows are read and written with a period whatever the user's locale: a
+// comma (de_DE) and a separator of two bytes in UTF-8 (ps_AF) must change nothing.
+TEST(NumbersUnderAnyLocale, ReadAndWrittenWithAPeriod) {
+    for (const char* name : {"de_DE.UTF-8", "ps_AF.UTF-8"}) {
+        SCOPED_TRACE(name);
+        const ScopedLocale locale(name);
+        if (!locale.isSet()) {
+            GTEST_FAIL() << "the locale " << name
+                         << " is not installed here; scripts/setup generates it";
+        }
+        EXPECT_DOUBLE_EQ(ValueOfText("12.5"), 12.5);
+        EXPECT_DOUBLE_EQ(ValueOfText(" - 1 . 2 5 "), -1.25);
+        EXPECT_DOUBLE_EQ(ValueOfText(".05"), 0.05);
+        EXPECT_DOUBLE_EQ(ValueOfText("1,5"), 1);
+        EXPECT_DOUBLE_EQ(ValueOfText("&hFf"), 255);
+
+        EXPECT_EQ(NumberText(12.34), " 12.34");
+        EXPECT_EQ(NumberText(-.05), "-.05");
+        EXPECT_EQ(NumberText(1234567.5), " 1234567.5");
+        EXPECT_EQ(NumberText(1.5e15), " 1.5E+15");
+        EXPECT_EQ(NumberText(-2.5e-7), "-2.5E-07");
+    }
 }
 
 TEST(NumberText, LeadingBlankOrMinusAndNoNeedlessDigits) {

@@ -5,6 +5,7 @@
 #include "widgets/EchoBox.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 
@@ -206,6 +207,42 @@ TEST_F(Editor, WriteRefusesACellThatHoldsNoByteNamingIt) {
         EXPECT_TRUE(boxes.shown()[0].text.startsWith("Cell 11H:gK_CWi_L "));
         EXPECT_TRUE(bad.isEmpty() || boxes.shown()[0].text.contains('"' + bad + '"'));
         EXPECT_EQ(msg(), "Fail");
+    }
+}
+
+TEST_F(Editor, WriteTakesLeadingZerosAndRefusesOnlyAValueAboveFF) {
+    setCell(0x10, "0B8");
+    setCell(0x11, "00ff");
+    setCell(0x12, QString(60, '0') + "1");
+    setCell(0x13, "0100");
+    setCell(0x14, "01");
+    select({0x10, 0x11, 0x12, 0x13, 0x14});
+    boxes.answerOk();
+    click("cmdWR");
+    EXPECT_EQ(port.writtenBytes(), writes({{0x10, 0xB8}, {0x11, 0xFF}, {0x12, 0x01}}));
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    const QString said = boxes.shown()[0].text;
+    EXPECT_TRUE(said.startsWith("Cell 13H:gK_CCWi_L holds \"0100\"")) << said.toStdString();
+    EXPECT_TRUE(said.contains("above FF")) << said.toStdString();
+    EXPECT_EQ(msg(), "Fail");
+}
+
+// The technician types a model name into the list and presses Enter, then Load: only the
+// exact name chooses a model, anything else (another case, a part of a name, a name not in
+// the list) loads WT-07, and what was typed stays as typed, out of the list.
+TEST_F(Editor, LoadTakesTheTypedModelNameExactly) {
+    QComboBox* combo = ed().Combo1;
+    const QString wt07 = "02D00732", wt01 = "22B80B32"; // 10H, 17H, 18H and 22H
+    const std::pair<QString, QString> typedAndLoaded[] = {
+        {"WT-01", wt01}, {"wt-01", wt07}, {"WT-0", wt07}, {"W", wt07}, {"WT-11", wt07}};
+    for (const auto& [typed, loaded] : typedAndLoaded) {
+        SCOPED_TRACE(typed.toStdString());
+        typeAndEnter(combo, typed);
+        click("cmdLdPara");
+        EXPECT_EQ(combo->currentText().toStdString(), typed.toStdString());
+        EXPECT_EQ((cell(0x10) + cell(0x17) + cell(0x18) + cell(0x22)).toStdString(),
+                  loaded.toStdString());
+        EXPECT_EQ(combo->count(), 13);
     }
 }
 

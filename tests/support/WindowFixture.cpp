@@ -3,6 +3,8 @@
 #include "script/ControlLookup.h"
 
 #include <QAbstractButton>
+#include <QApplication>
+#include <QTest>
 
 namespace zelcor::test {
 
@@ -39,6 +41,17 @@ void WindowFixture::click(const QString& name) {
     if (auto* button = control<QAbstractButton>(name)) {
         button->click();
     }
+}
+
+void WindowFixture::typeAndEnter(QWidget* w, const QString& keys) {
+    w->window()->show();
+    w->window()->activateWindow();
+    w->setFocus();
+    QApplication::processEvents(); // the activation, which the platform hands on as an event
+    EXPECT_TRUE(w->hasFocus()) << w->objectName().toStdString() << " did not take the focus";
+    QTest::keyClick(w, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(w, keys);
+    QTest::keyClick(w, Qt::Key_Return);
 }
 
 bool WindowFixture::enabled(const QString& name) const {

@@ -37,6 +37,9 @@ protected:
     void setText(const QString& name, const QString& text);
     // Presses a button as the user would: nothing happens when it is disabled.
     void click(const QString& name);
+    // Types into a control from the keyboard as the user would: its window shown and active,
+    // the control focused and its text selected, then the keys and Enter.
+    void typeAndEnter(QWidget* w, const QString& keys);
     bool enabled(const QString& name) const;
     // Shown when its window is shown (not hidden itself or by a parent inside its window).
     bool shown(const QString& name) const;
