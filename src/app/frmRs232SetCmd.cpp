@@ -5,6 +5,9 @@
 #include "common/TextConv.h"
 #include "console/RegisterConsole.h"
 #include "editor/frmRs232WRPara.h"
+#include "paramset/ParaRecord.h"
+#include "paramset/ParameterTransfer.h"
+#include "paramset/RequestCode.h"
 #include "platform/MessageBoxes.h"
 #include "serial/PortSettings.h"
 #include "serial/WrenchLink.h"
@@ -176,7 +179,13 @@ void frmRs232SetCmd::buildControls() {
     auto* params = new QGroupBox(QStringLiteral("Parameter set"), this);
     auto* paramGrid = new QGridLayout(params);
     cmdGetPara = makeButton(params, QStringLiteral("cmdGetPara"), QStringLiteral("Get"));
+    txtParaReq = makeTextBox(params, QStringLiteral("txtParaReq"), QString(), 24);
+    txtParaReq->setReadOnly(true);
+    txtParaReq->setToolTip(QStringLiteral("The parameter request of the last Get"));
+    cmdCopyReq = makeButton(params, QStringLiteral("cmdCopyReq"), QStringLiteral("Copy"));
     paramGrid->addWidget(makeLabel(params, QStringLiteral("Parameters")), 0, 0);
+    paramGrid->addWidget(txtParaReq, 0, 1, 1, 3);
+    paramGrid->addWidget(cmdCopyReq, 0, 4);
     paramGrid->addWidget(cmdGetPara, 0, 5);
     const QStringList columns{QStringLiteral("Status"), QStringLiteral("VIH"),
                               QStringLiteral("VIL"), QStringLiteral("VAH"), QStringLiteral("VAL")};
@@ -332,6 +341,13 @@ void frmRs232SetCmd::connectHandlers() {
     connect(cmdClr, &QPushButton::clicked, this, [this] { cmdClr_Click(); });
     connect(txtReplyNo, &QLineEdit::textChanged, this, [this] { txtReplyNo_Change(); });
     connect(Combo1, &QComboBox::activated, this, [this] { Combo1_Click(); });
+    // Only choosing an item acts; typing into these lists does not.
+    connect(cmbDir, &QComboBox::activated, this, [this] { cmbDir_Click(); });
+    connect(cmbFraN, &QComboBox::activated, this, [this] { cmbFraN_Click(); });
+    connect(cmbFraN1, &QComboBox::activated, this, [this] { cmbFraN1_Click(); });
+    connect(cmdGetPara, &QPushButton::clicked, this, [this] { cmdGetPara_Click(); });
+    connect(cmdWrPara, &QPushButton::clicked, this, [this] { cmdWrPara_Click(); });
+    connect(cmdCopyReq, &QPushButton::clicked, this, [this] { cmdCopyReq_Click(); });
     connect(cmdRs232WRPara, &QPushButton::clicked, this, [this] { cmdRs232WRPara_Click(); });
     connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
     connect(cmdRs232WRCal, &QPushButton::clicked, this, [this] { cmdRs232WRCal_Click(); });
@@ -341,6 +357,15 @@ void frmRs232SetCmd::connectHandlers() {
 void frmRs232SetCmd::Form_Load() {
     m_editor = std::make_unique<frmRs232WRPara>(*m_link, *this);
     m_calibration = std::make_unique<frmRs232WRCal>(*m_link);
+    m_transfer = std::make_unique<ParameterTransfer>(
+        *m_link, *m_editor,
+        ParameterTransfer::Controls{lblMsg, lblMsg1, txtSta, txtVIH, txtVIL, txtVAH, txtVAL,
+                                    txtSta1, txtVIH1, txtVIL1, txtVAH1, txtVAL1, txtNewPara,
+                                    txtParaReq, cmdCopyReq},
+        [this] {
+            return DigitsAndDirection{DirCCW, FraDigits};
+        },
+        NextRequestCode);
     setControlEnabled(cmdPortOpen, true);
     cmdRstSend_Click();
     cmbDir->setEditText(QStringLiteral("CW"));
@@ -434,6 +459,52 @@ void frmRs232SetCmd::txtReplyNo_Change() {
     m_link->setReplyLength(static_cast<std::int16_t>(
         std::clamp(value, static_cast<double>(std::numeric_limits<std::int16_t>::min()),
                    static_cast<double>(std::numeric_limits<std::int16_t>::max()))));
+}
+
+void frmRs232SetCmd::cmbDir_Click() {
+    const QString text = cmbDir->currentText();
+    if (text == QLatin1String("CW")) {
+        DirCCW = false;
+    } else if (text == QLatin1String("CCW")) {
+        DirCCW = true;
+    }
+}
+
+void frmRs232SetCmd::cmbFraN_Click() {
+    takeFraDigits(cmbFraN->currentText());
+}
+
+void frmRs232SetCmd::cmbFraN1_Click() {
+    takeFraDigits(cmbFraN1->currentText());
+}
+
+void frmRs232SetCmd::takeFraDigits(const QString& text) {
+    // Only 0 to 3 digits exist; any other value leaves the setting as it is.
+    const double value = ValueOfText(text.toStdString());
+    if (value == 0 || value == 1 || value == 2 || value == 3) {
+        FraDigits = static_cast<std::int16_t>(value);
+    }
+    showFraDigits();
+}
+
+void frmRs232SetCmd::showFraDigits() {
+    const QString digits = QString::fromStdString(NumberText(FraDigits));
+    cmbFraN->setEditText(digits);
+    cmbFraN1->setEditText(digits);
+    txtMaxTk->setText(QString::fromStdString(
+        NumberText(MaxTkRaw / std::pow(10.0, static_cast<double>(FraDigits)))));
+}
+
+void frmRs232SetCmd::cmdGetPara_Click() {
+    m_transfer->cmdGetPara_Click();
+}
+
+void frmRs232SetCmd::cmdWrPara_Click() {
+    m_transfer->cmdWrPara_Click();
+}
+
+void frmRs232SetCmd::cmdCopyReq_Click() {
+    m_transfer->cmdCopyReq_Click();
 }
 
 void frmRs232SetCmd::Combo1_Click() {

@@ -20,6 +20,7 @@ namespace zelcor {
 
 class EchoBox;
 class ExchangeControls;
+class ParameterTransfer;
 class ReceiveEngine;
 class RegisterConsole;
 class Shape;
@@ -56,6 +57,12 @@ public:
     void cmdSendAByte_Click();
     void cmdClr_Click();
     void txtReplyNo_Change();
+    void cmbDir_Click();
+    void cmbFraN_Click();
+    void cmbFraN1_Click();
+    void cmdGetPara_Click();
+    void cmdWrPara_Click();
+    void cmdCopyReq_Click();
     void Combo1_Click();
     void cmdRs232WRPara_Click();
     void Command1_Click();
@@ -103,6 +110,9 @@ public:
 
     // Parameter set and live reading.
     QPushButton* cmdGetPara = nullptr;
+    // The parameter request of the last Get, to be copied and sent to the factory.
+    QLineEdit* txtParaReq = nullptr;
+    QPushButton* cmdCopyReq = nullptr;
     QLineEdit* txtSta = nullptr;
     QLineEdit* txtVIH = nullptr;
     QLineEdit* txtVIL = nullptr;
@@ -154,6 +164,10 @@ private:
     void onPortLost(const std::string& message);
     void showClosedPortState();
     void setControlEnabled(QWidget* control, bool enabled);
+    // The digits chosen in either list: both lists then show FraDigits, and the maximum
+    // torque is shown with that many.
+    void takeFraDigits(const QString& text);
+    void showFraDigits();
 
     Platform m_platform;
     // Declared before the windows that use it, so it outlives them.
@@ -162,6 +176,7 @@ private:
     std::unique_ptr<RegisterConsole> m_console;
     std::unique_ptr<frmRs232WRPara> m_editor;
     std::unique_ptr<frmRs232WRCal> m_calibration;
+    std::unique_ptr<ParameterTransfer> m_transfer;
     bool m_ending = false;
 };
 

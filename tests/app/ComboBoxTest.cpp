@@ -1,6 +1,6 @@
 #include "support/WindowFixture.h"
 
-#include "app/ControlLookup.h"
+#include "script/ControlLookup.h"
 
 #include <QComboBox>
 
@@ -15,7 +15,7 @@ using ComboBoxes = WindowFixture;
 // the beginning of one of its own items in lower case.
 TEST_F(ComboBoxes, EveryEditableOneKeepsExactlyWhatWasTyped) {
     int tried = 0;
-    for (QWidget* window : zelcorWindows(*mainWindow)) {
+    for (QWidget* window : mainWindow->windows()) {
         for (QComboBox* combo : window->findChildren<QComboBox*>()) {
             if (!combo->isEditable() || combo->count() == 0) {
                 continue;

@@ -9,8 +9,8 @@
 namespace zelcor::test {
 
 void WindowFixture::SetUp() {
-    mainWindow =
-        std::make_unique<frmRs232SetCmd>(Platform{clock, port, boxes, [this] { ++endRequests; }});
+    mainWindow = std::make_unique<frmRs232SetCmd>(
+        Platform{clock, windowPort(), boxes, [this] { ++endRequests; }});
 }
 
 void WindowFixture::TearDown() {

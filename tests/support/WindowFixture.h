@@ -19,6 +19,8 @@ namespace zelcor::test {
 class WindowFixture : public ::testing::Test {
 protected:
     void SetUp() override;
+    // The port the windows talk through: the recording double unless a suite has a wrench.
+    virtual SerialPort& windowPort() { return port; }
     void TearDown() override;
 
     // A control by its system name, optionally qualified with its window
