@@ -348,6 +348,8 @@ void frmRs232SetCmd::connectHandlers() {
     connect(cmdGetPara, &QPushButton::clicked, this, [this] { cmdGetPara_Click(); });
     connect(cmdWrPara, &QPushButton::clicked, this, [this] { cmdWrPara_Click(); });
     connect(cmdCopyReq, &QPushButton::clicked, this, [this] { cmdCopyReq_Click(); });
+    connect(cmdRdMaxTk, &QPushButton::clicked, this, [this] { cmdRdMaxTk_Click(); });
+    connect(cmdClrEr0, &QPushButton::clicked, this, [this] { cmdClrEr0_Click(); });
     connect(cmdRs232WRPara, &QPushButton::clicked, this, [this] { cmdRs232WRPara_Click(); });
     connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
     connect(cmdRs232WRCal, &QPushButton::clicked, this, [this] { cmdRs232WRCal_Click(); });
@@ -365,7 +367,11 @@ void frmRs232SetCmd::Form_Load() {
         [this] {
             return DigitsAndDirection{DirCCW, FraDigits};
         },
-        NextRequestCode);
+        NextRequestCode,
+        [this](std::int32_t raw) {
+            MaxTkRaw = raw;
+            showMaxTorque();
+        });
     setControlEnabled(cmdPortOpen, true);
     cmdRstSend_Click();
     cmbDir->setEditText(QStringLiteral("CW"));
@@ -484,13 +490,13 @@ void frmRs232SetCmd::takeFraDigits(const QString& text) {
     if (value == 0 || value == 1 || value == 2 || value == 3) {
         FraDigits = static_cast<std::int16_t>(value);
     }
-    showFraDigits();
-}
-
-void frmRs232SetCmd::showFraDigits() {
     const QString digits = QString::fromStdString(NumberText(FraDigits));
     cmbFraN->setEditText(digits);
     cmbFraN1->setEditText(digits);
+    showMaxTorque();
+}
+
+void frmRs232SetCmd::showMaxTorque() {
     txtMaxTk->setText(QString::fromStdString(
         NumberText(MaxTkRaw / std::pow(10.0, static_cast<double>(FraDigits)))));
 }
@@ -501,6 +507,14 @@ void frmRs232SetCmd::cmdGetPara_Click() {
 
 void frmRs232SetCmd::cmdWrPara_Click() {
     m_transfer->cmdWrPara_Click();
+}
+
+void frmRs232SetCmd::cmdRdMaxTk_Click() {
+    m_transfer->cmdRdMaxTk_Click();
+}
+
+void frmRs232SetCmd::cmdClrEr0_Click() {
+    m_transfer->cmdClrEr0_Click();
 }
 
 void frmRs232SetCmd::cmdCopyReq_Click() {

@@ -63,6 +63,8 @@ public:
     void cmdGetPara_Click();
     void cmdWrPara_Click();
     void cmdCopyReq_Click();
+    void cmdRdMaxTk_Click();
+    void cmdClrEr0_Click();
     void Combo1_Click();
     void cmdRs232WRPara_Click();
     void Command1_Click();
@@ -167,7 +169,8 @@ private:
     // The digits chosen in either list: both lists then show FraDigits, and the maximum
     // torque is shown with that many.
     void takeFraDigits(const QString& text);
-    void showFraDigits();
+    // MaxTkRaw with FraDigits digits after the point.
+    void showMaxTorque();
 
     Platform m_platform;
     // Declared before the windows that use it, so it outlives them.

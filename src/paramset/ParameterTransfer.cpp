@@ -30,6 +30,9 @@ constexpr std::initializer_list<int> kIdentityCells{0x0C, 0x0D, 0x0E, 0x0F, 0x10
 // Identity bytes that Write writes back as it read them: one it could not read would reach
 // the wrench as a byte it never held.
 constexpr std::array<int, 7> kKeptIdentityCells{0x0C, 0x0D, 0x0E, 0x0F, 0x2B, 0x2C, 0x2D};
+// The maximum torque the wrench keeps, low and high byte.
+constexpr int kMaxTorqueLowCell = 0x23;
+constexpr int kMaxTorqueHighCell = 0x24;
 
 QString qs(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -39,9 +42,10 @@ QString qs(std::string_view text) {
 
 ParameterTransfer::ParameterTransfer(WrenchLink& link, frmRs232WRPara& editor, Controls controls,
                                      std::function<DigitsAndDirection()> setting,
-                                     std::function<std::string()> nextRequestCode)
+                                     std::function<std::string()> nextRequestCode,
+                                     std::function<void(std::int32_t)> showMaxTorque)
     : m_link(link), m_editor(editor), m_ui(controls), m_setting(std::move(setting)),
-      m_nextRequestCode(std::move(nextRequestCode)) {
+      m_nextRequestCode(std::move(nextRequestCode)), m_showMaxTorque(std::move(showMaxTorque)) {
     m_ui.txtParaReq->setReadOnly(true);
     m_ui.cmdCopyReq->setEnabled(false); // nothing to copy before the first Get
 }
@@ -100,6 +104,55 @@ void ParameterTransfer::cmdGetPara_Click() {
     m_ui.cmdCopyReq->setEnabled(true);
 
     m_link.MyDelay(100);
+    m_ui.lblMsg->clear();
+    m_ui.lblMsg->hide();
+}
+
+void ParameterTransfer::readMaxTorqueCells() {
+    for (int i = 0; i < frmRs232WRPara::kCellCount; ++i) {
+        m_editor.Check1(i)->setChecked(false);
+    }
+    m_ui.lblMsg->setText(QStringLiteral("Reading....."));
+    m_ui.lblMsg->show();
+    m_editor.cmdClear_Click();
+    m_link.resetReceive();
+    m_link.MyDelay(20);
+    readCells({kStatusEpCell, kMaxTorqueLowCell, kMaxTorqueHighCell});
+}
+
+void ParameterTransfer::cmdRdMaxTk_Click() {
+    const WrenchLink::Hold hold(m_link);
+    readMaxTorqueCells();
+    // A byte that could not be read counts as 0 (the editor has said why).
+    const auto value = [this](int address) {
+        const CellByte cell = CellTextToByte(cellText(address));
+        return cell.fault == CellTextFault::None ? cell.value : 0;
+    };
+    m_showMaxTorque(256 * value(kMaxTorqueHighCell) + value(kMaxTorqueLowCell));
+    m_ui.lblMsg->clear();
+    m_ui.lblMsg->hide();
+}
+
+void ParameterTransfer::cmdClrEr0_Click() {
+    const WrenchLink::Hold hold(m_link);
+    readMaxTorqueCells();
+    const CellByte status = CellTextToByte(cellText(kStatusEpCell));
+    if (status.fault != CellTextFault::None) {
+        // Written blind, the status would lose every other flag it holds.
+        reportError(QStringLiteral("The status byte (10H) could not be read.\r\nNothing has "
+                                   "been written: the error flag is not cleared."));
+    } else {
+        m_ui.lblMsg->setText(QStringLiteral("Writing....."));
+        m_editor.Text1(kMaxTorqueLowCell)->setText(QStringLiteral("00"));
+        m_editor.Text1(kMaxTorqueHighCell)->setText(QStringLiteral("00"));
+        m_editor.Text1(kStatusEpCell)
+            ->setText(QString::fromStdString(
+                ByteToHexStr(static_cast<std::uint8_t>(status.value & 0x7F))));
+        m_editor.cmdWr_Click();
+    }
+    for (const int cell : {kStatusEpCell, kMaxTorqueLowCell, kMaxTorqueHighCell}) {
+        m_editor.Check1(cell)->setChecked(false);
+    }
     m_ui.lblMsg->clear();
     m_ui.lblMsg->hide();
 }

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -44,7 +45,8 @@ public:
     // asking; `nextRequestCode` a new four-digit request number.
     ParameterTransfer(WrenchLink& link, frmRs232WRPara& editor, Controls controls,
                       std::function<DigitsAndDirection()> setting,
-                      std::function<std::string()> nextRequestCode);
+                      std::function<std::string()> nextRequestCode,
+                      std::function<void(std::int32_t raw)> showMaxTorque);
 
     // Reads the wrench's set into gCurPara, shows its status and constants, and puts the
     // parameter request into txtParaReq for the technician to copy.
@@ -54,12 +56,19 @@ public:
     void cmdWrPara_Click();
     // Puts the parameter request on the clipboard.
     void cmdCopyReq_Click();
+    // Reads the maximum torque the wrench keeps (23H, 24H, with the status 10H) and hands
+    // the raw value to `showMaxTorque`.
+    void cmdRdMaxTk_Click();
+    // Clears the error flag (bit 7 of the status 10H) and the stored maximum torque.
+    void cmdClrEr0_Click();
 
 private:
     bool confirm(const QString& text, const QString& title);
     void reportError(const QString& text);
     // Clears the editor, selects the cells and lets the editor read them.
     void readCells(std::initializer_list<int> cells);
+    // The first steps of Read Max Torque and Clear Er0: status and maximum torque read.
+    void readMaxTorqueCells();
     std::string cellText(int address) const;
 
     WrenchLink& m_link;
@@ -67,6 +76,7 @@ private:
     Controls m_ui;
     std::function<DigitsAndDirection()> m_setting;
     std::function<std::string()> m_nextRequestCode;
+    std::function<void(std::int32_t)> m_showMaxTorque;
 };
 
 } // namespace zelcor

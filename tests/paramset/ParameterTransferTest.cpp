@@ -322,5 +322,66 @@ TEST_F(ParameterSet, DigitListsActOnlyWhenAnItemIsChosen) {
     EXPECT_TRUE(mainWindow->DirCCW);
 }
 
+TEST_F(ParameterSet, ReadMaxTorqueShowsTheStoredValueWithTheChosenDigits) {
+    wrench.poke(0x00, 0x23, 0xD2);
+    wrench.poke(0x00, 0x24, 0x04);
+    click("cmdRdMaxTk");
+    EXPECT_EQ(addresses(false), (std::vector<int>{0x10, 0x23, 0x24}));
+    EXPECT_EQ(mainWindow->MaxTkRaw, 0x04D2);
+    EXPECT_EQ(text("txtMaxTk"), " 123.4");
+    choose("cmbFraN", " 2");
+    EXPECT_EQ(text("txtMaxTk"), " 12.34");
+
+    wrench.poke(0x00, 0x23, 0xFF);
+    wrench.poke(0x00, 0x24, 0xFF);
+    choose("cmbFraN1", " 0");
+    click("cmdRdMaxTk");
+    EXPECT_EQ(text("txtMaxTk"), " 65535");
+    EXPECT_FALSE(shown("lblMsg"));
+
+    // The maximum could not be read: the editor says so, and nothing stale stays shown.
+    sim::Faults faults;
+    faults.stopAfter = 1;
+    wrench.setFaults(faults);
+    boxes.answerOk(2);
+    click("cmdRdMaxTk");
+    EXPECT_EQ(text("txtMaxTk"), " 0");
+}
+
+TEST_F(ParameterSet, ClearEr0ClearsOnlyBit7AndTheMaximumAndNeverWritesAnUnreadStatus) {
+    for (const auto& [status, cleared] :
+         std::vector<std::pair<int, int>>{{0x82, 0x02}, {0x80, 0x00}}) {
+        wrench.poke(0x00, 0x10, static_cast<std::uint8_t>(status));
+        wrench.poke(0x00, 0x23, 0x12);
+        wrench.poke(0x00, 0x24, 0x34);
+        const std::size_t before = wrench.receivedFrames().size();
+        click("cmdClrEr0");
+        std::vector<std::pair<int, int>> written;
+        for (std::size_t i = before; i < wrench.receivedFrames().size(); ++i) {
+            const ReceivedFrame& f = wrench.receivedFrames()[i];
+            if (f.write) {
+                written.emplace_back(f.addr0, f.data);
+            }
+        }
+        EXPECT_EQ(written,
+                  (std::vector<std::pair<int, int>>{{0x10, cleared}, {0x23, 0}, {0x24, 0}}));
+        EXPECT_TRUE(boxes.shown().empty());
+    }
+    EXPECT_EQ(text("txtMaxTk"), "00"); // the clear neither reads nor shows the maximum
+
+    wrench.poke(0x00, 0x10, 0x82);
+    sim::Faults faults;
+    faults.noReply = true;
+    wrench.setFaults(faults);
+    const std::size_t writesBefore = addresses(true).size();
+    boxes.answerOk(3); // the editor's error and help, then what the clear did not do
+    click("cmdClrEr0");
+    EXPECT_EQ(addresses(true).size(), writesBefore) << "something was written";
+    EXPECT_EQ(boxes.shown().back().title, "Error!!!");
+    EXPECT_TRUE(boxes.shown().back().text.contains("10H"));
+    EXPECT_EQ(wrench.peek(0x00, 0x10), 0x82);
+    EXPECT_FALSE(shown("lblMsg"));
+}
+
 } // namespace
 } // namespace zelcor::test
