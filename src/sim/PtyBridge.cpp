@@ -5,6 +5,7 @@
 #include <QSocketNotifier>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -169,6 +170,13 @@ void PtyBridge::onMasterReadable() {
     for (;;) {
         const ssize_t n = ::read(m_master, buffer, sizeof buffer);
         if (n > 0) {
+            if (m_recordHostBytes) {
+                const auto now = std::chrono::duration_cast<std::chrono::microseconds>(
+                    std::chrono::steady_clock::now().time_since_epoch());
+                for (ssize_t i = 0; i < n; ++i) {
+                    m_hostBytes.push_back({buffer[i], now.count()});
+                }
+            }
             discardUnreadReplies();
             const bool clean = hostLineMatches();
             for (ssize_t i = 0; i < n; ++i) {

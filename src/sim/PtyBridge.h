@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 class QSocketNotifier;
 
@@ -14,6 +15,12 @@ class Timer;
 } // namespace zelcor
 
 namespace zelcor::sim {
+
+// A byte from the host as the bridge took it off the terminal.
+struct HostByte {
+    std::uint8_t value;
+    std::int64_t atUs; // std::chrono::steady_clock, in microseconds
+};
 
 // A simulated wrench behind a pseudo-terminal, in real time on the Qt event loop, so that a
 // program can open the terminal's device like a serial port and talk to the wrench.
@@ -42,6 +49,13 @@ public:
     // How often the host side woke the bridge up; a guard against a spinning descriptor.
     std::uint64_t wakeups() const { return m_wakeups; }
 
+    // When each host byte reached the far end: the moment the bridge read it, so the pacing
+    // of a request can be seen as the wrench would see it. Off until asked for; a long
+    // session must not keep every byte it was sent.
+    void recordHostBytes(bool on) { m_recordHostBytes = on; }
+    const std::vector<HostByte>& hostBytes() const { return m_hostBytes; }
+    void clearHostBytes() { m_hostBytes.clear(); }
+
 private:
     void onMasterReadable();
     void writeToHost(std::uint8_t byte);
@@ -59,6 +73,8 @@ private:
     std::string m_linkPath;
     std::uint64_t m_wakeups = 0;
     std::int64_t m_lastWriteMs = 0;
+    bool m_recordHostBytes = false;
+    std::vector<HostByte> m_hostBytes;
 };
 
 } // namespace zelcor::sim
