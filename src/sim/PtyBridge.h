@@ -16,9 +16,11 @@ class Timer;
 
 namespace zelcor::sim {
 
-// A byte from the host as the bridge took it off the terminal.
-struct HostByte {
+// A byte on the line as the far end saw it: a request byte when the bridge took it off the
+// terminal, a reply byte when the bridge put it on.
+struct LineByte {
     std::uint8_t value;
+    bool toHost;
     std::int64_t atUs; // std::chrono::steady_clock, in microseconds
 };
 
@@ -49,12 +51,12 @@ public:
     // How often the host side woke the bridge up; a guard against a spinning descriptor.
     std::uint64_t wakeups() const { return m_wakeups; }
 
-    // When each host byte reached the far end: the moment the bridge read it, so the pacing
-    // of a request can be seen as the wrench would see it. Off until asked for; a long
-    // session must not keep every byte it was sent.
-    void recordHostBytes(bool on) { m_recordHostBytes = on; }
-    const std::vector<HostByte>& hostBytes() const { return m_hostBytes; }
-    void clearHostBytes() { m_hostBytes.clear(); }
+    // Every byte through the bridge with its moment, so the pacing of a request and the
+    // timing of its reply can be seen as the wrench saw them. Off until asked for; a long
+    // session must not keep every byte.
+    void recordLine(bool on) { m_recordLine = on; }
+    const std::vector<LineByte>& lineLog() const { return m_lineLog; }
+    void clearLineLog() { m_lineLog.clear(); }
 
 private:
     void onMasterReadable();
@@ -62,6 +64,7 @@ private:
     void discardUnreadReplies();
     bool hostLineMatches() const;
     void shutdown();
+    void note(std::uint8_t byte, bool toHost);
 
     std::unique_ptr<QtClock> m_clock;
     std::unique_ptr<SimulatedWrench> m_wrench;
@@ -73,8 +76,8 @@ private:
     std::string m_linkPath;
     std::uint64_t m_wakeups = 0;
     std::int64_t m_lastWriteMs = 0;
-    bool m_recordHostBytes = false;
-    std::vector<HostByte> m_hostBytes;
+    bool m_recordLine = false;
+    std::vector<LineByte> m_lineLog;
 };
 
 } // namespace zelcor::sim
