@@ -1,53 +1,563 @@
-// Figures that tests must not assert: how the echo boxes scale and what a waiting exchange
-// costs in CPU. Run: build/bin/zelcor_bench
+// Speed and cost figures that tests must not assert, printed as one table against the least
+// the serial line allows (or a goal). Run: build/bin/zelcor_bench, or name some of the parts
+// to run only those: build/bin/zelcor_bench exchanges waiting startup echo
+//
+// The exchanges run the real main window over the real QSerialPort against the simulated
+// wrench behind a pseudo-terminal. The pseudo-terminal itself is instant; the wrench keeps
+// the line's time: 1200 baud, 8N2, so 11 bits and 9.17 ms a byte in each direction, and it
+// starts its reply 2 ms after the last request byte has arrived.
 #include "app/frmRs232SetCmd.h"
 #include "app/subMain.h"
+#include "editor/frmRs232WRPara.h"
+#include "platform/MessageBoxes.h"
 #include "platform/ProcessCpu.h"
+#include "platform/QtClock.h"
+#include "platform/QtSerialPort.h"
+#include "sim/PtyBridge.h"
 #include "widgets/EchoBox.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
+#include <QThread>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
-#include <fcntl.h>
+#include <functional>
+#include <malloc.h>
 #include <pty.h>
+#include <string>
 #include <termios.h>
+#include <type_traits>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
-// Appends 100 000 receive-echo lines and prints the time of every 10 000: a box that
-// copied its whole text on each append would show each block slower than the last.
-void echoAppend() {
-    zelcor::EchoBox box;
-    box.show();
-    const QString line = QStringLiteral("&H00 &H05 &HAA &H12 &H12 \r\n");
-    QElapsedTimer total;
-    total.start();
-    std::printf("echo box: 100000 appended lines, ms per block of 10000:");
-    for (int block = 0; block < 10; ++block) {
-        QElapsedTimer t;
-        t.start();
-        for (int i = 0; i < 10000; ++i) {
-            box.appendText(line);
-        }
-        std::printf(" %lld", static_cast<long long>(t.elapsed()));
-    }
-    std::printf("\n  total %lld ms, %lld characters kept\n",
-                static_cast<long long>(total.elapsed()), static_cast<long long>(box.text().size()));
+using Steady = std::chrono::steady_clock;
+
+std::int64_t nowUs() {
+    return std::chrono::duration_cast<std::chrono::microseconds>(Steady::now().time_since_epoch())
+        .count();
 }
+
+std::string format(const char* pattern, double value) {
+    char text[160];
+    std::snprintf(text, sizeof text, pattern, value);
+    return text;
+}
+
+// --- the table -----------------------------------------------------------------------------
+
+struct Row {
+    std::string figure;
+    std::string measured;
+    std::string limit; // the least the line allows, or the goal
+    std::string over;  // how far above the limit
+    std::string note;
+};
+
+class Table {
+public:
+    void add(Row row) { m_rows.push_back(std::move(row)); }
+    // A row for a figure that has a least possible value.
+    void addTimed(const std::string& figure, double measuredMs, double limitMs,
+                  const std::string& note) {
+        add({figure, format("%.1f ms", measuredMs), format("%.1f ms", limitMs),
+             format("%+.1f %%", 100.0 * (measuredMs - limitMs) / limitMs), note});
+    }
+
+    void print() const {
+        const Row header{"Figure", "Measured", "Limit/goal", "Over", "How / detail"};
+        std::size_t w[4] = {};
+        widen(header, w);
+        for (const Row& r : m_rows) {
+            widen(r, w);
+        }
+        printRow(header, w);
+        std::printf("%s\n", std::string(w[0] + w[1] + w[2] + w[3] + 4 * 3 + 12, '-').c_str());
+        for (const Row& r : m_rows) {
+            printRow(r, w);
+        }
+    }
+
+private:
+    static void widen(const Row& r, std::size_t* w) {
+        w[0] = std::max(w[0], r.figure.size());
+        w[1] = std::max(w[1], r.measured.size());
+        w[2] = std::max(w[2], r.limit.size());
+        w[3] = std::max(w[3], r.over.size());
+    }
+    static void printRow(const Row& r, const std::size_t* w) {
+        if (r.measured.empty() && r.limit.empty() && r.over.empty() && r.note.empty()) {
+            std::printf("%s\n", r.figure.c_str()); // a heading
+            return;
+        }
+        std::printf("%-*s | %*s | %*s | %*s | %s\n", int(w[0]), r.figure.c_str(), int(w[1]),
+                    r.measured.c_str(), int(w[2]), r.limit.c_str(), int(w[3]), r.over.c_str(),
+                    r.note.c_str());
+    }
+
+    std::vector<Row> m_rows;
+};
+
+// --- the line ------------------------------------------------------------------------------
+
+constexpr int kReadPauseMs = 20;
+constexpr int kWritePauseMs = 50;
+
+struct Line {
+    int baudRate = 1200;
+    int turnaroundMs = 2; // the wrench's latency: last request bit to first reply bit
+
+    double byteMs() const { return 11 * 1000.0 / baudRate; }
+
+    // The least one exchange can take: each request byte but the last followed by its pause,
+    // then the later of the last pause and the answer, which is the last request byte on
+    // the line, the wrench's turnaround and the reply on the line.
+    double exchangeMs(int requestBytes, int pauseMs, int replyBytes) const {
+        const double answer = byteMs() * (1 + replyBytes) + turnaroundMs;
+        return (requestBytes - 1) * pauseMs + std::max<double>(pauseMs, answer);
+    }
+    double readMs() const { return exchangeMs(3, kReadPauseMs, 5); }
+    double writeMs() const { return exchangeMs(4, kWritePauseMs, 3); }
+    // An operation made of exchanges one after the other.
+    double operationMs(int reads, int writes) const {
+        return reads * readMs() + writes * writeMs();
+    }
+};
+
+// --- exchanges against the simulated wrench ------------------------------------------------
+
+// Every box is answered at once, OK (or Yes, so a confirmation goes ahead), and counted: a
+// run that showed any box did not go as measured.
+class AnsweringBoxes final : public zelcor::MessageBoxes {
+public:
+    zelcor::BoxAnswer show(const QString& text, const QString& title, zelcor::BoxIcon,
+                           zelcor::BoxButtons buttons) override {
+        ++shown;
+        last = title + QStringLiteral(": ") +
+               QString(text).replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+        return buttons == zelcor::BoxButtons::YesNo ? zelcor::BoxAnswer::Yes
+                                                    : zelcor::BoxAnswer::Ok;
+    }
+    int shown = 0;
+    QString last;
+};
+
+struct Spread {
+    double mean = 0;
+    double min = 0;
+    double max = 0;
+    int count = 0;
+    void add(double v) {
+        min = count == 0 ? v : std::min(min, v);
+        max = count == 0 ? v : std::max(max, v);
+        mean = (mean * count + v) / (count + 1);
+        ++count;
+    }
+    std::string text() const {
+        char s[96];
+        std::snprintf(s, sizeof s, "min %.1f, mean %.1f, max %.1f ms", min, mean, max);
+        return s;
+    }
+};
+
+// The simulated wrench on a thread of its own, as a wrench is a machine of its own: when the
+// bridge takes a request byte off the terminal, and when it answers, does not wait for the
+// program's event loop. Everything that touches the bridge runs on that thread.
+class WrenchThread {
+public:
+    // Runs `action` with the bridge on the wrench's thread and returns when it is done.
+    template <typename Action> auto run(Action action) {
+        if constexpr (std::is_void_v<decltype(action())>) {
+            QMetaObject::invokeMethod(&m_context, action, Qt::BlockingQueuedConnection);
+        } else {
+            decltype(action()) result{};
+            QMetaObject::invokeMethod(
+                &m_context, [&] { result = action(); }, Qt::BlockingQueuedConnection);
+            return result;
+        }
+    }
+
+    explicit WrenchThread(zelcor::sim::WrenchOptions options) {
+        m_thread.start();
+        m_context.moveToThread(&m_thread);
+        run([&] { m_bridge = std::make_unique<zelcor::sim::PtyBridge>(options); });
+    }
+    ~WrenchThread() {
+        run([&] { m_bridge.reset(); });
+        m_thread.quit();
+        m_thread.wait();
+    }
+    WrenchThread(const WrenchThread&) = delete;
+    WrenchThread& operator=(const WrenchThread&) = delete;
+
+    zelcor::sim::PtyBridge& bridge() { return *m_bridge; } // only inside run()
+
+private:
+    QThread m_thread;
+    QObject m_context;
+    std::unique_ptr<zelcor::sim::PtyBridge> m_bridge;
+};
+
+// The real port, noting when each byte was handed to the driver and when the last batch of
+// reply bytes came in: the program's side of the line, to set against what the far end saw.
+class StampedPort final : public zelcor::SerialPort {
+public:
+    StampedPort() {
+        m_port.setReceiveHandler([this](const std::vector<std::uint8_t>& bytes) {
+            lastReceiveUs = nowUs();
+            deliver(bytes);
+        });
+        m_port.setErrorHandler([this](const std::string& message) { reportError(message); });
+    }
+    bool open(const std::string& portName, const zelcor::SerialSettings& settings,
+              std::string& error) override {
+        return m_port.open(portName, settings, error);
+    }
+    void close() override { m_port.close(); }
+    bool isOpen() const override { return m_port.isOpen(); }
+    bool writeByte(std::uint8_t byte) override {
+        const bool ok = m_port.writeByte(byte);
+        written.push_back({byte, false, nowUs()});
+        return ok;
+    }
+
+    std::vector<zelcor::sim::LineByte> written;
+    std::int64_t lastReceiveUs = 0;
+
+private:
+    zelcor::QtSerialPort m_port;
+};
+
+// Where the time of one kind of exchange went: until the program wrote the first request
+// byte, from the first to the last (the pauses), and from the last on: until the far end
+// took it, until the far end had put the whole reply on, until the program had it, and until
+// the exchange returned.
+struct Phases {
+    Spread toFirst;
+    Spread pauses;
+    Spread taken;
+    Spread replied;
+    Spread in;
+    Spread returned;
+
+    // `answerMs`: from the far end taking the last byte to its putting on the reply's last
+    // byte, as the line times them.
+    std::string text(double pausesMs, double answerMs, double returnMs) const {
+        char s[240];
+        std::snprintf(s, sizeof s,
+                      "call-1st byte %.2f; pauses %.1f (%.0f); after the last byte: far end took "
+                      "it %.2f, replied %.1f (%.1f), reply in %.1f, return %.1f (%.1f)",
+                      toFirst.mean, pauses.mean, pausesMs, taken.mean, replied.mean,
+                      taken.mean + answerMs, in.mean, returned.mean, returnMs);
+        return s;
+    }
+};
+
+// The main window on the real clock and port, opened on the simulated wrench.
+class ExchangeRig {
+public:
+    explicit ExchangeRig(const Line& line)
+        : m_wrench(zelcor::sim::WrenchOptions{.baudRate = line.baudRate,
+                                              .turnaroundMs = line.turnaroundMs}) {}
+    ~ExchangeRig() {
+        // The port goes before its far end, so it never sees the wrench vanish.
+        m_window.reset();
+        m_port.close();
+    }
+
+    bool open(std::string& error) {
+        std::string path;
+        const bool started = m_wrench.run([&] {
+            auto& bridge = m_wrench.bridge();
+            bridge.recordLine(true);
+            const bool ok = bridge.start({}, error);
+            path = bridge.devicePath();
+            return ok;
+        });
+        if (!started) {
+            return false;
+        }
+        m_window = std::make_unique<zelcor::frmRs232SetCmd>(
+            zelcor::Platform{m_clock, m_port, m_boxes, [] {}});
+        m_window->show();
+        m_window->cmbComSelect->setEditText(QString::fromStdString(path));
+        m_window->cmdPortOpen->click();
+        if (!m_port.isOpen()) {
+            error = "could not open " + path;
+            return false;
+        }
+        return true;
+    }
+
+    zelcor::frmRs232SetCmd& window() { return *m_window; }
+    std::uint8_t peek(std::uint8_t addr0) {
+        return m_wrench.run([&] { return m_wrench.bridge().wrench().peek(0x00, addr0); });
+    }
+    int boxesShown() const { return m_boxes.shown; }
+    QString lastBox() const { return m_boxes.last; }
+
+    // Times one exchange, and notes where its time went in `phases`.
+    double timeExchange(const std::function<bool()>& exchange, Phases& phases, bool& ok) {
+        collect();
+        const std::int64_t start = nowUs();
+        ok = exchange();
+        const std::int64_t end = nowUs();
+        const auto sent = m_port.written;
+        const Seen seen = collect();
+        if (!sent.empty() && seen.requestBytes == sent.size() && seen.lastReplyUs > 0) {
+            const auto ms = [&](std::int64_t us) { return (us - sent.back().atUs) / 1000.0; };
+            phases.toFirst.add((sent.front().atUs - start) / 1000.0);
+            phases.pauses.add((sent.back().atUs - sent.front().atUs) / 1000.0);
+            phases.taken.add(ms(seen.lastRequestUs));
+            phases.replied.add(ms(seen.lastReplyUs));
+            phases.in.add(ms(m_port.lastReceiveUs));
+            phases.returned.add(ms(end));
+        }
+        return (end - start) / 1000.0;
+    }
+    // Times a whole operation (many exchanges).
+    double timeOperation(const std::function<void()>& operation) {
+        collect();
+        const std::int64_t start = nowUs();
+        operation();
+        const std::int64_t end = nowUs();
+        collect();
+        return (end - start) / 1000.0;
+    }
+
+    // Over every run so far: the gaps between the bytes of each request as the far end saw
+    // them, the same gaps as the program wrote them, and how long after its write the far
+    // end took each byte off the terminal.
+    struct Gaps {
+        Spread farReads, farWrites, sentReads, sentWrites, lag;
+    };
+    Gaps gaps() const {
+        Gaps g;
+        requestGaps(m_far, g.farReads, g.farWrites);
+        requestGaps(m_sent, g.sentReads, g.sentWrites);
+        if (m_far.size() == m_sent.size()) {
+            for (std::size_t i = 0; i < m_far.size(); ++i) {
+                g.lag.add((m_far[i].atUs - m_sent[i].atUs) / 1000.0);
+            }
+        }
+        return g;
+    }
+
+private:
+    static void requestGaps(const std::vector<zelcor::sim::LineByte>& b, Spread& reads,
+                            Spread& writes) {
+        for (std::size_t i = 0; i < b.size();) {
+            const bool read = b[i].value == 0xC8;
+            const std::size_t length = read ? 3 : 4;
+            if ((!read && b[i].value != 0xE8) || i + length > b.size()) {
+                ++i;
+                continue;
+            }
+            for (std::size_t k = i + 1; k < i + length; ++k) {
+                (read ? reads : writes).add((b[k].atUs - b[k - 1].atUs) / 1000.0);
+            }
+            i += length;
+        }
+    }
+
+    // What the far end saw since the last look.
+    struct Seen {
+        std::size_t requestBytes = 0;
+        std::int64_t lastRequestUs = 0;
+        std::int64_t lastReplyUs = 0;
+    };
+
+    // Moves what both ends have noted since the last call into the runs' records.
+    Seen collect() {
+        const auto log = m_wrench.run([&] {
+            auto& bridge = m_wrench.bridge();
+            auto taken = bridge.lineLog();
+            bridge.clearLineLog();
+            return taken;
+        });
+        Seen seen;
+        for (const auto& byte : log) {
+            if (byte.toHost) {
+                seen.lastReplyUs = byte.atUs;
+            } else {
+                m_far.push_back(byte);
+                ++seen.requestBytes;
+                seen.lastRequestUs = byte.atUs;
+            }
+        }
+        m_sent.insert(m_sent.end(), m_port.written.begin(), m_port.written.end());
+        m_port.written.clear();
+        return seen;
+    }
+
+    WrenchThread m_wrench;
+    zelcor::QtClock m_clock;
+    StampedPort m_port;
+    AnsweringBoxes m_boxes;
+    std::unique_ptr<zelcor::frmRs232SetCmd> m_window;
+    std::vector<zelcor::sim::LineByte> m_far;
+    std::vector<zelcor::sim::LineByte> m_sent;
+};
+
+constexpr int kReads = 25;
+constexpr int kWrites = 10;
+constexpr std::uint8_t kProbeAddr0 = 0x10;
+
+// Times the parameter operations that consist of a known number of exchanges, against the
+// sum of their exchanges' limits.
+void operations(Table& table, ExchangeRig& rig, const Line& line) {
+    auto& editor = rig.window().editor();
+    const int cells =
+        zelcor::frmRs232WRPara::kLastCell - zelcor::frmRs232WRPara::kFirstTransferCell + 1;
+
+    int boxes = rig.boxesShown();
+    editor.cmdClear_Click();
+    for (int i = zelcor::frmRs232WRPara::kFirstTransferCell; i <= zelcor::frmRs232WRPara::kLastCell;
+         ++i) {
+        editor.Check1(i)->setChecked(true);
+    }
+    const double readAll = rig.timeOperation([&] { editor.cmdReadAll_Click(); });
+    int unread = 0;
+    for (int i = zelcor::frmRs232WRPara::kFirstTransferCell; i <= zelcor::frmRs232WRPara::kLastCell;
+         ++i) {
+        unread += editor.Text1(i)->text() == QStringLiteral("XX") ? 1 : 0;
+    }
+    table.addTimed("Read All, 39 cells 07H-2DH", readAll, line.operationMs(cells, 0),
+                   unread == 0 && rig.boxesShown() == boxes
+                       ? format("%.1f ms a cell; limit 39 x read", readAll / cells)
+                       : "FAILED: cells left unread or a box shown");
+
+    boxes = rig.boxesShown();
+    const double writeAllFF = rig.timeOperation([&] { editor.cmdWriteAllFF_Click(); });
+    int notFF = 0;
+    for (int i = zelcor::frmRs232WRPara::kFirstTransferCell; i <= zelcor::frmRs232WRPara::kLastCell;
+         ++i) {
+        notFF += rig.peek(static_cast<std::uint8_t>(i)) == 0xFF ? 0 : 1;
+    }
+    table.addTimed("Write All FF, 39 addresses", writeAllFF, line.operationMs(0, cells),
+                   notFF == 0 && rig.boxesShown() == boxes
+                       ? format("%.1f ms an address; limit 39 x write", writeAllFF / cells)
+                       : "FAILED: an address not written or a box shown");
+
+    // Get: its 16 reads, and its own pauses of 20 ms before and 100 ms after them.
+    auto& window = rig.window();
+    boxes = rig.boxesShown();
+    const double get = rig.timeOperation([&] { window.cmdGetPara_Click(); });
+    const QString request = window.txtParaReq->text();
+    table.addTimed("Get (16 reads)", get, line.operationMs(16, 0) + 120,
+                   request.size() == 62 && !request.contains(QStringLiteral("XX")) &&
+                           rig.boxesShown() == boxes + 1
+                       ? "limit 16 x read + its 20 and 100 ms pauses"
+                       : "FAILED: the request is incomplete or a box shown");
+
+    // The parameter Write of the request Get handed out: the same wrench takes it back.
+    window.txtNewPara->setPlainText(request);
+    boxes = rig.boxesShown();
+    const double write = rig.timeOperation([&] { window.cmdWrPara_Click(); });
+    table.addTimed("Write (parameters, 8 reads + 12 writes)", write, line.operationMs(8, 12),
+                   rig.boxesShown() == boxes + 1 && window.txtSta1->text() != QStringLiteral("00")
+                       ? "limit 8 x read + 12 x write"
+                       : "FAILED: refused or a box shown: " + rig.lastBox().toStdString());
+}
+
+void exchanges(Table& table, const Line& line) {
+    ExchangeRig rig(line);
+    std::string error;
+    if (!rig.open(error)) {
+        table.add({"Exchanges", "-", "-", "-", "not measured: " + error});
+        return;
+    }
+    auto& window = rig.window();
+    std::uint8_t result = 0;
+    std::uint8_t d0 = 0;
+    std::uint8_t d1 = 0;
+    std::uint8_t d2 = 0;
+    // One exchange first, not counted: the first of anything pays for lazy set-up.
+    window.SendReadCmd_Chk(0x00, kProbeAddr0, result, d0, d1, d2);
+
+    Spread reads;
+    Phases readPhases;
+    int failed = 0;
+    for (int i = 0; i < kReads; ++i) {
+        bool ok = false;
+        result = 0;
+        reads.add(rig.timeExchange(
+            [&] { return window.SendReadCmd_Chk(0x00, kProbeAddr0, result, d0, d1, d2); },
+            readPhases, ok));
+        failed += ok ? 0 : 1;
+    }
+    // From the far end taking the last byte: that byte on the line, the turnaround, the reply.
+    const double readAnswer = line.byteMs() + line.turnaroundMs + 5 * line.byteMs();
+    table.addTimed(format("Read exchange 00 10, mean of %.0f", kReads), reads.mean, line.readMs(),
+                   failed == 0 ? reads.text() : format("FAILED: %.0f exchanges failed", failed));
+    table.add({"", "", "", "",
+               readPhases.text(2 * kReadPauseMs, readAnswer, line.readMs() - 2 * kReadPauseMs)});
+
+    Spread writes;
+    Phases writePhases;
+    failed = 0;
+    for (int i = 0; i < kWrites; ++i) {
+        bool ok = false;
+        result = 0;
+        const auto data = static_cast<std::uint8_t>(0x40 + i);
+        writes.add(rig.timeExchange(
+            [&] { return window.SendWriteCmd_Chk(0x00, kProbeAddr0, data, result); }, writePhases,
+            ok));
+        failed += ok ? 0 : 1;
+    }
+    table.addTimed(format("Write exchange 00 10, mean of %.0f", kWrites), writes.mean,
+                   line.writeMs(),
+                   failed == 0 ? writes.text() : format("FAILED: %.0f exchanges failed", failed));
+    table.add(
+        {"", "", "", "",
+         writePhases.text(3 * kWritePauseMs, line.byteMs() + line.turnaroundMs + 3 * line.byteMs(),
+                          kWritePauseMs)});
+
+    operations(table, rig, line);
+
+    const auto gaps = rig.gaps();
+    const auto gapRow = [&](const char* figure, const Spread& far, const Spread& sent, int goalMs) {
+        char note[200];
+        std::snprintf(note, sizeof note,
+                      "mean %.2f over %d gaps; as the program wrote them: min %.2f, mean %.2f",
+                      far.mean, far.count, sent.min, sent.mean);
+        table.add({figure, format("%.2f ms", far.min), format(">= %.0f ms", goalMs),
+                   far.min >= goalMs ? "met" : format("%.2f short", goalMs - far.min), note});
+    };
+    gapRow("Shortest read-request pause, far end", gaps.farReads, gaps.sentReads, kReadPauseMs);
+    gapRow("Shortest write-request pause, far end", gaps.farWrites, gaps.sentWrites, kWritePauseMs);
+    if (gaps.lag.count > 0) {
+        table.add({"", "", "", "",
+                   format("the far end took each byte off the terminal %.2f ms after its write",
+                          gaps.lag.mean) +
+                       format(" (max %.2f)", gaps.lag.max)});
+    }
+    if (rig.boxesShown() > 0) {
+        table.add({"", "", "", "",
+                   "boxes shown: " + std::to_string(rig.boxesShown()) +
+                       ", last: " + rig.lastBox().toStdString()});
+    }
+}
+
+// --- waiting -------------------------------------------------------------------------------
 
 // A read against a pseudo-terminal whose far end never answers: the program waits the
 // whole 3000 ms reply time-out. CPU time over wall time tells whether the wait spins.
-void waitingExchange() {
+void waitingExchange(Table& table) {
     int master = -1;
     int slave = -1;
     char name[256] = {};
     if (openpty(&master, &slave, name, nullptr, nullptr) != 0) {
-        std::printf("waiting exchange: no pseudo-terminal here\n");
+        table.add({"CPU while an exchange waits", "-", "-", "-", "no pseudo-terminal here"});
         return;
     }
     termios raw{};
@@ -60,7 +570,8 @@ void waitingExchange() {
     window.cmbComSelect->setEditText(QString::fromLocal8Bit(name));
     window.cmdPortOpen->click();
     if (!window.cmdRead->isEnabled()) {
-        std::printf("waiting exchange: could not open %s\n", name);
+        table.add(
+            {"CPU while an exchange waits", "-", "-", "-", std::string("could not open ") + name});
         return;
     }
     QElapsedTimer wall;
@@ -73,11 +584,158 @@ void waitingExchange() {
     window.SendReadCmd_Chk(0x00, 0x05, result, d0, d1, d2);
     const double cpu = zelcor::ProcessCpuSeconds() - cpuBefore;
     const double seconds = static_cast<double>(wall.elapsed()) / 1000.0;
-    std::printf("waiting exchange: result %u after %.3f s wall, %.3f s CPU (%.2f %% of one core)\n",
-                result, seconds, cpu, 100.0 * cpu / seconds);
+    char note[128];
+    std::snprintf(note, sizeof note, "silent line, result %u after %.3f s wall, %.3f s CPU", result,
+                  seconds, cpu);
+    table.add({"CPU while an exchange waits", format("%.2f %%", 100.0 * cpu / seconds), "no spin",
+               "", note});
     window.cmdPortClose->click();
     close(slave);
     close(master);
+}
+
+// --- start-up ------------------------------------------------------------------------------
+
+constexpr const char* kFirstShowOption = "--first-show";
+constexpr int kStartups = 5;
+
+// Reports the main window's first paint, then ends the program.
+class FirstPaint final : public QObject {
+public:
+    explicit FirstPaint(std::int64_t builtUs) : m_builtUs(builtUs) {}
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint && !m_seen) {
+            m_seen = true;
+            std::printf("%lld %lld\n", static_cast<long long>(m_builtUs),
+                        static_cast<long long>(nowUs()));
+            std::fflush(stdout);
+            QCoreApplication::exit(0);
+        }
+        return false;
+    }
+
+private:
+    std::int64_t m_builtUs;
+    bool m_seen = false;
+};
+
+// The child: the program as zelcor::Main starts it with no options, up to the first paint of
+// its main window. Prints when main() began, when the windows were built and when it painted.
+int firstShow(int argc, char** argv) {
+    const std::int64_t mainUs = nowUs();
+    std::printf("%lld ", static_cast<long long>(mainUs));
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("zelcor"));
+    zelcor::Application program{zelcor::Options{}};
+    FirstPaint probe(nowUs());
+    program.mainWindow().installEventFilter(&probe);
+    return program.run();
+}
+
+void startup(Table& table) {
+    struct Run {
+        double total, toMain, toBuilt;
+    };
+    std::vector<Run> runs;
+    for (int i = 0; i <= kStartups; ++i) {
+        QProcess child;
+        const std::int64_t start = nowUs();
+        child.start(QCoreApplication::applicationFilePath(),
+                    {QString::fromLatin1(kFirstShowOption)});
+        if (!child.waitForFinished(20'000)) {
+            child.kill();
+            child.waitForFinished();
+            break;
+        }
+        long long mainUs = 0;
+        long long builtUs = 0;
+        long long paintUs = 0;
+        if (std::sscanf(child.readAllStandardOutput().constData(), "%lld %lld %lld", &mainUs,
+                        &builtUs, &paintUs) != 3) {
+            break;
+        }
+        if (i > 0) { // the first run only warms the file cache
+            runs.push_back({(paintUs - start) / 1000.0, (mainUs - start) / 1000.0,
+                            (builtUs - start) / 1000.0});
+        }
+    }
+    if (runs.size() != kStartups) {
+        table.add(
+            {"Start-up to the first window shown", "-", "-", "-", "the child did not report"});
+        return;
+    }
+    std::sort(runs.begin(), runs.end(),
+              [](const Run& a, const Run& b) { return a.total < b.total; });
+    const Run& median = runs[runs.size() / 2];
+    char note[200];
+    std::snprintf(note, sizeof note,
+                  "median of %d process starts (%.0f-%.0f): main() at %.0f, windows built at "
+                  "%.0f, first paint of the main window",
+                  kStartups, runs.front().total, runs.back().total, median.toMain, median.toBuilt);
+    table.add(
+        {"Start-up to the first window shown", format("%.0f ms", median.total), "", "", note});
+}
+
+// --- the echo box --------------------------------------------------------------------------
+
+long residentBytes() {
+    long pages = 0;
+    long resident = 0;
+    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) {
+            resident = 0;
+        }
+        std::fclose(f);
+    }
+    return resident * sysconf(_SC_PAGESIZE);
+}
+
+struct EchoCost {
+    double usPerAppend = 0;
+    double bytesPerLine = 0;     // growth of the resident set
+    double textBytesPerLine = 0; // the box's own copy of its text
+};
+
+// Appends `lines` receive-echo lines to a fresh, shown echo box (no repaint in between).
+EchoCost echoBoxAppends(int lines) {
+    malloc_trim(0); // what earlier boxes freed must not be counted as room for this one
+    const long before = residentBytes();
+    zelcor::EchoBox box;
+    box.show();
+    const QString line = QStringLiteral("&H00 &H05 &HAA &H12 &H12 \r\n");
+    const std::int64_t start = nowUs();
+    for (int i = 0; i < lines; ++i) {
+        box.appendText(line);
+    }
+    const std::int64_t end = nowUs();
+    return {static_cast<double>(end - start) / lines,
+            static_cast<double>(residentBytes() - before) / lines,
+            static_cast<double>(box.text().size()) * sizeof(QChar) / lines};
+}
+
+void echoBox(Table& table) {
+    for (const int lines : {100'000, 1'000'000}) {
+        const EchoCost cost = echoBoxAppends(lines);
+        const std::string size = lines == 100'000 ? "10^5" : "10^6";
+        table.add(
+            {"Echo box append, " + size + " lines", format("%.2f us", cost.usPerAppend), "", "",
+             format("%.1f s in all, one 27-character line each", cost.usPerAppend * lines / 1e6)});
+        table.add({"Echo box memory, " + size + " lines", format("%.0f B/line", cost.bytesPerLine),
+                   "", "",
+                   format("resident set growth; %.0f B/line of it the kept text",
+                          cost.textBytesPerLine)});
+    }
+}
+
+double loadAverage() {
+    double load = -1;
+    if (FILE* f = std::fopen("/proc/loadavg", "r")) {
+        if (std::fscanf(f, "%lf", &load) != 1) {
+            load = -1;
+        }
+        std::fclose(f);
+    }
+    return load;
 }
 
 } // namespace
@@ -86,8 +744,41 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
+    if (argc > 1 && std::string(argv[1]) == kFirstShowOption) {
+        return firstShow(argc, argv);
+    }
     QApplication app(argc, argv);
-    echoAppend();
-    waitingExchange();
+    const double loadBefore = loadAverage();
+    const Line line;
+    std::printf("zelcor_bench: simulated wrench on a pseudo-terminal, %d baud, 8N2 (11 bits, "
+                "%.2f ms a byte), wrench latency %d ms; Qt platform %s\n",
+                line.baudRate, line.byteMs(), line.turnaroundMs,
+                qgetenv("QT_QPA_PLATFORM").constData());
+    std::fflush(stdout);
+
+    // Parts can be named on the command line to run only those; all of them by default.
+    const QStringList parts = QCoreApplication::arguments().mid(1);
+    Table table;
+    // Other work on the machine shows in the figures: each part notes the load it started at.
+    const auto part = [&](const char* name, const std::function<void()>& run) {
+        if (parts.isEmpty() || parts.contains(QLatin1String(name))) {
+            table.add({std::string("(") + name + format(": load average %.2f)", loadAverage()), "",
+                       "", "", ""});
+            run();
+        }
+    };
+    part("exchanges", [&] { exchanges(table, line); });
+    part("waiting", [&] { waitingExchange(table); });
+    part("startup", [&] { startup(table); });
+    part("echo", [&] { echoBox(table); });
+
+    std::printf("\n");
+    table.print();
+    std::printf("\nLimits: read = 2 x %d ms + last request byte %.2f + latency %d + 5-byte reply "
+                "%.2f = %.1f ms;\n        write = 3 x %d ms + max(%d, %.2f + %d + 3 x %.2f) = %.1f "
+                "ms. Load average %.2f before, %.2f after (%ld cores).\n",
+                kReadPauseMs, line.byteMs(), line.turnaroundMs, 5 * line.byteMs(), line.readMs(),
+                kWritePauseMs, kWritePauseMs, line.byteMs(), line.turnaroundMs, line.byteMs(),
+                line.writeMs(), loadBefore, loadAverage(), sysconf(_SC_NPROCESSORS_ONLN));
     return 0;
 }

@@ -5,6 +5,7 @@
 #include <QSocketNotifier>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -169,6 +170,9 @@ void PtyBridge::onMasterReadable() {
     for (;;) {
         const ssize_t n = ::read(m_master, buffer, sizeof buffer);
         if (n > 0) {
+            for (ssize_t i = 0; i < n; ++i) {
+                note(buffer[i], false);
+            }
             discardUnreadReplies();
             const bool clean = hostLineMatches();
             for (ssize_t i = 0; i < n; ++i) {
@@ -213,6 +217,15 @@ void PtyBridge::writeToHost(std::uint8_t byte) {
     m_lastWriteMs = m_clock->nowMs();
     // A full terminal buffer (nobody reading for a long time) loses the byte, as a line would.
     while (::write(m_master, &byte, 1) < 0 && errno == EINTR) {
+    }
+    note(byte, true);
+}
+
+void PtyBridge::note(std::uint8_t byte, bool toHost) {
+    if (m_recordLine) {
+        const auto now = std::chrono::duration_cast<std::chrono::microseconds>(
+            std::chrono::steady_clock::now().time_since_epoch());
+        m_lineLog.push_back({byte, toHost, now.count()});
     }
 }
 

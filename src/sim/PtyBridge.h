@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 class QSocketNotifier;
 
@@ -14,6 +15,14 @@ class Timer;
 } // namespace zelcor
 
 namespace zelcor::sim {
+
+// A byte on the line as the far end saw it: a request byte when the bridge took it off the
+// terminal, a reply byte when the bridge put it on.
+struct LineByte {
+    std::uint8_t value;
+    bool toHost;
+    std::int64_t atUs; // std::chrono::steady_clock, in microseconds
+};
 
 // A simulated wrench behind a pseudo-terminal, in real time on the Qt event loop, so that a
 // program can open the terminal's device like a serial port and talk to the wrench.
@@ -42,12 +51,20 @@ public:
     // How often the host side woke the bridge up; a guard against a spinning descriptor.
     std::uint64_t wakeups() const { return m_wakeups; }
 
+    // Every byte through the bridge with its moment, so the pacing of a request and the
+    // timing of its reply can be seen as the wrench saw them. Off until asked for; a long
+    // session must not keep every byte.
+    void recordLine(bool on) { m_recordLine = on; }
+    const std::vector<LineByte>& lineLog() const { return m_lineLog; }
+    void clearLineLog() { m_lineLog.clear(); }
+
 private:
     void onMasterReadable();
     void writeToHost(std::uint8_t byte);
     void discardUnreadReplies();
     bool hostLineMatches() const;
     void shutdown();
+    void note(std::uint8_t byte, bool toHost);
 
     std::unique_ptr<QtClock> m_clock;
     std::unique_ptr<SimulatedWrench> m_wrench;
@@ -59,6 +76,8 @@ private:
     std::string m_linkPath;
     std::uint64_t m_wakeups = 0;
     std::int64_t m_lastWriteMs = 0;
+    bool m_recordLine = false;
+    std::vector<LineByte> m_lineLog;
 };
 
 } // namespace zelcor::sim

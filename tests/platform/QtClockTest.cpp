@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 namespace zelcor {
 namespace {
 
@@ -42,6 +44,44 @@ TEST(QtClock, DelayBelowOneMillisecondReturnsAtOnce) {
     clock.delay(0);
     // Returning at once means not even the zero-interval timer got its turn.
     EXPECT_FALSE(ranEvents);
+}
+
+TEST(QtClock, AnExpiryTheLoopHasNotServedYetIsForgottenOnStopAndRestart) {
+    // The timer falls due while the thread is busy; stopping or restarting it before the
+    // loop comes round must not let that old expiry through (a restarted pause would end
+    // at once).
+    QtClock clock;
+    int fired = 0;
+    auto timer = clock.createTimer([&] { ++fired; });
+    timer->start(1);
+    ::usleep(5000);
+    timer->stop();
+    EXPECT_FALSE(timer->isActive());
+    clock.delay(30);
+    EXPECT_EQ(fired, 0);
+
+    timer->start(1);
+    ::usleep(5000);
+    timer->start(60'000);
+    clock.delay(30);
+    EXPECT_EQ(fired, 0);
+    EXPECT_TRUE(timer->isActive());
+}
+
+TEST(QtClock, AHandlerMayRestartOrDestroyItsOwnTimer) {
+    QtClock clock;
+    int fired = 0;
+    std::unique_ptr<Timer> timer;
+    timer = clock.createTimer([&] {
+        if (++fired == 1) {
+            timer->start(1);
+        } else {
+            timer.reset();
+        }
+    });
+    timer->start(1);
+    clock.waitUntil([&] { return timer == nullptr; });
+    EXPECT_EQ(fired, 2);
 }
 
 } // namespace
