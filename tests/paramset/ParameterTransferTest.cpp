@@ -1,7 +1,9 @@
 // Get and Write of the parameter set through the main window, against the simulated wrench
 // on the virtual clock.
+#include "support/IssuedSet.h"
 #include "support/WindowFixture.h"
 
+#include "common/TextConv.h"
 #include "editor/frmRs232WRPara.h"
 #include "paramset/ParaRecord.h"
 #include "sim/SimulatedPort.h"
@@ -42,33 +44,12 @@ protected:
         emit box->activated(index);
     }
     std::string hex(int address) {
-        char text[3];
-        std::snprintf(text, sizeof text, "%02X",
-                      wrench.peek(0x00, static_cast<std::uint8_t>(address)));
-        return text;
+        return ByteToHexStr(wrench.peek(0x00, static_cast<std::uint8_t>(address)));
     }
     // The message a factory would issue for this wrench with new constants.
     std::string issue(bool ccw, int digits, const char* vih, const char* vil, const char* vah,
                       const char* val, const char* status = "05") {
-        ParaRecord r;
-        r.FmtTag = "0001";
-        r.ReqCode = "4711";
-        r.WrType = "1";
-        r.AppVerH = "00";
-        r.AppVerL = "01";
-        r.WrSwH = hex(0x0F);
-        r.WrSwL = hex(0x0E);
-        r.FactoryCode = hex(0x0C) + hex(0x0D);
-        r.WrCode = hex(0x2B) + hex(0x2C) + hex(0x2D);
-        r.DecDigits = "0" + std::to_string(digits);
-        r.DirCode = ccw ? "0011" : "0010";
-        r.StatusEp = status;
-        r.VIH = vih;
-        r.VIL = vil;
-        r.VAH = vah;
-        r.VAL = val;
-        ComposeMessage(r);
-        return ParameterRequestText(r);
+        return IssuedFor(wrench, NewConstants{ccw, digits, vih, vil, vah, val, status});
     }
     // Answers Yes to the warning and OK to `boxesAfter` boxes that follow it.
     void writePara(const std::string& text, int boxesAfter = 0) {

@@ -8,7 +8,9 @@ BoxAnswer ScriptedMessageBoxes::show(const QString& text, const QString& title, 
                                      BoxButtons buttons) {
     const BoxAnswer fallback = buttons == BoxButtons::Ok ? BoxAnswer::Ok : BoxAnswer::No;
     BoxAnswer answer = fallback;
-    if (m_answers.empty()) {
+    if (m_answers.empty() && m_acceptAll) {
+        answer = buttons == BoxButtons::Ok ? BoxAnswer::Ok : BoxAnswer::Yes;
+    } else if (m_answers.empty()) {
         ADD_FAILURE() << "unexpected message box \"" << title.toStdString() << "\": \""
                       << text.toStdString() << "\"";
     } else {

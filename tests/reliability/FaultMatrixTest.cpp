@@ -1,0 +1,368 @@
+// Every operation that talks to the wrench against every fault the line can have, in virtual
+// time on the simulated wrench. For each pair it checks what a technician relies on: the
+// boxes they are shown, that no byte reaches the wrench that the operation did not mean to
+// write, that the controls come back as they were, and that the next exchange works.
+//
+// The boxes of every pair are kept in docs/fault-matrix.md; the test compares against it.
+// After a deliberate change, ZELCOR_UPDATE_FAULT_MATRIX=1 rewrites the file: review its diff.
+#include "support/IssuedSet.h"
+#include "support/ScriptedMessageBoxes.h"
+#include "support/VirtualClock.h"
+
+#include "app/frmRs232SetCmd.h"
+#include "editor/frmRs232WRPara.h"
+#include "script/ControlLookup.h"
+#include "sim/SimulatedPort.h"
+#include "sim/SimulatedWrench.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <map>
+#include <optional>
+#include <set>
+#include <sstream>
+
+namespace zelcor::test {
+namespace {
+
+using Write = std::pair<int, int>; // address 00 xx, data
+
+// One run: the three windows on the simulated wrench, every box answered Yes or OK.
+struct World {
+    World() {
+        boxes.acceptAll();
+        for (int a = 0; a < static_cast<int>(sim::SimulatedWrench::kParameterBytes); ++a) {
+            wrench.poke(0x00, static_cast<std::uint8_t>(a), static_cast<std::uint8_t>(0x40 + a));
+        }
+        wrench.poke(0x00, 0x10, 0x85); // the error flag set
+        window = std::make_unique<frmRs232SetCmd>(Platform{clock, port, boxes, [] {}});
+        click("cmdPortOpen");
+    }
+    ~World() { window.reset(); }
+
+    QWidget* control(const QString& name) {
+        QWidget* w = findControl(window->windows(), name).widget;
+        EXPECT_NE(w, nullptr) << name.toStdString();
+        return w;
+    }
+    void click(const QString& name) {
+        if (auto* button = qobject_cast<QAbstractButton*>(control(name))) {
+            button->click();
+        }
+    }
+    void set(const QString& name, const QString& text) { setControlText(control(name), text); }
+    frmRs232WRPara& editor() { return window->editor(); }
+    std::uint8_t original(int address) const { return address == 0x10 ? 0x85 : 0x40 + address; }
+
+    // What every control of the three windows lets a hand do.
+    std::map<QString, bool> controlStates() const {
+        std::map<QString, bool> states;
+        for (QWidget* w : window->windows()) {
+            for (QWidget* c : w->findChildren<QWidget*>()) {
+                if (!c->objectName().isEmpty()) {
+                    states[w->objectName() + '.' + c->objectName()] = c->isEnabled();
+                }
+            }
+        }
+        return states;
+    }
+
+    VirtualClock clock;
+    ScriptedMessageBoxes boxes;
+    sim::SimulatedWrench wrench{clock};
+    sim::SimulatedPort port{wrench};
+    std::unique_ptr<frmRs232SetCmd> window;
+};
+
+struct Operation {
+    const char* name;
+    std::function<void(World&)> run;
+    // The writes it means: each (address, data) the wrench may receive from it.
+    std::function<std::set<Write>(World&)> meant;
+};
+
+std::set<Write> none(World&) {
+    return {};
+}
+
+// The cells the editor rows read and write: status and the CW constants.
+const std::vector<int> kEditorCells{0x10, 0x11, 0x12, 0x25, 0x26};
+
+const std::vector<Operation>& operations() {
+    static const std::vector<Operation> ops{
+        {"Console Read",
+         [](World& w) {
+             w.set("txtAddr0Read", "12");
+             w.click("cmdRead");
+         },
+         none},
+        {"Console Write",
+         [](World& w) {
+             w.set("txtAddr0Write", "12");
+             w.set("txtWriteData", "5A");
+             w.click("cmdWrite");
+         },
+         [](World&) {
+             return std::set<Write>{{0x12, 0x5A}};
+         }},
+        {"Console Send Byte",
+         [](World& w) {
+             w.set("txtSendByte", "1A");
+             w.click("cmdSendAByte");
+         },
+         none},
+        {"Editor Read All",
+         [](World& w) {
+             w.editor().cmdClear_Click();
+             for (const int a : kEditorCells) {
+                 w.editor().Check1(a)->setChecked(true);
+             }
+             w.click("cmdReadAll");
+         },
+         none},
+        // The technician's round: read the cells, change one, write them back. A cell the
+        // reading did not fill must never go out as a byte.
+        {"Editor Read All, edit, Write",
+         [](World& w) {
+             w.editor().cmdClear_Click();
+             for (const int a : kEditorCells) {
+                 w.editor().Check1(a)->setChecked(true);
+             }
+             w.click("cmdReadAll");
+             w.editor().Text1(0x11)->setText(QStringLiteral("5A"));
+             w.click("cmdWR");
+         },
+         [](World& w) {
+             std::set<Write> meant{{0x11, 0x5A}};
+             for (const int a : kEditorCells) {
+                 meant.insert({a, w.original(a)});
+             }
+             return meant;
+         }},
+        {"Editor Write All FF", [](World& w) { w.click("cmdWriteAllFF"); },
+         [](World&) {
+             std::set<Write> meant;
+             for (int a = frmRs232WRPara::kFirstTransferCell; a <= frmRs232WRPara::kLastCell; ++a) {
+                 meant.insert({a, 0xFF});
+             }
+             return meant;
+         }},
+        {"Get", [](World& w) { w.click("cmdGetPara"); }, none},
+        {"Write (parameters)",
+         [](World& w) {
+             w.window->txtNewPara->setPlainText(QString::fromStdString(
+                 IssuedFor(w.wrench, NewConstants{false, 1, "A1", "B2", "C3", "D4", "02"})));
+             w.click("cmdWrPara");
+         },
+         [](World& w) {
+             std::set<Write> meant{
+                 {0x10, 0x02}, {0x12, 0xA1}, {0x11, 0xB2}, {0x26, 0xC3}, {0x25, 0xD4}};
+             for (const int a : {0x0C, 0x0D, 0x0E, 0x0F, 0x2B, 0x2C, 0x2D}) {
+                 meant.insert({a, w.original(a)});
+             }
+             return meant;
+         }},
+        {"Read Max Torque", [](World& w) { w.click("cmdRdMaxTk"); }, none},
+        {"Clear Er0/Max Torque", [](World& w) { w.click("cmdClrEr0"); },
+         [](World& w) {
+             return std::set<Write>{{0x10, w.original(0x10) & 0x7F}, {0x23, 0}, {0x24, 0}};
+         }},
+    };
+    return ops;
+}
+
+struct Fault {
+    const char* name;
+    std::optional<sim::Faults> faults; // none: the port is lost instead
+};
+
+const std::vector<Fault>& faults() {
+    static const std::vector<Fault> all = [] {
+        std::vector<Fault> f;
+        f.push_back({"none", sim::Faults{}});
+        sim::Faults x;
+        x.noReply = true;
+        f.push_back({"no reply", x});
+        x = {};
+        x.shortReply = 2;
+        f.push_back({"short reply", x});
+        x = {};
+        x.corruptAt = 2;
+        f.push_back({"corrupted byte", x});
+        x = {};
+        x.extraBytes = {0x55, 0xAA};
+        f.push_back({"extra bytes", x});
+        x = {};
+        x.splitAfter = 1;
+        x.splitPauseMs = 200;
+        f.push_back({"split reply", x});
+        x = {};
+        x.delayMs = 3500; // after the time-out: the reply lands in the next exchange
+        f.push_back({"late reply", x});
+        x = {};
+        x.noReply = true;
+        x.firstAttemptOnly = true;
+        f.push_back({"first attempt fails", x});
+        x = {};
+        x.stopAfter = 2;
+        f.push_back({"silent after 2", x});
+        f.push_back({"port lost", std::nullopt});
+        return f;
+    }();
+    return all;
+}
+
+QString oneLine(QString text) {
+    return text.replace(QStringLiteral("\r\n"), QStringLiteral(" / "));
+}
+
+struct Outcome {
+    QStringList boxes; // "Title: text"
+    QStringList problems;
+};
+
+Outcome runCell(const Operation& op, const Fault& fault) {
+    World w;
+    Outcome out;
+    const std::map<QString, bool> before = w.controlStates();
+    if (fault.faults) {
+        w.wrench.setFaults(*fault.faults);
+    } else {
+        // In the middle of the operation's first exchange.
+        w.clock.at(w.clock.nowMs() + 30, [&w] { w.port.unplug(); });
+    }
+    const std::size_t framesBefore = w.wrench.receivedFrames().size();
+    op.run(w);
+    for (const ShownBox& box : w.boxes.shown()) {
+        out.boxes << box.title + QStringLiteral(": ") + oneLine(box.text);
+    }
+
+    const std::set<Write> meant = op.meant(w);
+    const auto& frames = w.wrench.receivedFrames();
+    for (std::size_t i = framesBefore; i < frames.size(); ++i) {
+        if (frames[i].write && !meant.contains({frames[i].addr0, frames[i].data})) {
+            out.problems << QStringLiteral("wrote %1 to 00 %2, which it never meant to")
+                                .arg(frames[i].data, 2, 16, QLatin1Char('0'))
+                                .arg(frames[i].addr0, 2, 16, QLatin1Char('0'));
+        }
+    }
+
+    // The technician carries on: the line is good again, the port open again.
+    w.wrench.clearFaults();
+    w.clock.advance(5000); // whatever was still on its way has arrived
+    if (!w.port.isOpen()) {
+        w.click("cmdPortOpen");
+    }
+    const std::map<QString, bool> after = w.controlStates();
+    for (const auto& [name, enabled] : before) {
+        // Copy is meant to stay usable once a Get has handed out a request.
+        if (after.at(name) != enabled && name != QLatin1String("frmRs232SetCmd.cmdCopyReq")) {
+            out.problems << name + (enabled ? " stayed disabled" : " stayed enabled");
+        }
+    }
+    const std::size_t boxesBefore = w.boxes.shown().size();
+    w.set("txtAddr0Read", "05"); // a byte no operation here writes
+    w.click("cmdRead");
+    if (w.window->txtReadData[0]->text() != QStringLiteral("45") ||
+        w.boxes.shown().size() != boxesBefore) {
+        out.problems << QStringLiteral("the next read failed");
+    }
+    return out;
+}
+
+std::string matrixDocument(const std::map<std::pair<int, int>, Outcome>& outcomes) {
+    // Boxes in the table by title; their texts in full below it.
+    const auto shortBox = [](const QString& box) {
+        const QString title = box.section(QStringLiteral(": "), 0, 0);
+        const QString text = box.section(QStringLiteral(": "), 1);
+        if (title == QLatin1String("Communication Error")) {
+            return title + " (" + text.section(QLatin1Char(' '), 3) + ")";
+        }
+        return title;
+    };
+    std::ostringstream doc;
+    doc << "# Fault matrix\n\n"
+        << "Every operation that talks to the wrench, against every fault of the line, run by\n"
+        << "`FaultMatrix.EveryOperationAgainstEveryFault` on the simulated wrench in virtual\n"
+        << "time. Each cell lists the message boxes the technician sees, in order (Yes or OK\n"
+        << "answered). In every cell the test also checks that nothing was written that the\n"
+        << "operation did not mean to write (never a byte of a cell that was not read), that\n"
+        << "every control is back as it was once the port is open again, and that the next\n"
+        << "read works.\n\n|";
+    for (const Fault& f : faults()) {
+        doc << " | " << f.name;
+    }
+    doc << " |\n|---";
+    for (std::size_t i = 0; i < faults().size(); ++i) {
+        doc << "|---";
+    }
+    doc << "|\n";
+    for (std::size_t o = 0; o < operations().size(); ++o) {
+        doc << "| " << operations()[o].name;
+        for (std::size_t f = 0; f < faults().size(); ++f) {
+            QStringList cell;
+            for (const QString& box :
+                 outcomes.at({static_cast<int>(o), static_cast<int>(f)}).boxes) {
+                cell << shortBox(box);
+            }
+            doc << " | " << (cell.isEmpty() ? QStringLiteral("—") : cell.join(", ")).toStdString();
+        }
+        doc << " |\n";
+    }
+    doc << "\n## The boxes in full\n";
+    for (std::size_t o = 0; o < operations().size(); ++o) {
+        doc << "\n### " << operations()[o].name << "\n\n";
+        for (std::size_t f = 0; f < faults().size(); ++f) {
+            doc << "- " << faults()[f].name << ":";
+            const QStringList& boxes =
+                outcomes.at({static_cast<int>(o), static_cast<int>(f)}).boxes;
+            if (boxes.isEmpty()) {
+                doc << " no box";
+            }
+            for (int i = 0; i < boxes.size(); ++i) {
+                doc << (i == 0 ? " " : "; ") << '"' << boxes[i].toStdString() << '"';
+            }
+            doc << "\n";
+        }
+    }
+    return doc.str();
+}
+
+TEST(FaultMatrix, EveryOperationAgainstEveryFault) {
+    std::map<std::pair<int, int>, Outcome> outcomes;
+    for (std::size_t o = 0; o < operations().size(); ++o) {
+        for (std::size_t f = 0; f < faults().size(); ++f) {
+            const Outcome outcome = runCell(operations()[o], faults()[f]);
+            for (const QString& problem : outcome.problems) {
+                ADD_FAILURE() << operations()[o].name << " / " << faults()[f].name << ": "
+                              << problem.toStdString();
+            }
+            outcomes[{static_cast<int>(o), static_cast<int>(f)}] = outcome;
+        }
+    }
+    const std::string document = matrixDocument(outcomes);
+    std::cout << document;
+
+    const std::string path = std::string(ZELCOR_SOURCE_DIR) + "/docs/fault-matrix.md";
+    if (qEnvironmentVariableIsSet("ZELCOR_UPDATE_FAULT_MATRIX")) {
+        std::ofstream(path) << document;
+        return;
+    }
+    std::ifstream kept(path);
+    std::stringstream keptText;
+    keptText << kept.rdbuf();
+    EXPECT_EQ(keptText.str(), document)
+        << "What the technician sees has changed. If that was meant, run this test with "
+           "ZELCOR_UPDATE_FAULT_MATRIX=1 and review the diff of docs/fault-matrix.md.";
+}
+
+} // namespace
+} // namespace zelcor::test
