@@ -7,7 +7,6 @@
 #include "sim/PtyBridge.h"
 
 #include <QApplication>
-#include <QComboBox>
 
 #include <cstdio>
 #include <cstdlib>
@@ -47,6 +46,9 @@ Application::Application(const Options& options, std::vector<ScriptLine> script)
             m_exitCode = 1;
             return;
         }
+        // The system lists no pseudo-terminal: the simulated wrench's device is added.
+        m_port.alsoList({m_simulator->devicePath(), "Simulated wrench", "Zelcor", {}});
+        m_main->cmbComSelect->refreshPorts();
         m_main->cmbComSelect->setEditText(QString::fromStdString(m_simulator->devicePath()));
     }
     if (scriptBoxes != nullptr) {
