@@ -10,6 +10,7 @@ struct Options {
     QString port; // shown in "Com No" at start-up when given
     bool simulator = false;
     QString script; // --script: the script to play, "-" for standard input
+    QString log;    // --log: the file every byte exchanged is written to
     QString error;  // set when the command line cannot be understood
 };
 

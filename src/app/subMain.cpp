@@ -4,9 +4,12 @@
 #include "platform/QtMessageBoxes.h"
 #include "script/ScriptMessageBoxes.h"
 #include "script/ScriptRunner.h"
+#include "serial/ExchangeLog.h"
+#include "serial/WrenchLink.h"
 #include "sim/PtyBridge.h"
 
 #include <QApplication>
+#include <QFile>
 
 #include <cstdio>
 #include <cstdlib>
@@ -34,6 +37,11 @@ Application::Application(const Options& options, std::vector<ScriptLine> script)
     }
     m_main = std::make_unique<frmRs232SetCmd>(
         Platform{m_clock, m_port, *m_boxes, [this] { endProgram(); }});
+    if (!options.log.isEmpty()) {
+        m_log =
+            std::make_unique<ExchangeLog>(m_clock, QFile::encodeName(options.log).toStdString());
+        m_main->link().setExchangeLog(m_log.get());
+    }
     if (!options.port.isEmpty()) {
         m_main->cmbComSelect->setEditText(options.port);
     }

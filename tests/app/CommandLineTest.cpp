@@ -26,5 +26,13 @@ TEST(CommandLine, Script) {
     EXPECT_TRUE(HelpText().contains("--script FILE"));
 }
 
+TEST(CommandLine, LogAndVersion) {
+    EXPECT_EQ(ParseCommandLine({"zelcor"}).log, "");
+    EXPECT_EQ(ParseCommandLine({"zelcor", "--log", "s.csv", "--simulator"}).log, "s.csv");
+    EXPECT_EQ(ParseCommandLine({"zelcor", "--log=/tmp/a b.csv"}).log, "/tmp/a b.csv");
+    EXPECT_EQ(ParseCommandLine({"zelcor", "--log"}).error, "--log needs a file name");
+    EXPECT_EQ(ParseCommandLine({"zelcor", "--log="}).error, "--log needs a file name");
+}
+
 } // namespace
 } // namespace zelcor
