@@ -169,6 +169,8 @@ void frmRs232SetCmd::buildControls() {
     txtLocalHex->setObjectName(QStringLiteral("txtLocalHex"));
     txtRemoteHex = new EchoBox(console);
     txtRemoteHex->setObjectName(QStringLiteral("txtRemoteHex"));
+    txtLocalHex->enableSaveAs(m_platform.boxes, QStringLiteral("transmitted.txt"));
+    txtRemoteHex->enableSaveAs(m_platform.boxes, QStringLiteral("received.txt"));
     cmdClr = makeButton(console, QStringLiteral("cmdClr"), QStringLiteral("Clr Hex"));
     echoes->addWidget(makeLabel(console, QStringLiteral("Transmitted(HEX)")), 0, 0);
     echoes->addWidget(makeLabel(console, QStringLiteral("Recived(HEX)")), 0, 1);
