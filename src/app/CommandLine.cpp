@@ -18,7 +18,12 @@ QString HelpText() {
         "  --script FILE play the script in FILE (\"-\" for standard input) against the\n"
         "                windows, printing what happens; exit code 0 when every line held,\n"
         "                1 when one failed, 2 when the script cannot be understood\n"
+        "  --version     show the version and exit\n"
         "  -h, --help    show this text and exit\n");
+}
+
+QString VersionText() {
+    return QStringLiteral("zelcor " ZELCOR_VERSION "\n");
 }
 
 Options ParseCommandLine(const QStringList& arguments) {
@@ -35,6 +40,8 @@ Options ParseCommandLine(const QStringList& arguments) {
             options.port = arguments[++i];
         } else if (arg.startsWith(QLatin1String("--port="))) {
             options.port = arg.mid(7);
+        } else if (arg == QLatin1String("--version")) {
+            options.showVersion = true;
         } else if (arg == QLatin1String("--log")) {
             if (i + 1 >= arguments.size()) {
                 options.error = QStringLiteral("--log needs a file name");

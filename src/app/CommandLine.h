@@ -7,6 +7,7 @@ namespace zelcor {
 
 struct Options {
     bool showHelp = false;
+    bool showVersion = false;
     QString port; // shown in "Com No" at start-up when given
     bool simulator = false;
     QString script; // --script: the script to play, "-" for standard input
@@ -16,5 +17,7 @@ struct Options {
 
 Options ParseCommandLine(const QStringList& arguments);
 QString HelpText();
+// "zelcor" and the version, as the package carries it.
+QString VersionText();
 
 } // namespace zelcor

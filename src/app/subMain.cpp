@@ -119,6 +119,10 @@ int Main(int argc, char** argv) {
         std::fputs(qPrintable(HelpText()), stdout);
         return 0;
     }
+    if (options.showVersion) {
+        std::fputs(qPrintable(VersionText()), stdout);
+        return 0;
+    }
     // A script is read and understood before any window exists.
     ParsedScript script;
     if (!options.script.isEmpty()) {

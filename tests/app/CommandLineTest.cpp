@@ -32,6 +32,8 @@ TEST(CommandLine, LogAndVersion) {
     EXPECT_EQ(ParseCommandLine({"zelcor", "--log=/tmp/a b.csv"}).log, "/tmp/a b.csv");
     EXPECT_EQ(ParseCommandLine({"zelcor", "--log"}).error, "--log needs a file name");
     EXPECT_EQ(ParseCommandLine({"zelcor", "--log="}).error, "--log needs a file name");
+    EXPECT_TRUE(ParseCommandLine({"zelcor", "--version"}).showVersion);
+    EXPECT_FALSE(ParseCommandLine({"zelcor"}).showVersion);
 }
 
 } // namespace
