@@ -43,11 +43,11 @@ public:
     void received(const std::vector<std::uint8_t>& bytes);
     void exchangeEnded(std::uint8_t result);
 
-    bool failed() const { return !m_failure.empty(); }
     // Called once with the reason when the log fails; at once if it has failed already.
     void setFailureHandler(std::function<void(const std::string& reason)> handler);
 
 private:
+    bool failed() const { return !m_failure.empty(); }
     void write(const std::string& direction, const std::string& byte, const std::string& marker,
                const std::string& result);
     void fail(const std::string& reason);
@@ -76,7 +76,6 @@ public:
     void close() override { m_port.close(); }
     bool isOpen() const override { return m_port.isOpen(); }
     bool writeByte(std::uint8_t byte) override;
-    std::vector<PortInfo> availablePorts() const override { return m_port.availablePorts(); }
 
 private:
     SerialPort& m_port;
