@@ -58,14 +58,5 @@ TEST_F(PortList, NumbersFirstThenTheSystemsPortsAsTheyAreWhenTheListOpens) {
     EXPECT_EQ(port.openedName(), "/dev/pts/9");
 }
 
-TEST_F(PortList, AListedPortOpensWhenChosen) {
-    port.setAvailablePorts({{"/dev/ttyUSB0", "", "", ""}, {"/dev/ttyUSB1", "", "", ""}});
-    auto* combo = control<PortComboBox>("cmbComSelect");
-    openList(combo);
-    combo->setCurrentIndex(combo->findText("/dev/ttyUSB1"));
-    click("cmdPortOpen");
-    EXPECT_EQ(port.openedName(), "/dev/ttyUSB1");
-}
-
 } // namespace
 } // namespace zelcor::test
