@@ -12,10 +12,18 @@ QString HelpText() {
         "                or a device path such as /dev/ttyUSB0\n"
         "  --simulator   talk to a simulated wrench on a pseudo-terminal instead of a real\n"
         "                one: its device is put into \"Com No\", ready for Port Open\n"
+        "  --log FILE    write every byte sent and received to FILE as it happens, one CSV\n"
+        "                line each: milliseconds since the port was opened, direction, the\n"
+        "                byte, and where a request starts and an exchange ends (its result)\n"
         "  --script FILE play the script in FILE (\"-\" for standard input) against the\n"
         "                windows, printing what happens; exit code 0 when every line held,\n"
         "                1 when one failed, 2 when the script cannot be understood\n"
+        "  --version     show the version and exit\n"
         "  -h, --help    show this text and exit\n");
+}
+
+QString VersionText() {
+    return QStringLiteral("zelcor " ZELCOR_VERSION "\n");
 }
 
 Options ParseCommandLine(const QStringList& arguments) {
@@ -32,6 +40,20 @@ Options ParseCommandLine(const QStringList& arguments) {
             options.port = arguments[++i];
         } else if (arg.startsWith(QLatin1String("--port="))) {
             options.port = arg.mid(7);
+        } else if (arg == QLatin1String("--version")) {
+            options.showVersion = true;
+        } else if (arg == QLatin1String("--log")) {
+            if (i + 1 >= arguments.size()) {
+                options.error = QStringLiteral("--log needs a file name");
+                return options;
+            }
+            options.log = arguments[++i];
+        } else if (arg.startsWith(QLatin1String("--log="))) {
+            options.log = arg.mid(6);
+            if (options.log.isEmpty()) {
+                options.error = QStringLiteral("--log needs a file name");
+                return options;
+            }
         } else if (arg == QLatin1String("--simulator")) {
             options.simulator = true;
         } else if (arg == QLatin1String("--script")) {

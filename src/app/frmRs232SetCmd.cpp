@@ -89,7 +89,9 @@ void frmRs232SetCmd::buildControls() {
     auto* portGroup = new QGroupBox(QStringLiteral("Port"), this);
     auto* portRow = new QHBoxLayout(portGroup);
     portRow->addWidget(makeLabel(portGroup, QStringLiteral("Com No")));
-    cmbComSelect = makeComboBox(portGroup, QStringLiteral("cmbComSelect"), QStringLiteral("1"), 10);
+    cmbComSelect =
+        new PortComboBox(portGroup, QStringLiteral("cmbComSelect"), QStringLiteral("1"), 10);
+    cmbComSelect->setPortSource([this] { return m_platform.port.availablePorts(); });
     cmbBaudrate = makeComboBox(portGroup, QStringLiteral("cmbBaudrate"), QStringLiteral("1200"));
     addComboItems(cmbBaudrate, {QStringLiteral("1200"), QStringLiteral("2400")});
     cmbDatabit = makeComboBox(portGroup, QStringLiteral("cmbDatabit"), QStringLiteral("8"), 2);
@@ -167,6 +169,8 @@ void frmRs232SetCmd::buildControls() {
     txtLocalHex->setObjectName(QStringLiteral("txtLocalHex"));
     txtRemoteHex = new EchoBox(console);
     txtRemoteHex->setObjectName(QStringLiteral("txtRemoteHex"));
+    txtLocalHex->enableSaveAs(m_platform.boxes, QStringLiteral("transmitted.txt"));
+    txtRemoteHex->enableSaveAs(m_platform.boxes, QStringLiteral("received.txt"));
     cmdClr = makeButton(console, QStringLiteral("cmdClr"), QStringLiteral("Clr Hex"));
     echoes->addWidget(makeLabel(console, QStringLiteral("Transmitted(HEX)")), 0, 0);
     echoes->addWidget(makeLabel(console, QStringLiteral("Recived(HEX)")), 0, 1);
@@ -377,6 +381,7 @@ void frmRs232SetCmd::Form_Load() {
     cmbDir->setEditText(QStringLiteral("CW"));
     DirCCW = false;
     addComboItems(cmbComSelect, numberItems(1, 16));
+    cmbComSelect->refreshPorts(); // the system's ports after the numbers
     addComboItems(cmbFraN, numberItems(0, 3));
     FraDigits = 1;
     addComboItems(cmbFraN1, numberItems(0, 3));
@@ -391,13 +396,20 @@ void frmRs232SetCmd::cmdPortOpen_Click() {
     SerialSettings settings;
     std::string error;
     // A port name or a setting the line refuses gets the same answer as a port that is not
-    // there; nothing changes state.
-    const bool opened = ParseSettingsText(settingsText.toStdString(), settings) &&
-                        m_link->open(PortNameFromText(comText.toStdString()), settings, error);
+    // there, with the reason on a line of its own; nothing changes state.
+    bool opened = false;
+    if (!ParseSettingsText(settingsText.toStdString(), settings)) {
+        error = "A serial line cannot run with " + settingsText.toStdString() + ".";
+    } else {
+        opened = m_link->open(PortNameFromText(comText.toStdString()), settings, error);
+    }
     if (!opened) {
-        m_platform.boxes.show(QStringLiteral("Com ") + comText +
-                                  QStringLiteral(" does not exit or (1200,8,N,2) is not supported"),
-                              QStringLiteral("Warning"), BoxIcon::Warning, BoxButtons::Ok);
+        const QString reason =
+            error.empty() ? QString() : QStringLiteral("\r\n") + QString::fromStdString(error);
+        m_platform.boxes.show(
+            QStringLiteral("Com ") + comText +
+                QStringLiteral(" does not exit or (1200,8,N,2) is not supported") + reason,
+            QStringLiteral("Warning"), BoxIcon::Warning, BoxButtons::Ok);
         return;
     }
     setControlEnabled(cmdPortOpen, false);

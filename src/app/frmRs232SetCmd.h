@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Platform.h"
+#include "widgets/PortComboBox.h"
 
 #include <QList>
 #include <QWidget>
@@ -83,7 +84,7 @@ public:
     void MyDelay(std::int16_t Period);
 
     // Port settings.
-    QComboBox* cmbComSelect = nullptr;
+    PortComboBox* cmbComSelect = nullptr;
     QComboBox* cmbBaudrate = nullptr;
     QComboBox* cmbDatabit = nullptr;
     QComboBox* cmbParity = nullptr;

@@ -4,10 +4,12 @@
 #include "platform/QtMessageBoxes.h"
 #include "script/ScriptMessageBoxes.h"
 #include "script/ScriptRunner.h"
+#include "serial/ExchangeLog.h"
+#include "serial/WrenchLink.h"
 #include "sim/PtyBridge.h"
 
 #include <QApplication>
-#include <QComboBox>
+#include <QFile>
 
 #include <cstdio>
 #include <cstdlib>
@@ -35,6 +37,11 @@ Application::Application(const Options& options, std::vector<ScriptLine> script)
     }
     m_main = std::make_unique<frmRs232SetCmd>(
         Platform{m_clock, m_port, *m_boxes, [this] { endProgram(); }});
+    if (!options.log.isEmpty()) {
+        m_log =
+            std::make_unique<ExchangeLog>(m_clock, QFile::encodeName(options.log).toStdString());
+        m_main->link().setExchangeLog(m_log.get());
+    }
     if (!options.port.isEmpty()) {
         m_main->cmbComSelect->setEditText(options.port);
     }
@@ -47,6 +54,9 @@ Application::Application(const Options& options, std::vector<ScriptLine> script)
             m_exitCode = 1;
             return;
         }
+        // The system lists no pseudo-terminal: the simulated wrench's device is added.
+        m_port.alsoList({m_simulator->devicePath(), "Simulated wrench", "Zelcor", {}});
+        m_main->cmbComSelect->refreshPorts();
         m_main->cmbComSelect->setEditText(QString::fromStdString(m_simulator->devicePath()));
     }
     if (scriptBoxes != nullptr) {
@@ -107,6 +117,10 @@ int Main(int argc, char** argv) {
     }
     if (options.showHelp) {
         std::fputs(qPrintable(HelpText()), stdout);
+        return 0;
+    }
+    if (options.showVersion) {
+        std::fputs(qPrintable(VersionText()), stdout);
         return 0;
     }
     // A script is read and understood before any window exists.

@@ -10,6 +10,7 @@
 
 namespace zelcor {
 
+class ExchangeLog;
 class frmRs232SetCmd;
 class MessageBoxes;
 class ScriptRunner;
@@ -39,6 +40,8 @@ private:
     QtClock m_clock;
     QtSerialPort m_port;
     std::unique_ptr<MessageBoxes> m_boxes;
+    // Outlives the windows, whose link writes to it.
+    std::unique_ptr<ExchangeLog> m_log;
     std::unique_ptr<frmRs232SetCmd> m_main;
     std::unique_ptr<ScriptRunner> m_script;
     std::vector<ScriptLine> m_scriptLines;

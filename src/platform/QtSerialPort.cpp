@@ -1,6 +1,94 @@
 #include "platform/QtSerialPort.h"
 
+#include "platform/OpenFailure.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QLockFile>
+#include <QSerialPortInfo>
+
+#include <cerrno>
+#include <csignal>
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace zelcor {
+
+namespace {
+
+// The device QSerialPort opens for a port name: a path as it is, any other name under /dev.
+QString systemLocation(const QString& name) {
+    const bool path = name.startsWith(QLatin1Char('/')) || name.startsWith(QLatin1String("./")) ||
+                      name.startsWith(QLatin1String("../"));
+    return path ? name : QStringLiteral("/dev/") + name;
+}
+
+// The lock file QSerialPort takes for `device`, found where and as QSerialPort finds it: the
+// first readable directory that holds the file or may get it. Empty when there is none.
+QString lockFilePath(const QString& device) {
+    static const QStringList directories{QStringLiteral("/var/lock"),
+                                         QStringLiteral("/etc/locks"),
+                                         QStringLiteral("/var/spool/locks"),
+                                         QStringLiteral("/var/spool/uucp"),
+                                         QStringLiteral("/tmp"),
+                                         QStringLiteral("/var/tmp"),
+                                         QStringLiteral("/var/lock/lockdev"),
+                                         QStringLiteral("/run/lock")};
+    QString name = device.startsWith(QLatin1String("/dev/")) ? device.mid(5) : device;
+    name.replace(QLatin1Char('/'), QLatin1Char('_'));
+    for (const QString& directory : directories) {
+        const QString path = directory + QStringLiteral("/LCK..") + name;
+        const QFileInfo info(directory);
+        if (info.isReadable() && (QFile::exists(path) || info.isWritable())) {
+            return path;
+        }
+    }
+    return {};
+}
+
+// Reads the lock of `device` without taking it: true when a running program holds it.
+bool lockHeld(const QString& device, std::string& holder) {
+    const QString path = lockFilePath(device);
+    if (path.isEmpty() || !QFile::exists(path)) {
+        return false;
+    }
+    qint64 pid = 0;
+    QString host;
+    QString application;
+    if (!QLockFile(path).getLockInfo(&pid, &host, &application)) {
+        // A lock file we cannot read belongs to somebody all the same.
+        return true;
+    }
+    if (pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) {
+        return false; // left behind by a program that has gone; QSerialPort clears it
+    }
+    holder = (application.isEmpty() ? QStringLiteral("process %1").arg(pid)
+                                    : QStringLiteral("%1, process %2").arg(application).arg(pid))
+                 .toStdString();
+    return true;
+}
+
+// What the system shows about a device that did not open, for the reason the user reads.
+DeviceFacts examine(const QString& device, const QString& systemMessage) {
+    DeviceFacts facts;
+    facts.systemMessage = systemMessage.toStdString();
+    const QByteArray path = QFile::encodeName(device);
+    struct stat status {};
+    if (::stat(path.constData(), &status) != 0) {
+        facts.exists = false;
+        return facts;
+    }
+    facts.locked = lockHeld(device, facts.lockHolder);
+    facts.mayReadWrite = ::access(path.constData(), R_OK | W_OK) == 0;
+    const bool groupMayReadWrite = (status.st_mode & (S_IRGRP | S_IWGRP)) == (S_IRGRP | S_IWGRP);
+    if (const group* owner = ::getgrgid(status.st_gid); owner != nullptr && groupMayReadWrite) {
+        facts.accessGroup = owner->gr_name;
+    }
+    return facts;
+}
+
+} // namespace
 
 QtSerialPort::QtSerialPort() {
     QObject::connect(&m_port, &QSerialPort::readyRead, [this] { onReadyRead(); });
@@ -42,8 +130,12 @@ bool QtSerialPort::open(const std::string& portName, const SerialSettings& setti
         m_port.setStopBits(settings.stopBits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop) &&
         m_port.setFlowControl(QSerialPort::NoFlowControl);
     if (!configured || !m_port.open(QIODevice::ReadWrite)) {
-        error = m_port.errorString().toStdString();
+        const QString systemMessage = m_port.errorString();
         m_port.close();
+        const QString name = QString::fromStdString(portName);
+        error = OpenFailureReason(portName, name.isEmpty()
+                                                ? DeviceFacts{}
+                                                : examine(systemLocation(name), systemMessage));
         return false;
     }
     // Whatever the driver kept from before this open (a reply that was on its way when the
@@ -86,6 +178,20 @@ bool QtSerialPort::writeByte(std::uint8_t byte) {
         return false;
     }
     return true;
+}
+
+std::vector<PortInfo> QtSerialPort::availablePorts() const {
+    std::vector<PortInfo> ports;
+    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
+        ports.push_back({info.systemLocation().toStdString(), info.description().toStdString(),
+                         info.manufacturer().toStdString(), info.serialNumber().toStdString()});
+    }
+    ports.insert(ports.end(), m_alsoListed.begin(), m_alsoListed.end());
+    return ports;
+}
+
+void QtSerialPort::alsoList(PortInfo port) {
+    m_alsoListed.push_back(std::move(port));
 }
 
 void QtSerialPort::onReadyRead() {

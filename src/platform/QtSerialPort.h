@@ -17,12 +17,18 @@ public:
     void close() override;
     bool isOpen() const override;
     bool writeByte(std::uint8_t byte) override;
+    std::vector<PortInfo> availablePorts() const override;
+
+    // Lists a port the system does not (a pseudo-terminal this program made) after the
+    // system's own.
+    void alsoList(PortInfo port);
 
 private:
     void onReadyRead();
     void onError(QSerialPort::SerialPortError error);
 
     QSerialPort m_port;
+    std::vector<PortInfo> m_alsoListed;
 };
 
 } // namespace zelcor

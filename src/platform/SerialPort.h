@@ -14,6 +14,14 @@ struct SerialSettings {
     int stopBits = 2;
 };
 
+// A serial port the system knows of, as a technician would recognise it in a list.
+struct PortInfo {
+    std::string device; // what open() takes: /dev/ttyUSB0, COM3
+    std::string description;
+    std::string manufacturer;
+    std::string serialNumber;
+};
+
 // The one serial line to the instrument. Arrived bytes and errors are delivered on the
 // user-interface thread through the handlers, every batch of arrived bytes at once.
 class SerialPort {
@@ -33,6 +41,10 @@ public:
     // Writes one byte as a block of its own. Returns false when the port is closed or the
     // byte could not be handed to the driver.
     virtual bool writeByte(std::uint8_t byte) = 0;
+
+    // The serial ports there are to choose from, in the system's order. Pseudo-terminals and
+    // links to devices are not among them, but open() takes them all the same.
+    virtual std::vector<PortInfo> availablePorts() const { return {}; }
 
     void setReceiveHandler(ReceiveHandler handler) { m_onReceive = std::move(handler); }
     void setErrorHandler(ErrorHandler handler) { m_onError = std::move(handler); }

@@ -7,9 +7,9 @@
 namespace zelcor {
 
 WrenchLink::WrenchLink(Clock& clock, SerialPort& port, MessageBoxes& boxes, Echo echo)
-    : m_clock(clock), m_port(port), m_boxes(boxes), m_echo(std::move(echo)),
+    : m_clock(clock), m_port(port), m_boxes(boxes), m_echo(std::move(echo)), m_loggedPort(port),
       m_engine(clock, [this](const std::string& state) { m_echo.showState(state); }),
-      m_protocol(clock, port, m_engine,
+      m_protocol(clock, m_loggedPort, m_engine,
                  [this](const std::string& text) { m_echo.appendLocal(text); }) {
     m_port.setReceiveHandler([this](const std::vector<std::uint8_t>& bytes) { onReceive(bytes); });
     m_port.setErrorHandler([this](const std::string& message) { onPortError(message); });
@@ -23,16 +23,48 @@ WrenchLink::~WrenchLink() {
 
 bool WrenchLink::open(const std::string& portName, const SerialSettings& settings,
                       std::string& error) {
-    if (m_port.isOpen()) {
-        m_port.close();
+    close();
+    if (!m_port.open(portName, settings, error)) {
+        return false;
     }
-    return m_port.open(portName, settings, error);
+    if (m_log != nullptr) {
+        m_log->portOpened(portName, settings);
+    }
+    return true;
 }
 
 void WrenchLink::close() {
     if (m_port.isOpen()) {
         m_port.close();
+        if (m_log != nullptr) {
+            m_log->portClosed();
+        }
     }
+}
+
+void WrenchLink::setExchangeLog(ExchangeLog* log) {
+    m_log = log;
+    m_loggedPort.setLog(log);
+    if (m_log != nullptr) {
+        m_log->setFailureHandler([this](const std::string& reason) {
+            m_logFailure = reason;
+            if (!busy()) {
+                showLogFailure();
+            }
+        });
+    }
+}
+
+void WrenchLink::showLogFailure() {
+    if (m_logFailure.empty()) {
+        return;
+    }
+    const QString reason = QString::fromStdString(m_logFailure);
+    m_logFailure.clear();
+    m_boxes.show(QStringLiteral("The exchange log cannot be written: %1\r\n"
+                                "The session goes on without it.")
+                     .arg(reason),
+                 QStringLiteral("Exchange Log"), BoxIcon::Warning, BoxButtons::Ok);
 }
 
 bool WrenchLink::isOpen() const {
@@ -44,6 +76,9 @@ void WrenchLink::setPortLostHandler(std::function<void(const std::string&)> hand
 }
 
 void WrenchLink::onPortError(const std::string& message) {
+    if (m_log != nullptr) {
+        m_log->portClosed(message);
+    }
     if (m_onPortLost) {
         m_onPortLost(message);
     }
@@ -52,6 +87,9 @@ void WrenchLink::onPortError(const std::string& message) {
 void WrenchLink::onReceive(const std::vector<std::uint8_t>& bytes) {
     if (bytes.empty()) {
         return;
+    }
+    if (m_log != nullptr) {
+        m_log->received(bytes);
     }
     m_engine.receive(bytes);
     std::string line;
@@ -85,7 +123,7 @@ bool WrenchLink::SendOneByte(std::uint8_t InpB) {
         showBusy();
         return false;
     }
-    return m_port.writeByte(InpB);
+    return m_loggedPort.writeByte(InpB);
 }
 
 bool WrenchLink::SendReadCmd_Chk(std::uint8_t InAddr1, std::uint8_t InAddr0,
@@ -95,9 +133,15 @@ bool WrenchLink::SendReadCmd_Chk(std::uint8_t InAddr1, std::uint8_t InAddr0,
         return false;
     }
     const Hold hold(*this);
+    if (m_log != nullptr) {
+        m_log->frameStarts();
+    }
     const bool ok =
         m_protocol.SendReadCmd_Chk(InAddr1, InAddr0, OutResult, OutData0, OutData1, OutData2);
     m_exchangeRunning = false;
+    if (m_log != nullptr) {
+        m_log->exchangeEnded(OutResult);
+    }
     return ok;
 }
 
@@ -107,8 +151,14 @@ bool WrenchLink::SendWriteCmd_Chk(std::uint8_t InAddr1, std::uint8_t InAddr0, st
         return false;
     }
     const Hold hold(*this);
+    if (m_log != nullptr) {
+        m_log->frameStarts();
+    }
     const bool ok = m_protocol.SendWriteCmd_Chk(InAddr1, InAddr0, InData, OutResult);
     m_exchangeRunning = false;
+    if (m_log != nullptr) {
+        m_log->exchangeEnded(OutResult);
+    }
     return ok;
 }
 
@@ -165,6 +215,7 @@ WrenchLink::Hold::Hold(WrenchLink& link) : m_link(link) {
 WrenchLink::Hold::~Hold() {
     if (--m_link.m_holds == 0) {
         m_link.notifyBusy();
+        m_link.showLogFailure();
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "platform/MessageBoxes.h"
 #include "serial/CommandProtocol.h"
+#include "serial/ExchangeLog.h"
 #include "serial/ReceiveEngine.h"
 
 #include <cstdint>
@@ -50,6 +51,12 @@ public:
     // Called once when the port is lost (unplugged adapter, far end gone); it is closed
     // already, and a waiting exchange runs into its time-out.
     void setPortLostHandler(std::function<void(const std::string&)> handler);
+
+    // --- the exchange log ----------------------------------------------------------------
+    // Every byte sent and received from now on goes to `log` (which outlives the link), with
+    // where each request frame starts and how each exchange ended. A log that fails is
+    // reported once in a box, when no exchange is running, and the session goes on.
+    void setExchangeLog(ExchangeLog* log);
 
     // --- exchanges -----------------------------------------------------------------------
     // One raw byte, no echo, no receive cycle. Refused (nothing sent) while an exchange runs.
@@ -100,11 +107,16 @@ private:
     void onReceive(const std::vector<std::uint8_t>& bytes);
     void onPortError(const std::string& message);
     void notifyBusy();
+    void showLogFailure();
 
     Clock& m_clock;
     SerialPort& m_port;
     MessageBoxes& m_boxes;
     Echo m_echo;
+    // What the protocol writes through, so the log sees every byte sent.
+    LoggedPort m_loggedPort;
+    ExchangeLog* m_log = nullptr;
+    std::string m_logFailure; // to be shown as soon as no exchange runs
     ReceiveEngine m_engine;
     CommandProtocol m_protocol;
     std::function<void(const std::string&)> m_onPortLost;

@@ -31,6 +31,11 @@ QPlainTextEdit* makeMultiLineBox(QWidget* parent, const QString& name) {
 
 QComboBox* makeComboBox(QWidget* parent, const QString& name, const QString& text, int widthChars) {
     auto* combo = new QComboBox(parent);
+    setUpComboBox(combo, name, text, widthChars);
+    return combo;
+}
+
+void setUpComboBox(QComboBox* combo, const QString& name, const QString& text, int widthChars) {
     combo->setObjectName(name);
     combo->setEditable(true);
     // The windows compare a combo's text with their names exactly: Qt's completer would turn
@@ -40,7 +45,6 @@ QComboBox* makeComboBox(QWidget* parent, const QString& name, const QString& tex
     combo->setEditText(text);
     const QFontMetrics metrics(combo->font());
     combo->setMinimumWidth(metrics.horizontalAdvance(QLatin1Char('W')) * widthChars + 24);
-    return combo;
 }
 
 QLabel* makeLabel(QWidget* parent, const QString& caption, const QString& name) {

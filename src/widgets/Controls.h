@@ -20,6 +20,8 @@ QPlainTextEdit* makeMultiLineBox(QWidget* parent, const QString& name);
 // completion, nothing added to the list); its list is filled later.
 QComboBox* makeComboBox(QWidget* parent, const QString& name, const QString& text,
                         int widthChars = 6);
+// Gives a combo box of any kind the name, text, width and manners makeComboBox gives.
+void setUpComboBox(QComboBox* combo, const QString& name, const QString& text, int widthChars);
 QLabel* makeLabel(QWidget* parent, const QString& caption, const QString& name = {});
 
 // Appends items to a combo box's list without changing the text it shows (Qt would

@@ -1,11 +1,28 @@
 #include "widgets/EchoBox.h"
 
+#include "platform/MessageBoxes.h"
+
+#include <QContextMenuEvent>
+#include <QFileDialog>
+#include <QMenu>
+#include <QSaveFile>
 #include <QScrollBar>
 #include <QTextCursor>
 
+#include <memory>
+
 namespace zelcor {
 
-EchoBox::EchoBox(QWidget* parent) : QPlainTextEdit(parent) {
+namespace {
+
+QString chooseWithDialog(QWidget* parent, const QString& suggestedName) {
+    return QFileDialog::getSaveFileName(parent, QStringLiteral("Save as"), suggestedName,
+                                        QStringLiteral("Text files (*.txt);;All files (*)"));
+}
+
+} // namespace
+
+EchoBox::EchoBox(QWidget* parent) : QPlainTextEdit(parent), m_chooseFile(chooseWithDialog) {
     setReadOnly(true);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setTabChangesFocus(true);
@@ -34,6 +51,47 @@ QString EchoBox::text() const {
 
 void EchoBox::clearText() {
     clear();
+}
+
+void EchoBox::enableSaveAs(MessageBoxes& boxes, const QString& suggestedName) {
+    m_boxes = &boxes;
+    m_suggestedName = suggestedName;
+}
+
+void EchoBox::setFileChooser(FileChooser chooser) {
+    m_chooseFile = std::move(chooser);
+}
+
+QMenu* EchoBox::createContextMenu() {
+    QMenu* menu = createStandardContextMenu();
+    if (m_boxes != nullptr) {
+        menu->addSeparator();
+        connect(menu->addAction(QStringLiteral("Save as\u2026")), &QAction::triggered, this,
+                [this] { saveAs(); });
+    }
+    return menu;
+}
+
+void EchoBox::contextMenuEvent(QContextMenuEvent* event) {
+    const std::unique_ptr<QMenu> menu(createContextMenu());
+    menu->exec(event->globalPos());
+}
+
+void EchoBox::saveAs() {
+    const QString path = m_chooseFile(this, m_suggestedName);
+    if (path.isEmpty()) {
+        return;
+    }
+    // Written beside the old file and put in its place only when complete: a failed save
+    // leaves whatever was there.
+    QSaveFile file(path);
+    const QByteArray bytes = text().toUtf8();
+    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit()) {
+        return;
+    }
+    m_boxes->show(
+        QStringLiteral("The text could not be saved to %1:\r\n%2").arg(path, file.errorString()),
+        QStringLiteral("Save Failed"), BoxIcon::Warning, BoxButtons::Ok);
 }
 
 } // namespace zelcor

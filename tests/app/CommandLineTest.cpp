@@ -26,5 +26,15 @@ TEST(CommandLine, Script) {
     EXPECT_TRUE(HelpText().contains("--script FILE"));
 }
 
+TEST(CommandLine, LogAndVersion) {
+    EXPECT_EQ(ParseCommandLine({"zelcor"}).log, "");
+    EXPECT_EQ(ParseCommandLine({"zelcor", "--log", "s.csv", "--simulator"}).log, "s.csv");
+    EXPECT_EQ(ParseCommandLine({"zelcor", "--log=/tmp/a b.csv"}).log, "/tmp/a b.csv");
+    EXPECT_EQ(ParseCommandLine({"zelcor", "--log"}).error, "--log needs a file name");
+    EXPECT_EQ(ParseCommandLine({"zelcor", "--log="}).error, "--log needs a file name");
+    EXPECT_TRUE(ParseCommandLine({"zelcor", "--version"}).showVersion);
+    EXPECT_FALSE(ParseCommandLine({"zelcor"}).showVersion);
+}
+
 } // namespace
 } // namespace zelcor

@@ -1,4 +1,5 @@
 #include <QProcess>
+#include <QRegularExpression>
 #include <gtest/gtest.h>
 
 namespace {
@@ -42,6 +43,13 @@ TEST(Process, HelpListsTheOptionsWithoutAWindowSystem) {
     EXPECT_EQ(f.code, 0);
     EXPECT_TRUE(f.output.contains(QLatin1String("--port"))) << f.output.toStdString();
     EXPECT_TRUE(f.output.contains(QLatin1String("--help")));
+
+    const Finished version = run(QStringLiteral(ZELCOR_BINARY), {QStringLiteral("--version")});
+    EXPECT_EQ(version.code, 0);
+    EXPECT_TRUE(QRegularExpression("^zelcor [0-9]+\\.[0-9]+(\\.[0-9]+)?\n$")
+                    .match(version.output)
+                    .hasMatch())
+        << version.output.toStdString();
 
     const Finished bad = run(QStringLiteral(ZELCOR_BINARY), {QStringLiteral("--bogus")});
     EXPECT_EQ(bad.code, 2);

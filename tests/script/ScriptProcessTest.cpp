@@ -114,6 +114,39 @@ TEST_F(ScriptProcess, ScriptsThatCannotBeUnderstoodExitTwoBeforeAnythingRuns) {
     EXPECT_TRUE(missing.err.contains("cannot read")) << missing.err.toStdString();
 }
 
+// The log is written as the session goes, so what is in the file when the program has ended
+// is every byte, in order, with times that never go back.
+TEST_F(ScriptProcess, TheLogOfAWriteAndAReadHoldsTheirFramesAndReplies) {
+    const QString log = dir.filePath(QStringLiteral("session.csv"));
+    const Finished run = play("click cmdPortOpen\n"
+                              "set txtAddr0Write 10\n"
+                              "set txtWriteData 7F\n"
+                              "click cmdWrite\n"
+                              "set txtAddr0Read 10\n"
+                              "click cmdRead\n",
+                              {QStringLiteral("--simulator"), QStringLiteral("--log"), log});
+    ASSERT_TRUE(run.exited);
+    ASSERT_EQ(run.code, 0) << run.out.toStdString() << run.err.toStdString();
+    QFile file(log);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QStringList rows = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+    ASSERT_GE(rows.size(), 2);
+    EXPECT_EQ(rows[0], "ms,direction,byte,marker,result");
+    QStringList traffic; // direction and byte, or marker and result
+    qint64 last = 0;
+    for (qsizetype i = 2; i < rows.size(); ++i) {
+        const QStringList f = rows[i].split(',');
+        ASSERT_EQ(f.size(), 5) << rows[i].toStdString();
+        EXPECT_GE(f[0].toLongLong(), last) << rows[i].toStdString();
+        last = f[0].toLongLong();
+        traffic << (f[1].isEmpty() ? f[3] + ' ' + f[4] : f[1] + ' ' + f[2]);
+    }
+    EXPECT_EQ(traffic, QStringList({"TX 0xE8", "TX 0x00", "TX 0x10", "TX 0x7F", "RX 0x00",
+                                    "RX 0x10", "RX 0x7F", "exchange end 0", "TX 0xC8", "TX 0x00",
+                                    "TX 0x10", "RX 0x00", "RX 0x10", "RX 0xAA", "RX 0x7F",
+                                    "RX 0x7F", "exchange end 0", "port closed "}));
+}
+
 // The program ending early is a failed script, not the program's own clean exit.
 TEST_F(ScriptProcess, EndBeforeTheLastLineExitsOne) {
     const Finished early = play("click cmdEnd\nexpect txtState IDLE0\n");

@@ -52,14 +52,16 @@ TEST_F(Port, CloseLeavesReadWriteAndResetAsOpeningSetThem) {
     EXPECT_TRUE(enabled("cmdPortClose"));
 }
 
-TEST_F(Port, PortThatCannotBeOpenedGivesTheWarningAndChangesNothing) {
-    port.refuseOpen("No such file or directory");
+TEST_F(Port, PortThatCannotBeOpenedGivesTheWarningWithTheReasonAndChangesNothing) {
+    const std::string reason = "/dev/ttyS2 is in use by another program (zelcor, process 7)";
+    port.refuseOpen(reason);
     setText("cmbComSelect", "3");
     boxes.answerOk();
     click("cmdPortOpen");
     ASSERT_EQ(boxes.shown().size(), 1u);
     EXPECT_EQ(boxes.shown()[0].title, "Warning");
-    EXPECT_EQ(boxes.shown()[0].text, "Com 3 does not exit or (1200,8,N,2) is not supported");
+    EXPECT_EQ(boxes.shown()[0].text, "Com 3 does not exit or (1200,8,N,2) is not supported\r\n" +
+                                         QString::fromStdString(reason));
     EXPECT_EQ(boxes.shown()[0].icon, BoxIcon::Warning);
     EXPECT_TRUE(enabled("cmdPortOpen"));
     EXPECT_FALSE(enabled("cmdPortClose"));
@@ -72,7 +74,10 @@ TEST_F(Port, SettingsTheLineCannotRunWithGetTheSameWarning) {
     boxes.answerOk();
     click("cmdPortOpen");
     ASSERT_EQ(boxes.shown().size(), 1u);
-    EXPECT_EQ(boxes.shown()[0].text, "Com 1 does not exit or (1200,8,N,2) is not supported");
+    const QStringList lines = boxes.shown()[0].text.split("\r\n");
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_EQ(lines[0], "Com 1 does not exit or (1200,8,N,2) is not supported");
+    EXPECT_TRUE(lines[1].contains("fast,N,8,2")) << lines[1].toStdString();
     EXPECT_EQ(port.openCount(), 0);
     EXPECT_TRUE(enabled("cmdPortOpen"));
 }

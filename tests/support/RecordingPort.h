@@ -28,8 +28,10 @@ public:
     void close() override { m_open = false; }
     bool isOpen() const override { return m_open; }
     bool writeByte(std::uint8_t byte) override;
+    std::vector<PortInfo> availablePorts() const override { return m_available; }
 
     // Test side.
+    void setAvailablePorts(std::vector<PortInfo> ports) { m_available = std::move(ports); }
     void refuseOpen(std::string reason) { m_refusal = std::move(reason); }
     void receive(const std::vector<std::uint8_t>& bytes) { deliver(bytes); }
     void fail(const std::string& message) { reportError(message); }
@@ -48,6 +50,7 @@ private:
     SerialSettings m_settings;
     int m_openCount = 0;
     std::vector<WireByte> m_written;
+    std::vector<PortInfo> m_available;
 };
 
 } // namespace zelcor::test

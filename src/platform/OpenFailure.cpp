@@ -1,0 +1,35 @@
+#include "platform/OpenFailure.h"
+
+namespace zelcor {
+
+std::string OpenFailureReason(const std::string& device, const DeviceFacts& facts) {
+    if (device.empty()) {
+        return "No port is named: type a port number or pick a device from the list.";
+    }
+    // A missing device first: nothing else about it can be true. Then the lock, because a
+    // port in use stays in use whoever asks.
+    if (!facts.exists) {
+        return "No such device: " + device +
+               ". Check the cable and the adapter, then pick the port from the list.";
+    }
+    if (facts.locked) {
+        const std::string who = facts.lockHolder.empty() ? "" : " (" + facts.lockHolder + ")";
+        return device + " is in use by another program" + who +
+               ": close the port there, then open it here.";
+    }
+    if (!facts.mayReadWrite) {
+        if (!facts.accessGroup.empty()) {
+            return "Permission denied: add your user to the " + facts.accessGroup +
+                   " group, then log in again.";
+        }
+        return "Permission denied: " + device +
+               " lets no group use it; ask the administrator for read and write access.";
+    }
+    if (!facts.systemMessage.empty()) {
+        const bool stop = facts.systemMessage.back() == '.';
+        return "The system says: " + facts.systemMessage + (stop ? "" : ".");
+    }
+    return "The system gave no reason.";
+}
+
+} // namespace zelcor

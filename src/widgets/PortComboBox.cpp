@@ -1,0 +1,63 @@
+#include "widgets/PortComboBox.h"
+
+#include "widgets/Controls.h"
+
+namespace zelcor {
+
+namespace {
+
+// Marks the items that came from the port list, so a new list replaces only them.
+constexpr int kListedPortRole = Qt::UserRole + 1;
+
+QString portToolTip(const PortInfo& port) {
+    QStringList lines;
+    for (const std::string& line : {port.description, port.manufacturer}) {
+        if (!line.empty()) {
+            lines << QString::fromStdString(line);
+        }
+    }
+    if (!port.serialNumber.empty()) {
+        lines << QStringLiteral("Serial number %1").arg(QString::fromStdString(port.serialNumber));
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+} // namespace
+
+PortComboBox::PortComboBox(QWidget* parent, const QString& name, const QString& text,
+                           int widthChars)
+    : QComboBox(parent) {
+    setUpComboBox(this, name, text, widthChars);
+}
+
+void PortComboBox::setPortSource(std::function<std::vector<PortInfo>()> source) {
+    m_source = std::move(source);
+}
+
+void PortComboBox::refreshPorts() {
+    if (!m_source) {
+        return;
+    }
+    const std::vector<PortInfo> ports = m_source();
+    const QString shown = currentText();
+    const QSignalBlocker quiet(this);
+    for (int i = count() - 1; i >= 0; --i) {
+        if (itemData(i, kListedPortRole).toBool()) {
+            removeItem(i);
+        }
+    }
+    for (const PortInfo& port : ports) {
+        addItem(QString::fromStdString(port.device));
+        setItemData(count() - 1, true, kListedPortRole);
+        setItemData(count() - 1, portToolTip(port), Qt::ToolTipRole);
+    }
+    setCurrentIndex(findText(shown, Qt::MatchExactly | Qt::MatchCaseSensitive));
+    setEditText(shown);
+}
+
+void PortComboBox::showPopup() {
+    refreshPorts();
+    QComboBox::showPopup();
+}
+
+} // namespace zelcor

@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# Checks what a user would get on their system, in a temporary folder:
+#   check-installed.sh tree BUILD_DIR   `cmake --install` of the build
+#   check-installed.sh deb BUILD_DIR    the unpacked package scripts/package built there
+# The programs must run from there, and the desktop entry, metainfo and manual pages must
+# be sound. Exits 77 (a skipped test) when there is no package, or only one older than the
+# build.
+set -euo pipefail
+mode=$1
+build=$(cd "$2" && pwd)
+root=$(mktemp -d)
+trap 'rm -rf "$root"' EXIT
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+case "$mode" in
+tree)
+    cmake --install "$build" --prefix "$root/usr" >/dev/null
+    ;;
+deb)
+    deb=$(ls -t "$build"/zelcor_*.deb 2>/dev/null | head -n 1 || true)
+    if [ -z "$deb" ]; then
+        echo "SKIP: no package in $build; scripts/package builds one and runs this check"
+        exit 77
+    fi
+    if [ "$build/bin/zelcor" -nt "$deb" ]; then
+        echo "SKIP: $(basename "$deb") is older than the build; scripts/package makes a new one"
+        exit 77
+    fi
+    dpkg-deb -x "$deb" "$root"
+    version=$(dpkg-deb -f "$deb" Version)
+    [ "$(basename "$deb")" = "zelcor_${version}_$(dpkg --print-architecture).deb" ] ||
+        fail "package file name $(basename "$deb") does not carry version $version"
+    ;;
+*)
+    fail "mode must be tree or deb, not $mode"
+    ;;
+esac
+usr="$root/usr"
+
+for program in zelcor zelcor-sim; do
+    [ -x "$usr/bin/$program" ] || fail "$program is not installed"
+    out=$("$usr/bin/$program" --help) || fail "$program --help exited $?"
+    grep -q "^Usage: $program" <<<"$out" || fail "$program --help printed: $out"
+    man_page="$usr/share/man/man1/$program.1.gz"
+    [ -f "$man_page" ] || fail "no manual page for $program"
+    warnings=$(man --warnings -l "$man_page" 2>&1 >/dev/null) || fail "man cannot read $man_page"
+    [ -z "$warnings" ] || fail "manual page of $program: $warnings"
+done
+printed=$("$usr/bin/zelcor" --version)
+if [ "$mode" = deb ]; then
+    [ "$printed" = "zelcor $version" ] || fail "zelcor --version printed '$printed', the package is $version"
+fi
+
+desktop=("$usr"/share/applications/*.desktop)
+[ ${#desktop[@]} -eq 1 ] && [ -f "${desktop[0]}" ] || fail "expected one desktop entry"
+desktop-file-validate "${desktop[0]}" || fail "desktop entry is not valid"
+icon=$(sed -n 's/^Icon=//p' "${desktop[0]}")
+[ -f "$usr/share/icons/hicolor/scalable/apps/$icon.svg" ] || fail "icon $icon is not installed"
+exec_line=$(sed -n 's/^Exec=//p' "${desktop[0]}")
+[ -x "$usr/bin/${exec_line%% *}" ] || fail "desktop entry runs ${exec_line}, which is not installed"
+for metainfo in "$usr"/share/metainfo/*.metainfo.xml; do
+    appstreamcli validate --no-net "$metainfo" >/dev/null || fail "$metainfo is not valid"
+done
+grep -q "GPL-3" "$usr/share/doc/zelcor/copyright" || fail "copyright does not name the licence"
+echo "ok: $mode"
