@@ -20,6 +20,18 @@ namespace {
 
 constexpr double kShownSeconds = TorquePlot::kShownMs / 1000.0;
 
+// 1, 2 or 5 times a power of ten, cutting `span` into at most six parts.
+double tickStep(double span) {
+    const double least = span / 6;
+    const double power = std::pow(10.0, std::floor(std::log10(least)));
+    for (const double factor : {1.0, 2.0, 5.0}) {
+        if (factor * power >= least) {
+            return factor * power;
+        }
+    }
+    return 10 * power;
+}
+
 QString askWithDialog(QWidget* parent) {
     return QFileDialog::getSaveFileName(parent, QStringLiteral("Save as CSV"),
                                         QStringLiteral("torque.csv"),
@@ -29,31 +41,37 @@ QString askWithDialog(QWidget* parent) {
 } // namespace
 
 TorquePlot::TorquePlot(QWidget* parent) : QWidget(parent), m_askPath(askWithDialog) {
-    m_chart = new QChart;
-    m_chart->legend()->hide();
-    m_chart->setMargins(QMargins(4, 4, 4, 4));
-    m_series = new QLineSeries(m_chart);
+    auto* chart = new QChart;
+    chart->legend()->hide();
+    chart->setMargins(QMargins(4, 4, 4, 4));
+    m_series = new QLineSeries(chart);
     m_series->setPen(QPen(QColor(0, 90, 200), 2));
-    m_chart->addSeries(m_series);
+    chart->addSeries(m_series);
 
-    m_timeAxis = new QValueAxis(m_chart);
+    m_timeAxis = new QValueAxis(chart);
     m_timeAxis->setTitleText(QStringLiteral("Time (s)"));
     m_timeAxis->setLabelFormat(QStringLiteral("%g"));
-    m_torqueAxis = new QValueAxis(m_chart);
+    // Ticks on whole multiples, so that they stay put while the minute shown slides on.
+    m_timeAxis->setTickType(QValueAxis::TicksDynamic);
+    m_timeAxis->setTickAnchor(0);
+    m_timeAxis->setTickInterval(10);
+    m_torqueAxis = new QValueAxis(chart);
     m_torqueAxis->setTitleText(QStringLiteral("Torque (N·m)"));
     m_torqueAxis->setLabelFormat(QStringLiteral("%g"));
-    m_chart->addAxis(m_timeAxis, Qt::AlignBottom);
-    m_chart->addAxis(m_torqueAxis, Qt::AlignLeft);
+    m_torqueAxis->setTickType(QValueAxis::TicksDynamic);
+    m_torqueAxis->setTickAnchor(0);
+    chart->addAxis(m_timeAxis, Qt::AlignBottom);
+    chart->addAxis(m_torqueAxis, Qt::AlignLeft);
     m_series->attachAxis(m_timeAxis);
     m_series->attachAxis(m_torqueAxis);
 
     // The view owns the chart.
-    m_view = new QChartView(m_chart, this);
-    m_view->setObjectName(QStringLiteral("chtTorqueView"));
-    m_view->setRenderHint(QPainter::Antialiasing);
+    auto* view = new QChartView(chart, this);
+    view->setObjectName(QStringLiteral("chtTorqueView"));
+    view->setRenderHint(QPainter::Antialiasing);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(m_view);
+    layout->addWidget(view);
 
     mnuSaveCsv = new QAction(QStringLiteral("Save as CSV…"), this);
     mnuSaveCsv->setObjectName(QStringLiteral("mnuSaveCsv"));
@@ -61,9 +79,9 @@ TorquePlot::TorquePlot(QWidget* parent) : QWidget(parent), m_askPath(askWithDial
     mnuClear->setObjectName(QStringLiteral("mnuClear"));
     connect(mnuSaveCsv, &QAction::triggered, this, [this] { saveAsCsv(); });
     connect(mnuClear, &QAction::triggered, this, [this] { clear(); });
-    m_view->setContextMenuPolicy(Qt::ActionsContextMenu);
-    m_view->addAction(mnuSaveCsv);
-    m_view->addAction(mnuClear);
+    view->setContextMenuPolicy(Qt::ActionsContextMenu);
+    view->addAction(mnuSaveCsv);
+    view->addAction(mnuClear);
 
     rescale();
 }
@@ -95,6 +113,7 @@ void TorquePlot::rescale() {
     const int count = m_series->count();
     if (count == 0) {
         m_timeAxis->setRange(0, kShownSeconds);
+        m_torqueAxis->setTickInterval(0.2);
         m_torqueAxis->setRange(0, 1);
         return;
     }
@@ -109,8 +128,12 @@ void TorquePlot::rescale() {
     }
     const double margin =
         high - low > 0 ? (high - low) * 0.05 : std::max(1.0, std::abs(high) * 0.1);
-    m_torqueAxis->setRange(low - margin, high + margin);
-    m_torqueAxis->applyNiceNumbers();
+    // A curve on one side of zero keeps zero as its edge: a pull starts from rest.
+    const double bottom = low >= 0 ? std::max(0.0, low - margin) : low - margin;
+    const double top = high < 0 ? std::min(0.0, high + margin) : high + margin;
+    const double step = tickStep(top - bottom);
+    m_torqueAxis->setTickInterval(step);
+    m_torqueAxis->setRange(std::floor(bottom / step) * step, std::ceil(top / step) * step);
 }
 
 void TorquePlot::saveAsCsv() {

@@ -10,8 +10,6 @@
 #include <vector>
 
 class QAction;
-class QChart;
-class QChartView;
 class QLineSeries;
 class QValueAxis;
 
@@ -47,7 +45,6 @@ public:
     // Where a failed save is reported.
     void setMessageBoxes(MessageBoxes& boxes) { m_boxes = &boxes; }
 
-    QChart* chart() const { return m_chart; }
     QLineSeries* series() const { return m_series; }
     QValueAxis* timeAxis() const { return m_timeAxis; }
     QValueAxis* torqueAxis() const { return m_torqueAxis; }
@@ -59,8 +56,6 @@ public:
 private:
     void rescale();
 
-    QChartView* m_view = nullptr;
-    QChart* m_chart = nullptr;
     QLineSeries* m_series = nullptr;
     QValueAxis* m_timeAxis = nullptr;
     QValueAxis* m_torqueAxis = nullptr;

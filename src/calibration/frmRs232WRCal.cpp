@@ -39,7 +39,7 @@ frmRs232WRCal::frmRs232WRCal(WrenchLink& link, MainWindowHooks hooks)
     const int byteBoxWidth = fontMetrics().horizontalAdvance(QStringLiteral("&HWW")) + 16;
     for (QLineEdit* box : findChildren<QLineEdit*>()) {
         if (box != m_ui->txtDelayTime && box != m_ui->txtTk) {
-            box->setMinimumWidth(byteBoxWidth);
+            box->setFixedWidth(byteBoxWidth);
         }
     }
     m_ui->chtTorque->setMessageBoxes(m_link.boxes());

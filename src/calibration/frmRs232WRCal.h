@@ -59,9 +59,8 @@ public:
     // is running).
     void cmdTestStop_Click();
 
-    // A run is going on (it may have been asked to stop).
+    // A run is going on (it may have been asked to stop): what other code waits for.
     bool testRunning() const { return gTestRunning; }
-    bool stopRequested() const { return StopTest; }
 
     TorquePlot& plot() const;
 
