@@ -1,6 +1,6 @@
 // Speed and cost figures that tests must not assert, printed as one table against the least
 // the serial line allows (or a goal). Run: build/bin/zelcor_bench, or name some of the parts
-// to run only those: build/bin/zelcor_bench exchanges waiting startup echo
+// to run only those: build/bin/zelcor_bench exchanges waiting startup echo plot
 //
 // The exchanges run the real main window over the real QSerialPort against the simulated
 // wrench behind a pseudo-terminal. The pseudo-terminal itself is instant; the wrench keeps
@@ -8,6 +8,7 @@
 // starts its reply 2 ms after the last request byte has arrived.
 #include "app/frmRs232SetCmd.h"
 #include "app/subMain.h"
+#include "calibration/TorquePlot.h"
 #include "editor/frmRs232WRPara.h"
 #include "platform/MessageBoxes.h"
 #include "platform/ProcessCpu.h"
@@ -21,6 +22,7 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QLineSeries>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -713,6 +715,35 @@ EchoCost echoBoxAppends(int lines) {
             static_cast<double>(box.text().size()) * sizeof(QChar) / lines};
 }
 
+// --- the torque plot -----------------------------------------------------------------------
+
+// Adds 10 000 torque points 100 ms apart (about the fastest a test run computes) to the
+// calibration window's plot on the screen, drawing it every 10 points. The curve keeps only
+// its last minute, so a late block must cost what an early one does once that is full.
+void torquePlot(Table& table) {
+    zelcor::TorquePlot plot;
+    plot.resize(640, 400);
+    plot.show();
+    std::vector<double> blockUs;
+    for (int block = 0; block < 10; ++block) {
+        const std::int64_t start = nowUs();
+        for (int i = 0; i < 1000; ++i) {
+            const int n = block * 1000 + i;
+            plot.addPoint(std::int64_t{n} * 100, static_cast<std::int16_t>(n % 2000),
+                          (n % 80) * 0.85);
+            if (n % 10 == 9) {
+                QApplication::processEvents();
+            }
+        }
+        blockUs.push_back(static_cast<double>(nowUs() - start) / 1000);
+    }
+    table.add({"Torque plot, points 1-1000", format("%.0f us", blockUs.front()), "", "",
+               "per point, drawn every 10 points (the first minute still filling)"});
+    table.add({"Torque plot, points 9001-10000", format("%.0f us", blockUs.back()), "", "",
+               format("per point; %.0f points on the curve, the last 60 s",
+                      static_cast<double>(plot.series()->count()))});
+}
+
 void echoBox(Table& table) {
     for (const int lines : {100'000, 1'000'000}) {
         const EchoCost cost = echoBoxAppends(lines);
@@ -771,6 +802,7 @@ int main(int argc, char** argv) {
     part("waiting", [&] { waitingExchange(table); });
     part("startup", [&] { startup(table); });
     part("echo", [&] { echoBox(table); });
+    part("plot", [&] { torquePlot(table); });
 
     std::printf("\n");
     table.print();

@@ -362,7 +362,23 @@ void frmRs232SetCmd::connectHandlers() {
 
 void frmRs232SetCmd::Form_Load() {
     m_editor = std::make_unique<frmRs232WRPara>(*m_link, *this);
-    m_calibration = std::make_unique<frmRs232WRCal>(*m_link);
+    // What the calibration window's reading and test run show here.
+    frmRs232WRCal::MainWindowHooks hooks;
+    hooks.testRunning = [this](bool running) {
+        setControlEnabled(cmdAutoOn, !running);
+        setControlEnabled(cmdAutoOff, running);
+    };
+    hooks.showRawValue = [this](const QString& adL, const QString& adH) {
+        txta_Ad_Ajust_L->setText(adL);
+        txta_Ad_Ajust_H->setText(adH);
+    };
+    hooks.showTorque = [this](const QString& torque) { txtTk->setText(torque); };
+    hooks.showMainWindow = [this] {
+        show();
+        raise();
+        activateWindow();
+    };
+    m_calibration = std::make_unique<frmRs232WRCal>(*m_link, std::move(hooks));
     m_transfer = std::make_unique<ParameterTransfer>(
         *m_link, *m_editor,
         ParameterTransfer::Controls{lblMsg, lblMsg1, txtSta, txtVIH, txtVIL, txtVAH, txtVAL,

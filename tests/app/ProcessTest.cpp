@@ -29,7 +29,7 @@ Finished run(const QString& program, const QStringList& arguments) {
 }
 
 TEST(Process, NoProcessStaysAliveAfterEndOrClosingTheMainWindow) {
-    for (const char* mode : {"end", "close", "end-while-waiting"}) {
+    for (const char* mode : {"end", "close", "end-while-waiting", "end-during-test-run"}) {
         const Finished f = run(QStringLiteral(ZELCOR_EXIT_PROBE), {QString::fromLatin1(mode)});
         EXPECT_TRUE(f.exited) << mode << " left the process running";
         EXPECT_EQ(f.status, QProcess::NormalExit) << mode << ": " << f.output.toStdString();

@@ -1,8 +1,10 @@
 // Runs the real program wiring and ends it the way the argument says, so that a test can
 // watch the process go away: "end" (the End button), "close" (the window's close button),
-// "end-while-waiting" (End pressed while a delay is waiting).
+// "end-while-waiting" (End pressed while a delay is waiting), "end-during-test-run" (End
+// pressed while the calibration window's test run reads a simulated wrench).
 #include "app/frmRs232SetCmd.h"
 #include "app/subMain.h"
+#include "calibration/frmRs232WRCal.h"
 
 #include <QApplication>
 #include <QPushButton>
@@ -16,7 +18,9 @@ int main(int argc, char** argv) {
     }
     QApplication app(argc, argv);
     const QString mode = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
-    zelcor::Application zelcor{zelcor::Options{}};
+    zelcor::Options options;
+    options.simulator = mode == QLatin1String("end-during-test-run");
+    zelcor::Application zelcor{options};
     auto& window = zelcor.mainWindow();
 
     // The two other windows are up too: they must not keep the process alive.
@@ -34,6 +38,13 @@ int main(int argc, char** argv) {
             std::exit(3); // the delay must never get here
         });
         QTimer::singleShot(40, [&] { window.cmdEnd->click(); });
+    } else if (mode == QLatin1String("end-during-test-run")) {
+        QTimer::singleShot(10, [&] {
+            window.cmdPortOpen->click();
+            window.calibration().cmdTestStart_Click();
+            std::exit(3); // End must end the program from inside the run
+        });
+        QTimer::singleShot(1500, [&] { window.cmdEnd->click(); });
     } else {
         return 2;
     }

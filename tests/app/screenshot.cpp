@@ -4,12 +4,41 @@
 #include "app/subMain.h"
 #include "calibration/frmRs232WRCal.h"
 #include "editor/frmRs232WRPara.h"
+#include "sim/PtyBridge.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
+#include <QLineEdit>
 #include <QPixmap>
+#include <QPushButton>
+#include <QTimer>
 
 #include <cstdio>
+
+namespace {
+
+// The calibration window after a test run of one clockwise pull on the simulated wrench
+// (about ten seconds), so that its boxes and its plot show what a technician sees.
+bool calibrate(zelcor::frmRs232SetCmd& main) {
+    zelcor::sim::PtyBridge wrench;
+    std::string error;
+    if (!wrench.start({}, error)) {
+        std::fprintf(stderr, "cannot start the simulated wrench: %s\n", error.c_str());
+        return false;
+    }
+    main.cmbComSelect->setEditText(QString::fromStdString(wrench.devicePath()));
+    main.cmdPortOpen->click();
+    auto& cal = main.calibration();
+    cal.cmdReakAllKandA_Click();
+    cal.findChild<QLineEdit*>(QStringLiteral("txtDelayTime"))->setText(QStringLiteral("50"));
+    QTimer::singleShot(8'600, &cal, [&cal] { cal.cmdTestStop_Click(); });
+    cal.cmdTestStart_Click();
+    main.cmdPortClose->click();
+    return true;
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
@@ -21,6 +50,9 @@ int main(int argc, char** argv) {
     auto& main = zelcor.mainWindow();
     const QList<QWidget*> windows{&main, &main.editor(), &main.calibration()};
     for (QWidget* w : windows) {
+        if (w == &main.calibration() && !calibrate(main)) {
+            return 1;
+        }
         w->show();
         QApplication::processEvents();
         const QString file = dir.filePath(w->objectName() + QStringLiteral(".png"));

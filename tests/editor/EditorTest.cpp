@@ -291,7 +291,7 @@ TEST_F(Editor, ATransferLocksEveryExchangeButtonButStopAndReturn) {
         QString states;
         for (const QString name :
              {"cmdReadAll", "cmdWR", "cmdWriteAllFF", "cmdClear", "cmdFillAllFF", "cmdLdPara",
-              "cmdRead", "cmdGetPara", "cmdStop", "cmdReturn"}) {
+              "cmdRead", "cmdGetPara", "cmdStop", "frmRs232WRPara.cmdReturn"}) {
             states += enabled(name) ? '1' : '0';
         }
         seen << states;

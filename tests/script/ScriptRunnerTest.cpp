@@ -38,8 +38,6 @@ protected:
             mainWindow->platform().boxes.show("Done", "Zelcor", BoxIcon::Information,
                                               BoxButtons::Ok);
         });
-        auto* calTk = new QLineEdit(QStringLiteral("0.0"), &mainWindow->calibration());
-        calTk->setObjectName(QStringLiteral("txtTk"));
         QObject::connect(mainWindow->editor().Check1(16), &QCheckBox::clicked,
                          [this](bool on) { note(on ? "Check1(16) on" : "Check1(16) off"); });
         QObject::connect(mainWindow->cmbDir, &QComboBox::activated,
@@ -136,7 +134,7 @@ TEST_F(Script, TextsReachTheControlsExactlyAndAreComparedExactly) {
                    "choose cmbDir CCW\nchoose cmbComSelect  3\n"
                    "expect-visible frmRs232WRPara false\nclick cmdRs232WRPara\n"
                    "set Check1(16) 1\nset Check1(16) 1\n"
-                   "expect frmRs232WRCal.txtTk 0.0\nexpect frmRs232SetCmd.txtTk 00\n"
+                   "expect frmRs232WRCal.txtTk 0\nexpect frmRs232SetCmd.txtTk 00\n"
                    "expect cmdPortOpen &Port Open\nexpect-enabled cmdPortClose false\n"
                    "expect Shape1 #ffc0c0\nprint Shape1\n"),
               0)

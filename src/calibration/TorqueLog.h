@@ -1,0 +1,21 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace zelcor {
+
+// One torque computation as the plot keeps it.
+struct TorqueSample {
+    std::int64_t timeMs; // on the program's clock
+    std::int16_t ad;     // the live raw value it was computed from
+    double torque;       // N·m
+};
+
+// The samples as a CSV file: a header line, then one line per sample with its time in ms
+// after the first sample, the raw value and the torque, lines ended by CR LF. The numbers are
+// plain decimals with a period, whatever the locale.
+std::string TorqueCsv(const std::vector<TorqueSample>& samples);
+
+} // namespace zelcor
