@@ -32,6 +32,7 @@ namespace {
 
 // The lamp of the live reading: red while it runs, pale red while it is off.
 const QColor kLampOff(255, 192, 192);
+const QColor kLampOn(255, 0, 0);
 
 QStringList numberItems(int from, int to) {
     QStringList items;
@@ -353,6 +354,8 @@ void frmRs232SetCmd::connectHandlers() {
     connect(cmdWrPara, &QPushButton::clicked, this, [this] { cmdWrPara_Click(); });
     connect(cmdCopyReq, &QPushButton::clicked, this, [this] { cmdCopyReq_Click(); });
     connect(cmdRdMaxTk, &QPushButton::clicked, this, [this] { cmdRdMaxTk_Click(); });
+    connect(cmdAutoOn, &QPushButton::clicked, this, [this] { cmdAutoOn_Click(); });
+    connect(cmdAutoOff, &QPushButton::clicked, this, [this] { cmdAutoOff_Click(); });
     connect(cmdClrEr0, &QPushButton::clicked, this, [this] { cmdClrEr0_Click(); });
     connect(cmdRs232WRPara, &QPushButton::clicked, this, [this] { cmdRs232WRPara_Click(); });
     connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
@@ -365,7 +368,8 @@ void frmRs232SetCmd::Form_Load() {
     // What the calibration window's reading and test run show here.
     frmRs232WRCal::MainWindowHooks hooks;
     hooks.testRunning = [this](bool running) {
-        setControlEnabled(cmdAutoOn, !running);
+        // Reading On needs an open port, whatever the run that ended.
+        setControlEnabled(cmdAutoOn, !running && m_link->isOpen());
         setControlEnabled(cmdAutoOff, running);
     };
     hooks.showRawValue = [this](const QString& adL, const QString& adH) {
@@ -462,9 +466,57 @@ void frmRs232SetCmd::onPortLost(const std::string& message) {
     // The port went away under us (adapter pulled, far end closed). It is closed already; a
     // waiting exchange runs into its time-out as with a silent instrument.
     showClosedPortState();
+    // A live reading would go on reporting a failed read every cycle, with "Reading OFF" no
+    // longer usable: it stops after its current cycle.
+    if (m_calibration->testRunning()) {
+        cmdAutoOff_Click();
+    }
     m_platform.boxes.show(QStringLiteral("Com %1 was lost and has been closed (%2).")
                               .arg(cmbComSelect->currentText(), QString::fromStdString(message)),
                           QStringLiteral("Warning"), BoxIcon::Warning, BoxButtons::Ok);
+}
+
+void frmRs232SetCmd::cmdAutoOn_Click() {
+    if (!m_link->mayStartOperation()) {
+        return;
+    }
+    for (QWidget* w : std::initializer_list<QWidget*>{cmdAutoOn, cmdGetPara, cmdWrPara}) {
+        setControlEnabled(w, false);
+    }
+    // No in Get's warning reads nothing: the reading goes on with the last Get's digits.
+    m_transfer->cmdGetPara_Click();
+    m_calibration->cmdReakAllKandA_Click();
+    Shape1->setFillColor(kLampOn);
+    const std::string digits = gCurPara.DecDigits;
+    if (digits == "00") {
+        m_calibration->PtDivisor = 1;
+    } else if (digits == "01") {
+        m_calibration->PtDivisor = 10;
+    } else if (digits == "02") {
+        m_calibration->PtDivisor = 100;
+    } else if (digits == "03") {
+        m_calibration->PtDivisor = 1000;
+    }
+    // Returns when the reading has ended: stopped, refused (a bad pause in the calibration
+    // window) or cut short by a lost port.
+    m_calibration->cmdTestStart_Click();
+    showLiveReadingOff();
+}
+
+void frmRs232SetCmd::cmdAutoOff_Click() {
+    // The lamp says at once that the reading is on its way out; the buttons are usable again
+    // once it has ended, after its current cycle (the link stays busy until then).
+    showLiveReadingOff();
+    m_calibration->cmdTestStop_Click();
+}
+
+void frmRs232SetCmd::showLiveReadingOff() {
+    Shape1->setFillColor(kLampOff);
+    const bool open = m_link->isOpen();
+    for (QWidget* w : std::initializer_list<QWidget*>{cmdAutoOn, cmdGetPara, cmdWrPara}) {
+        setControlEnabled(w, open);
+    }
+    setControlEnabled(cmdAutoOff, false);
 }
 
 void frmRs232SetCmd::cmdRstSend_Click() {

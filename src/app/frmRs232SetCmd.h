@@ -65,6 +65,8 @@ public:
     void cmdWrPara_Click();
     void cmdCopyReq_Click();
     void cmdRdMaxTk_Click();
+    void cmdAutoOn_Click();
+    void cmdAutoOff_Click();
     void cmdClrEr0_Click();
     void Combo1_Click();
     void cmdRs232WRPara_Click();
@@ -170,6 +172,9 @@ private:
     // The digits chosen in either list: both lists then show FraDigits, and the maximum
     // torque is shown with that many.
     void takeFraDigits(const QString& text);
+    // Live reading off: lamp pale red, "Reading On", "Get" and "Write" usable with an open
+    // port, "Reading OFF" not.
+    void showLiveReadingOff();
     // MaxTkRaw with FraDigits digits after the point.
     void showMaxTorque();
 

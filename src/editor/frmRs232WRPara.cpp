@@ -276,6 +276,9 @@ bool frmRs232WRPara::stopRequested() {
 }
 
 void frmRs232WRPara::cmdReadAll_Click() {
+    if (!m_link.mayStartOperation()) {
+        return;
+    }
     m_link.clearEchoes();
     StopFlag = false;
     const WrenchLink::Hold hold(m_link);
@@ -317,6 +320,9 @@ bool frmRs232WRPara::cellByte(int i, std::uint8_t& OutData) {
 }
 
 void frmRs232WRPara::cmdWr_Click() {
+    if (!m_link.mayStartOperation()) {
+        return;
+    }
     StopFlag = false;
     const WrenchLink::Hold hold(m_link);
     for (int i = kFirstTransferCell; i <= kLastCell; ++i) {
@@ -335,6 +341,9 @@ void frmRs232WRPara::cmdWr_Click() {
 }
 
 void frmRs232WRPara::cmdWriteAllFF_Click() {
+    if (!m_link.mayStartOperation()) {
+        return;
+    }
     m_link.clearEchoes();
     StopFlag = false;
     const WrenchLink::Hold hold(m_link);

@@ -72,7 +72,8 @@ void ParameterTransfer::readCells(std::initializer_list<int> cells) {
 }
 
 void ParameterTransfer::cmdGetPara_Click() {
-    if (!confirm(QStringLiteral("Make sure the dircetion(CW/CCW) and the digits after decimal pt."),
+    if (!m_link.mayStartOperation() ||
+        !confirm(QStringLiteral("Make sure the dircetion(CW/CCW) and the digits after decimal pt."),
                  QStringLiteral("Warning"))) {
         return;
     }
@@ -121,6 +122,9 @@ void ParameterTransfer::readMaxTorqueCells() {
 }
 
 void ParameterTransfer::cmdRdMaxTk_Click() {
+    if (!m_link.mayStartOperation()) {
+        return;
+    }
     const WrenchLink::Hold hold(m_link);
     readMaxTorqueCells();
     // A byte that could not be read counts as 0 (the editor has said why).
@@ -134,6 +138,9 @@ void ParameterTransfer::cmdRdMaxTk_Click() {
 }
 
 void ParameterTransfer::cmdClrEr0_Click() {
+    if (!m_link.mayStartOperation()) {
+        return;
+    }
     const WrenchLink::Hold hold(m_link);
     readMaxTorqueCells();
     const CellByte status = CellTextToByte(cellText(kStatusEpCell));
@@ -162,7 +169,8 @@ void ParameterTransfer::cmdCopyReq_Click() {
 }
 
 void ParameterTransfer::cmdWrPara_Click() {
-    if (!confirm(QStringLiteral("Are you sure?\r\nNote:Make sure the dircetion(CW/CCW) and the "
+    if (!m_link.mayStartOperation() ||
+        !confirm(QStringLiteral("Are you sure?\r\nNote:Make sure the dircetion(CW/CCW) and the "
                                 "digits after decimal point."),
                  QStringLiteral("Warning!!!"))) {
         return;

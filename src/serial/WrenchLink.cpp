@@ -111,6 +111,14 @@ bool WrenchLink::beginExchange(std::uint8_t& OutResult) {
     return true;
 }
 
+bool WrenchLink::mayStartOperation() {
+    if (m_exchangeRunning) {
+        showBusy();
+        return false;
+    }
+    return true;
+}
+
 void WrenchLink::showBusy() {
     m_boxes.show(QStringLiteral("Another exchange with the wrench is still running.\r\n"
                                 "This request was not sent."),

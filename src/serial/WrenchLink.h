@@ -94,6 +94,10 @@ public:
         WrenchLink& m_link;
     };
     bool busy() const { return m_holds > 0; }
+    // Whether an operation made of exchanges may begin now: not while an exchange is on the
+    // wire (a timer running inside its wait), since its first steps would reset the receive
+    // engine under that exchange. Refused with the "Link Busy" box.
+    bool mayStartOperation();
     // True while a request or its reply is on the wire.
     bool exchangeRunning() const { return m_exchangeRunning; }
     // Called with the busy state now and on every change; the id takes it off again.

@@ -1,7 +1,7 @@
 // Get and Write of the parameter set through the main window, against the simulated wrench
 // on the virtual clock.
 #include "support/IssuedSet.h"
-#include "support/WindowFixture.h"
+#include "support/WrenchFixture.h"
 
 #include "common/TextConv.h"
 #include "editor/frmRs232WRPara.h"
@@ -24,28 +24,8 @@ namespace {
 
 using sim::ReceivedFrame;
 
-class ParameterSet : public WindowFixture {
+class ParameterSet : public WrenchFixture {
 protected:
-    SerialPort& windowPort() override { return wrenchPort; }
-    void SetUp() override {
-        WindowFixture::SetUp();
-        // Bytes that tell every cell apart: the identity, status and both directions.
-        for (int a = 0x0C; a <= 0x2D; ++a) {
-            wrench.poke(0x00, static_cast<std::uint8_t>(a), static_cast<std::uint8_t>(0x40 + a));
-        }
-        click("cmdPortOpen");
-        ASSERT_TRUE(wrenchPort.isOpen());
-    }
-    void choose(const char* combo, const QString& item) {
-        auto* box = control<QComboBox>(combo);
-        const int index = box->findText(item);
-        ASSERT_GE(index, 0) << item.toStdString();
-        box->setCurrentIndex(index);
-        emit box->activated(index);
-    }
-    std::string hex(int address) {
-        return ByteToHexStr(wrench.peek(0x00, static_cast<std::uint8_t>(address)));
-    }
     // The message a factory would issue for this wrench with new constants.
     std::string issue(bool ccw, int digits, const char* vih, const char* vil, const char* vah,
                       const char* val, const char* status = "05") {
@@ -58,17 +38,6 @@ protected:
         boxes.answerOk(boxesAfter);
         click("cmdWrPara");
     }
-    std::vector<int> addresses(bool writes) const {
-        std::vector<int> out;
-        for (const ReceivedFrame& f : wrench.receivedFrames()) {
-            if (f.write == writes) {
-                out.push_back(f.addr0);
-            }
-        }
-        return out;
-    }
-    sim::SimulatedWrench wrench{clock};
-    sim::SimulatedPort wrenchPort{wrench};
 };
 
 const std::vector<int> kGetReads{0x0C, 0x0D, 0x0E, 0x0F, 0x10, 0x11, 0x12, 0x13,

@@ -1,5 +1,6 @@
 #include "support/WindowFixture.h"
 
+#include "editor/frmRs232WRPara.h"
 #include "serial/CommandProtocol.h"
 #include "serial/ReceiveEngine.h"
 #include "serial/WrenchLink.h"
@@ -295,6 +296,25 @@ TEST_F(Exchange, AnExchangeAskedForDuringAnotherSendsNothingAndSaysSo) {
     // The link is free again afterwards.
     replyAt(clock.nowMs() + 200, {0x00, 0x02, 0xAA, 1, 1, 0xAA, 2, 2, 0xAA, 3, 3});
     EXPECT_TRUE(read(0x00, 0x02).ok);
+}
+
+TEST_F(Exchange, AnOperationAskedForDuringAnExchangeDoesNotStart) {
+    // Get, Read All and the rest reset the receive engine before their first exchange: run
+    // from a timer inside a read, they would break it.
+    boxes.answerOk(3);
+    clock.at(30, [&] {
+        mainWindow->cmdRdMaxTk_Click();
+        mainWindow->cmdGetPara_Click();
+        mainWindow->editor().cmdReadAll_Click();
+    });
+    replyAt(100, {0x00, 0x10, 0xAA, 0x42, 0x42});
+    const Read r = read(0x00, 0x10);
+    EXPECT_TRUE(r.ok);
+    EXPECT_EQ(port.writtenBytes(), (Bytes{0xC8, 0x00, 0x10}));
+    ASSERT_EQ(boxes.shown().size(), 3u);
+    for (const ShownBox& box : boxes.shown()) {
+        EXPECT_EQ(box.title, "Link Busy");
+    }
 }
 
 TEST_F(Exchange, TheReplyLengthBoxCannotChangeTheRunningExchange) {

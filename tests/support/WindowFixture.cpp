@@ -1,5 +1,6 @@
 #include "support/WindowFixture.h"
 
+#include "paramset/ParaRecord.h"
 #include "script/ControlLookup.h"
 
 #include <QAbstractButton>
@@ -9,6 +10,8 @@
 namespace zelcor::test {
 
 void WindowFixture::SetUp() {
+    // A fresh program: the program-wide parameter sets are empty again.
+    gCurPara = gNewPara = gChkPara = ParaRecord{};
     mainWindow = std::make_unique<frmRs232SetCmd>(
         Platform{clock, windowPort(), boxes, [this] { ++endRequests; }});
 }
