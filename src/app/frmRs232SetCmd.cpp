@@ -498,8 +498,11 @@ void frmRs232SetCmd::cmdAutoOn_Click() {
         m_calibration->PtDivisor = 1000;
     }
     // Returns when the reading has ended: stopped, refused (a bad pause in the calibration
-    // window) or cut short by a lost port.
-    m_calibration->cmdTestStart_Click();
+    // window) or cut short by a lost port. With the port gone already there is nothing to
+    // read.
+    if (m_link->isOpen()) {
+        m_calibration->cmdTestStart_Click();
+    }
     showLiveReadingOff();
 }
 

@@ -10,6 +10,7 @@
 #include "support/VirtualClock.h"
 
 #include "app/frmRs232SetCmd.h"
+#include "calibration/frmRs232WRCal.h"
 #include "editor/frmRs232WRPara.h"
 #include "script/ControlLookup.h"
 #include "sim/SimulatedPort.h"
@@ -60,6 +61,17 @@ struct World {
     }
     void set(const QString& name, const QString& text) { setControlText(control(name), text); }
     frmRs232WRPara& editor() { return window->editor(); }
+    // The calibration window's Stop, once a run has been going for `ms` (a run goes on until
+    // stopped).
+    void stopRunAfter(std::int64_t ms) {
+        clock.after(ms, [this, ms] {
+            if (window->calibration().testRunning()) {
+                click("frmRs232WRCal.cmdTestStop");
+            } else {
+                stopRunAfter(ms);
+            }
+        });
+    }
     std::uint8_t original(int address) const { return address == 0x10 ? 0x85 : 0x40 + address; }
 
     // What every control of the three windows lets a hand do.
@@ -170,6 +182,21 @@ const std::vector<Operation>& operations() {
              }
              return meant;
          }},
+        {"讀取校正參數 (calibration constants)", [](World& w) { w.click("cmdReakAllKandA"); },
+         none},
+        {"CmdCal (calibration mode, live value)", [](World& w) { w.click("CmdCal"); }, none},
+        {"Test run",
+         [](World& w) {
+             w.stopRunAfter(3000);
+             w.click("cmdTestStart");
+         },
+         none},
+        {"Reading On",
+         [](World& w) {
+             w.stopRunAfter(3000);
+             w.click("cmdAutoOn");
+         },
+         none},
         {"Read Max Torque", [](World& w) { w.click("cmdRdMaxTk"); }, none},
         {"Clear Er0/Max Torque", [](World& w) { w.click("cmdClrEr0"); },
          [](World& w) {
@@ -284,9 +311,34 @@ std::string matrixDocument(const std::map<std::pair<int, int>, Outcome>& outcome
         const QString title = box.section(QStringLiteral(": "), 0, 0);
         const QString text = box.section(QStringLiteral(": "), 1);
         if (title == QLatin1String("Communication Error")) {
-            return title + " (" + text.section(QLatin1Char(' '), 3) + ")";
+            return title + " (" +
+                   (text.contains(QLatin1String("syntax")) ? QStringLiteral("syntax err")
+                                                           : text.section(QLatin1Char(' '), 3)) +
+                   ")";
         }
         return title;
+    };
+    // A run reports each failed cycle: the same two boxes again and again, counted once.
+    const auto cellText = [&](const QStringList& boxes) {
+        QStringList shown;
+        for (int i = 0; i < boxes.size();) {
+            int repeats = 1;
+            const bool withHelp =
+                i + 1 < boxes.size() && boxes[i + 1].startsWith(QLatin1String("Help: "));
+            while (withHelp && i + 2 * repeats + 1 < boxes.size() &&
+                   boxes[i + 2 * repeats] == boxes[i] &&
+                   boxes[i + 2 * repeats + 1] == boxes[i + 1]) {
+                ++repeats;
+            }
+            if (repeats > 1) {
+                shown << QStringLiteral("(%1, Help) × %2").arg(shortBox(boxes[i])).arg(repeats);
+                i += 2 * repeats;
+            } else {
+                shown << shortBox(boxes[i]);
+                ++i;
+            }
+        }
+        return shown.isEmpty() ? QStringLiteral("—") : shown.join(QStringLiteral(", "));
     };
     std::ostringstream doc;
     doc << "# Fault matrix\n\n"
@@ -308,12 +360,9 @@ std::string matrixDocument(const std::map<std::pair<int, int>, Outcome>& outcome
     for (std::size_t o = 0; o < operations().size(); ++o) {
         doc << "| " << operations()[o].name;
         for (std::size_t f = 0; f < faults().size(); ++f) {
-            QStringList cell;
-            for (const QString& box :
-                 outcomes.at({static_cast<int>(o), static_cast<int>(f)}).boxes) {
-                cell << shortBox(box);
-            }
-            doc << " | " << (cell.isEmpty() ? QStringLiteral("—") : cell.join(", ")).toStdString();
+            doc << " | "
+                << cellText(outcomes.at({static_cast<int>(o), static_cast<int>(f)}).boxes)
+                       .toStdString();
         }
         doc << " |\n";
     }
