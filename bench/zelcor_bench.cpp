@@ -1,6 +1,7 @@
 // Speed and cost figures that tests must not assert, printed as one table against the least
 // the serial line allows (or a goal). Run: build/bin/zelcor_bench, or name some of the parts
-// to run only those: build/bin/zelcor_bench exchanges waiting startup echo plot
+// to run only those: build/bin/zelcor_bench exchanges waiting startup echo plot; the
+// live reading's soak runs only when named: soak (10 minutes) or soak=MINUTES
 //
 // The exchanges run the real main window over the real QSerialPort against the simulated
 // wrench behind a pseudo-terminal. The pseudo-terminal itself is instant; the wrench keeps
@@ -9,6 +10,7 @@
 #include "app/frmRs232SetCmd.h"
 #include "app/subMain.h"
 #include "calibration/TorquePlot.h"
+#include "calibration/frmRs232WRCal.h"
 #include "editor/frmRs232WRPara.h"
 #include "platform/MessageBoxes.h"
 #include "platform/ProcessCpu.h"
@@ -27,6 +29,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QThread>
+#include <QTimer>
 
 #include <algorithm>
 #include <chrono>
@@ -715,6 +718,52 @@ EchoCost echoBoxAppends(int lines) {
             static_cast<double>(box.text().size()) * sizeof(QChar) / lines};
 }
 
+// --- the live reading, for a long time ------------------------------------------------------
+
+// Reading On against the simulated wrench for `minutes`, then Reading OFF: the resident set
+// once a minute, the cycles read, the boxes (every failed read shows one) and the CPU used.
+void soak(Table& table, const Line& line, int minutes) {
+    ExchangeRig rig(line);
+    std::string error;
+    if (!rig.open(error)) {
+        table.add({"Live reading soak", "-", "-", "-", "not run: " + error});
+        return;
+    }
+    auto& window = rig.window();
+    std::vector<long> rss;
+    QTimer minute;
+    QObject::connect(&minute, &QTimer::timeout, [&] {
+        rss.push_back(residentBytes());
+        std::printf("  soak: minute %zu, resident %.1f MB, %zu torques computed\n", rss.size(),
+                    rss.back() / 1e6, window.calibration().plot().samples().size());
+        std::fflush(stdout);
+        if (static_cast<int>(rss.size()) >= minutes) {
+            window.cmdAutoOff->click();
+        }
+    });
+    minute.start(60'000);
+    const int boxesBefore = rig.boxesShown();
+    const double cpuBefore = zelcor::ProcessCpuSeconds();
+    const std::int64_t start = nowUs();
+    window.cmdAutoOn->click(); // returns when the reading has ended
+    const double seconds = static_cast<double>(nowUs() - start) / 1e6;
+    const double cpu = zelcor::ProcessCpuSeconds() - cpuBefore;
+    const std::size_t cycles = window.calibration().plot().samples().size();
+    const int failures = rig.boxesShown() - boxesBefore - 1; // less Get's warning
+    table.add({format("Live reading soak, %.0f min", seconds / 60), format("%.0f cycles", cycles),
+               "", "",
+               format("%.0f ms a cycle (pause 300 ms); ", seconds * 1000 / cycles) +
+                   (failures == 0 ? std::string("no failed read")
+                                  : format("FAILED: %.0f boxes", failures))});
+    if (rss.size() >= 2) {
+        table.add({"Soak memory, first to last minute",
+                   format("%+.2f MB", (rss.back() - rss.front()) / 1e6), "", "",
+                   format("resident %.1f MB after the first minute", rss.front() / 1e6)});
+    }
+    table.add({"Soak CPU", format("%.2f %%", 100 * cpu / seconds), "", "",
+               "of one core, the program with the wrench's thread"});
+}
+
 // --- the torque plot -----------------------------------------------------------------------
 
 // Adds 10 000 torque points 100 ms apart (about the fastest a test run computes) to the
@@ -803,6 +852,14 @@ int main(int argc, char** argv) {
     part("startup", [&] { startup(table); });
     part("echo", [&] { echoBox(table); });
     part("plot", [&] { torquePlot(table); });
+    // Long: only when named, as "soak" (10 minutes) or "soak=MINUTES".
+    for (const QString& name : parts) {
+        if (name == QLatin1String("soak") || name.startsWith(QLatin1String("soak="))) {
+            const int minutes = name.contains(QLatin1Char('=')) ? name.section('=', 1).toInt() : 10;
+            table.add({format("(soak: load average %.2f)", loadAverage()), "", "", "", ""});
+            soak(table, line, std::max(minutes, 1));
+        }
+    }
 
     std::printf("\n");
     table.print();
