@@ -12,6 +12,9 @@ std::string OpenFailureReason(const std::string& device, const DeviceFacts& fact
         return "No such device: " + device +
                ". Check the cable and the adapter, then pick the port from the list.";
     }
+    if (!facts.isDevice) {
+        return device + " is a file or folder, not a serial port: pick the port from the list.";
+    }
     if (facts.locked) {
         const std::string who = facts.lockHolder.empty() ? "" : " (" + facts.lockHolder + ")";
         return device + " is in use by another program" + who +

@@ -7,6 +7,8 @@ namespace zelcor {
 // What the system shows about a serial device that would not open.
 struct DeviceFacts {
     bool exists = true;
+    // A character device (a terminal), not a plain file or a folder.
+    bool isDevice = true;
     // The user may read and write the device.
     bool mayReadWrite = true;
     // The group the device lets read and write it, when it lets one ("dialout").

@@ -79,6 +79,7 @@ DeviceFacts examine(const QString& device, const QString& systemMessage) {
         facts.exists = false;
         return facts;
     }
+    facts.isDevice = S_ISCHR(status.st_mode);
     facts.locked = lockHeld(device, facts.lockHolder);
     facts.mayReadWrite = ::access(path.constData(), R_OK | W_OK) == 0;
     const bool groupMayReadWrite = (status.st_mode & (S_IRGRP | S_IWGRP)) == (S_IRGRP | S_IWGRP);

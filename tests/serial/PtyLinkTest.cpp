@@ -5,11 +5,15 @@
 #include "platform/QtClock.h"
 #include "platform/QtSerialPort.h"
 #include "sim/PtyBridge.h"
+#include "widgets/EchoBox.h"
 
 #include <QComboBox>
+#include <QFile>
+#include <QTemporaryDir>
 
 #include <QLineEdit>
 #include <QPushButton>
+#include <functional>
 #include <gtest/gtest.h>
 #include <vector>
 
@@ -92,6 +96,83 @@ TEST(PtyLink, AReplyLeftOnTheLineWhenThePortClosedIsNotDeliveredAfterReopening) 
     ASSERT_TRUE(port.open(bridge.devicePath(), SerialSettings{}, error)) << error;
     clock.delay(100);
     EXPECT_EQ(received, 0u);
+}
+
+// Waits in real time for `condition`, for at most ten seconds.
+bool waitFor(QtClock& clock, const std::function<bool()>& condition) {
+    bool gaveUp = false;
+    auto guard = clock.createTimer([&] { gaveUp = true; });
+    guard->start(10'000);
+    clock.waitUntil([&] { return condition() || gaveUp; });
+    return condition();
+}
+
+TEST(PtyLink, AWrenchThatGoesAwayAndComesBackReopensWithNothingStale) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const std::string link = dir.filePath(QStringLiteral("wrench")).toStdString();
+    QtClock clock;
+    QtSerialPort port;
+    ScriptedMessageBoxes boxes;
+    auto bridge = std::make_unique<sim::PtyBridge>();
+    std::string error;
+    ASSERT_TRUE(bridge->start(link, error)) << error;
+    frmRs232SetCmd window(Platform{clock, port, boxes, [] {}});
+    window.cmbComSelect->setEditText(QString::fromStdString(link));
+    window.cmdPortOpen->click();
+    ASSERT_TRUE(port.isOpen());
+    window.txtAddr0Read->setText(QStringLiteral("12"));
+    window.cmdRead->click();
+    ASSERT_TRUE(boxes.shown().empty());
+
+    // Between two exchanges the adapter is pulled, a read goes out into nothing...
+    boxes.answerOk();
+    bridge.reset();
+    ASSERT_TRUE(waitFor(clock, [&] { return !port.isOpen(); }));
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    EXPECT_EQ(boxes.shown()[0].title, "Warning");
+
+    // ...and comes back under the same name: opening again works, and only the new reply
+    // arrives.
+    bridge = std::make_unique<sim::PtyBridge>();
+    ASSERT_TRUE(bridge->start(link, error)) << error;
+    bridge->wrench().poke(0x00, 0x12, 0x3C);
+    window.cmdPortOpen->click();
+    ASSERT_TRUE(port.isOpen()) << boxes.shown().back().text.toStdString();
+    window.cmdClr->click();
+    window.cmdRead->click();
+    EXPECT_EQ(window.txtReadData[0]->text(), QStringLiteral("3C"));
+    // However the bytes came in batches, they were these five and no more.
+    EXPECT_EQ(window.txtRemoteHex->text().remove(QStringLiteral("\r\n")),
+              QStringLiteral("&H00 &H12 &HAA &H3C &H3C "));
+    EXPECT_EQ(boxes.shown().size(), 1u);
+    window.cmdPortClose->click();
+}
+
+TEST(PtyLink, AFileOrFolderIsNoPortAndSaysSo) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString file = dir.filePath(QStringLiteral("notes.txt"));
+    QFile(file).open(QIODevice::WriteOnly);
+    QtClock clock;
+    QtSerialPort port;
+    ScriptedMessageBoxes boxes;
+    frmRs232SetCmd window(Platform{clock, port, boxes, [] {}});
+    for (const QString& path : {file, dir.path()}) {
+        boxes.clear();
+        boxes.answerOk();
+        window.cmbComSelect->setEditText(path);
+        window.cmdPortOpen->click();
+        EXPECT_FALSE(port.isOpen());
+        ASSERT_EQ(boxes.shown().size(), 1u);
+        const QStringList lines = boxes.shown()[0].text.split(QStringLiteral("\r\n"));
+        ASSERT_EQ(lines.size(), 2) << boxes.shown()[0].text.toStdString();
+        EXPECT_TRUE(
+            lines[0].endsWith(QStringLiteral("does not exit or (1200,8,N,2) is not supported")));
+        EXPECT_TRUE(lines[1].contains(QStringLiteral("not a serial port")))
+            << lines[1].toStdString();
+        EXPECT_TRUE(window.cmdPortOpen->isEnabled());
+    }
 }
 
 TEST(PtyLink, AWrittenByteIsWithTheDriverWhenTheWriteReturns) {
