@@ -1,3 +1,4 @@
+#include "support/TestWrench.h"
 #include "support/WindowFixture.h"
 
 #include "calibration/TorquePlot.h"
@@ -31,49 +32,7 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 using Texts = std::map<const char*, QString>;
 
-// The far end of the port double, a millisecond after each complete request: 00 00 and
-// 00 01 echo their address, 00 02 answers the live value, other reads answer from memory,
-// writes echo. An address can be told to leave requests unanswered.
-class Wrench {
-public:
-    Wrench(VirtualClock& clock, RecordingPort& port) : m_port(port) {
-        m_poll = clock.createTimer([this] { poll(); });
-        m_poll->start(1, true);
-    }
-    std::array<std::uint8_t, 256> memory{};
-    std::array<std::uint8_t, 3> live{}; // low byte, high byte, status
-    std::map<std::uint8_t, int> unanswered, requests;
-    std::function<void(std::uint8_t addr0)> onRequest;
-
-private:
-    void poll() {
-        const std::vector<WireByte>& wire = m_port.written();
-        for (std::size_t len; m_next < wire.size() &&
-                              (len = wire[m_next].value == 0xE8 ? 4 : 3) <= wire.size() - m_next;
-             m_next += len) {
-            const std::uint8_t a = wire[m_next + 2].value;
-            ++requests[a];
-            if (onRequest) {
-                onRequest(a);
-            }
-            const auto [l, h, s] = live;
-            if (unanswered[a] > 0) {
-                --unanswered[a];
-            } else if (len == 4) {
-                m_port.receive({0x00, a, wire[m_next + 3].value});
-            } else if (a <= 0x01) {
-                m_port.receive({0x00, a});
-            } else if (a == 0x02) {
-                m_port.receive({0x00, a, 0xAA, l, l, 0xAA, h, h, 0xAA, s, s});
-            } else {
-                m_port.receive({0x00, a, 0xAA, memory[a], memory[a]});
-            }
-        }
-    }
-    RecordingPort& m_port;
-    std::unique_ptr<Timer> m_poll;
-    std::size_t m_next = 0;
-};
+using Wrench = TestWrench;
 
 Bytes reads(std::initializer_list<int> addresses) {
     Bytes bytes;

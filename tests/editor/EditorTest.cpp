@@ -1,3 +1,4 @@
+#include "support/TestWrench.h"
 #include "support/WindowFixture.h"
 
 #include "editor/frmRs232WRPara.h"
@@ -18,46 +19,7 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// The far end of the port double: answers each complete request a millisecond after its last
-// byte, from and into its own memory (byte a holds 80H + a). An address can be told to leave
-// requests unanswered, and a test can act when a request arrives (click Stop).
-class Wrench {
-public:
-    Wrench(VirtualClock& clock, RecordingPort& port) : m_port(port) {
-        for (std::size_t a = 0; a < memory.size(); ++a) {
-            memory[a] = static_cast<std::uint8_t>(0x80 + a);
-        }
-        m_poll = clock.createTimer([this] { poll(); });
-        m_poll->start(1, true);
-    }
-    std::array<std::uint8_t, 256> memory{};
-    std::map<std::uint8_t, int> unanswered;
-    std::function<void(std::uint8_t addr0)> onRequest;
-
-private:
-    void poll() {
-        const std::vector<WireByte>& wire = m_port.written();
-        for (std::size_t len; m_next < wire.size() &&
-                              (len = wire[m_next].value == 0xE8 ? 4 : 3) <= wire.size() - m_next;
-             m_next += len) {
-            const std::uint8_t a = wire[m_next + 2].value;
-            if (onRequest) {
-                onRequest(a);
-            }
-            if (unanswered[a] > 0) {
-                --unanswered[a];
-            } else if (len == 4) {
-                memory[a] = wire[m_next + 3].value;
-                m_port.receive({0x00, a, memory[a]});
-            } else {
-                m_port.receive({0x00, a, 0xAA, memory[a], memory[a]});
-            }
-        }
-    }
-    RecordingPort& m_port;
-    std::unique_ptr<Timer> m_poll;
-    std::size_t m_next = 0;
-};
+using Wrench = TestWrench;
 
 Bytes reads(std::initializer_list<int> addresses) {
     Bytes bytes;
