@@ -786,8 +786,10 @@ void torquePlot(Table& table) {
         }
         blockUs.push_back(static_cast<double>(nowUs() - start) / 1000);
     }
-    table.add({"Torque plot, points 1-1000", format("%.0f us", blockUs.front()), "", "",
-               "per point, drawn every 10 points (the first minute still filling)"});
+    // The first block fills the minute the curve shows; from the second on the curve holds
+    // as many points at every append.
+    table.add({"Torque plot, points 1001-2000", format("%.0f us", blockUs[1]), "", "",
+               "per point, drawn every 10 points, the curve full"});
     table.add({"Torque plot, points 9001-10000", format("%.0f us", blockUs.back()), "", "",
                format("per point; %.0f points on the curve, the last 60 s",
                       static_cast<double>(plot.series()->count()))});
