@@ -44,29 +44,18 @@ constexpr int kWrSwLCell = 0x0E;
 constexpr int kWrSwHCell = 0x0F;
 constexpr int kWrCodeCells[] = {0x2B, 0x2C, 0x2D};
 
-// Sum of the code points of a UTF-8 text. A byte that starts no valid sequence counts with
-// its own value, so a stray byte still changes the sum.
+// Sum of the code points of a UTF-8 text, character by character as CharacterCount counts
+// them. A byte that starts no complete sequence counts with its own value, so a stray byte
+// still changes the sum.
 std::uint64_t codePointSum(std::string_view text) {
     std::uint64_t sum = 0;
-    std::size_t i = 0;
-    while (i < text.size()) {
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t length = Utf8SequenceLength(text, i);
         const auto lead = static_cast<unsigned char>(text[i]);
-        std::size_t length = lead >= 0xF8   ? 1
-                             : lead >= 0xF0 ? 4
-                             : lead >= 0xE0 ? 3
-                             : lead >= 0xC0 ? 2
-                                            : 1;
         // The lead byte of an n-byte sequence carries 7 - n bits of the code point.
         std::uint32_t value = length == 1 ? lead : lead & (0x7Fu >> length);
-        bool complete = i + length <= text.size();
-        for (std::size_t k = 1; complete && k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            complete = (next & 0xC0) == 0x80;
-            value = (value << 6) | (next & 0x3F);
-        }
-        if (!complete) {
-            length = 1;
-            value = lead;
+        for (std::size_t k = 1; k < length; ++k) {
+            value = (value << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3Fu);
         }
         sum += value;
         i += length;
