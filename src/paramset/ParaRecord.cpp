@@ -73,7 +73,7 @@ void store(ParaRecord& record, std::string ParaRecord::*member, std::string_view
     }
 }
 
-// "00" to "03" for 0 to 3 digits; no code (blanks) for anything else, matching no message.
+// "00" to "03" for 0 to 3 digits; no code (the empty text) for anything else.
 std::string decDigitsCode(int fraDigits) {
     if (fraDigits < 0 || fraDigits > 3) {
         return {};
@@ -163,7 +163,11 @@ ParaRecord IdentityFromCells(const CellTextReader& cell, DigitsAndDirection sett
         wrCode += cell(address);
     }
     store(record, &ParaRecord::WrCode, wrCode);
-    store(record, &ParaRecord::DecDigits, decDigitsCode(setting.FraDigits));
+    // A setting without a code leaves the field empty, as in a record never filled: padded
+    // to its width it would equal the blank field of a message and pass the identity check.
+    if (const std::string code = decDigitsCode(setting.FraDigits); !code.empty()) {
+        store(record, &ParaRecord::DecDigits, code);
+    }
     store(record, &ParaRecord::DirCode, setting.DirCCW ? "0011" : "0010");
     store(record, &ParaRecord::StatusEp, cell(kStatusEpCell));
     return record;
