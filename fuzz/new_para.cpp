@@ -140,8 +140,9 @@ void checkIssuedSet(fuzz::ByteReader& input, const ParaRecord& chk, DigitsAndDir
     }
     issued.ReqCode = reqCode;
     const std::string around[] = {"", " ", "\r\n", "\t \n"};
-    const std::string text =
-        around[input.byte() % 4] + ParameterRequestText(issued) + around[input.byte() % 4];
+    const std::string& before = around[input.byte() % 4];
+    const std::string& after = around[input.byte() % 4];
+    const std::string text = before + ParameterRequestText(issued) + after;
 
     ParaRecord newPara;
     const NewParaFault fault = VerifyNewPara(text, chk, newPara);

@@ -156,9 +156,11 @@ private:
                 bytes.erase(bytes.begin(), bytes.begin() + static_cast<long>(from));
                 break;
             }
-            case 3: // a flood: more than the buffer holds
-                bytes.assign(input.word() % 6000, input.byte());
+            case 3: { // a flood: more than the buffer holds
+                const std::size_t count = input.word() % 6000;
+                bytes.assign(count, input.byte());
                 break;
+            }
             case 4: // "Reset 232" pressed during the wait
                 m_clock.after(delay, [this] {
                     m_engine.reset();
