@@ -153,27 +153,30 @@ std::string NumberText(double value) {
     return (value < 0 ? "-" : " ") + body;
 }
 
-namespace {
-
-// Length of the UTF-8 sequence that starts at `i`; a stray byte counts as one character.
-std::size_t sequenceLength(std::string_view text, std::size_t i) {
+std::size_t Utf8SequenceLength(std::string_view text, std::size_t i) {
     const auto lead = static_cast<unsigned char>(text[i]);
-    std::size_t length = 1;
-    if (lead >= 0xF0) {
-        length = 4;
-    } else if (lead >= 0xE0) {
-        length = 3;
-    } else if (lead >= 0xC0) {
-        length = 2;
+    const std::size_t length = lead >= 0xF8   ? 1
+                               : lead >= 0xF0 ? 4
+                               : lead >= 0xE0 ? 3
+                               : lead >= 0xC0 ? 2
+                                              : 1;
+    if (length > text.size() - i) {
+        return 1;
     }
-    return std::min(length, text.size() - i);
+    // Only the continuation bytes that are really there belong to the lead byte: a lead
+    // byte followed by anything else stands alone, and does not swallow the blank or "/"
+    // after it.
+    for (std::size_t k = 1; k < length; ++k) {
+        if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) {
+            return 1;
+        }
+    }
+    return length;
 }
-
-} // namespace
 
 std::size_t CharacterCount(std::string_view text) {
     std::size_t count = 0;
-    for (std::size_t i = 0; i < text.size(); i += sequenceLength(text, i)) {
+    for (std::size_t i = 0; i < text.size(); i += Utf8SequenceLength(text, i)) {
         ++count;
     }
     return count;
@@ -183,7 +186,7 @@ std::string FixedWidth(std::string_view text, std::size_t width) {
     std::string result;
     std::size_t count = 0;
     for (std::size_t i = 0; i < text.size();) {
-        const std::size_t length = sequenceLength(text, i);
+        const std::size_t length = Utf8SequenceLength(text, i);
         if (count == width) {
             break;
         }

@@ -28,6 +28,11 @@ double ValueOfText(std::string_view text);
 // and no 0 before the point ("  12.34" -> " 12.34", 0.5 -> " .5", -0.05 -> "-.05").
 std::string NumberText(double value);
 
+// The length in bytes of the character that starts at byte `i` (below text.size()) of a
+// UTF-8 text: a lead byte with its continuation bytes, or 1 for a byte that starts no
+// complete sequence, which counts as a character of its own.
+std::size_t Utf8SequenceLength(std::string_view text, std::size_t i);
+
 // The number of characters (not bytes) in a UTF-8 text.
 std::size_t CharacterCount(std::string_view text);
 

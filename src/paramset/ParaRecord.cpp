@@ -44,29 +44,18 @@ constexpr int kWrSwLCell = 0x0E;
 constexpr int kWrSwHCell = 0x0F;
 constexpr int kWrCodeCells[] = {0x2B, 0x2C, 0x2D};
 
-// Sum of the code points of a UTF-8 text. A byte that starts no valid sequence counts with
-// its own value, so a stray byte still changes the sum.
+// Sum of the code points of a UTF-8 text, character by character as CharacterCount counts
+// them. A byte that starts no complete sequence counts with its own value, so a stray byte
+// still changes the sum.
 std::uint64_t codePointSum(std::string_view text) {
     std::uint64_t sum = 0;
-    std::size_t i = 0;
-    while (i < text.size()) {
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t length = Utf8SequenceLength(text, i);
         const auto lead = static_cast<unsigned char>(text[i]);
-        std::size_t length = lead >= 0xF8   ? 1
-                             : lead >= 0xF0 ? 4
-                             : lead >= 0xE0 ? 3
-                             : lead >= 0xC0 ? 2
-                                            : 1;
         // The lead byte of an n-byte sequence carries 7 - n bits of the code point.
         std::uint32_t value = length == 1 ? lead : lead & (0x7Fu >> length);
-        bool complete = i + length <= text.size();
-        for (std::size_t k = 1; complete && k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            complete = (next & 0xC0) == 0x80;
-            value = (value << 6) | (next & 0x3F);
-        }
-        if (!complete) {
-            length = 1;
-            value = lead;
+        for (std::size_t k = 1; k < length; ++k) {
+            value = (value << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3Fu);
         }
         sum += value;
         i += length;
@@ -84,7 +73,7 @@ void store(ParaRecord& record, std::string ParaRecord::*member, std::string_view
     }
 }
 
-// "00" to "03" for 0 to 3 digits; no code (blanks) for anything else, matching no message.
+// "00" to "03" for 0 to 3 digits; no code (the empty text) for anything else.
 std::string decDigitsCode(int fraDigits) {
     if (fraDigits < 0 || fraDigits > 3) {
         return {};
@@ -174,7 +163,11 @@ ParaRecord IdentityFromCells(const CellTextReader& cell, DigitsAndDirection sett
         wrCode += cell(address);
     }
     store(record, &ParaRecord::WrCode, wrCode);
-    store(record, &ParaRecord::DecDigits, decDigitsCode(setting.FraDigits));
+    // A setting without a code leaves the field empty, as in a record never filled: padded
+    // to its width it would equal the blank field of a message and pass the identity check.
+    if (const std::string code = decDigitsCode(setting.FraDigits); !code.empty()) {
+        store(record, &ParaRecord::DecDigits, code);
+    }
     store(record, &ParaRecord::DirCode, setting.DirCCW ? "0011" : "0010");
     store(record, &ParaRecord::StatusEp, cell(kStatusEpCell));
     return record;

@@ -95,6 +95,9 @@ void ReceiveEngine::receive(const std::vector<std::uint8_t>& bytes) {
 
 void ReceiveEngine::reset() {
     RecvBuf.clear();
+    // A reply completed before the reset went with the buffer: the command still to check
+    // it must find it incomplete, not read the emptied buffer as its bytes.
+    RecvComplete = false;
     RecvStart = false;
     RecvEnable = false;
     RecvState = NoneEntered;

@@ -47,8 +47,9 @@ public:
     // Bytes of one receive event, in arrival order: stored only while RecvEnable holds.
     void receive(const std::vector<std::uint8_t>& bytes);
 
-    // "Reset 232": back to idle, buffer emptied, storing off. Nothing is sent, and a running
-    // time-out is left to fire into the idle engine.
+    // "Reset 232": back to idle, buffer emptied (a reply it held no longer counts as
+    // complete), storing off. Nothing is sent, and a running time-out is left to fire into
+    // the idle engine.
     void reset();
 
     // Starts a receive cycle expecting `replyLength` bytes: empties the buffer, goes through

@@ -137,6 +137,11 @@ TEST(FixedWidth, PadsAndCuts) {
     // Characters, not bytes: a cut never leaves half a character behind.
     EXPECT_EQ(FixedWidth("扳手參數", 2), "扳手");
     EXPECT_EQ(FixedWidth("扳", 3), "扳  ");
+    // A lead byte without its continuation bytes is a character of its own: it swallows
+    // neither the blank that pads it nor a "/" after it.
+    EXPECT_EQ(FixedWidth("a\xC3", 3), "a\xC3 ");
+    EXPECT_EQ(CharacterCount(FixedWidth("a\xC3", 3)), 3u);
+    EXPECT_EQ(CharacterCount("\xE6\x89/"), 3u);
 }
 
 } // namespace

@@ -43,10 +43,15 @@ TEST(ParaRecord, GetComposesTheMessageFromTheCellsOfTheChosenDirection) {
         "0000");
     EXPECT_EQ(partial.Message, "/1/00/01/A1/B2/1234/XXXXXX/02/0010/05/XX/XX/XX/XX/2956");
 
-    // A digit setting outside 0 to 3 has no code, so it matches no message.
+    // A digit setting outside 0 to 3 has no code, so it matches no message, not even the
+    // blank digits of one composed under that setting.
     for (const int digits : {-1, 4}) {
         const ParaRecord id = IdentityFromCells(cellsOf(kWrench), {false, digits});
         EXPECT_EQ(id.DecDigits.find_first_not_of(' '), std::string::npos) << digits;
+        const ParaRecord set = CurrentSetFromCells(cellsOf(kWrench), {false, digits}, "0815");
+        ParaRecord newPara;
+        EXPECT_EQ(VerifyNewPara(ParameterRequestText(set), id, newPara), NewParaFault::DecimalPoint)
+            << digits;
     }
 }
 

@@ -181,6 +181,16 @@ TEST_F(Exchange, Reset232DuringTheWaitEndsItAsIncomplete) {
     clock.advance(3000);
     EXPECT_EQ(text("txtState"), "IDLE0");
     EXPECT_TRUE(port.written().size() == 3u);
+
+    // A reply that came whole during the last pause and was wiped by the reset before its
+    // checks is incomplete too: checked against the emptied buffer, a write of 00 to 00 00
+    // would pass whatever came back.
+    const std::int64_t start = clock.nowMs();
+    replyAt(start + 160, {0xFF, 0xFF, 0xFF});
+    clock.at(start + 180, [this] { click("cmdRstSend"); });
+    std::uint8_t result = 0;
+    EXPECT_FALSE(mainWindow->SendWriteCmd_Chk(0x00, 0x00, 0x00, result));
+    EXPECT_EQ(result, 2);
 }
 
 TEST_F(Exchange, BytesOutsideAnExchangeAreEchoedButNotStored) {
