@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Speed and cost figures that tests must not assert, printed as one table against the least
 // the serial line allows (or a goal). Run: build/bin/zelcor_bench, or name some of the parts
 // to run only those: build/bin/zelcor_bench exchanges waiting startup echo plot; the

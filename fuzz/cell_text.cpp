@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The memory editor's cell text, fed arbitrary text: a cell is written only as the byte its
 // digits say.
 

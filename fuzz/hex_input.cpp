@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The register console's checks of typed hexadecimal input, fed arbitrary text.
 
 #include "common/TextConv.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The new-parameter text as a whole, fed arbitrary text: format tag, payload conversion,
 // separators, checksum and identity, then the cells a verified set is written through. A
 // text is accepted only when every check holds, and then each cell gets exactly the byte its

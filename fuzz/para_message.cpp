@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The parameter message: separators, parsing and checksum, fed arbitrary text; and a message
 // composed from arbitrary field texts, which must parse back into the same fields.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The port name behind a "Com No" text and the line settings text, fed arbitrary text.
 
 #include "serial/PortSettings.h"

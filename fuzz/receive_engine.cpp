@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The receive engine and the reply checks of the command protocol, fed arbitrary replies:
 // bytes in batches at any moment of an exchange (or between exchanges), replies that are
 // right, nearly right or wrong, floods beyond the buffer, and resets during an exchange. No

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The script parser, fed arbitrary bytes: every input is either a list of lines or an error
 // naming a line of it, and every line read holds what its command needs.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulated wrench's frame reader, fed arbitrary host bytes at arbitrary moments (and
 // bytes its receiver cannot frame), with any line speed, timing and faults. Every frame it
 // acts on is a run of bytes the host really sent, a frame sent cleanly is never missed, and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The value of a text, the number text and fixed-width fields, fed arbitrary text (and, for
 // the number text, arbitrary doubles).
 

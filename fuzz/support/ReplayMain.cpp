@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Replays fuzz inputs through a target's LLVMFuzzerTestOneInput without libFuzzer, so that
 // the ordinary build runs every corpus entry as a test. Arguments are files or folders (every
 // file in a folder, in name order). A failed property aborts; a clean run prints how many

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "editor/frmRs232WRPara.h"
 
 #include "common/TextConv.h"

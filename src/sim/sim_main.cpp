@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // zelcor-sim: a simulated wrench on a pseudo-terminal, for running Zelcor without a wrench.
 
 #include "sim/PtyBridge.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "Com No" lists the port numbers, then the serial ports the system reports, afresh each time
 // the list opens.
 #include "support/WindowFixture.h"

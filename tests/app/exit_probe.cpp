@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs the real program wiring and ends it the way the argument says, so that a test can
 // watch the process go away: "end" (the End button), "close" (the window's close button),
 // "end-while-waiting" (End pressed while a delay is waiting), "end-during-test-run" (End

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Saves a picture of each of the three windows (offscreen unless a platform is chosen), for
 // the README and for looking at the layout: zelcor_screenshot DIR
 #include "app/frmRs232SetCmd.h"

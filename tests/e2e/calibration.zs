@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The calibration window on the simulated wrench: its constants, calibration mode, a torque,
 # a pause that cannot be one, and a short test run that Stop ends.
 click cmdPortOpen

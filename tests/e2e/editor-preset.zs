@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Load a model's preset in the editor, write it to the wrench, and read it back.
 click cmdPortOpen
 click cmdRs232WRPara

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Reading On against the simulated wrench: Get, the constants, then the live torque until
 # Reading OFF. Then a second reading that the end of the script cuts short, as End does.
 click cmdPortOpen

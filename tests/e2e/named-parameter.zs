@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Pick a parameter by name, read it, write a new value and read it back.
 click cmdPortOpen
 choose frmRs232SetCmd.Combo1 gK_CWI_H

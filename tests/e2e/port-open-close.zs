@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Open the simulated wrench's port, check every control it sets, close it and open again.
 expect-enabled cmdPortOpen true
 expect-enabled cmdPortClose false

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # While a read waits, the buttons of other exchanges are disabled; "Reset 232" is not,
 # and ends the wait as an incomplete reply.
 click cmdPortOpen

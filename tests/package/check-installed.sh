@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Checks what a user would get on their system, in a temporary folder:
 #   check-installed.sh tree BUILD_DIR   `cmake --install` of the build
 #   check-installed.sh deb BUILD_DIR    the unpacked package scripts/package built there

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "Reading On" / "Reading OFF" on the main window, driving the calibration window's reading,
 // against the simulated wrench in virtual time.
 #include "support/WrenchFixture.h"

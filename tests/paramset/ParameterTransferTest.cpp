@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Get and Write of the parameter set through the main window, against the simulated wrench
 // on the virtual clock.
 #include "support/IssuedSet.h"

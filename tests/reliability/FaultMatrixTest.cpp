@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every operation that talks to the wrench against every fault the line can have, in virtual
 // time on the simulated wrench. For each pair it checks what a technician relies on: the
 // boxes they are shown, that no byte reaches the wrench that the operation did not mean to

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The whole program played by scripts: zelcor --script as a technician's session would run it
 // headless, its standard output, and its exit code.
 #include <QDir>
@@ -79,9 +80,9 @@ TEST_F(ScriptProcess, OneChangedExpectExitsOneNamingTheLine) {
     EXPECT_EQ(run.code, 1);
     const QStringList out = lines(run.out);
     ASSERT_GE(out.size(), 2);
-    EXPECT_EQ(out[out.size() - 2], "line 8: failed: cmdRead enabled: expected false, seen true");
-    EXPECT_EQ(out.last(), "script failed at line 8");
-    EXPECT_FALSE(run.out.contains("line 9:")) << "the script went on after the failure";
+    EXPECT_EQ(out[out.size() - 2], "line 9: failed: cmdRead enabled: expected false, seen true");
+    EXPECT_EQ(out.last(), "script failed at line 9");
+    EXPECT_FALSE(run.out.contains("line 10:")) << "the script went on after the failure";
 }
 
 TEST_F(ScriptProcess, AScriptOnStandardInput) {

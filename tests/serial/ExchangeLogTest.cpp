@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The exchange log of a session against the simulated wrench, read back from its file.
 #include "support/WindowFixture.h"
 

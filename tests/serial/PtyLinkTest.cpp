@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real QSerialPort, in real time, against the simulated wrench behind a pseudo-terminal.
 #include "support/ScriptedMessageBoxes.h"
 

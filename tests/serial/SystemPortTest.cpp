@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real QSerialPort in real time: why a port does not open, and what "Com No" lists.
 #include "support/ScriptedMessageBoxes.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The bridge and zelcor-sim on a real pseudo-terminal, in real time: no assertion on durations.
 // Every wait ends on its condition or on a generous guard against hanging.
 #include "sim/PtyBridge.h"

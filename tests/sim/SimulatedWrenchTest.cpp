@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulated wrench on its in-process port, on a virtual clock. The protocol as the program
 // uses it is proven again through the windows and the scripts; these tests hold what only the
 // simulator decides: its timing, its faults, its framing and its port.

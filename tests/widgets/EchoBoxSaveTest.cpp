@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "Save as…" in the context menu of the two echo boxes.
 #include "support/WindowFixture.h"
 
