@@ -96,7 +96,7 @@ public:
           m_protocol(m_clock, m_port, m_engine, [this](const std::string& s) { m_echo += s; }) {
         m_port.setReceiveHandler([this](const std::vector<std::uint8_t>& bytes) {
             // What the engine will have stored: bytes while it stores them, up to its capacity.
-            if (m_engine.RecvEnable) {
+            if (m_engine.storing()) {
                 for (const std::uint8_t b : bytes) {
                     if (m_stored.size() < static_cast<std::size_t>(c5000ByteBuffer::Capacity)) {
                         m_stored.push_back(b);
@@ -130,7 +130,7 @@ private:
     // Bytes that come while no exchange runs, with the reply length the console's box may
     // have set meanwhile.
     void strayBytes(fuzz::ByteReader& input) {
-        m_engine.RecvLen = static_cast<std::int16_t>(input.word());
+        m_engine.setReplyLength(static_cast<std::int16_t>(input.word()));
         m_port.arrive(input.bytes(input.upTo(16)));
     }
 
@@ -181,11 +181,17 @@ private:
         const std::size_t writtenBefore = m_port.written.size();
         const std::int64_t start = m_clock.nowMs();
 
-        constexpr std::uint8_t kUntouched = 0x5A;
-        std::uint8_t result = 0;
-        std::uint8_t d0 = kUntouched, d1 = kUntouched, d2 = kUntouched;
-        const bool ok = x.write ? m_protocol.SendWriteCmd_Chk(x.addr1, x.addr0, x.data, result)
-                                : m_protocol.SendReadCmd_Chk(x.addr1, x.addr0, result, d0, d1, d2);
+        ReadReply read;
+        CommResult result = CommResult::Success;
+        bool ok = false;
+        if (x.write) {
+            result = m_protocol.write(x.addr1, x.addr0, x.data);
+            ok = result == CommResult::Success;
+        } else {
+            read = m_protocol.read(x.addr1, x.addr0);
+            result = read.result;
+            ok = read.hasData;
+        }
 
         // The request went out byte by byte, each before its pause.
         const std::vector<std::uint8_t> request =
@@ -233,12 +239,13 @@ private:
         }
 
         // Data bytes are delivered only with success, and are then the reply's.
+        const auto& d = read.data;
         if (!ok) {
-            FUZZ_CHECK(d0 == kUntouched && d1 == kUntouched && d2 == kUntouched);
+            FUZZ_CHECK(d[0] == 0 && d[1] == 0 && d[2] == 0);
         } else if (!x.write && length == 5) {
-            FUZZ_CHECK(d0 == reply[3] && d1 == 0 && d2 == kUntouched);
+            FUZZ_CHECK(d[0] == reply[3] && d[1] == 0 && d[2] == 0);
         } else if (!x.write) {
-            FUZZ_CHECK(d0 == reply[3] && d1 == reply[6] && d2 == reply[9]);
+            FUZZ_CHECK(d[0] == reply[3] && d[1] == reply[6] && d[2] == reply[9]);
         }
     }
 

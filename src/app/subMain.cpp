@@ -2,12 +2,13 @@
 #include "app/subMain.h"
 
 #include "app/frmRs232SetCmd.h"
-#include "platform/QtMessageBoxes.h"
 #include "script/ScriptMessageBoxes.h"
 #include "script/ScriptRunner.h"
 #include "serial/ExchangeLog.h"
 #include "serial/WrenchLink.h"
+#include "session/WrenchSession.h"
 #include "sim/PtyBridge.h"
+#include "widgets/QtMessageBoxes.h"
 
 #include <QApplication>
 #include <QFile>
@@ -41,10 +42,10 @@ Application::Application(const Options& options, std::vector<ScriptLine> script)
     if (!options.log.isEmpty()) {
         m_log =
             std::make_unique<ExchangeLog>(m_clock, QFile::encodeName(options.log).toStdString());
-        m_main->link().setExchangeLog(m_log.get());
+        m_main->session().link().setExchangeLog(m_log.get());
     }
     if (!options.port.isEmpty()) {
-        m_main->cmbComSelect->setEditText(options.port);
+        m_main->choosePort(options.port);
     }
     if (options.simulator) {
         m_simulator = std::make_unique<sim::PtyBridge>();
@@ -57,8 +58,7 @@ Application::Application(const Options& options, std::vector<ScriptLine> script)
         }
         // The system lists no pseudo-terminal: the simulated wrench's device is added.
         m_port.alsoList({m_simulator->devicePath(), "Simulated wrench", "Zelcor", {}});
-        m_main->cmbComSelect->refreshPorts();
-        m_main->cmbComSelect->setEditText(QString::fromStdString(m_simulator->devicePath()));
+        m_main->choosePort(QString::fromStdString(m_simulator->devicePath()));
     }
     if (scriptBoxes != nullptr) {
         m_script =

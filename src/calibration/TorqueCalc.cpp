@@ -17,10 +17,8 @@ template <typename T> std::optional<T> narrow(std::int64_t value) {
     return static_cast<T>(value);
 }
 
-// high × 256 + low, each step checked against T's range. The low box is read first.
-template <typename T> std::optional<T> word(std::string_view low, std::string_view high) {
-    const auto lo = BoxValue(low);
-    const auto hi = BoxValue(high);
+// high × 256 + low, each step checked against T's range.
+template <typename T> std::optional<T> word(TorqueValue lo, TorqueValue hi) {
     if (!lo || !hi) {
         return std::nullopt;
     }
@@ -57,11 +55,11 @@ std::optional<std::int16_t> BoxValue(std::string_view text) {
     return static_cast<std::int16_t>(value);
 }
 
-std::optional<std::int16_t> Word16(std::string_view low, std::string_view high) {
+std::optional<std::int16_t> Word16(TorqueValue low, TorqueValue high) {
     return word<std::int16_t>(low, high);
 }
 
-std::optional<std::int32_t> Word32(std::string_view low, std::string_view high) {
+std::optional<std::int32_t> Word32(TorqueValue low, TorqueValue high) {
     return word<std::int32_t>(low, high);
 }
 
@@ -84,28 +82,28 @@ double RoundEven(double y) {
     return std::fmod(lower, 2.0) == 0 ? lower : lower + 1;
 }
 
-TorqueResult ComputeTorque(const TorqueBoxes& boxes, std::int16_t divisor) {
+TorqueResult ComputeTorque(const TorqueInputs& in, std::int16_t divisor) {
     TorqueResult r;
     r.text = "Overflow";
 
-    const auto ad = Word16(boxes.adL, boxes.adH);
+    const auto ad = Word16(in.adL, in.adH);
     if (!ad) {
         return r;
     }
-    const auto status = BoxValue(boxes.status);
+    const auto status = in.status;
     if (!status) {
         return r;
     }
     r.inv = bit(*status, 2);
 
-    const auto cwi = Word32(boxes.cwiL, boxes.cwiH);
-    const auto ccwi = Word32(boxes.ccwiL, boxes.ccwiH);
-    const auto cwg = cwi && ccwi ? Word16(boxes.cwgL, boxes.cwgH) : std::nullopt;
-    const auto ccwg = cwg ? Word16(boxes.ccwgL, boxes.ccwgH) : std::nullopt;
+    const auto cwi = Word32(in.cwiL, in.cwiH);
+    const auto ccwi = Word32(in.ccwiL, in.ccwiH);
+    const auto cwg = cwi && ccwi ? Word16(in.cwgL, in.cwgH) : std::nullopt;
+    const auto ccwg = cwg ? Word16(in.ccwgL, in.ccwgH) : std::nullopt;
     if (!ccwg) {
         return r;
     }
-    const auto statusEp = BoxValue(boxes.statusEp);
+    const auto statusEp = in.statusEp;
     if (!statusEp) {
         return r;
     }

@@ -13,11 +13,15 @@ namespace zelcor {
 // -32768 .. 32767.
 std::optional<std::int16_t> BoxValue(std::string_view text);
 
-// high × 256 + low from two boxes, kept to 16 bits: nothing when a box, the product or the
-// sum leaves -32768 .. 32767 (with byte boxes: a high byte of 80H or more).
-std::optional<std::int16_t> Word16(std::string_view low, std::string_view high);
-// The same on 32 bits, for the first-order constants: 0 .. 65535 from byte boxes.
-std::optional<std::int32_t> Word32(std::string_view low, std::string_view high);
+// One input of the computation: a byte read from the wrench, or what the technician typed into
+// its box (BoxValue); nothing when that lies outside -32768 .. 32767.
+using TorqueValue = std::optional<std::int16_t>;
+
+// high × 256 + low, kept to 16 bits: nothing when a value, the product or the sum leaves
+// -32768 .. 32767 (with bytes: a high byte of 80H or more).
+std::optional<std::int16_t> Word16(TorqueValue low, TorqueValue high);
+// The same on 32 bits, for the first-order constants: 0 .. 65535 from bytes.
+std::optional<std::int32_t> Word32(TorqueValue low, TorqueValue high);
 
 // x to the nearest multiple of 256, halves upward: the low eight bits cleared, plus 256 when
 // bit 7 was set. Nothing when the result leaves the 32-bit range.
@@ -26,15 +30,16 @@ std::optional<std::int32_t> Round256(std::int32_t x);
 // y to the nearest whole number, an exact half to the even neighbour (0.5 -> 0, 1.5 -> 2).
 double RoundEven(double y);
 
-// The texts of the calibration window's boxes that a computation reads.
-struct TorqueBoxes {
-    std::string adL, adH;     // txta_Ad_Ajust_L, txta_Ad_Ajust_H: the live raw value
-    std::string status;       // txtgStatus: the live status
-    std::string cwiL, cwiH;   // txtgk_cwi_l, txtgk_cwi_h
-    std::string ccwiL, ccwiH; // txtgk_ccwi_l, txtgk_ccwi_h
-    std::string cwgL, cwgH;   // txtgk_cwg_l, txtgk_cwg_h
-    std::string ccwgL, ccwgH; // txtgk_ccwg_l, txtgk_ccwg_h
-    std::string statusEp;     // txtgStatusEp: the stored status
+// What a computation reads: the live raw value and status, the constants and the stored
+// status. A box never filled counts as 0.
+struct TorqueInputs {
+    TorqueValue adL{0}, adH{0};     // the live raw value
+    TorqueValue status{0};          // the live status
+    TorqueValue cwiL{0}, cwiH{0};   // first-order constant, clockwise
+    TorqueValue ccwiL{0}, ccwiH{0}; // first-order constant, counter-clockwise
+    TorqueValue cwgL{0}, cwgH{0};   // second-order constant, clockwise
+    TorqueValue ccwgL{0}, ccwgH{0}; // second-order constant, counter-clockwise
+    TorqueValue statusEp{0};        // the stored status
 };
 
 // One torque computation. The flags are set in the order the boxes are read (INV with the
@@ -52,6 +57,6 @@ struct TorqueResult {
     std::string text;     // the torque as the windows show it, or "Overflow"
 };
 
-TorqueResult ComputeTorque(const TorqueBoxes& boxes, std::int16_t divisor);
+TorqueResult ComputeTorque(const TorqueInputs& in, std::int16_t divisor);
 
 } // namespace zelcor

@@ -3,78 +3,216 @@
 
 #include "common/TextConv.h"
 #include "console/HexInput.h"
-#include "serial/WrenchLink.h"
+#include "session/WrenchSession.h"
+#include "widgets/Controls.h"
 #include "widgets/EchoBox.h"
+#include "widgets/ExchangeControls.h"
 
+#include <QGridLayout>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
 
 namespace zelcor {
 
-bool RegisterConsole::checkField(const QString& text, const QString& prefix) {
-    Cleckhex(text.toStdString(), HexError, HexErrorMsg);
-    if (HexError) {
-        // A later failing field replaces the text of an earlier one.
-        m_ui.lblErrorMessage->setText(prefix + QString::fromStdString(HexErrorMsg));
-        m_ui.lblErrorMessage->show();
+RegisterConsole::RegisterConsole(QWidget* parent, WrenchSession& session,
+                                 ExchangeControls& controls, MessageBoxes& boxes)
+    : m_session(session), m_controls(controls) {
+    build(parent, boxes);
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{cmdSendAByte, cmdRead, cmdWrite, txtReplyNo}) {
+        m_controls.add(w);
     }
-    return !HexError;
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{cmdRstSend, cmdSendAByte, cmdRead, cmdWrite}) {
+        m_controls.setEnabled(w, false);
+    }
+    QObject::connect(cmdRstSend, &QPushButton::clicked, m_group, [this] { cmdRstSend_Click(); });
+    QObject::connect(cmdRead, &QPushButton::clicked, m_group, [this] { cmdRead_Click(); });
+    QObject::connect(cmdWrite, &QPushButton::clicked, m_group, [this] { cmdWrite_Click(); });
+    QObject::connect(cmdSendAByte, &QPushButton::clicked, m_group,
+                     [this] { cmdSendAByte_Click(); });
+    QObject::connect(cmdClr, &QPushButton::clicked, m_group, [this] { cmdClr_Click(); });
+    QObject::connect(txtReplyNo, &QLineEdit::textChanged, m_group, [this] { txtReplyNo_Change(); });
+
+    QObject::connect(&session, &WrenchSession::localEcho, m_group, [this](const std::string& t) {
+        txtLocalHex->appendText(QString::fromStdString(t));
+    });
+    QObject::connect(&session, &WrenchSession::remoteEcho, m_group, [this](const std::string& t) {
+        txtRemoteHex->appendText(QString::fromStdString(t));
+    });
+    QObject::connect(&session, &WrenchSession::echoesCleared, m_group, [this] {
+        txtLocalHex->clearText();
+        txtRemoteHex->clearText();
+    });
+    QObject::connect(
+        &session, &WrenchSession::receiveState, m_group,
+        [this](const std::string& state) { txtState->setText(QString::fromStdString(state)); });
+}
+
+void RegisterConsole::build(QWidget* parent, MessageBoxes& boxes) {
+    m_group = new QGroupBox(QStringLiteral("Register console"), parent);
+    QGroupBox* console = m_group;
+    auto* grid = new QGridLayout(console);
+    cmdRstSend = makeButton(console, QStringLiteral("cmdRstSend"), QStringLiteral("Reset 232"));
+    cmdSendAByte = makeButton(console, QStringLiteral("cmdSendAByte"), QStringLiteral("Send Byte"));
+    txtSendByte = makeTextBox(console, QStringLiteral("txtSendByte"), QStringLiteral("00"));
+    grid->addWidget(cmdRstSend, 0, 0);
+    grid->addWidget(makeLabel(console, QStringLiteral("Data")), 0, 1, Qt::AlignRight);
+    grid->addWidget(txtSendByte, 0, 2);
+    grid->addWidget(cmdSendAByte, 0, 3);
+
+    cmdRead = makeButton(console, QStringLiteral("cmdRead"), QStringLiteral("Read"));
+    txtAddr1Read = makeTextBox(console, QStringLiteral("txtAddr1Read"), QStringLiteral("00"));
+    txtAddr0Read = makeTextBox(console, QStringLiteral("txtAddr0Read"), QStringLiteral("05"));
+    const QStringList readHeaders{QStringLiteral("Addr1"), QStringLiteral("Addr0"),
+                                  QStringLiteral("Data0"), QStringLiteral("Data1"),
+                                  QStringLiteral("Data2")};
+    for (int i = 0; i < readHeaders.size(); ++i) {
+        grid->addWidget(makeLabel(console, readHeaders[i]), 1, i + 1);
+    }
+    grid->addWidget(cmdRead, 2, 0);
+    grid->addWidget(txtAddr1Read, 2, 1);
+    grid->addWidget(txtAddr0Read, 2, 2);
+    for (int i = 0; i < 3; ++i) {
+        txtReadData[i] =
+            makeTextBox(console, QStringLiteral("txtReadData(%1)").arg(i), QStringLiteral("XX"));
+        txtReadData[i]->setEnabled(false); // display only
+        grid->addWidget(txtReadData[i], 2, 3 + i);
+    }
+
+    cmdWrite = makeButton(console, QStringLiteral("cmdWrite"), QStringLiteral("Write"));
+    txtAddr1Write = makeTextBox(console, QStringLiteral("txtAddr1Write"), QStringLiteral("00"));
+    txtAddr0Write = makeTextBox(console, QStringLiteral("txtAddr0Write"), QStringLiteral("05"));
+    txtWriteData = makeTextBox(console, QStringLiteral("txtWriteData"), QStringLiteral("00"));
+    grid->addWidget(makeLabel(console, QStringLiteral("Addr1")), 3, 1);
+    grid->addWidget(makeLabel(console, QStringLiteral("Addr0")), 3, 2);
+    grid->addWidget(makeLabel(console, QStringLiteral("Data")), 3, 3);
+    grid->addWidget(cmdWrite, 4, 0);
+    grid->addWidget(txtAddr1Write, 4, 1);
+    grid->addWidget(txtAddr0Write, 4, 2);
+    grid->addWidget(txtWriteData, 4, 3);
+
+    txtReplyNo = makeTextBox(console, QStringLiteral("txtReplyNo"), QStringLiteral("10"));
+    txtState = makeTextBox(console, QStringLiteral("txtState"), QStringLiteral("State"), 8);
+    txtState->setReadOnly(true);
+    grid->addWidget(txtReplyNo, 5, 0);
+    grid->addWidget(makeLabel(console, QStringLiteral("timRecvTimeOut")), 5, 1, 1, 2);
+    grid->addWidget(txtState, 5, 3, 1, 2);
+    lblErrorMessage =
+        makeLabel(console, QStringLiteral("Error message"), QStringLiteral("lblErrorMessage"));
+    lblErrorMessage->setStyleSheet(QStringLiteral("color: red"));
+    lblErrorMessage->hide();
+    grid->addWidget(lblErrorMessage, 6, 0, 1, 6);
+
+    auto* echoes = new QGridLayout;
+    txtLocalHex = new EchoBox(console);
+    txtLocalHex->setObjectName(QStringLiteral("txtLocalHex"));
+    txtRemoteHex = new EchoBox(console);
+    txtRemoteHex->setObjectName(QStringLiteral("txtRemoteHex"));
+    txtLocalHex->enableSaveAs(boxes, QStringLiteral("transmitted.txt"));
+    txtRemoteHex->enableSaveAs(boxes, QStringLiteral("received.txt"));
+    cmdClr = makeButton(console, QStringLiteral("cmdClr"), QStringLiteral("Clr Hex"));
+    echoes->addWidget(makeLabel(console, QStringLiteral("Transmitted(HEX)")), 0, 0);
+    echoes->addWidget(makeLabel(console, QStringLiteral("Recived(HEX)")), 0, 1);
+    echoes->addWidget(txtLocalHex, 1, 0);
+    echoes->addWidget(txtRemoteHex, 1, 1);
+    echoes->addWidget(cmdClr, 2, 1, Qt::AlignRight);
+    grid->addLayout(echoes, 7, 0, 1, 6);
+}
+
+void RegisterConsole::setAddress(const QString& addr0) {
+    txtAddr1Read->setText(QStringLiteral("00"));
+    txtAddr1Write->setText(QStringLiteral("00"));
+    if (!addr0.isEmpty()) {
+        txtAddr0Read->setText(addr0);
+        txtAddr0Write->setText(addr0);
+    }
+}
+
+void RegisterConsole::showPortState(bool open) {
+    m_controls.setEnabled(cmdSendAByte, open);
+    if (open) {
+        for (QWidget* w : std::initializer_list<QWidget*>{cmdRead, cmdWrite, cmdRstSend}) {
+            m_controls.setEnabled(w, true);
+        }
+    }
+}
+
+bool RegisterConsole::checkField(const QLineEdit* box, const QString& prefix) {
+    bool error = false;
+    std::string message;
+    Cleckhex(box->text().toStdString(), error, message);
+    if (error) {
+        // A later failing field replaces the text of an earlier one.
+        lblErrorMessage->setText(prefix + QString::fromStdString(message));
+        lblErrorMessage->show();
+    }
+    return !error;
 }
 
 void RegisterConsole::cmdRead_Click() {
-    m_ui.lblErrorMessage->hide();
-    const bool addr1Ok = checkField(m_ui.txtAddr1Read->text(), QStringLiteral("read addr1 error"));
-    const bool addr0Ok = checkField(m_ui.txtAddr0Read->text(), QStringLiteral("read addr0 error"));
+    lblErrorMessage->hide();
+    const bool addr1Ok = checkField(txtAddr1Read, QStringLiteral("read addr1 error"));
+    const bool addr0Ok = checkField(txtAddr0Read, QStringLiteral("read addr0 error"));
     if (!addr1Ok || !addr0Ok) {
         return;
     }
-    const std::uint8_t addr1 = HexToByte(m_ui.txtAddr1Read->text().toStdString());
-    const std::uint8_t addr0 = HexToByte(m_ui.txtAddr0Read->text().toStdString());
-    std::uint8_t result = 0;
-    std::uint8_t data[3] = {0, 0, 0};
-    if (m_link.SendReadCmd_Chk(addr1, addr0, result, data[0], data[1], data[2])) {
-        for (int i = 0; i < 3; ++i) {
-            m_ui.txtReadData[i]->setText(QString::fromStdString(ByteToHexStr(data[i])));
-        }
-    } else {
-        m_link.ShowCommResult(result);
-        for (QLineEdit* box : m_ui.txtReadData) {
-            box->setText(QStringLiteral("XX"));
-        }
+    const ReadReply reply = m_session.readRegister(HexToByte(txtAddr1Read->text().toStdString()),
+                                                   HexToByte(txtAddr0Read->text().toStdString()));
+    if (!reply.hasData) {
+        m_session.link().ShowCommResult(reply.result);
+    }
+    for (std::size_t i = 0; i < txtReadData.size(); ++i) {
+        txtReadData[i]->setText(reply.hasData ? QString::fromStdString(ByteToHexStr(reply.data[i]))
+                                              : QStringLiteral("XX"));
     }
 }
 
 void RegisterConsole::cmdWrite_Click() {
-    m_ui.lblErrorMessage->hide();
-    const bool addr1Ok =
-        checkField(m_ui.txtAddr1Write->text(), QStringLiteral("write addr1 error"));
-    const bool addr0Ok =
-        checkField(m_ui.txtAddr0Write->text(), QStringLiteral("write addr0 error"));
-    const bool dataOk = checkField(m_ui.txtWriteData->text(), QStringLiteral("write data error"));
+    lblErrorMessage->hide();
+    const bool addr1Ok = checkField(txtAddr1Write, QStringLiteral("write addr1 error"));
+    const bool addr0Ok = checkField(txtAddr0Write, QStringLiteral("write addr0 error"));
+    const bool dataOk = checkField(txtWriteData, QStringLiteral("write data error"));
     if (!addr1Ok || !addr0Ok || !dataOk) {
         return;
     }
-    std::uint8_t result = 0;
-    if (!m_link.SendWriteCmd_Chk(HexToByte(m_ui.txtAddr1Write->text().toStdString()),
-                                 HexToByte(m_ui.txtAddr0Write->text().toStdString()),
-                                 HexToByte(m_ui.txtWriteData->text().toStdString()), result)) {
-        m_link.ShowCommResult(result);
-    }
+    m_session.link().ShowCommResult(
+        m_session.writeRegister(HexToByte(txtAddr1Write->text().toStdString()),
+                                HexToByte(txtAddr0Write->text().toStdString()),
+                                HexToByte(txtWriteData->text().toStdString())));
 }
 
 void RegisterConsole::cmdSendAByte_Click() {
-    const QString text = m_ui.txtSendByte->text();
-    m_ui.lblErrorMessage->hide();
-    if (!checkField(text, QStringLiteral("Enter the hex-value 00~FF.   "))) {
+    const QString text = txtSendByte->text();
+    lblErrorMessage->hide();
+    if (!checkField(txtSendByte, QStringLiteral("Enter the hex-value 00~FF.   "))) {
         return;
     }
-    if (m_link.SendOneByte(HexToByte(text.toStdString()))) {
-        m_ui.txtLocalHex->appendText(text + QLatin1Char(' '));
+    if (m_session.sendByte(HexToByte(text.toStdString()))) {
+        txtLocalHex->appendText(text + QLatin1Char(' '));
     }
 }
 
 void RegisterConsole::cmdClr_Click() {
-    m_link.clearEchoes();
+    m_session.link().clearEchoes();
+}
+
+void RegisterConsole::cmdRstSend_Click() {
+    m_session.link().resetReceive();
+}
+
+void RegisterConsole::txtReplyNo_Change() {
+    // Only the integer part counts; a value beyond the 16-bit range is held at its limit.
+    const double value = std::trunc(ValueOfText(txtReplyNo->text().toStdString()));
+    m_session.link().setReplyLength(static_cast<std::int16_t>(
+        std::clamp(value, static_cast<double>(std::numeric_limits<std::int16_t>::min()),
+                   static_cast<double>(std::numeric_limits<std::int16_t>::max()))));
 }
 
 } // namespace zelcor

@@ -6,48 +6,66 @@
 #include <array>
 #include <string>
 
+class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QPushButton;
+class QWidget;
 
 namespace zelcor {
 
 class EchoBox;
-class WrenchLink;
+class ExchangeControls;
+class MessageBoxes;
+class WrenchSession;
 
-// The register console's buttons on the main window: read and write one byte by address,
-// send one raw byte, clear the echoes. Input is checked before anything is sent.
+// The register console of the main window: read and write one byte by address, send one raw
+// byte, reset the receive engine, the reply length it counts on, and the transmit and
+// receive echoes. Input is checked before anything is sent.
 class RegisterConsole {
 public:
-    // The main window's controls the console reads and fills.
-    struct Controls {
-        QLineEdit* txtAddr1Read;
-        QLineEdit* txtAddr0Read;
-        std::array<QLineEdit*, 3> txtReadData;
-        QLineEdit* txtAddr1Write;
-        QLineEdit* txtAddr0Write;
-        QLineEdit* txtWriteData;
-        QLineEdit* txtSendByte;
-        EchoBox* txtLocalHex;
-        QLabel* lblErrorMessage;
-    };
+    RegisterConsole(QWidget* parent, WrenchSession& session, ExchangeControls& controls,
+                    MessageBoxes& boxes);
 
-    RegisterConsole(WrenchLink& link, Controls controls) : m_link(link), m_ui(controls) {}
+    QGroupBox* group() const { return m_group; }
+    // Sets the address boxes of Read and Write to 00 addr0; nothing is sent.
+    void setAddress(const QString& addr0);
+    // Send Byte needs an open port; Read, Write and Reset 232 keep the state the first
+    // opening gave them.
+    void showPortState(bool open);
 
     void cmdRead_Click();
     void cmdWrite_Click();
     void cmdSendAByte_Click();
     void cmdClr_Click();
-
-    // Outputs of the last Cleckhex call.
-    bool HexError = false;
-    std::string HexErrorMsg;
+    void cmdRstSend_Click();
+    void txtReplyNo_Change();
 
 private:
+    void build(QWidget* parent, MessageBoxes& boxes);
     // Checks one field; on failure shows `prefix` and the reason in the error label.
-    bool checkField(const QString& text, const QString& prefix);
+    bool checkField(const QLineEdit* box, const QString& prefix);
 
-    WrenchLink& m_link;
-    Controls m_ui;
+    WrenchSession& m_session;
+    ExchangeControls& m_controls;
+    QGroupBox* m_group = nullptr;
+    QPushButton* cmdRstSend = nullptr;
+    QPushButton* cmdSendAByte = nullptr;
+    QLineEdit* txtSendByte = nullptr;
+    QPushButton* cmdRead = nullptr;
+    QLineEdit* txtAddr1Read = nullptr;
+    QLineEdit* txtAddr0Read = nullptr;
+    std::array<QLineEdit*, 3> txtReadData{};
+    QPushButton* cmdWrite = nullptr;
+    QLineEdit* txtAddr1Write = nullptr;
+    QLineEdit* txtAddr0Write = nullptr;
+    QLineEdit* txtWriteData = nullptr;
+    QLineEdit* txtReplyNo = nullptr;
+    QLineEdit* txtState = nullptr;
+    EchoBox* txtLocalHex = nullptr;
+    EchoBox* txtRemoteHex = nullptr;
+    QPushButton* cmdClr = nullptr;
+    QLabel* lblErrorMessage = nullptr;
 };
 
 } // namespace zelcor

@@ -1,12 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "editor/frmRs232WRPara.h"
 
-#include "common/TextConv.h"
-#include "editor/CellText.h"
 #include "editor/Presets.h"
-#include "platform/MessageBoxes.h"
-#include "serial/CommandProtocol.h"
-#include "serial/WrenchLink.h"
+#include "session/WrenchSession.h"
 #include "widgets/Controls.h"
 #include "widgets/ExchangeControls.h"
 #include "widgets/Shape.h"
@@ -22,27 +18,6 @@ namespace {
 
 constexpr int kRows = 8;
 constexpr int kColumns = 6;
-
-// The legend of each cell: its address and the parameter kept there, spelled as the wrench's
-// documentation has always shown them.
-const std::array<const char*, frmRs232WRPara::kCellCount> kLegends{
-    "00H:Reserved",      "01H:Reserved",        "02H:Reserved",        "03H:Reserved",
-    "04H:Reserved",      "05H:Reserved",        "06H:Reserved",        "07H:REeserved",
-    "08H:Reserved",      "09H:Reserved",        "0AH:Reserved",        "0BH:Reserved",
-    "0CH:Reserved",      "0DH:ReserveK",        "0EH:SW--L",           "0FH:SW--H",
-    "10H:gStatusEp",     "11H:gK_CWi_L",        "12H:gK_CWi_H",        "13H:gK_CCWi_L",
-    "14H:gK_CCWi_H",     "15H:gPTStatus",       "16H:gUnitStatus",     "17H:a_AdTorq100_L",
-    "18H:a_AdTorq100_H", "19H:a_AdTorqABS_L",   "1AH:a_AdTorqABS_H",   "1BH:m_ratio_L",
-    "1CH:m_ratio_H",     "1DH:ms_TqHLimit_L",   "1EH:ms_TqHLimit_H",   "1FH:ms_TqLLimit_L",
-    "20H:ms_TqLLimit_H", "21H:mr_RecLen",       "22H:mr_RecLenMax",    "23H:a_TkHisMax_L",
-    "24H:a_TkHisMax_H",  "25H:gK_CWA_L",        "26H:gK_CWA_H",        "27H:gK_CCWA_L",
-    "28H:gK_CCWA_H",     "29H: 保留給  fgauge", "2AH:保留給   fgauge", "2BH:cdoe_2",
-    "2CH:code_1",        "2DH:code_0",
-};
-
-QString hexText(std::uint8_t value) {
-    return QString::fromStdString(ByteToHexStr(value));
-}
 
 // A step marker: large red digits inside an outline.
 QWidget* makeStepMarker(QWidget* parent, QLabel*& label, const QString& name,
@@ -69,9 +44,9 @@ QWidget* makeStepMarker(QWidget* parent, QLabel*& label, const QString& name,
 
 } // namespace
 
-frmRs232WRPara::frmRs232WRPara(WrenchLink& link, QWidget& mainWindow)
-    : m_link(link), m_main(mainWindow),
-      m_exchangeControls(std::make_unique<ExchangeControls>(link)) {
+frmRs232WRPara::frmRs232WRPara(WrenchSession& session, QWidget& mainWindow)
+    : m_session(session), m_main(mainWindow),
+      m_exchangeControls(std::make_unique<ExchangeControls>(session.link())) {
     setObjectName(QStringLiteral("frmRs232WRPara"));
     setWindowTitle(QStringLiteral("扳手參數"));
     buildControls();
@@ -177,11 +152,13 @@ void frmRs232WRPara::buildCells(QWidget* parent) {
         text->setAlignment(Qt::AlignCenter);
         auto* check = new QCheckBox(parent);
         check->setObjectName(QStringLiteral("Check1(%1)").arg(i));
-        auto* legend = makeLabel(parent, QString::fromUtf8(kLegends[index]),
-                                 QStringLiteral("Label26(%1)").arg(i));
+        const std::string_view legendText = ParameterMemory::Legend(i);
+        auto* legend = makeLabel(
+            parent, QString::fromUtf8(legendText.data(), static_cast<qsizetype>(legendText.size())),
+            QStringLiteral("Label26(%1)").arg(i));
         legend->setFont(legendFont);
         // The reserved and identity bytes below 10H are the wrench's own: shown, not typed.
-        if (i < kFirstEditableCell) {
+        if (i < ParameterMemory::kFirstEditableCell) {
             text->setEnabled(false);
             check->setEnabled(false);
         }
@@ -206,24 +183,72 @@ void frmRs232WRPara::connectHandlers() {
     connect(cmdWR, &QPushButton::clicked, this, [this] { cmdWr_Click(); });
     connect(cmdWriteAllFF, &QPushButton::clicked, this, [this] { cmdWriteAllFF_Click(); });
     connect(cmdLdPara, &QPushButton::clicked, this, [this] { cmdLdPara_Click(); });
+
+    // What the technician types or ticks goes into the memory; what the memory gets shows.
+    for (int i = 0; i < kCellCount; ++i) {
+        connect(Text1(i), &QLineEdit::textChanged, this, [this, i](const QString& text) {
+            if (i != m_showingCell) {
+                m_typingCell = i;
+                m_session.memory().setTyped(i, text.toStdString());
+                m_typingCell = -1;
+            }
+        });
+        connect(Check1(i), &QCheckBox::toggled, this, [this, i](bool checked) {
+            if (i != m_showingCell) {
+                m_session.memory().setSelected(i, checked);
+            }
+        });
+    }
+    connect(&m_session, &WrenchSession::memoryChanged, this, [this](int i) { showCell(i); });
+    connect(&m_session, &WrenchSession::cellProgress, this,
+            [this](const CellProgress& progress) { showProgress(progress); });
+    connect(&m_session, &WrenchSession::cellJobEnded, this,
+            [this](CellJob job, const JobResult& result) { showEnd(job, result); });
+}
+
+void frmRs232WRPara::showCell(int i) {
+    m_showingCell = i;
+    if (i != m_typingCell) {
+        Text1(i)->setText(QString::fromStdString(m_session.memory().text(i)));
+    }
+    Check1(i)->setChecked(m_session.memory().selected(i));
+    m_showingCell = -1;
+}
+
+void frmRs232WRPara::showProgress(const CellProgress& progress) {
+    switch (progress.job) {
+    case CellJob::Read:
+        if (progress.selected) {
+            labMsg->setText(QStringLiteral("NO: %1 Reading").arg(progress.address));
+        }
+        break;
+    case CellJob::Write:
+        labMsg->setText(QStringLiteral("NO: %1").arg(progress.address) +
+                        (progress.selected ? QStringLiteral("write") : QString()));
+        break;
+    case CellJob::WriteAllFF:
+        break;
+    }
+}
+
+void frmRs232WRPara::showEnd(CellJob job, const JobResult& result) {
+    if (job == CellJob::Write) {
+        labMsg->setText(result.ok() ? QStringLiteral("OK") : QStringLiteral("Fail"));
+    } else if (job == CellJob::Read && result.end == JobEnd::Failed) {
+        labMsg->setText(QStringLiteral("Fail"));
+    }
 }
 
 void frmRs232WRPara::cmdClear_Click() {
-    for (int i = 0; i < kCellCount; ++i) {
-        Text1(i)->setText(QStringLiteral("XX"));
-        Check1(i)->setChecked(false);
-    }
+    m_session.memory().clear();
 }
 
 void frmRs232WRPara::cmdFillAllFF_Click() {
-    for (int i = kFirstTransferCell; i <= kLastCell; ++i) {
-        Text1(i)->setText(QStringLiteral("FF"));
-        Check1(i)->setChecked(true);
-    }
+    m_session.fillAllFF();
 }
 
 void frmRs232WRPara::cmdStop_Click() {
-    StopFlag = true;
+    m_session.stopCells();
 }
 
 void frmRs232WRPara::cmdReturn_Click() {
@@ -232,159 +257,20 @@ void frmRs232WRPara::cmdReturn_Click() {
     m_main.activateWindow();
 }
 
-bool frmRs232WRPara::readWithRetry(std::uint8_t InAddr0, std::uint8_t& OutData) {
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        // Each attempt starts from a clear result: the exchange only ever adds a failure.
-        std::uint8_t result = 0;
-        std::uint8_t data1 = 0;
-        std::uint8_t data2 = 0;
-        if (m_link.SendReadCmd_Chk(0x00, InAddr0, result, OutData, data1, data2)) {
-            return true;
-        }
-        if (result == CommResult::Busy) {
-            return false; // refused, not failed: trying again at once is refused too
-        }
-    }
-    return false;
-}
-
-bool frmRs232WRPara::writeWithRetry(std::uint8_t InAddr0, std::uint8_t InData) {
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        std::uint8_t result = 0;
-        if (m_link.SendWriteCmd_Chk(0x00, InAddr0, InData, result)) {
-            return true;
-        }
-        if (result == CommResult::Busy) {
-            return false;
-        }
-    }
-    return false;
-}
-
-void frmRs232WRPara::showReceiveError() {
-    m_link.boxes().show(QStringLiteral("Data Receving Err"),
-                        QStringLiteral("Exit for Communication Error"), BoxIcon::Critical,
-                        BoxButtons::Ok);
-}
-
-bool frmRs232WRPara::stopRequested() {
-    if (!StopFlag) {
-        return false;
-    }
-    m_link.boxes().show(QStringLiteral("Communication exit"), QStringLiteral("Stop"),
-                        BoxIcon::Critical, BoxButtons::Ok);
-    return true;
-}
-
 void frmRs232WRPara::cmdReadAll_Click() {
-    if (!m_link.mayStartOperation()) {
-        return;
-    }
-    m_link.clearEchoes();
-    StopFlag = false;
-    const WrenchLink::Hold hold(m_link);
-    for (int i = kFirstTransferCell; i <= kLastCell; ++i) {
-        if (Check1(i)->isChecked()) {
-            labMsg->setText(QStringLiteral("NO: %1 Reading").arg(i));
-            std::uint8_t data = 0;
-            if (!readWithRetry(static_cast<std::uint8_t>(i), data)) {
-                showReceiveError();
-                labMsg->setText(QStringLiteral("Fail"));
-                m_link.HelpMsg();
-                return;
-            }
-            Text1(i)->setText(hexText(data));
-        }
-        // Looked at only between cells, so the cell being read when Stop came is filled.
-        if (stopRequested()) {
-            return;
-        }
-    }
-}
-
-bool frmRs232WRPara::cellByte(int i, std::uint8_t& OutData) {
-    const QString text = Text1(i)->text();
-    const CellByte cell = CellTextToByte(text.toStdString());
-    if (cell.fault == CellTextFault::None) {
-        OutData = cell.value;
-        return true;
-    }
-    // Never guess a byte for the instrument's memory: an unread, empty or malformed cell
-    // stops the write here.
-    const QString reason =
-        QString::fromStdString(CellTextFaultReason(cell.fault, text.toStdString()));
-    m_link.boxes().show(QStringLiteral("Cell %1 %2.\r\nNothing from this cell on has "
-                                       "been written.")
-                            .arg(Label26(i)->text(), reason),
-                        QStringLiteral("Invalid Cell"), BoxIcon::Exclamation, BoxButtons::Ok);
-    return false;
+    m_session.readCells();
 }
 
 void frmRs232WRPara::cmdWr_Click() {
-    if (!m_link.mayStartOperation()) {
-        return;
-    }
-    StopFlag = false;
-    const WrenchLink::Hold hold(m_link);
-    for (int i = kFirstTransferCell; i <= kLastCell; ++i) {
-        labMsg->setText(QStringLiteral("NO: %1").arg(i));
-        if (!Check1(i)->isChecked()) {
-            continue;
-        }
-        labMsg->setText(labMsg->text() + QStringLiteral("write"));
-        std::uint8_t value = 0;
-        if (!cellByte(i, value) || !WriteParameter(static_cast<std::uint8_t>(i), value)) {
-            labMsg->setText(QStringLiteral("Fail"));
-            return;
-        }
-    }
-    labMsg->setText(QStringLiteral("OK"));
+    m_session.writeCells();
 }
 
 void frmRs232WRPara::cmdWriteAllFF_Click() {
-    if (!m_link.mayStartOperation()) {
-        return;
-    }
-    m_link.clearEchoes();
-    StopFlag = false;
-    const WrenchLink::Hold hold(m_link);
-    for (int i = kFirstTransferCell; i <= kLastCell; ++i) {
-        if (!writeWithRetry(static_cast<std::uint8_t>(i), 0xFF)) {
-            showReceiveError();
-            m_link.HelpMsg();
-            return;
-        }
-        if (stopRequested()) {
-            return;
-        }
-    }
-}
-
-bool frmRs232WRPara::WriteParameter(std::uint8_t InAddr0, std::uint8_t InData) {
-    const WrenchLink::Hold hold(m_link);
-    bool result = true;
-    if (!writeWithRetry(InAddr0, InData)) {
-        showReceiveError();
-        m_link.HelpMsg();
-        result = false;
-    }
-    // A stop asked for during this byte is reported after its failure, if it failed too.
-    if (stopRequested()) {
-        result = false;
-    }
-    return result;
+    m_session.writeAllFF();
 }
 
 void frmRs232WRPara::cmdLdPara_Click() {
-    const ModelPreset& preset = PresetForModel(Combo1->currentText().toStdString());
-    for (std::size_t k = 0; k < kPresetLength; ++k) {
-        const std::string_view cell = preset.cells[k];
-        Text1(kPresetFirstCell + static_cast<int>(k))
-            ->setText(QString::fromLatin1(cell.data(), static_cast<qsizetype>(cell.size())));
-    }
-    for (int i = 0; i < kCellCount; ++i) {
-        Check1(i)->setChecked(i >= kPresetFirstCell && i <= kPresetLastCell);
-    }
+    m_session.loadPreset(Combo1->currentText().toStdString());
 }
 
 } // namespace zelcor

@@ -7,10 +7,6 @@
 
 namespace zelcor {
 
-ParaRecord gCurPara;
-ParaRecord gNewPara;
-ParaRecord gChkPara;
-
 namespace {
 
 // The fields of the message in their order, with their widths; the checksum follows them.

@@ -43,13 +43,6 @@ struct ParaRecord {
     std::string RawText;     // the whole new-parameter text, blanks around it trimmed
 };
 
-// The set read from the wrench by Get (its Message is the parameter request), the set the
-// technician hands back for Write, and the identity Write reads back before writing.
-// Program-wide, living for the whole run.
-extern ParaRecord gCurPara;
-extern ParaRecord gNewPara;
-extern ParaRecord gChkPara;
-
 // The format tag every request and new-parameter text begins with.
 inline constexpr std::string_view kParaFmtTag = "0001";
 

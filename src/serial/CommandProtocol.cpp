@@ -22,17 +22,13 @@ std::int16_t CommandProtocol::GetReplyLength(std::uint8_t InAddr1, std::uint8_t 
     return InAddr0 == 2 ? 11 : 5;
 }
 
-void CommandProtocol::SendOneByte(std::uint8_t InpB) {
-    // A closed port drops the byte; the waiting exchange then ends with its time-out.
-    m_port.writeByte(InpB);
-}
-
 void CommandProtocol::MyDelay(std::int16_t Period) {
     m_clock.delay(Period);
 }
 
 void CommandProtocol::sendPaced(std::uint8_t byte, const std::string& echo, int pauseMs) {
-    SendOneByte(byte);
+    // A closed port drops the byte; the waiting exchange then ends with its time-out.
+    m_port.writeByte(byte);
     m_appendLocalHex(echo);
     MyDelay(static_cast<std::int16_t>(pauseMs));
 }
@@ -53,85 +49,67 @@ void CommandProtocol::SendWriteCmd(std::uint8_t InAddr1, std::uint8_t InAddr0,
     sendPaced(InData, "&H" + ByteToHexStr(InData) + "\r\n", WritePauseMs);
 }
 
-std::uint8_t CommandProtocol::waitForReply() {
+CommResult CommandProtocol::waitForReply() {
     m_engine.waitDone();
-    if (m_engine.RecvTimeOut) {
+    if (m_engine.timedOut()) {
         return CommResult::TimeOut;
     }
-    if (!m_engine.RecvComplete) {
+    if (!m_engine.complete()) {
         return CommResult::Incomplete;
     }
     return CommResult::Success;
 }
 
 std::uint8_t CommandProtocol::at(std::int16_t position) const {
-    std::uint8_t value = 0;
-    m_engine.RecvBuf.ReadData(position, value);
-    return value;
+    return m_engine.byteAt(position);
 }
 
-void CommandProtocol::expect(std::int16_t position, std::uint8_t expected,
-                             std::uint8_t& OutResult) const {
-    if (at(position) != expected) {
-        OutResult = CommResult::SyntaxError;
-    }
-}
-
-bool CommandProtocol::SendReadCmd_Chk(std::uint8_t InAddr1, std::uint8_t InAddr0,
-                                      std::uint8_t& OutResult, std::uint8_t& OutData0,
-                                      std::uint8_t& OutData1, std::uint8_t& OutData2) {
+ReadReply CommandProtocol::read(std::uint8_t InAddr1, std::uint8_t InAddr0) {
     const std::int16_t length = GetReplyLength(InAddr1, InAddr0);
     m_engine.startCycle(length);
     m_appendLocalHex("Read-------------\r\n");
     SendReadCmd(InAddr1, InAddr0);
 
-    if (const std::uint8_t failure = waitForReply(); failure != CommResult::Success) {
-        OutResult = failure;
-        return false;
+    ReadReply reply;
+    reply.result = waitForReply();
+    if (reply.result != CommResult::Success) {
+        return reply;
     }
-
     // Every check runs, in ascending positions; any mismatch makes it a syntax error.
-    expect(0, InAddr1, OutResult);
-    expect(1, InAddr0, OutResult);
+    bool matches = at(0) == InAddr1 && at(1) == InAddr0;
     if (length == 2) {
-        return false; // the command replies carry no data: their outcome is OutResult only
+        // The command replies carry no data: their outcome is the result only.
+        reply.result = matches ? CommResult::Success : CommResult::SyntaxError;
+        return reply;
     }
-    expect(2, Marker, OutResult);
-    expect(4, at(3), OutResult);
+    matches = matches && at(2) == Marker && at(4) == at(3);
     if (length == 11) {
-        expect(5, Marker, OutResult);
-        expect(7, at(6), OutResult);
-        expect(8, Marker, OutResult);
-        expect(10, at(9), OutResult);
+        matches =
+            matches && at(5) == Marker && at(7) == at(6) && at(8) == Marker && at(10) == at(9);
     }
-    if (OutResult != CommResult::Success) {
-        return false;
+    if (!matches) {
+        reply.result = CommResult::SyntaxError;
+        return reply;
     }
+    reply.hasData = true;
+    reply.data[0] = at(3);
     if (length == 11) {
-        OutData0 = at(3);
-        OutData1 = at(6);
-        OutData2 = at(9);
-    } else {
-        OutData0 = at(3);
-        OutData1 = 0;
+        reply.data[1] = at(6);
+        reply.data[2] = at(9);
     }
-    return true;
+    return reply;
 }
 
-bool CommandProtocol::SendWriteCmd_Chk(std::uint8_t InAddr1, std::uint8_t InAddr0,
-                                       std::uint8_t InData, std::uint8_t& OutResult) {
+CommResult CommandProtocol::write(std::uint8_t InAddr1, std::uint8_t InAddr0, std::uint8_t InData) {
     m_engine.startCycle(3);
     m_appendLocalHex("Write-----------\r\n");
     SendWriteCmd(InAddr1, InAddr0, InData);
 
-    if (const std::uint8_t failure = waitForReply(); failure != CommResult::Success) {
-        OutResult = failure;
-        return false;
+    if (const CommResult failure = waitForReply(); failure != CommResult::Success) {
+        return failure;
     }
-    expect(0, InAddr1, OutResult);
-    expect(1, InAddr0, OutResult);
-    expect(2, InData, OutResult);
-    return OutResult == CommResult::Success;
+    const bool matches = at(0) == InAddr1 && at(1) == InAddr0 && at(2) == InData;
+    return matches ? CommResult::Success : CommResult::SyntaxError;
 }
 
 } // namespace zelcor

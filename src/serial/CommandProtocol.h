@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -11,15 +12,30 @@ class Clock;
 class ReceiveEngine;
 class SerialPort;
 
-// Result codes of one exchange.
-namespace CommResult {
-constexpr std::uint8_t Success = 0;
-constexpr std::uint8_t TimeOut = 1;
-constexpr std::uint8_t Incomplete = 2;
-constexpr std::uint8_t SyntaxError = 4;
-// Not sent: another exchange was still on the wire. The link reports it in a box of its own.
-constexpr std::uint8_t Busy = 8;
-} // namespace CommResult
+// How one exchange ended. The numbers are the codes the exchange log writes and the
+// technician has always been shown.
+enum class CommResult : std::uint8_t {
+    Success = 0,
+    TimeOut = 1,
+    Incomplete = 2,
+    SyntaxError = 4,
+    // Not sent: another exchange was still on the wire. The link reports it in a box of its own.
+    Busy = 8,
+};
+
+constexpr int CommResultCode(CommResult result) {
+    return static_cast<int>(result);
+}
+
+// The outcome of one read exchange.
+struct ReadReply {
+    CommResult result = CommResult::Success;
+    // A data reply passed every check: its bytes are in `data` (data[1] and data[2] only for
+    // the 11-byte reply of 00 02). The two-byte command replies of 00 00 and 00 01 carry no
+    // data: they succeed with a Success result and no data.
+    bool hasData = false;
+    std::array<std::uint8_t, 3> data{};
+};
 
 // The two requests the instrument understands, read and write one byte at a two-byte
 // address, with their pacing, their transmit echo and the checks of their replies. Every
@@ -40,28 +56,21 @@ public:
     // Expected reply length of a read: 2 for 00 00 and 00 01, 11 for 00 02, else 5.
     static std::int16_t GetReplyLength(std::uint8_t InAddr1, std::uint8_t InAddr0);
 
-    void SendOneByte(std::uint8_t InpB);
-    void SendReadCmd(std::uint8_t InAddr1, std::uint8_t InAddr0);
-    void SendWriteCmd(std::uint8_t InAddr1, std::uint8_t InAddr0, std::uint8_t InData);
-
-    // One read exchange. OutResult must be 0 on entry; only a failure code is ever written to
-    // it. True when a data reply passed every check (its bytes are then in OutData0..2); the
-    // two-byte command replies always give False, a matching echo leaving OutResult at 0.
-    bool SendReadCmd_Chk(std::uint8_t InAddr1, std::uint8_t InAddr0, std::uint8_t& OutResult,
-                         std::uint8_t& OutData0, std::uint8_t& OutData1, std::uint8_t& OutData2);
-    // One write exchange; True when the echo matched.
-    bool SendWriteCmd_Chk(std::uint8_t InAddr1, std::uint8_t InAddr0, std::uint8_t InData,
-                          std::uint8_t& OutResult);
+    // One read exchange.
+    ReadReply read(std::uint8_t InAddr1, std::uint8_t InAddr0);
+    // One write exchange; Success when the echo matched.
+    CommResult write(std::uint8_t InAddr1, std::uint8_t InAddr0, std::uint8_t InData);
 
     // Waits at least Period ms, keeping the program alive.
     void MyDelay(std::int16_t Period);
 
 private:
+    void SendReadCmd(std::uint8_t InAddr1, std::uint8_t InAddr0);
+    void SendWriteCmd(std::uint8_t InAddr1, std::uint8_t InAddr0, std::uint8_t InData);
     // One request byte: onto the wire, into the transmit echo, then its pause.
     void sendPaced(std::uint8_t byte, const std::string& echo, int pauseMs);
     // The code for a wait that ended without a complete reply, or Success.
-    std::uint8_t waitForReply();
-    void expect(std::int16_t position, std::uint8_t expected, std::uint8_t& OutResult) const;
+    CommResult waitForReply();
     std::uint8_t at(std::int16_t position) const;
 
     Clock& m_clock;

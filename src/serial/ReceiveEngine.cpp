@@ -113,6 +113,12 @@ void ReceiveEngine::startCycle(std::int16_t replyLength) {
     RecvStep();
 }
 
+std::uint8_t ReceiveEngine::byteAt(std::int16_t position) const {
+    std::uint8_t value = 0;
+    RecvBuf.ReadData(position, value);
+    return value;
+}
+
 void ReceiveEngine::waitDone() {
     m_clock.waitUntil([this] { return RecvDone; });
 }

@@ -102,22 +102,31 @@ void WrenchLink::onReceive(const std::vector<std::uint8_t>& bytes) {
     m_echo.appendRemote(line);
 }
 
-bool WrenchLink::beginExchange(std::uint8_t& OutResult) {
+bool WrenchLink::beginExchange() {
     if (m_exchangeRunning) {
-        OutResult = CommResult::Busy;
         showBusy();
         return false;
     }
     m_exchangeRunning = true;
+    if (m_log != nullptr) {
+        m_log->frameStarts();
+    }
     return true;
 }
 
-bool WrenchLink::mayStartOperation() {
+void WrenchLink::endExchange(CommResult result) {
+    m_exchangeRunning = false;
+    if (m_log != nullptr) {
+        m_log->exchangeEnded(CommResultCode(result));
+    }
+}
+
+std::optional<WrenchLink::Hold> WrenchLink::beginOperation() {
     if (m_exchangeRunning) {
         showBusy();
-        return false;
+        return std::nullopt;
     }
-    return true;
+    return std::optional<Hold>(std::in_place, *this);
 }
 
 void WrenchLink::showBusy() {
@@ -126,7 +135,7 @@ void WrenchLink::showBusy() {
                  QStringLiteral("Link Busy"), BoxIcon::Warning, BoxButtons::Ok);
 }
 
-bool WrenchLink::SendOneByte(std::uint8_t InpB) {
+bool WrenchLink::sendByte(std::uint8_t InpB) {
     if (m_exchangeRunning) {
         // A raw byte in the middle of a request would change what the wrench receives.
         showBusy();
@@ -135,43 +144,27 @@ bool WrenchLink::SendOneByte(std::uint8_t InpB) {
     return m_loggedPort.writeByte(InpB);
 }
 
-bool WrenchLink::SendReadCmd_Chk(std::uint8_t InAddr1, std::uint8_t InAddr0,
-                                 std::uint8_t& OutResult, std::uint8_t& OutData0,
-                                 std::uint8_t& OutData1, std::uint8_t& OutData2) {
-    if (!beginExchange(OutResult)) {
-        return false;
+ReadReply WrenchLink::read(std::uint8_t InAddr1, std::uint8_t InAddr0) {
+    if (!beginExchange()) {
+        return ReadReply{CommResult::Busy, false, {}};
     }
     const Hold hold(*this);
-    if (m_log != nullptr) {
-        m_log->frameStarts();
-    }
-    const bool ok =
-        m_protocol.SendReadCmd_Chk(InAddr1, InAddr0, OutResult, OutData0, OutData1, OutData2);
-    m_exchangeRunning = false;
-    if (m_log != nullptr) {
-        m_log->exchangeEnded(OutResult);
-    }
-    return ok;
+    const ReadReply reply = m_protocol.read(InAddr1, InAddr0);
+    endExchange(reply.result);
+    return reply;
 }
 
-bool WrenchLink::SendWriteCmd_Chk(std::uint8_t InAddr1, std::uint8_t InAddr0, std::uint8_t InData,
-                                  std::uint8_t& OutResult) {
-    if (!beginExchange(OutResult)) {
-        return false;
+CommResult WrenchLink::write(std::uint8_t InAddr1, std::uint8_t InAddr0, std::uint8_t InData) {
+    if (!beginExchange()) {
+        return CommResult::Busy;
     }
     const Hold hold(*this);
-    if (m_log != nullptr) {
-        m_log->frameStarts();
-    }
-    const bool ok = m_protocol.SendWriteCmd_Chk(InAddr1, InAddr0, InData, OutResult);
-    m_exchangeRunning = false;
-    if (m_log != nullptr) {
-        m_log->exchangeEnded(OutResult);
-    }
-    return ok;
+    const CommResult result = m_protocol.write(InAddr1, InAddr0, InData);
+    endExchange(result);
+    return result;
 }
 
-void WrenchLink::ShowCommResult(std::uint8_t Result) {
+void WrenchLink::ShowCommResult(CommResult Result) {
     QString message;
     switch (Result) {
     case CommResult::TimeOut:
@@ -183,7 +176,8 @@ void WrenchLink::ShowCommResult(std::uint8_t Result) {
     case CommResult::SyntaxError:
         message = QStringLiteral("Data Receving has an error(syntax err)");
         break;
-    default:
+    case CommResult::Success:
+    case CommResult::Busy:
         return;
     }
     m_boxes.show(message, QStringLiteral("Communication Error"), BoxIcon::Critical, BoxButtons::Ok);
@@ -211,7 +205,7 @@ void WrenchLink::clearEchoes() {
 
 void WrenchLink::setReplyLength(std::int16_t length) {
     if (!m_exchangeRunning) {
-        m_engine.RecvLen = length;
+        m_engine.setReplyLength(length);
     }
 }
 

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -43,7 +44,6 @@ public:
 
     Clock& clock() const { return m_clock; }
     MessageBoxes& boxes() const { return m_boxes; }
-    ReceiveEngine& engine() { return m_engine; }
 
     // --- the port ------------------------------------------------------------------------
     bool open(const std::string& portName, const SerialSettings& settings, std::string& error);
@@ -61,14 +61,14 @@ public:
 
     // --- exchanges -----------------------------------------------------------------------
     // One raw byte, no echo, no receive cycle. Refused (nothing sent) while an exchange runs.
-    bool SendOneByte(std::uint8_t InpB);
-    bool SendReadCmd_Chk(std::uint8_t InAddr1, std::uint8_t InAddr0, std::uint8_t& OutResult,
-                         std::uint8_t& OutData0, std::uint8_t& OutData1, std::uint8_t& OutData2);
-    bool SendWriteCmd_Chk(std::uint8_t InAddr1, std::uint8_t InAddr0, std::uint8_t InData,
-                          std::uint8_t& OutResult);
-    // The "Communication Error" box for a failure code, then the help box; nothing for
-    // success, for Busy (its box has been shown already) or an unknown code.
-    void ShowCommResult(std::uint8_t Result);
+    bool sendByte(std::uint8_t InpB);
+    // One read or write exchange. Asked for while another is on the wire, it sends nothing,
+    // shows the "Link Busy" box and ends with CommResult::Busy.
+    ReadReply read(std::uint8_t InAddr1, std::uint8_t InAddr0);
+    CommResult write(std::uint8_t InAddr1, std::uint8_t InAddr0, std::uint8_t InData);
+    // The "Communication Error" box for a failure, then the help box; nothing for success or
+    // for Busy (its box has been shown already).
+    void ShowCommResult(CommResult Result);
     void HelpMsg();
     void MyDelay(std::int16_t Period);
 
@@ -79,6 +79,7 @@ public:
     // The expected reply length of the receive engine as the console sets it by hand. It
     // never changes the exchange that is running: that one keeps the length it started with.
     void setReplyLength(std::int16_t length);
+    std::int16_t replyLength() const { return m_engine.replyLength(); }
 
     // --- the lock ------------------------------------------------------------------------
     // Held by every exchange and by every operation made of exchanges (Read All, Get ...).
@@ -95,10 +96,11 @@ public:
         WrenchLink& m_link;
     };
     bool busy() const { return m_holds > 0; }
-    // Whether an operation made of exchanges may begin now: not while an exchange is on the
-    // wire (a timer running inside its wait), since its first steps would reset the receive
-    // engine under that exchange. Refused with the "Link Busy" box.
-    bool mayStartOperation();
+    // Begins an operation made of exchanges (Read All, Get ...): the link is held until the
+    // returned hold goes, on every path. Refused, with the "Link Busy" box and an empty
+    // result, while an exchange is on the wire (a timer running inside its wait), since the
+    // operation's first steps would reset the receive engine under that exchange.
+    [[nodiscard]] std::optional<Hold> beginOperation();
     // True while a request or its reply is on the wire.
     bool exchangeRunning() const { return m_exchangeRunning; }
     // Called with the busy state now and on every change; the id takes it off again.
@@ -107,7 +109,8 @@ public:
 
 private:
     // Starts an exchange, or shows why it cannot start and returns false.
-    bool beginExchange(std::uint8_t& OutResult);
+    bool beginExchange();
+    void endExchange(CommResult result);
     void showBusy();
     void onReceive(const std::vector<std::uint8_t>& bytes);
     void onPortError(const std::string& message);

@@ -6,12 +6,22 @@
 #include "app/frmRs232SetCmd.h"
 #include "app/subMain.h"
 #include "calibration/frmRs232WRCal.h"
+#include "platform/Clock.h"
+#include "session/WrenchSession.h"
 
 #include <QApplication>
 #include <QPushButton>
 #include <QTimer>
 
 #include <cstdlib>
+
+namespace {
+
+QPushButton* button(zelcor::frmRs232SetCmd& window, const char* name) {
+    return window.findChild<QPushButton*>(QString::fromLatin1(name));
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
@@ -26,26 +36,26 @@ int main(int argc, char** argv) {
 
     // The two other windows are up too: they must not keep the process alive.
     QTimer::singleShot(0, [&] {
-        window.cmdRs232WRPara->click();
-        window.cmdRs232WRCal->click();
+        button(window, "cmdRs232WRPara")->click();
+        button(window, "cmdRs232WRCal")->click();
     });
     if (mode == QLatin1String("end")) {
-        QTimer::singleShot(10, [&] { window.cmdEnd->click(); });
+        QTimer::singleShot(10, [&] { button(window, "cmdEnd")->click(); });
     } else if (mode == QLatin1String("close")) {
         QTimer::singleShot(10, [&] { window.close(); });
     } else if (mode == QLatin1String("end-while-waiting")) {
         QTimer::singleShot(10, [&] {
-            window.platform().clock.delay(600'000);
+            window.session().clock().delay(600'000);
             std::exit(3); // the delay must never get here
         });
-        QTimer::singleShot(40, [&] { window.cmdEnd->click(); });
+        QTimer::singleShot(40, [&] { button(window, "cmdEnd")->click(); });
     } else if (mode == QLatin1String("end-during-test-run")) {
         QTimer::singleShot(10, [&] {
-            window.cmdPortOpen->click();
+            button(window, "cmdPortOpen")->click();
             window.calibration().cmdTestStart_Click();
             std::exit(3); // End must end the program from inside the run
         });
-        QTimer::singleShot(1500, [&] { window.cmdEnd->click(); });
+        QTimer::singleShot(1500, [&] { button(window, "cmdEnd")->click(); });
     } else {
         return 2;
     }

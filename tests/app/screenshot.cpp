@@ -28,14 +28,14 @@ bool calibrate(zelcor::frmRs232SetCmd& main) {
         std::fprintf(stderr, "cannot start the simulated wrench: %s\n", error.c_str());
         return false;
     }
-    main.cmbComSelect->setEditText(QString::fromStdString(wrench.devicePath()));
-    main.cmdPortOpen->click();
+    main.choosePort(QString::fromStdString(wrench.devicePath()));
+    main.findChild<QPushButton*>(QStringLiteral("cmdPortOpen"))->click();
     auto& cal = main.calibration();
     cal.cmdReakAllKandA_Click();
     cal.findChild<QLineEdit*>(QStringLiteral("txtDelayTime"))->setText(QStringLiteral("50"));
     QTimer::singleShot(8'600, &cal, [&cal] { cal.cmdTestStop_Click(); });
     cal.cmdTestStart_Click();
-    main.cmdPortClose->click();
+    main.findChild<QPushButton*>(QStringLiteral("cmdPortClose"))->click();
     return true;
 }
 

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "support/WindowFixture.h"
 
-#include "paramset/ParaRecord.h"
 #include "script/ControlLookup.h"
 
 #include <QAbstractButton>
@@ -11,8 +10,6 @@
 namespace zelcor::test {
 
 void WindowFixture::SetUp() {
-    // A fresh program: the program-wide parameter sets are empty again.
-    gCurPara = gNewPara = gChkPara = ParaRecord{};
     mainWindow = std::make_unique<frmRs232SetCmd>(
         Platform{clock, windowPort(), boxes, [this] { ++endRequests; }});
 }

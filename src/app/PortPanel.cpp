@@ -1,0 +1,122 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/PortPanel.h"
+
+#include "common/TextConv.h"
+#include "platform/MessageBoxes.h"
+#include "platform/SerialPort.h"
+#include "serial/PortSettings.h"
+#include "session/WrenchSession.h"
+#include "widgets/Controls.h"
+#include "widgets/ExchangeControls.h"
+#include "widgets/PortComboBox.h"
+
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QPushButton>
+
+namespace zelcor {
+
+PortPanel::PortPanel(QWidget* parent, WrenchSession& session, SerialPort& port,
+                     ExchangeControls& controls, std::function<void(bool)> showPortState)
+    : m_session(session), m_controls(controls), m_showPortState(std::move(showPortState)) {
+    build(parent, port);
+    m_controls.add(cmdPortOpen);
+    m_controls.add(cmdPortClose);
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{cmdPortClose, cmbParity, cmbDatabit, cmbStopbit}) {
+        m_controls.setEnabled(w, false);
+    }
+    QStringList numbers;
+    for (int i = 1; i <= 16; ++i) {
+        numbers << QString::fromStdString(NumberText(i));
+    }
+    addComboItems(cmbComSelect, numbers);
+    cmbComSelect->refreshPorts(); // the system's ports after the numbers
+    QObject::connect(cmdPortOpen, &QPushButton::clicked, m_group, [this] { cmdPortOpen_Click(); });
+    QObject::connect(cmdPortClose, &QPushButton::clicked, m_group,
+                     [this] { cmdPortClose_Click(); });
+    QObject::connect(&m_session, &WrenchSession::portLost, m_group,
+                     [this](const std::string& message) { onPortLost(message); });
+}
+
+void PortPanel::build(QWidget* parent, SerialPort& port) {
+    m_group = new QGroupBox(QStringLiteral("Port"), parent);
+    auto* portRow = new QHBoxLayout(m_group);
+    portRow->addWidget(makeLabel(m_group, QStringLiteral("Com No")));
+    cmbComSelect =
+        new PortComboBox(m_group, QStringLiteral("cmbComSelect"), QStringLiteral("1"), 10);
+    cmbComSelect->setPortSource([&port] { return port.availablePorts(); });
+    cmbBaudrate = makeComboBox(m_group, QStringLiteral("cmbBaudrate"), QStringLiteral("1200"));
+    addComboItems(cmbBaudrate, {QStringLiteral("1200"), QStringLiteral("2400")});
+    cmbDatabit = makeComboBox(m_group, QStringLiteral("cmbDatabit"), QStringLiteral("8"), 2);
+    addComboItems(cmbDatabit, {QStringLiteral("7"), QStringLiteral("8")});
+    cmbParity = makeComboBox(m_group, QStringLiteral("cmbParity"), QStringLiteral("N"), 2);
+    cmbStopbit = makeComboBox(m_group, QStringLiteral("cmbStopbit"), QStringLiteral("2"), 2);
+    addComboItems(cmbStopbit, {QStringLiteral("1"), QStringLiteral("2")});
+    cmdPortOpen = makeButton(m_group, QStringLiteral("cmdPortOpen"), QStringLiteral("&Port Open"));
+    cmdPortClose =
+        makeButton(m_group, QStringLiteral("cmdPortClose"), QStringLiteral("Port &Close"));
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{cmbComSelect, cmbBaudrate, cmbDatabit, cmbParity,
+                                         cmbStopbit, cmdPortOpen, cmdPortClose}) {
+        portRow->addWidget(w);
+    }
+    portRow->addStretch();
+}
+
+void PortPanel::choosePort(const QString& port) {
+    cmbComSelect->refreshPorts();
+    cmbComSelect->setEditText(port);
+}
+
+void PortPanel::showOpen(bool open) {
+    m_controls.setEnabled(cmdPortOpen, !open);
+    m_controls.setEnabled(cmdPortClose, open);
+    m_controls.setEnabled(cmbComSelect, !open);
+    m_controls.setEnabled(cmbBaudrate, !open);
+    m_showPortState(open);
+}
+
+void PortPanel::cmdPortOpen_Click() {
+    const QString comText = cmbComSelect->currentText();
+    const QString settingsText =
+        cmbBaudrate->currentText() + QLatin1Char(',') + cmbParity->currentText() +
+        QLatin1Char(',') + cmbDatabit->currentText() + QLatin1Char(',') + cmbStopbit->currentText();
+    SerialSettings settings;
+    std::string error;
+    // A port name or a setting the line refuses gets the same answer as a port that is not
+    // there, with the reason on a line of its own; nothing changes state.
+    bool opened = false;
+    if (!ParseSettingsText(settingsText.toStdString(), settings)) {
+        error = "A serial line cannot run with " + settingsText.toStdString() + ".";
+    } else {
+        opened = m_session.link().open(PortNameFromText(comText.toStdString()), settings, error);
+    }
+    if (!opened) {
+        const QString reason =
+            error.empty() ? QString() : QStringLiteral("\r\n") + QString::fromStdString(error);
+        m_session.boxes().show(
+            QStringLiteral("Com ") + comText +
+                QStringLiteral(" does not exit or (1200,8,N,2) is not supported") + reason,
+            QStringLiteral("Warning"), BoxIcon::Warning, BoxButtons::Ok);
+        return;
+    }
+    showOpen(true);
+}
+
+void PortPanel::cmdPortClose_Click() {
+    m_session.link().close();
+    showOpen(false);
+}
+
+void PortPanel::onPortLost(const std::string& message) {
+    // The port went away under us (adapter pulled, far end closed). It is closed already; a
+    // waiting exchange runs into its time-out as with a silent instrument, and a live
+    // reading ends after its current cycle.
+    showOpen(false);
+    m_session.boxes().show(QStringLiteral("Com %1 was lost and has been closed (%2).")
+                               .arg(cmbComSelect->currentText(), QString::fromStdString(message)),
+                           QStringLiteral("Warning"), BoxIcon::Warning, BoxButtons::Ok);
+}
+
+} // namespace zelcor

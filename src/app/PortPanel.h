@@ -1,0 +1,53 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QString>
+
+#include <functional>
+#include <string>
+
+class QComboBox;
+class QGroupBox;
+class QPushButton;
+class QWidget;
+
+namespace zelcor {
+
+class ExchangeControls;
+class PortComboBox;
+class SerialPort;
+class WrenchSession;
+
+// The main window's port settings: the port, the line settings, Port Open and Port Close.
+// Opening, closing and losing the port are told to `showPortState`.
+class PortPanel {
+public:
+    PortPanel(QWidget* parent, WrenchSession& session, SerialPort& port, ExchangeControls& controls,
+              std::function<void(bool open)> showPortState);
+
+    QGroupBox* group() const { return m_group; }
+    // The port to open, as if typed, after the system's ports are read afresh.
+    void choosePort(const QString& port);
+
+    void cmdPortOpen_Click();
+    void cmdPortClose_Click();
+
+private:
+    void build(QWidget* parent, SerialPort& port);
+    void showOpen(bool open);
+    void onPortLost(const std::string& message);
+
+    WrenchSession& m_session;
+    ExchangeControls& m_controls;
+    std::function<void(bool)> m_showPortState;
+    QGroupBox* m_group = nullptr;
+    PortComboBox* cmbComSelect = nullptr;
+    QComboBox* cmbBaudrate = nullptr;
+    QComboBox* cmbDatabit = nullptr;
+    QComboBox* cmbParity = nullptr;
+    QComboBox* cmbStopbit = nullptr;
+    QPushButton* cmdPortOpen = nullptr;
+    QPushButton* cmdPortClose = nullptr;
+};
+
+} // namespace zelcor

@@ -1,0 +1,185 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Calibration: the constants, the wrench's modes, the torque, the test run and the live
+// reading.
+#include "platform/Clock.h"
+#include "platform/MessageBoxes.h"
+#include "session/WrenchSession.h"
+
+#include <array>
+#include <utility>
+
+namespace zelcor {
+
+TorqueValue TorqueInputs::*CalFieldMember(CalField field) {
+    static constexpr std::array<TorqueValue TorqueInputs::*, 12> kMembers{
+        &TorqueInputs::adL,  &TorqueInputs::adH,   &TorqueInputs::status, &TorqueInputs::cwiL,
+        &TorqueInputs::cwiH, &TorqueInputs::ccwiL, &TorqueInputs::ccwiH,  &TorqueInputs::cwgL,
+        &TorqueInputs::cwgH, &TorqueInputs::ccwgL, &TorqueInputs::ccwgH,  &TorqueInputs::statusEp,
+    };
+    return kMembers.at(static_cast<std::size_t>(field));
+}
+
+void WrenchSession::setCalibrationValue(CalField field, TorqueValue value) {
+    m_calibration.*CalFieldMember(field) = value;
+}
+
+void WrenchSession::storeRead(CalField field, std::uint8_t value) {
+    m_calibration.*CalFieldMember(field) = value;
+    emit calibrationValueRead(field);
+}
+
+JobResult WrenchSession::readConstants() {
+    static constexpr std::array<std::pair<std::uint8_t, CalField>, 9> kSteps{{
+        {0x10, CalField::StatusEp},
+        {0x11, CalField::CwiL},
+        {0x12, CalField::CwiH},
+        {0x13, CalField::CcwiL},
+        {0x14, CalField::CcwiH},
+        {0x25, CalField::CwgL},
+        {0x26, CalField::CwgH},
+        {0x27, CalField::CcwgL},
+        {0x28, CalField::CcwgH},
+    }};
+    const auto operation = m_link.beginOperation();
+    if (!operation) {
+        return busy();
+    }
+    for (const auto& [address, field] : kSteps) {
+        const ReadReply reply = m_link.read(0x00, address);
+        if (!reply.hasData) {
+            m_link.ShowCommResult(reply.result);
+            return {JobEnd::Failed, reply.result, address, {}};
+        }
+        storeRead(field, reply.data[0]);
+    }
+    return {};
+}
+
+JobResult WrenchSession::enterCalibration() {
+    const ReadReply reply = m_link.read(0x00, 0x02);
+    if (!reply.hasData) {
+        m_link.ShowCommResult(reply.result);
+        return {JobEnd::Failed, reply.result, 0x02, {}};
+    }
+    storeRead(CalField::AdL, reply.data[0]);
+    storeRead(CalField::AdH, reply.data[1]);
+    storeRead(CalField::Status, reply.data[2]);
+    return {};
+}
+
+JobResult WrenchSession::leaveCalibration() {
+    if (const CommResult result = m_link.write(0x00, 0x02, 0x00); result != CommResult::Success) {
+        m_link.ShowCommResult(result);
+        return {JobEnd::Failed, result, 0x02, {}};
+    }
+    return {};
+}
+
+JobResult WrenchSession::readCommand(std::uint8_t addr0) {
+    // The wrench only echoes the address here, which never counts as data: a correct echo
+    // is a success and shows nothing.
+    const ReadReply reply = m_link.read(0x00, addr0);
+    m_link.ShowCommResult(reply.result);
+    if (reply.result != CommResult::Success) {
+        return {JobEnd::Failed, reply.result, addr0, {}};
+    }
+    return {};
+}
+
+JobResult WrenchSession::resetLinkMode() {
+    return readCommand(0x00);
+}
+
+JobResult WrenchSession::leaveLinkMode() {
+    return readCommand(0x01);
+}
+
+TorqueResult WrenchSession::computeTorque() {
+    TorqueResult result = ComputeTorque(m_calibration, m_divisor);
+    emit torqueComputed(result, m_clock.nowMs());
+    return result;
+}
+
+void WrenchSession::yieldToEvents() {
+    // A wait like any other: "End" in it ends the program.
+    bool passed = false;
+    const auto timer = m_clock.createTimer([&passed] { passed = true; });
+    timer->start(0);
+    m_clock.waitUntil([&passed] { return passed; });
+}
+
+JobResult WrenchSession::runTest() {
+    if (m_testRunning) {
+        // A second run here would sit inside the first one's waits and hold it up until it
+        // ended; the one that runs simply goes on.
+        m_stopTest = false;
+        emit testRunningChanged(true);
+        return {};
+    }
+    if (!m_pause) {
+        JobResult refused{JobEnd::Refused, CommResult::Success, -1,
+                          "The pause \"" + m_pauseText +
+                              "\" cannot be used: it must be a whole number of milliseconds "
+                              "from 1 to 32767.\r\nThe test has not been started."};
+        m_boxes.show(QString::fromStdString(refused.message), QStringLiteral("Pause"),
+                     BoxIcon::Exclamation, BoxButtons::Ok);
+        return refused;
+    }
+    {
+        const auto operation = m_link.beginOperation();
+        if (!operation) {
+            return busy();
+        }
+        m_stopTest = false;
+        m_testRunning = true;
+        emit testRunningChanged(true);
+        // The stop request is looked at only here, so a cycle that has begun always ends
+        // with its computation.
+        while (!m_stopTest) {
+            m_link.clearEchoes();
+            enterCalibration();
+            m_link.MyDelay(*m_pause);
+            computeTorque();
+            yieldToEvents();
+        }
+        m_testRunning = false;
+    }
+    // Told once the link is free again, so the buttons it gives back are usable.
+    emit testRunningChanged(false);
+    return {JobEnd::Stopped, CommResult::Success, -1, {}};
+}
+
+void WrenchSession::stopTest() {
+    m_stopTest = true;
+    // A run that is going on tells its end itself when it has ended.
+    if (!m_testRunning) {
+        emit testRunningChanged(false);
+    }
+}
+
+JobResult WrenchSession::runLiveReading(bool get) {
+    const auto operation = m_link.beginOperation();
+    if (!operation) {
+        return busy();
+    }
+    if (get) {
+        getParameterSet();
+    }
+    readConstants();
+    m_liveReading = true;
+    emit liveReadingChanged(true);
+    const std::string& digits = m_currentSet.DecDigits;
+    if (digits.size() == 2 && digits[0] == '0' && digits[1] >= '0' && digits[1] <= '3') {
+        m_divisor = *DivisorForDigits(digits[1] - '0');
+    }
+    JobResult result;
+    // With the port gone already (lost during Get) there is nothing to read.
+    if (m_link.isOpen()) {
+        result = runTest();
+    }
+    m_liveReading = false;
+    emit liveReadingChanged(false);
+    return result;
+}
+
+} // namespace zelcor

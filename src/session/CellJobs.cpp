@@ -1,0 +1,179 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The jobs over the cells of the parameter memory: Read All, Write, Write All FF, and the
+// fills that send nothing.
+#include "editor/Presets.h"
+#include "platform/MessageBoxes.h"
+#include "session/WrenchSession.h"
+
+namespace zelcor {
+
+namespace {
+
+constexpr int kFirst = ParameterMemory::kFirstTransferCell;
+constexpr int kLast = ParameterMemory::kLastCell;
+
+} // namespace
+
+ReadReply WrenchSession::readWithRetry(std::uint8_t address) {
+    ReadReply reply = m_link.read(0x00, address);
+    // Refused is not failed: trying again at once would be refused too.
+    if (!reply.hasData && reply.result != CommResult::Busy) {
+        reply = m_link.read(0x00, address);
+    }
+    return reply;
+}
+
+CommResult WrenchSession::writeWithRetry(std::uint8_t address, std::uint8_t data) {
+    CommResult result = m_link.write(0x00, address, data);
+    if (result != CommResult::Success && result != CommResult::Busy) {
+        result = m_link.write(0x00, address, data);
+    }
+    return result;
+}
+
+void WrenchSession::showReceiveError() {
+    m_boxes.show(QStringLiteral("Data Receving Err"),
+                 QStringLiteral("Exit for Communication Error"), BoxIcon::Critical, BoxButtons::Ok);
+}
+
+bool WrenchSession::stopRequested() {
+    if (!m_stopCells) {
+        return false;
+    }
+    m_boxes.show(QStringLiteral("Communication exit"), QStringLiteral("Stop"), BoxIcon::Critical,
+                 BoxButtons::Ok);
+    return true;
+}
+
+JobResult WrenchSession::readCells() {
+    const auto operation = m_link.beginOperation();
+    if (!operation) {
+        return busy();
+    }
+    m_link.clearEchoes();
+    m_stopCells = false;
+    int count = 0;
+    for (int i = kFirst; i <= kLast; ++i) {
+        count += m_memory.selected(i) ? 1 : 0;
+    }
+    int index = 0;
+    for (int i = kFirst; i <= kLast; ++i) {
+        const bool selected = m_memory.selected(i);
+        emit cellProgress({CellJob::Read, i, selected, selected ? ++index : 0, count});
+        if (selected) {
+            const ReadReply reply = readWithRetry(static_cast<std::uint8_t>(i));
+            if (!reply.hasData) {
+                const JobResult failed{JobEnd::Failed, reply.result, i, {}};
+                showReceiveError();
+                emit cellJobEnded(CellJob::Read, failed);
+                m_link.HelpMsg();
+                return failed;
+            }
+            m_memory.setByte(i, reply.data[0]);
+        }
+        // Looked at only between cells, so the cell being read when Stop came is filled.
+        if (stopRequested()) {
+            const JobResult stopped{JobEnd::Stopped, CommResult::Success, i, {}};
+            emit cellJobEnded(CellJob::Read, stopped);
+            return stopped;
+        }
+    }
+    emit cellJobEnded(CellJob::Read, {});
+    return {};
+}
+
+JobResult WrenchSession::writeParameter(std::uint8_t address, std::uint8_t data) {
+    JobResult result;
+    result.address = address;
+    if (const CommResult written = writeWithRetry(address, data); written != CommResult::Success) {
+        showReceiveError();
+        m_link.HelpMsg();
+        result.end = JobEnd::Failed;
+        result.failure = written;
+    }
+    // A stop asked for during this byte is reported after its failure, if it failed too.
+    if (stopRequested() && result.ok()) {
+        result.end = JobEnd::Stopped;
+    }
+    return result;
+}
+
+JobResult WrenchSession::writeCells() {
+    const auto operation = m_link.beginOperation();
+    if (!operation) {
+        return busy();
+    }
+    m_stopCells = false;
+    int count = 0;
+    for (int i = kFirst; i <= kLast; ++i) {
+        count += m_memory.selected(i) ? 1 : 0;
+    }
+    int index = 0;
+    for (int i = kFirst; i <= kLast; ++i) {
+        const bool selected = m_memory.selected(i);
+        emit cellProgress({CellJob::Write, i, selected, selected ? ++index : 0, count});
+        if (!selected) {
+            continue;
+        }
+        JobResult result;
+        if (const auto value = m_memory.byte(i)) {
+            result = writeParameter(static_cast<std::uint8_t>(i), *value);
+        } else {
+            // Never guess a byte for the wrench's memory: an unread, empty or malformed cell
+            // stops the write here.
+            result = {JobEnd::Refused, CommResult::Success, i,
+                      "Cell " + std::string(ParameterMemory::Legend(i)) + " " +
+                          m_memory.refusal(i) + ".\r\nNothing from this cell on has been written."};
+            m_boxes.show(QString::fromStdString(result.message), QStringLiteral("Invalid Cell"),
+                         BoxIcon::Exclamation, BoxButtons::Ok);
+        }
+        if (!result.ok()) {
+            emit cellJobEnded(CellJob::Write, result);
+            return result;
+        }
+    }
+    emit cellJobEnded(CellJob::Write, {});
+    return {};
+}
+
+JobResult WrenchSession::writeAllFF() {
+    const auto operation = m_link.beginOperation();
+    if (!operation) {
+        return busy();
+    }
+    m_link.clearEchoes();
+    m_stopCells = false;
+    const int count = kLast - kFirst + 1;
+    for (int i = kFirst; i <= kLast; ++i) {
+        emit cellProgress({CellJob::WriteAllFF, i, true, i - kFirst + 1, count});
+        if (const CommResult result = writeWithRetry(static_cast<std::uint8_t>(i), 0xFF);
+            result != CommResult::Success) {
+            showReceiveError();
+            m_link.HelpMsg();
+            return {JobEnd::Failed, result, i, {}};
+        }
+        if (stopRequested()) {
+            return {JobEnd::Stopped, CommResult::Success, i, {}};
+        }
+    }
+    return {};
+}
+
+void WrenchSession::loadPreset(std::string_view model) {
+    const ModelPreset& preset = PresetForModel(model);
+    for (std::size_t k = 0; k < kPresetLength; ++k) {
+        m_memory.setTyped(kPresetFirstCell + static_cast<int>(k), preset.cells[k]);
+    }
+    for (int i = 0; i < ParameterMemory::kCellCount; ++i) {
+        m_memory.setSelected(i, i >= kPresetFirstCell && i <= kPresetLastCell);
+    }
+}
+
+void WrenchSession::fillAllFF() {
+    for (int i = kFirst; i <= kLast; ++i) {
+        m_memory.setByte(i, 0xFF);
+        m_memory.setSelected(i, true);
+    }
+}
+
+} // namespace zelcor

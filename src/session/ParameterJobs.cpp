@@ -1,0 +1,174 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The parameter set: Get, the verified Write, Read Max Torque and Clear Er0.
+#include "common/TextConv.h"
+#include "session/WrenchSession.h"
+
+#include <array>
+
+namespace zelcor {
+
+namespace {
+
+// What Get reads: the identity, the status byte and both directions' constants.
+constexpr std::initializer_list<int> kGetCells{0x0C, 0x0D, 0x0E, 0x0F, 0x10, 0x11, 0x12, 0x13,
+                                               0x14, 0x25, 0x26, 0x27, 0x28, 0x2B, 0x2C, 0x2D};
+// What Write reads back before writing: the identity and the status byte.
+constexpr std::initializer_list<int> kIdentityCells{0x0C, 0x0D, 0x0E, 0x0F, 0x10, 0x2B, 0x2C, 0x2D};
+// Identity bytes that Write writes back as it read them: one it could not read would reach
+// the wrench as a byte it never held.
+constexpr std::array<int, 7> kKeptIdentityCells{0x0C, 0x0D, 0x0E, 0x0F, 0x2B, 0x2C, 0x2D};
+// The maximum torque the wrench keeps, low and high byte.
+constexpr int kMaxTorqueLowCell = 0x23;
+constexpr int kMaxTorqueHighCell = 0x24;
+
+} // namespace
+
+void WrenchSession::readSelected(std::initializer_list<int> cells) {
+    m_memory.clear();
+    for (const int cell : cells) {
+        m_memory.setSelected(cell, true);
+    }
+    readCells();
+}
+
+JobResult WrenchSession::getParameterSet() {
+    const auto operation = m_link.beginOperation();
+    if (!operation) {
+        return busy();
+    }
+    emit parameterStage(ParameterJob::Get, ParameterStage::Reading);
+    m_memory.clear();
+    m_link.resetReceive();
+    m_link.MyDelay(20);
+    // A failed or stopped reading leaves the bytes it did not get unread; Get goes on and
+    // hands them out as "XX".
+    readSelected(kGetCells);
+    JobResult result;
+    for (const int cell : kGetCells) {
+        if (!m_memory.byte(cell) && result.ok()) {
+            result = {JobEnd::Failed, CommResult::Success, cell, {}};
+        }
+    }
+    emit parameterStage(ParameterJob::Get, ParameterStage::ReadDone);
+
+    const std::string reqCode = m_nextRequestCode();
+    m_currentSet = CurrentSetFromCells([this](int address) { return m_memory.text(address); },
+                                       m_setting, reqCode);
+    emit currentSetChanged();
+
+    m_link.MyDelay(100);
+    emit parameterStage(ParameterJob::Get, ParameterStage::Finished);
+    return result;
+}
+
+std::string WrenchSession::parameterRequest() const {
+    return ParameterRequestText(m_currentSet);
+}
+
+JobResult WrenchSession::writeParameterSet(std::string_view newParaText, ParaRecord* written) {
+    const auto operation = m_link.beginOperation();
+    if (!operation) {
+        return busy();
+    }
+    emit parameterStage(ParameterJob::Write, ParameterStage::Reading);
+    readSelected(kIdentityCells);
+    const ParaRecord identity =
+        IdentityFromCells([this](int address) { return m_memory.text(address); }, m_setting);
+
+    // Every check that can refuse runs before the first byte is written, so Write never
+    // leaves a wrench half-written by a decision of its own.
+    std::string unread;
+    for (const int cell : kKeptIdentityCells) {
+        if (!m_memory.byte(cell)) {
+            unread +=
+                (unread.empty() ? "" : ", ") + ByteToHexStr(static_cast<std::uint8_t>(cell)) + "H";
+        }
+    }
+    std::string refusal;
+    ParaRecord newSet;
+    if (!unread.empty()) {
+        refusal = "The wrench's identity could not be read at " + unread +
+                  ".\r\nNothing has been written.";
+    } else if (const NewParaFault fault = VerifyNewPara(newParaText, identity, newSet);
+               fault != NewParaFault::None) {
+        refusal = std::string(NewParaFaultMessage(fault));
+    }
+    if (!refusal.empty()) {
+        reportError(refusal);
+        emit parameterStage(ParameterJob::Write, ParameterStage::Finished);
+        return {JobEnd::Refused, CommResult::Success, -1, refusal};
+    }
+
+    emit parameterStage(ParameterJob::Write, ParameterStage::Writing);
+    for (const NewCellValue& cell : NewCellValues(newSet, m_setting.DirCCW)) {
+        m_memory.setTyped(cell.address, cell.text);
+        m_memory.setSelected(cell.address, true);
+    }
+    emit newSetAccepted(newSet);
+    if (written != nullptr) {
+        *written = newSet;
+    }
+    // A write that fails is reported where it fails, and ends there.
+    const JobResult result = writeCells();
+    emit parameterStage(ParameterJob::Write, ParameterStage::Finished);
+    return result;
+}
+
+void WrenchSession::readMaxTorqueCells() {
+    for (int i = 0; i < ParameterMemory::kCellCount; ++i) {
+        m_memory.setSelected(i, false);
+    }
+    m_memory.clear();
+    m_link.resetReceive();
+    m_link.MyDelay(20);
+    readSelected({kStatusEpCell, kMaxTorqueLowCell, kMaxTorqueHighCell});
+}
+
+JobResult WrenchSession::readMaxTorque() {
+    const auto operation = m_link.beginOperation();
+    if (!operation) {
+        return busy();
+    }
+    emit parameterStage(ParameterJob::MaxTorque, ParameterStage::Reading);
+    readMaxTorqueCells();
+    // A byte that could not be read counts as 0 (its box has said why).
+    const auto value = [this](int address) { return m_memory.byte(address).value_or(0); };
+    m_maxTorqueRaw = 256 * value(kMaxTorqueHighCell) + value(kMaxTorqueLowCell);
+    emit maxTorqueChanged();
+    emit parameterStage(ParameterJob::MaxTorque, ParameterStage::Finished);
+    JobResult result;
+    if (!m_memory.byte(kMaxTorqueLowCell) || !m_memory.byte(kMaxTorqueHighCell)) {
+        result.end = JobEnd::Failed;
+    }
+    return result;
+}
+
+JobResult WrenchSession::clearEr0() {
+    const auto operation = m_link.beginOperation();
+    if (!operation) {
+        return busy();
+    }
+    emit parameterStage(ParameterJob::ClearEr0, ParameterStage::Reading);
+    readMaxTorqueCells();
+    JobResult result;
+    if (const auto status = m_memory.byte(kStatusEpCell); !status) {
+        // Written blind, the status would lose every other flag it holds.
+        result = {JobEnd::Refused, CommResult::Success, kStatusEpCell,
+                  "The status byte (10H) could not be read.\r\nNothing has been written: the "
+                  "error flag is not cleared."};
+        reportError(result.message);
+    } else {
+        emit parameterStage(ParameterJob::ClearEr0, ParameterStage::Writing);
+        m_memory.setByte(kMaxTorqueLowCell, 0x00);
+        m_memory.setByte(kMaxTorqueHighCell, 0x00);
+        m_memory.setByte(kStatusEpCell, static_cast<std::uint8_t>(*status & 0x7F));
+        result = writeCells();
+    }
+    for (const int cell : {kStatusEpCell, kMaxTorqueLowCell, kMaxTorqueHighCell}) {
+        m_memory.setSelected(cell, false);
+    }
+    emit parameterStage(ParameterJob::ClearEr0, ParameterStage::Finished);
+    return result;
+}
+
+} // namespace zelcor

@@ -1,0 +1,68 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "editor/CellText.h"
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace zelcor {
+
+// The wrench's parameter memory, 00 00H to 00 2DH, as the session holds it: for each cell the
+// byte (read from the wrench, or set to be written), or none when it is unread or what was
+// typed into it is no byte; and whether it takes part in the cell transfers (selected).
+class ParameterMemory {
+public:
+    static constexpr int kCellCount = 46;
+    // The transfers cover the cells from here to the last one; the cells below it are never
+    // read or written by them.
+    static constexpr int kFirstTransferCell = 7;
+    static constexpr int kLastCell = kCellCount - 1;
+    // Cells below this one cannot be typed into or selected by the technician.
+    static constexpr int kFirstEditableCell = 0x10;
+
+    // Called with the cell's address after any change of its byte, text or selection.
+    std::function<void(int address)> changed;
+
+    std::optional<std::uint8_t> byte(int address) const;
+    bool selected(int address) const;
+    // The cell as the editor shows it: two upper-case hexadecimal digits, "XX" when unread,
+    // or the text typed into it when that is no byte.
+    std::string text(int address) const;
+    // Why the cell cannot be written, for the box that refuses it; empty when it holds a byte.
+    std::string refusal(int address) const;
+
+    void setByte(int address, std::uint8_t value);
+    void setUnread(int address);
+    // The technician's text for a cell, through the cell rules: a byte becomes the cell's
+    // byte, anything else leaves it without one, remembering the text and why.
+    void setTyped(int address, std::string_view text);
+    void setSelected(int address, bool selected);
+
+    // Every cell unread and unselected.
+    void clear();
+    // Exactly the given cells selected.
+    void selectOnly(std::initializer_list<int> cells);
+
+    // The legend of a cell: its address and the parameter kept there ("10H:gStatusEp").
+    static std::string_view Legend(int address);
+
+private:
+    struct Cell {
+        std::optional<std::uint8_t> value;
+        CellTextFault fault = CellTextFault::NotRead;
+        std::string typed; // the text that was no byte
+        bool selected = false;
+    };
+    Cell& at(int address);
+    const Cell& at(int address) const;
+    void notify(int address);
+
+    std::array<Cell, kCellCount> m_cells{};
+};
+
+} // namespace zelcor

@@ -1,0 +1,93 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "session/WrenchSession.h"
+
+#include "common/TextConv.h"
+#include "platform/Clock.h"
+#include "platform/MessageBoxes.h"
+
+namespace zelcor {
+
+std::optional<std::int16_t> DivisorForDigits(int digits) {
+    switch (digits) {
+    case 0:
+        return 1;
+    case 1:
+        return 10;
+    case 2:
+        return 100;
+    case 3:
+        return 1000;
+    default:
+        return std::nullopt;
+    }
+}
+
+WrenchSession::WrenchSession(Clock& clock, SerialPort& port, MessageBoxes& boxes,
+                             std::function<std::string()> nextRequestCode)
+    : m_clock(clock), m_boxes(boxes),
+      m_link(clock, port, boxes,
+             WrenchLink::Echo{
+                 [this](const std::string& text) { emit localEcho(text); },
+                 [this](const std::string& text) { emit remoteEcho(text); },
+                 [this] { emit echoesCleared(); },
+                 [this](const std::string& state) { emit receiveState(state); },
+             }),
+      m_nextRequestCode(std::move(nextRequestCode)) {
+    m_memory.changed = [this](int address) { emit memoryChanged(address); };
+    m_link.setPortLostHandler([this](const std::string& message) {
+        // A live reading would go on reporting a failed read every cycle: it stops after its
+        // current cycle.
+        if (m_testRunning) {
+            stopTest();
+        }
+        emit portLost(message);
+    });
+}
+
+WrenchSession::~WrenchSession() = default;
+
+void WrenchSession::setDirection(bool ccw) {
+    m_setting.DirCCW = ccw;
+}
+
+void WrenchSession::setDigits(int digits) {
+    if (DivisorForDigits(digits) && digits != m_setting.FraDigits) {
+        m_setting.FraDigits = digits;
+        emit maxTorqueChanged();
+    }
+}
+
+std::string WrenchSession::maxTorqueText() const {
+    const double divisor = DivisorForDigits(m_setting.FraDigits).value_or(1);
+    return NumberText(m_maxTorqueRaw / divisor);
+}
+
+void WrenchSession::setTestPause(std::string text) {
+    const double pause = std::floor(ValueOfText(text));
+    m_pause.reset();
+    if (pause >= 1 && pause <= 32767) {
+        m_pause = static_cast<std::int16_t>(pause);
+    }
+    m_pauseText = std::move(text);
+}
+
+void WrenchSession::reportError(const std::string& text) {
+    m_boxes.show(QString::fromStdString(text), QStringLiteral("Error!!!"), BoxIcon::Exclamation,
+                 BoxButtons::Ok);
+}
+
+// ---- the register console -----------------------------------------------------------------
+
+ReadReply WrenchSession::readRegister(std::uint8_t addr1, std::uint8_t addr0) {
+    return m_link.read(addr1, addr0);
+}
+
+CommResult WrenchSession::writeRegister(std::uint8_t addr1, std::uint8_t addr0, std::uint8_t data) {
+    return m_link.write(addr1, addr0, data);
+}
+
+bool WrenchSession::sendByte(std::uint8_t byte) {
+    return m_link.sendByte(byte);
+}
+
+} // namespace zelcor

@@ -1,0 +1,237 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "calibration/TorqueCalc.h"
+#include "paramset/NewParaCheck.h"
+#include "paramset/ParaRecord.h"
+#include "serial/CommandProtocol.h"
+#include "serial/WrenchLink.h"
+#include "session/ParameterMemory.h"
+
+#include <QObject>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace zelcor {
+
+class Clock;
+class MessageBoxes;
+class SerialPort;
+
+// How a job ended.
+enum class JobEnd {
+    Done,
+    Failed,  // an exchange failed (after its retry, where the job retries)
+    Stopped, // a stop was asked for and honoured after the current exchange
+    Refused, // nothing (more) was sent: the link was busy, or a check refused the input
+};
+
+struct JobResult {
+    JobEnd end = JobEnd::Done;
+    CommResult failure = CommResult::Success; // how the failed exchange ended
+    int address = -1;                         // the cell it failed or stopped at
+    std::string message;                      // a refusal: the text of the box shown
+    bool ok() const { return end == JobEnd::Done; }
+};
+
+// The jobs that go over the cells of the parameter memory.
+enum class CellJob { Read, Write, WriteAllFF };
+
+// Where a cell job is: the cell it is at (every cell from 07H on is passed, the unselected
+// ones too), and how many of the cells it acts on it has begun, out of how many.
+struct CellProgress {
+    CellJob job;
+    int address;
+    bool selected;
+    int index; // 1-based among the cells it acts on; 0 for a cell it passes over
+    int count;
+};
+
+// The jobs of the main window's parameter set, and the steps of each that it shows.
+enum class ParameterJob { Get, Write, MaxTorque, ClearEr0 };
+enum class ParameterStage { Reading, ReadDone, Writing, Finished };
+
+// The values the torque computation reads, by name: the live raw value and status (from
+// entering calibration mode), the constants' bytes and the stored status (from reading the
+// constants), or what the technician typed into their boxes.
+enum class CalField {
+    AdL,
+    AdH,
+    Status,
+    CwiL,
+    CwiH,
+    CcwiL,
+    CcwiH,
+    CwgL,
+    CwgH,
+    CcwgL,
+    CcwgH,
+    StatusEp
+};
+TorqueValue TorqueInputs::*CalFieldMember(CalField field);
+
+// The divisor of a torque shown with `digits` digits after the point: 1, 10, 100, 1000;
+// nothing for any other number of digits.
+std::optional<std::int16_t> DivisorForDigits(int digits);
+
+// The connected wrench: the one link to it and everything known about it, and the jobs a
+// technician runs on it. The windows show what it holds and turn typing into it; the jobs
+// report their boxes through the link's message boxes, their progress and changes through
+// the signals below, and return how they ended.
+//
+// Every job that is made of exchanges holds the link for its whole run, so nothing else
+// gets onto the wire between its steps; asked for while an exchange is on the wire it is
+// refused with the "Link Busy" box.
+class WrenchSession : public QObject {
+    Q_OBJECT
+public:
+    WrenchSession(Clock& clock, SerialPort& port, MessageBoxes& boxes,
+                  std::function<std::string()> nextRequestCode);
+    ~WrenchSession() override;
+
+    WrenchLink& link() { return m_link; }
+    MessageBoxes& boxes() const { return m_boxes; }
+    Clock& clock() const { return m_clock; }
+
+    // ---- what is known ---------------------------------------------------------------------
+    ParameterMemory& memory() { return m_memory; }
+    const ParameterMemory& memory() const { return m_memory; }
+    // The direction and the digits after the point the technician has chosen.
+    DigitsAndDirection setting() const { return m_setting; }
+    void setDirection(bool ccw);
+    // 0 to 3; any other value leaves the digits as they are.
+    void setDigits(int digits);
+    // The set the last Get read; its message is the parameter request.
+    const ParaRecord& currentSet() const { return m_currentSet; }
+    // The maximum torque the last Read Max Torque read, in counts, and as shown.
+    std::int32_t maxTorqueRaw() const { return m_maxTorqueRaw; }
+    std::string maxTorqueText() const;
+    const TorqueInputs& calibration() const { return m_calibration; }
+    // A value the technician typed (BoxValue of the box's text).
+    void setCalibrationValue(CalField field, TorqueValue value);
+    std::int16_t divisor() const { return m_divisor; }
+    void setDivisor(std::int16_t divisor) { m_divisor = divisor; }
+    // The pause of the test run, as typed: a whole number of ms from 1 to 32767 or refused.
+    void setTestPause(std::string text);
+    bool testRunning() const { return m_testRunning; }
+
+    // ---- the register console: single exchanges at any address, the memory untouched -----
+    ReadReply readRegister(std::uint8_t addr1, std::uint8_t addr0);
+    CommResult writeRegister(std::uint8_t addr1, std::uint8_t addr0, std::uint8_t data);
+    bool sendByte(std::uint8_t byte);
+
+    // ---- the parameter memory ----------------------------------------------------------------
+    // Reads every selected cell from 07H on, in ascending order, one retry each.
+    JobResult readCells();
+    // Writes every selected cell from 07H on, in ascending order, one retry each. A cell that
+    // holds no byte ends the job with a box naming it, before anything of it is sent.
+    JobResult writeCells();
+    // Writes FF to every address 07H to 2DH; the memory is not used or changed.
+    JobResult writeAllFF();
+    // Asks a running cell job to stop after its current cell.
+    void stopCells() { m_stopCells = true; }
+    // The preset of a model (WT-07 for an unknown name) into 10H to 2AH, exactly those cells
+    // selected; nothing is sent.
+    void loadPreset(std::string_view model);
+    // Cells 07H to 2DH to FF and selected; nothing is sent.
+    void fillAllFF();
+
+    // ---- the parameter set ---------------------------------------------------------------------
+    // Reads the identity, status and constants into the memory and makes the current set
+    // with a new request code. Cells that could not be read go into it as "XX".
+    JobResult getParameterSet();
+    // The parameter request of the current set: the format tag, its code and the message.
+    std::string parameterRequest() const;
+    // Checks a new parameter set against the wrench and, only when every check holds, writes
+    // its status byte and constants. `written` receives the verified set.
+    JobResult writeParameterSet(std::string_view newParaText, ParaRecord* written = nullptr);
+    // Reads the status byte and the maximum torque (23H, 24H); an unread byte counts as 0.
+    JobResult readMaxTorque();
+    // Clears the error flag (bit 7 of the status 10H) and the stored maximum torque; never
+    // writes a status byte it could not read.
+    JobResult clearEr0();
+
+    // ---- calibration -----------------------------------------------------------------------
+    // The stored status and the four constants' bytes, one read each; the first failed read
+    // is reported and ends the job.
+    JobResult readConstants();
+    // Enters calibration mode and takes the live raw value and status it answers with.
+    JobResult enterCalibration();
+    JobResult leaveCalibration();
+    // The wrench's serial-link mode: reset (00 00) and leave (00 01).
+    JobResult resetLinkMode();
+    JobResult leaveLinkMode();
+    // The torque from the live value and the constants, with the current divisor.
+    TorqueResult computeTorque();
+    // Reads, pauses, computes, again and again until stopped; returns when the run has
+    // ended. Asked for while a run goes on, it keeps that run going and returns at once.
+    JobResult runTest();
+    // Asks a run to stop after its current cycle.
+    void stopTest();
+    // Reading On: Get first when `get` (the technician's answer to its warning; without it
+    // the reading goes on with the last Get's digits), the constants, the divisor of the
+    // current set's digits, then the test run until it is stopped or the port is lost.
+    JobResult runLiveReading(bool get);
+    bool liveReading() const { return m_liveReading; }
+
+signals:
+    // A cell of the memory changed: its byte, text or selection.
+    void memoryChanged(int address);
+    void localEcho(const std::string& text);
+    void remoteEcho(const std::string& text);
+    void echoesCleared();
+    void receiveState(const std::string& state);
+    void portLost(const std::string& message);
+
+    void cellProgress(const zelcor::CellProgress& progress);
+    // A cell job has ended; Write All FF has no end message.
+    void cellJobEnded(zelcor::CellJob job, const zelcor::JobResult& result);
+    void parameterStage(zelcor::ParameterJob job, zelcor::ParameterStage stage);
+    void currentSetChanged();
+    void newSetAccepted(const zelcor::ParaRecord& set);
+    void maxTorqueChanged();
+    void calibrationChanged();
+    // A value was read from the wrench (not when typed).
+    void calibrationValueRead(zelcor::CalField field);
+    void torqueComputed(const zelcor::TorqueResult& result, std::int64_t timeMs);
+    void testRunningChanged(bool running);
+    void liveReadingChanged(bool on);
+
+private:
+    ReadReply readWithRetry(std::uint8_t address);
+    CommResult writeWithRetry(std::uint8_t address, std::uint8_t data);
+    void showReceiveError();
+    bool stopRequested();
+    // One cell of Write: the byte with its retry, reported when it fails; then the stop.
+    JobResult writeParameter(std::uint8_t address, std::uint8_t data);
+    static JobResult busy() { return {JobEnd::Refused, CommResult::Busy, -1, {}}; }
+    // Clears the memory, selects the cells and reads them.
+    void readSelected(std::initializer_list<int> cells);
+    void readMaxTorqueCells();
+    void reportError(const std::string& text);
+    JobResult readCommand(std::uint8_t addr0);
+    void yieldToEvents();
+    void storeRead(CalField field, std::uint8_t value);
+
+    Clock& m_clock;
+    MessageBoxes& m_boxes;
+    WrenchLink m_link;
+    std::function<std::string()> m_nextRequestCode;
+    ParameterMemory m_memory;
+    DigitsAndDirection m_setting;
+    ParaRecord m_currentSet;
+    std::int32_t m_maxTorqueRaw = 0;
+    TorqueInputs m_calibration;
+    std::int16_t m_divisor = 10;
+    std::string m_pauseText = "300";
+    std::optional<std::int16_t> m_pause{300};
+    bool m_stopCells = false;
+    bool m_stopTest = false;
+    bool m_testRunning = false;
+    bool m_liveReading = false;
+};
+
+} // namespace zelcor
