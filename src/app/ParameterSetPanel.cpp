@@ -60,8 +60,7 @@ void ParameterSetPanel::build(QWidget* parent) {
     QGroupBox* params = m_group;
     auto* paramGrid = new QGridLayout(params);
     cmdGetPara = makeButton(params, QStringLiteral("cmdGetPara"), QStringLiteral("Get"));
-    txtParaReq = makeTextBox(params, QStringLiteral("txtParaReq"), QString(), 24);
-    txtParaReq->setReadOnly(true);
+    txtParaReq = makeDisplayBox(params, QStringLiteral("txtParaReq"), QString(), 24);
     txtParaReq->setToolTip(QStringLiteral("The parameter request of the last Get"));
     cmdCopyReq = makeButton(params, QStringLiteral("cmdCopyReq"), QStringLiteral("Copy"));
     paramGrid->addWidget(makeLabel(params, QStringLiteral("Parameters")), 0, 0);
@@ -79,8 +78,7 @@ void ParameterSetPanel::build(QWidget* parent) {
     for (int i = 0; i < 5; ++i) {
         for (auto [boxes, row, suffix] :
              {std::tuple{&m_read, 2, QString()}, std::tuple{&m_written, 3, QStringLiteral("1")}}) {
-            auto* box = makeTextBox(params, names[i] + suffix, QString());
-            box->setReadOnly(true);
+            auto* box = makeDisplayBox(params, names[i] + suffix);
             (*boxes)[static_cast<std::size_t>(i)] = box;
             paramGrid->addWidget(box, row, i);
         }

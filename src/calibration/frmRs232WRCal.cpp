@@ -9,9 +9,10 @@
 #include "widgets/ExchangeControls.h"
 #include "widgets/Shape.h"
 
-#include "ui_frmRs232WRCal.h"
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QVBoxLayout>
 
-#include <array>
 #include <utility>
 
 namespace zelcor {
@@ -25,22 +26,17 @@ const QColor kIndicatorSet(255, 0, 0);
 
 frmRs232WRCal::frmRs232WRCal(WrenchSession& session, std::function<void()> showMainWindow)
     : m_session(session), m_showMainWindow(std::move(showMainWindow)),
-      m_ui(std::make_unique<Ui::frmRs232WRCal>()),
       m_exchangeControls(std::make_unique<ExchangeControls>(session.link())) {
-    m_ui->setupUi(this);
-    const int byteBoxWidth = fontMetrics().horizontalAdvance(QStringLiteral("&HWW")) + 16;
-    for (QLineEdit* box : findChildren<QLineEdit*>()) {
-        if (box != m_ui->txtDelayTime && box != m_ui->txtTk) {
-            box->setFixedWidth(byteBoxWidth);
-        }
-    }
-    m_ui->chtTorque->setMessageBoxes(m_session.boxes());
+    setObjectName(QStringLiteral("frmRs232WRCal"));
+    setWindowTitle(QStringLiteral("扳手校正命令"));
+    resize(1060, 500);
+    buildControls();
+    chtTorque->setMessageBoxes(m_session.boxes());
 
     // One exchange at a time: the commands that talk to the wrench wait while any runs.
     // Stop stays usable, to end a run from inside its waits.
-    for (QWidget* w :
-         std::initializer_list<QWidget*>{m_ui->cmdReakAllKandA, m_ui->cmdRst232, m_ui->cmdESC232,
-                                         m_ui->CmdCal, m_ui->CmdESCCal, m_ui->cmdTestStart}) {
+    for (QWidget* w : std::initializer_list<QWidget*>{cmdReakAllKandA, cmdRst232, cmdESC232, CmdCal,
+                                                      CmdESCCal, cmdTestStart}) {
         m_exchangeControls->add(w);
     }
     connectHandlers();
@@ -50,35 +46,163 @@ frmRs232WRCal::frmRs232WRCal(WrenchSession& session, std::function<void()> showM
 frmRs232WRCal::~frmRs232WRCal() = default;
 
 TorquePlot& frmRs232WRCal::plot() const {
-    return *m_ui->chtTorque;
+    return *chtTorque;
+}
+
+QPushButton* frmRs232WRCal::button(const char* name, const QString& caption) {
+    return makeButton(this, QString::fromLatin1(name), caption);
+}
+
+QLineEdit* frmRs232WRCal::valueBox(const char* name) {
+    // Wide enough for a byte as the window shows it, "&H3C".
+    return makeFixedBox(this, QString::fromLatin1(name), QString(), 4);
+}
+
+QLayout* frmRs232WRCal::indicator(Shape*& shape, const char* name, const char* labelName,
+                                  const QString& caption) {
+    auto* row = new QHBoxLayout;
+    shape = new Shape(this);
+    shape->setObjectName(QString::fromLatin1(name));
+    shape->setFixedSize(16, 16);
+    row->addWidget(shape);
+    row->addWidget(makeLabel(this, caption, QString::fromLatin1(labelName)));
+    return row;
+}
+
+void frmRs232WRCal::buildControls() {
+    auto* grid = new QGridLayout;
+    grid->setHorizontalSpacing(10);
+    grid->setVerticalSpacing(4);
+    const auto label = [this](const char* name, const QString& caption) {
+        return makeLabel(this, caption, QString::fromLatin1(name));
+    };
+    const auto row = [grid](int r, std::initializer_list<QWidget*> widgets) {
+        int c = 0;
+        for (QWidget* w : widgets) {
+            grid->addWidget(w, r, c++);
+        }
+    };
+
+    // Decimal digits, at the left edge.
+    cmbPt = new QComboBox(this);
+    grid->addWidget(label("Label1", QStringLiteral("扳手小數位")), 0, 0);
+    grid->addWidget(cmbPt, 0, 1);
+    grid->setRowMinimumHeight(1, 10);
+
+    // Clockwise constants: first order, second order, then the stored status; then
+    // counter-clockwise.
+    row(2,
+        {label("Label20", QStringLiteral("gK_CWI_H")), label("Label19", QStringLiteral("gK_CWI_L")),
+         label("Label21", QStringLiteral("gK_CWA_H")), label("Label22", QStringLiteral("gK_CWA_L")),
+         label("Label10", QStringLiteral("gStatusEp"))});
+    txtgk_cwi_h = valueBox("txtgk_cwi_h");
+    txtgk_cwi_l = valueBox("txtgk_cwi_l");
+    txtgk_cwg_h = valueBox("txtgk_cwg_h");
+    txtgk_cwg_l = valueBox("txtgk_cwg_l");
+    txtgStatusEp = valueBox("txtgStatusEp");
+    row(3, {txtgk_cwi_h, txtgk_cwi_l, txtgk_cwg_h, txtgk_cwg_l, txtgStatusEp});
+    row(4, {label("Label33", QStringLiteral("gK_CCWI_H")),
+            label("Label34", QStringLiteral("gK_CCWI_L")),
+            label("Label32", QStringLiteral("gK_CCWA_H")),
+            label("Label31", QStringLiteral("gK_CCWA_L"))});
+    grid->addLayout(indicator(shpCWMinus, "shpCWMinus", "Label11", QStringLiteral("CW minus")), 4,
+                    4);
+    txtgk_ccwi_h = valueBox("txtgk_ccwi_h");
+    txtgk_ccwi_l = valueBox("txtgk_ccwi_l");
+    txtgk_ccwg_h = valueBox("txtgk_ccwg_h");
+    txtgk_ccwg_l = valueBox("txtgk_ccwg_l");
+    row(5, {txtgk_ccwi_h, txtgk_ccwi_l, txtgk_ccwg_h, txtgk_ccwg_l});
+    grid->addLayout(indicator(shpCCWMinus, "shpCCWMinus", "Label35", QStringLiteral("CCW minus")),
+                    5, 4);
+    grid->setRowMinimumHeight(6, 14);
+
+    // The mode and read commands in a column; leaving calibration mode beside and a little
+    // below entering it.
+    cmdReakAllKandA = button("cmdReakAllKandA", QStringLiteral("讀取校正參數"));
+    cmdRst232 = button("cmdRst232", QStringLiteral("Reset 扳手RS232模式"));
+    cmdESC232 = button("cmdESC232", QStringLiteral("離開 扳手RS232模式"));
+    CmdCal = button("CmdCal", QStringLiteral("讀取扳手值(進入校正模式)"));
+    CmdESCCal = button("CmdESCCal", QStringLiteral("離開校正模式"));
+    cmdCalTk = button("cmdCalTk", QStringLiteral("計算扳手扭力值"));
+    grid->addWidget(cmdReakAllKandA, 7, 0, 1, 2);
+    grid->addWidget(cmdRst232, 8, 0, 1, 2);
+    grid->addWidget(cmdESC232, 9, 0, 1, 2);
+    grid->addWidget(CmdCal, 10, 0, 1, 2);
+    grid->addWidget(CmdESCCal, 10, 2, 2, 2, Qt::AlignBottom);
+    grid->addWidget(cmdCalTk, 12, 4);
+
+    // The live value, its status, the INV indicator and the torque in one row.
+    grid->addWidget(label("Label28", QStringLiteral("a_Ad_Ajust_H")), 13, 0);
+    grid->addWidget(label("Label27", QStringLiteral("a_Ad_Ajust_L")), 13, 1);
+    grid->addWidget(label("Label29", QStringLiteral("gStatus")), 13, 2);
+    grid->addWidget(label("Label30", QStringLiteral("Torque value(N-m)")), 13, 4);
+    txta_Ad_Ajust_H = valueBox("txta_Ad_Ajust_H");
+    txta_Ad_Ajust_L = valueBox("txta_Ad_Ajust_L");
+    txtgStatus = valueBox("txtgStatus");
+    row(14, {txta_Ad_Ajust_H, txta_Ad_Ajust_L, txtgStatus});
+    grid->addLayout(indicator(shpInv, "shpInv", "Label4", QStringLiteral("INV")), 14, 3);
+    txtTk = makeTextBox(this, QStringLiteral("txtTk"), QStringLiteral("0"));
+    grid->addWidget(txtTk, 14, 4);
+
+    // The test run under the torque.
+    auto* testRow = new QHBoxLayout;
+    txtDelayTime = makeTextBox(this, QStringLiteral("txtDelayTime"), QStringLiteral("300"));
+    txtDelayTime->setMaximumWidth(56);
+    txtDelayTime->setToolTip(QStringLiteral("Pause between two readings, in ms (1 to 32767)"));
+    cmdTestStart = button("cmdTestStart", QStringLiteral("Start"));
+    cmdTestStop = button("cmdTestStop", QStringLiteral("Stop"));
+    testRow->addStretch();
+    testRow->addWidget(txtDelayTime);
+    testRow->addWidget(cmdTestStart);
+    testRow->addWidget(cmdTestStop);
+    grid->addLayout(testRow, 15, 3, 1, 2);
+    grid->setRowStretch(16, 1);
+
+    // The torque over the last minute, and the way back in the bottom right corner.
+    auto* plotColumn = new QVBoxLayout;
+    chtTorque = new TorquePlot(this);
+    chtTorque->setObjectName(QStringLiteral("chtTorque"));
+    chtTorque->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    chtTorque->setMinimumSize(420, 300);
+    cmdReturn = button("cmdReturn", QStringLiteral("返回"));
+    auto* returnRow = new QHBoxLayout;
+    returnRow->addStretch();
+    returnRow->addWidget(cmdReturn);
+    plotColumn->addWidget(chtTorque, 1);
+    plotColumn->addLayout(returnRow);
+
+    auto* window = new QHBoxLayout(this);
+    window->setSpacing(18);
+    window->addLayout(grid);
+    window->addLayout(plotColumn, 1);
 }
 
 QLineEdit* frmRs232WRCal::boxOf(CalField field) const {
     switch (field) {
     case CalField::AdL:
-        return m_ui->txta_Ad_Ajust_L;
+        return txta_Ad_Ajust_L;
     case CalField::AdH:
-        return m_ui->txta_Ad_Ajust_H;
+        return txta_Ad_Ajust_H;
     case CalField::Status:
-        return m_ui->txtgStatus;
+        return txtgStatus;
     case CalField::CwiL:
-        return m_ui->txtgk_cwi_l;
+        return txtgk_cwi_l;
     case CalField::CwiH:
-        return m_ui->txtgk_cwi_h;
+        return txtgk_cwi_h;
     case CalField::CcwiL:
-        return m_ui->txtgk_ccwi_l;
+        return txtgk_ccwi_l;
     case CalField::CcwiH:
-        return m_ui->txtgk_ccwi_h;
+        return txtgk_ccwi_h;
     case CalField::CwgL:
-        return m_ui->txtgk_cwg_l;
+        return txtgk_cwg_l;
     case CalField::CwgH:
-        return m_ui->txtgk_cwg_h;
+        return txtgk_cwg_h;
     case CalField::CcwgL:
-        return m_ui->txtgk_ccwg_l;
+        return txtgk_ccwg_l;
     case CalField::CcwgH:
-        return m_ui->txtgk_ccwg_h;
+        return txtgk_ccwg_h;
     case CalField::StatusEp:
-        return m_ui->txtgStatusEp;
+        return txtgStatusEp;
     }
     return nullptr;
 }
@@ -87,16 +211,16 @@ void frmRs232WRCal::connectHandlers() {
     const auto on = [this](QPushButton* button, void (frmRs232WRCal::*handler)()) {
         connect(button, &QPushButton::clicked, this, [this, handler] { (this->*handler)(); });
     };
-    on(m_ui->cmdReakAllKandA, &frmRs232WRCal::cmdReakAllKandA_Click);
-    on(m_ui->cmdRst232, &frmRs232WRCal::cmdRst232_Click);
-    on(m_ui->cmdESC232, &frmRs232WRCal::cmdESC232_Click);
-    on(m_ui->CmdCal, &frmRs232WRCal::CmdCal_Click);
-    on(m_ui->CmdESCCal, &frmRs232WRCal::CmdESCCal_Click);
-    on(m_ui->cmdCalTk, &frmRs232WRCal::cmdCalTk_Click);
-    on(m_ui->cmdTestStart, &frmRs232WRCal::cmdTestStart_Click);
-    on(m_ui->cmdTestStop, &frmRs232WRCal::cmdTestStop_Click);
-    on(m_ui->cmdReturn, &frmRs232WRCal::cmdReturn_Click);
-    connect(m_ui->cmbPt, &QComboBox::activated, this, [this] { cmbPt_Click(); });
+    on(cmdReakAllKandA, &frmRs232WRCal::cmdReakAllKandA_Click);
+    on(cmdRst232, &frmRs232WRCal::cmdRst232_Click);
+    on(cmdESC232, &frmRs232WRCal::cmdESC232_Click);
+    on(CmdCal, &frmRs232WRCal::CmdCal_Click);
+    on(CmdESCCal, &frmRs232WRCal::CmdESCCal_Click);
+    on(cmdCalTk, &frmRs232WRCal::cmdCalTk_Click);
+    on(cmdTestStart, &frmRs232WRCal::cmdTestStart_Click);
+    on(cmdTestStop, &frmRs232WRCal::cmdTestStop_Click);
+    on(cmdReturn, &frmRs232WRCal::cmdReturn_Click);
+    connect(cmbPt, &QComboBox::activated, this, [this] { cmbPt_Click(); });
 
     // What the technician types into a value's box is that value from now on.
     for (int f = 0; f <= static_cast<int>(CalField::StatusEp); ++f) {
@@ -107,7 +231,7 @@ void frmRs232WRCal::connectHandlers() {
             }
         });
     }
-    connect(m_ui->txtDelayTime, &QLineEdit::textChanged, this,
+    connect(txtDelayTime, &QLineEdit::textChanged, this,
             [this](const QString& text) { m_session.setTestPause(text.toStdString()); });
 
     connect(&m_session, &WrenchSession::calibrationValueRead, this,
@@ -121,17 +245,18 @@ void frmRs232WRCal::connectHandlers() {
 
 void frmRs232WRCal::Form_Load() {
     // The same rules as every combo box of the program: what was typed stays as typed.
-    setUpComboBox(m_ui->cmbPt, m_ui->cmbPt->objectName(), QStringLiteral("1位"), 5);
+    setUpComboBox(cmbPt, QStringLiteral("cmbPt"), QStringLiteral("1位"), 5);
+    addComboItems(cmbPt, {QStringLiteral("1位"), QStringLiteral("2位"), QStringLiteral("3位")});
     cmbPt_Click();
-    m_session.setTestPause(m_ui->txtDelayTime->text().toStdString());
-    for (Shape* indicator : {m_ui->shpInv, m_ui->shpCWMinus, m_ui->shpCCWMinus}) {
+    m_session.setTestPause(txtDelayTime->text().toStdString());
+    for (Shape* indicator : {shpInv, shpCWMinus, shpCCWMinus}) {
         setIndicator(indicator, false);
     }
     showTestButtons(m_session.testRunning());
 }
 
 void frmRs232WRCal::cmbPt_Click() {
-    const QString text = m_ui->cmbPt->currentText();
+    const QString text = cmbPt->currentText();
     for (int digits = 1; digits <= 3; ++digits) {
         if (text == QStringLiteral("%1位").arg(digits)) {
             m_session.setDivisor(*DivisorForDigits(digits));
@@ -187,23 +312,23 @@ void frmRs232WRCal::cmdCalTk_Click() {
 void frmRs232WRCal::showTorque(const TorqueResult& result, std::int64_t timeMs) {
     // A computation that could not be finished has still set the flags it got to.
     if (result.inv) {
-        setIndicator(m_ui->shpInv, *result.inv);
+        setIndicator(shpInv, *result.inv);
     }
     if (result.cwMinus) {
-        setIndicator(m_ui->shpCWMinus, *result.cwMinus);
+        setIndicator(shpCWMinus, *result.cwMinus);
     }
     if (result.ccwMinus) {
-        setIndicator(m_ui->shpCCWMinus, *result.ccwMinus);
+        setIndicator(shpCCWMinus, *result.ccwMinus);
     }
-    m_ui->txtTk->setText(QString::fromStdString(result.text));
+    txtTk->setText(QString::fromStdString(result.text));
     if (!result.overflow) {
-        m_ui->chtTorque->addPoint(timeMs, result.ad, result.torque);
+        chtTorque->addPoint(timeMs, result.ad, result.torque);
     }
 }
 
 void frmRs232WRCal::showTestButtons(bool running) {
-    m_exchangeControls->setEnabled(m_ui->cmdTestStart, !running);
-    m_ui->cmdTestStop->setEnabled(running);
+    m_exchangeControls->setEnabled(cmdTestStart, !running);
+    cmdTestStop->setEnabled(running);
 }
 
 void frmRs232WRCal::cmdTestStart_Click() {

@@ -8,11 +8,10 @@
 #include <functional>
 #include <memory>
 
+class QComboBox;
+class QLayout;
 class QLineEdit;
-
-namespace Ui {
-class frmRs232WRCal;
-}
+class QPushButton;
 
 namespace zelcor {
 
@@ -50,6 +49,12 @@ private:
     void cmdReturn_Click();
     void cmdCalTk_Click();
 
+    void buildControls();
+    QPushButton* button(const char* name, const QString& caption);
+    QLineEdit* valueBox(const char* name);
+    // An indicator with its caption beside it.
+    QLayout* indicator(Shape*& shape, const char* name, const char* labelName,
+                       const QString& caption);
     void connectHandlers();
     QLineEdit* boxOf(CalField field) const;
     void showRead(CalField field);
@@ -60,8 +65,37 @@ private:
 
     WrenchSession& m_session;
     std::function<void()> m_showMainWindow;
-    std::unique_ptr<Ui::frmRs232WRCal> m_ui;
     std::unique_ptr<ExchangeControls> m_exchangeControls;
+    QComboBox* cmbPt = nullptr;
+    // The constants' bytes and the stored status.
+    QLineEdit* txtgk_cwi_h = nullptr;
+    QLineEdit* txtgk_cwi_l = nullptr;
+    QLineEdit* txtgk_cwg_h = nullptr;
+    QLineEdit* txtgk_cwg_l = nullptr;
+    QLineEdit* txtgStatusEp = nullptr;
+    QLineEdit* txtgk_ccwi_h = nullptr;
+    QLineEdit* txtgk_ccwi_l = nullptr;
+    QLineEdit* txtgk_ccwg_h = nullptr;
+    QLineEdit* txtgk_ccwg_l = nullptr;
+    Shape* shpCWMinus = nullptr;
+    Shape* shpCCWMinus = nullptr;
+    QPushButton* cmdReakAllKandA = nullptr;
+    QPushButton* cmdRst232 = nullptr;
+    QPushButton* cmdESC232 = nullptr;
+    QPushButton* CmdCal = nullptr;
+    QPushButton* CmdESCCal = nullptr;
+    QPushButton* cmdCalTk = nullptr;
+    // The live raw value and status, the INV indicator and the torque.
+    QLineEdit* txta_Ad_Ajust_H = nullptr;
+    QLineEdit* txta_Ad_Ajust_L = nullptr;
+    QLineEdit* txtgStatus = nullptr;
+    Shape* shpInv = nullptr;
+    QLineEdit* txtTk = nullptr;
+    QLineEdit* txtDelayTime = nullptr;
+    QPushButton* cmdTestStart = nullptr;
+    QPushButton* cmdTestStop = nullptr;
+    TorquePlot* chtTorque = nullptr;
+    QPushButton* cmdReturn = nullptr;
     bool m_showing = false;
 };
 

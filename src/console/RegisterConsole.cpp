@@ -99,8 +99,7 @@ void RegisterConsole::build(QWidget* parent, MessageBoxes& boxes) {
     grid->addWidget(txtWriteData, 4, 3);
 
     txtReplyNo = makeTextBox(console, QStringLiteral("txtReplyNo"), QStringLiteral("10"));
-    txtState = makeTextBox(console, QStringLiteral("txtState"), QStringLiteral("State"), 8);
-    txtState->setReadOnly(true);
+    txtState = makeDisplayBox(console, QStringLiteral("txtState"), QStringLiteral("State"), 8);
     grid->addWidget(txtReplyNo, 5, 0);
     grid->addWidget(makeLabel(console, QStringLiteral("timRecvTimeOut")), 5, 1, 1, 2);
     grid->addWidget(txtState, 5, 3, 1, 2);

@@ -147,8 +147,7 @@ void frmRs232WRPara::buildCells(QWidget* parent) {
         const int row = i % kRows;
         const int column = 4 * (i / kRows);
         auto* text =
-            makeTextBox(parent, QStringLiteral("Text1(%1)").arg(i), QStringLiteral("XX"), 2);
-        text->setFixedWidth(text->minimumWidth());
+            makeFixedBox(parent, QStringLiteral("Text1(%1)").arg(i), QStringLiteral("XX"), 2);
         text->setAlignment(Qt::AlignCenter);
         auto* check = new QCheckBox(parent);
         check->setObjectName(QStringLiteral("Check1(%1)").arg(i));

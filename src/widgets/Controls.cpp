@@ -22,6 +22,19 @@ QLineEdit* makeTextBox(QWidget* parent, const QString& name, const QString& text
     return box;
 }
 
+QLineEdit* makeFixedBox(QWidget* parent, const QString& name, const QString& text, int widthChars) {
+    QLineEdit* box = makeTextBox(parent, name, text, widthChars);
+    box->setFixedWidth(box->minimumWidth());
+    return box;
+}
+
+QLineEdit* makeDisplayBox(QWidget* parent, const QString& name, const QString& text,
+                          int widthChars) {
+    QLineEdit* box = makeTextBox(parent, name, text, widthChars);
+    box->setReadOnly(true);
+    return box;
+}
+
 QPlainTextEdit* makeMultiLineBox(QWidget* parent, const QString& name) {
     auto* box = new QPlainTextEdit(parent);
     box->setObjectName(name);

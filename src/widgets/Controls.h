@@ -16,6 +16,11 @@ namespace zelcor {
 QPushButton* makeButton(QWidget* parent, const QString& name, const QString& caption);
 QLineEdit* makeTextBox(QWidget* parent, const QString& name, const QString& text,
                        int widthChars = 4);
+// A box exactly widthChars wide, for a byte or a value of a few digits.
+QLineEdit* makeFixedBox(QWidget* parent, const QString& name, const QString& text, int widthChars);
+// A box that only shows what the program puts there: read-only, still selectable and copied.
+QLineEdit* makeDisplayBox(QWidget* parent, const QString& name, const QString& text = {},
+                          int widthChars = 4);
 QPlainTextEdit* makeMultiLineBox(QWidget* parent, const QString& name);
 // An editable combo box showing `text`, which keeps exactly what is typed into it (no
 // completion, nothing added to the list); its list is filled later.
