@@ -207,8 +207,9 @@ void frmRs232WRPara::connectHandlers() {
 
 void frmRs232WRPara::showCell(int i) {
     m_showingCell = i;
-    if (i != m_typingCell) {
-        Text1(i)->setText(QString::fromStdString(m_session.memory().text(i)));
+    const QString text = QString::fromStdString(m_session.memory().text(i));
+    if (i != m_typingCell && Text1(i)->text() != text) {
+        Text1(i)->setText(text);
     }
     Check1(i)->setChecked(m_session.memory().selected(i));
     m_showingCell = -1;

@@ -50,24 +50,19 @@ bool ParameterMemory::selected(int address) const {
 }
 
 std::string ParameterMemory::text(int address) const {
-    const Cell& cell = at(address);
-    if (cell.value) {
-        return ByteToHexStr(*cell.value);
-    }
-    return cell.fault == CellTextFault::NotRead && cell.typed.empty() ? std::string("XX")
-                                                                      : cell.typed;
+    return at(address).text;
 }
 
 std::string ParameterMemory::refusal(int address) const {
     const Cell& cell = at(address);
-    return cell.value ? std::string() : CellTextFaultReason(cell.fault, text(address));
+    return cell.value ? std::string() : CellTextFaultReason(cell.fault, cell.text);
 }
 
 void ParameterMemory::setByte(int address, std::uint8_t value) {
     Cell& cell = at(address);
     cell.value = value;
     cell.fault = CellTextFault::None;
-    cell.typed.clear();
+    cell.text = ByteToHexStr(value);
     notify(address);
 }
 
@@ -75,22 +70,19 @@ void ParameterMemory::setUnread(int address) {
     Cell& cell = at(address);
     cell.value.reset();
     cell.fault = CellTextFault::NotRead;
-    cell.typed.clear();
+    cell.text = "XX";
     notify(address);
 }
 
 void ParameterMemory::setTyped(int address, std::string_view text) {
     Cell& cell = at(address);
     const CellByte parsed = CellTextToByte(text);
+    cell.fault = parsed.fault;
+    cell.value.reset();
     if (parsed.fault == CellTextFault::None) {
         cell.value = parsed.value;
-        cell.fault = CellTextFault::None;
-        cell.typed.clear();
-    } else {
-        cell.value.reset();
-        cell.fault = parsed.fault;
-        cell.typed = std::string(text);
     }
+    cell.text = std::string(text);
     notify(address);
 }
 

@@ -30,8 +30,8 @@ public:
 
     std::optional<std::uint8_t> byte(int address) const;
     bool selected(int address) const;
-    // The cell as the editor shows it: two upper-case hexadecimal digits, "XX" when unread,
-    // or the text typed into it when that is no byte.
+    // The cell as the editor shows it: a byte read as two upper-case hexadecimal digits,
+    // "XX" when unread, or the text typed into it exactly as typed.
     std::string text(int address) const;
     // Why the cell cannot be written, for the box that refuses it; empty when it holds a byte.
     std::string refusal(int address) const;
@@ -39,7 +39,7 @@ public:
     void setByte(int address, std::uint8_t value);
     void setUnread(int address);
     // The technician's text for a cell, through the cell rules: a byte becomes the cell's
-    // byte, anything else leaves it without one, remembering the text and why.
+    // byte, anything else leaves it without one, and why; the text is kept as typed.
     void setTyped(int address, std::string_view text);
     void setSelected(int address, bool selected);
 
@@ -55,7 +55,7 @@ private:
     struct Cell {
         std::optional<std::uint8_t> value;
         CellTextFault fault = CellTextFault::NotRead;
-        std::string typed; // the text that was no byte
+        std::string text = "XX"; // as shown: what was typed stays as it was typed
         bool selected = false;
     };
     Cell& at(int address);
