@@ -52,10 +52,7 @@ JobResult WrenchSession::readCells() {
     }
     m_link.clearEchoes();
     m_stopCells = false;
-    int count = 0;
-    for (int i = kFirst; i <= kLast; ++i) {
-        count += m_memory.selected(i) ? 1 : 0;
-    }
+    const int count = m_memory.selectedTransferCells();
     int index = 0;
     for (int i = kFirst; i <= kLast; ++i) {
         const bool selected = m_memory.selected(i);
@@ -104,10 +101,7 @@ JobResult WrenchSession::writeCells() {
         return busy();
     }
     m_stopCells = false;
-    int count = 0;
-    for (int i = kFirst; i <= kLast; ++i) {
-        count += m_memory.selected(i) ? 1 : 0;
-    }
+    const int count = m_memory.selectedTransferCells();
     int index = 0;
     for (int i = kFirst; i <= kLast; ++i) {
         const bool selected = m_memory.selected(i);

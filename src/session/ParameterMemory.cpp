@@ -49,6 +49,12 @@ bool ParameterMemory::selected(int address) const {
     return at(address).selected;
 }
 
+int ParameterMemory::selectedTransferCells() const {
+    return static_cast<int>(
+        std::count_if(m_cells.begin() + kFirstTransferCell, m_cells.end(),
+                      [](const Cell& cell) { return cell.selected; }));
+}
+
 std::string ParameterMemory::text(int address) const {
     return at(address).text;
 }

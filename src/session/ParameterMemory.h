@@ -30,6 +30,8 @@ public:
 
     std::optional<std::uint8_t> byte(int address) const;
     bool selected(int address) const;
+    // How many cells from 07H on are selected.
+    int selectedTransferCells() const;
     // The cell as the editor shows it: a byte read as two upper-case hexadecimal digits,
     // "XX" when unread, or the text typed into it exactly as typed.
     std::string text(int address) const;
