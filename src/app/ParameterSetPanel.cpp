@@ -75,9 +75,10 @@ void ParameterSetPanel::build(QWidget* parent) {
     const QStringList names{QStringLiteral("txtSta"), QStringLiteral("txtVIH"),
                             QStringLiteral("txtVIL"), QStringLiteral("txtVAH"),
                             QStringLiteral("txtVAL")};
-    for (int i = 0; i < 5; ++i) {
-        for (auto [boxes, row, suffix] :
-             {std::tuple{&m_read, 2, QString()}, std::tuple{&m_written, 3, QStringLiteral("1")}}) {
+    // The set read, then the set written: the keyboard goes along each row.
+    for (auto [boxes, row, suffix] :
+         {std::tuple{&m_read, 2, QString()}, std::tuple{&m_written, 3, QStringLiteral("1")}}) {
+        for (int i = 0; i < 5; ++i) {
             auto* box = makeDisplayBox(params, names[i] + suffix);
             (*boxes)[static_cast<std::size_t>(i)] = box;
             paramGrid->addWidget(box, row, i);

@@ -130,6 +130,9 @@ JobResult WrenchSession::runTest() {
         if (!operation) {
             return busy();
         }
+        // The pause is taken once, at the start: what is typed during the run (a text that is
+        // no pause, too) counts from the next run.
+        const std::int16_t pause = *m_pause;
         m_stopTest = false;
         m_testRunning = true;
         emit testRunningChanged(true);
@@ -138,7 +141,7 @@ JobResult WrenchSession::runTest() {
         while (!m_stopTest) {
             m_link.clearEchoes();
             enterCalibration();
-            m_link.MyDelay(*m_pause);
+            m_link.MyDelay(pause);
             computeTorque();
             yieldToEvents();
         }

@@ -23,12 +23,12 @@ constexpr int kMaxTorqueHighCell = 0x24;
 
 } // namespace
 
-void WrenchSession::readSelected(std::initializer_list<int> cells) {
+JobResult WrenchSession::readSelected(std::initializer_list<int> cells) {
     m_memory.clear();
     for (const int cell : cells) {
         m_memory.setSelected(cell, true);
     }
-    readCells();
+    return readCells();
 }
 
 JobResult WrenchSession::getParameterSet() {
@@ -42,13 +42,7 @@ JobResult WrenchSession::getParameterSet() {
     m_link.MyDelay(20);
     // A failed or stopped reading leaves the bytes it did not get unread; Get goes on and
     // hands them out as "XX".
-    readSelected(kGetCells);
-    JobResult result;
-    for (const int cell : kGetCells) {
-        if (!m_memory.byte(cell) && result.ok()) {
-            result = {JobEnd::Failed, CommResult::Success, cell, {}};
-        }
-    }
+    const JobResult result = readSelected(kGetCells);
     emit parameterStage(ParameterJob::Get, ParameterStage::ReadDone);
 
     const std::string reqCode = m_nextRequestCode();
@@ -114,14 +108,14 @@ JobResult WrenchSession::writeParameterSet(std::string_view newParaText, ParaRec
     return result;
 }
 
-void WrenchSession::readMaxTorqueCells() {
+JobResult WrenchSession::readMaxTorqueCells() {
     for (int i = 0; i < ParameterMemory::kCellCount; ++i) {
         m_memory.setSelected(i, false);
     }
     m_memory.clear();
     m_link.resetReceive();
     m_link.MyDelay(20);
-    readSelected({kStatusEpCell, kMaxTorqueLowCell, kMaxTorqueHighCell});
+    return readSelected({kStatusEpCell, kMaxTorqueLowCell, kMaxTorqueHighCell});
 }
 
 JobResult WrenchSession::readMaxTorque() {
@@ -130,16 +124,12 @@ JobResult WrenchSession::readMaxTorque() {
         return busy();
     }
     emit parameterStage(ParameterJob::MaxTorque, ParameterStage::Reading);
-    readMaxTorqueCells();
+    const JobResult result = readMaxTorqueCells();
     // A byte that could not be read counts as 0 (its box has said why).
     const auto value = [this](int address) { return m_memory.byte(address).value_or(0); };
     m_maxTorqueRaw = 256 * value(kMaxTorqueHighCell) + value(kMaxTorqueLowCell);
     emit maxTorqueChanged();
     emit parameterStage(ParameterJob::MaxTorque, ParameterStage::Finished);
-    JobResult result;
-    if (!m_memory.byte(kMaxTorqueLowCell) || !m_memory.byte(kMaxTorqueHighCell)) {
-        result.end = JobEnd::Failed;
-    }
     return result;
 }
 

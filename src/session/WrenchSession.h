@@ -209,8 +209,8 @@ private:
     JobResult writeParameter(std::uint8_t address, std::uint8_t data);
     static JobResult busy() { return {JobEnd::Refused, CommResult::Busy, -1, {}}; }
     // Clears the memory, selects the cells and reads them.
-    void readSelected(std::initializer_list<int> cells);
-    void readMaxTorqueCells();
+    JobResult readSelected(std::initializer_list<int> cells);
+    JobResult readMaxTorqueCells();
     void reportError(const std::string& text);
     JobResult readCommand(std::uint8_t addr0);
     void yieldToEvents();
