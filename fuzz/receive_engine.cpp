@@ -11,7 +11,7 @@
 #include "serial/ReceiveEngine.h"
 #include "support/ByteReader.h"
 #include "support/Check.h"
-#include "support/FuzzClock.h"
+#include "support/VirtualClock.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -249,7 +249,7 @@ private:
         }
     }
 
-    fuzz::FuzzClock m_clock;
+    test::VirtualClock m_clock;
     FuzzPort m_port;
     ReceiveEngine m_engine;
     CommandProtocol m_protocol;

@@ -7,7 +7,7 @@
 #include "sim/SimulatedWrench.h"
 #include "support/ByteReader.h"
 #include "support/Check.h"
-#include "support/FuzzClock.h"
+#include "support/VirtualClock.h"
 
 #include <algorithm>
 #include <array>
@@ -141,7 +141,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     options.frameGapMs = static_cast<int>(input.upTo(1200)) - 100;
     const bool withFaults = (setup & 4) != 0;
 
-    fuzz::FuzzClock clock;
+    test::VirtualClock clock;
     SimulatedWrench wrench(clock, options);
     const sim::WrenchOptions& used = wrench.options();
     FUZZ_CHECK(used.baudRate > 0 && used.turnaroundMs >= 0 && used.frameGapMs >= 0);

@@ -6,47 +6,21 @@
 namespace zelcor {
 namespace {
 
-TEST(ByteBuffer, ReadsByPositionWithoutConsumingAndPopsFromTheBack) {
+TEST(ByteBuffer, ReadsByPositionWithinWhatItHoldsAndDropsWhatGoesBeyond5000Bytes) {
     c5000ByteBuffer buffer;
-    std::uint8_t out = 0xEE;
-    EXPECT_EQ(buffer.GetDepth(), 0);
-    EXPECT_FALSE(buffer.ReadData(0, out));
-    EXPECT_EQ(out, 0);
-    EXPECT_FALSE(buffer.PopData(out));
-
-    for (const std::uint8_t b : {0x11, 0x22, 0x33}) {
-        EXPECT_TRUE(buffer.PushData(b));
+    for (int i = 0; i < 5001; ++i) {
+        EXPECT_EQ(buffer.PushData(static_cast<std::uint8_t>(i)), i < 5000) << i;
     }
-    EXPECT_EQ(buffer.GetDepth(), 3);
-    for (std::int16_t i = 0; i < 3; ++i) {
-        EXPECT_TRUE(buffer.ReadData(i, out));
-        EXPECT_EQ(out, 0x11 * (i + 1));
-    }
-    out = 0xEE;
-    EXPECT_FALSE(buffer.ReadData(3, out));
-    EXPECT_EQ(out, 0);
-    EXPECT_FALSE(buffer.ReadData(-1, out));
-    EXPECT_EQ(out, 0);
-    EXPECT_EQ(buffer.GetDepth(), 3); // reading took nothing
-
-    EXPECT_TRUE(buffer.PopData(out));
-    EXPECT_EQ(out, 0x33);
-    EXPECT_EQ(buffer.GetDepth(), 2);
-}
-
-TEST(ByteBuffer, FullBufferDropsTheSurplusAndClearStartsAgainAtZero) {
-    c5000ByteBuffer buffer;
-    for (int i = 0; i < 5000; ++i) {
-        ASSERT_TRUE(buffer.PushData(static_cast<std::uint8_t>(i)));
-    }
-    EXPECT_FALSE(buffer.PushData(0xFF));
     EXPECT_EQ(buffer.GetDepth(), 5000);
-    std::uint8_t out = 0;
-    EXPECT_TRUE(buffer.ReadData(4999, out));
-    EXPECT_EQ(out, static_cast<std::uint8_t>(4999));
-
+    std::uint8_t out = 0xEE;
+    for (const auto& [position, held, value] :
+         {std::tuple{0, true, 0x00}, {4999, true, 0x87}, {5000, false, 0x00}, {-1, false, 0x00}}) {
+        EXPECT_EQ(buffer.ReadData(static_cast<std::int16_t>(position), out), held) << position;
+        EXPECT_EQ(out, value) << position;
+    }
+    EXPECT_TRUE(buffer.PopData(out)); // the last one pushed
+    EXPECT_EQ(out, 0x87);
     buffer.clear();
-    EXPECT_EQ(buffer.GetDepth(), 0);
     EXPECT_FALSE(buffer.ReadData(0, out));
     EXPECT_TRUE(buffer.PushData(0x42));
     EXPECT_TRUE(buffer.ReadData(0, out));

@@ -1,11 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The exchange log of a session against the simulated wrench, read back from its file.
-#include "support/WindowFixture.h"
+// The exchange log of a session on the link, read back from its file.
+#include "support/LinkFixture.h"
 
 #include "serial/ExchangeLog.h"
-#include "serial/WrenchLink.h"
-#include "sim/SimulatedPort.h"
-#include "sim/SimulatedWrench.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -13,157 +10,71 @@
 namespace zelcor::test {
 namespace {
 
-struct Row {
-    std::int64_t ms;
-    QString direction, byte, marker, result;
-    bool operator==(const Row& o) const {
-        return direction == o.direction && byte == o.byte && marker == o.marker &&
-               result == o.result;
-    }
-};
-
-void PrintTo(const Row& r, std::ostream* os) {
-    *os << r.ms << ' ' << r.direction.toStdString() << ' ' << r.byte.toStdString() << ' '
-        << r.marker.toStdString() << ' ' << r.result.toStdString();
+std::string contents(const QString& path) {
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
+    return file.readAll().toStdString();
 }
 
-Row tx(const char* byte, const char* marker = "") {
-    return {0, "TX", byte, marker, ""};
-}
-Row rx(const char* byte) {
-    return {0, "RX", byte, "", ""};
-}
-Row end(const char* result) {
-    return {0, "", "", "exchange end", result};
-}
-
-class ExchangeLogTest : public WindowFixture {
-protected:
-    SerialPort& windowPort() override { return wrenchPort; }
-
-    QString path() const { return dir.filePath(QStringLiteral("session.csv")); }
-    // A log the windows write to from now on; it lives as long as the windows.
-    void logTo(const QString& file) {
-        logs.push_back(std::make_unique<ExchangeLog>(clock, file.toStdString()));
-        mainWindow->link().setExchangeLog(logs.back().get());
-    }
-    QStringList lines() const {
-        QFile file(path());
-        EXPECT_TRUE(file.open(QIODevice::ReadOnly));
-        return QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
-    }
-    // The rows after the header and the port's opening line, which are checked on their own.
-    std::vector<Row> rows() const {
-        std::vector<Row> all;
-        const QStringList text = lines();
-        for (qsizetype i = 2; i < text.size(); ++i) {
-            const QStringList f = text[i].split(',');
-            EXPECT_EQ(f.size(), 5) << text[i].toStdString();
-            if (f.size() == 5) {
-                all.push_back({f[0].toLongLong(), f[1], f[2], f[3], f[4]});
-            }
-        }
-        return all;
-    }
-
+TEST(ExchangeLog, EveryByteWithItsTimeFromTheOpeningAndEachExchangesEndAsEchoed) {
     QTemporaryDir dir;
-    sim::SimulatedWrench wrench{clock};
-    sim::SimulatedPort wrenchPort{wrench};
-    std::vector<std::unique_ptr<ExchangeLog>> logs;
-};
+    const QString path = dir.filePath(QStringLiteral("session.csv"));
+    LinkFixture f;
+    f.link.close();
+    ExchangeLog log(f.clock, path.toStdString());
+    f.link.setExchangeLog(&log);
+    f.clock.advance(700); // time before the port opens does not count
+    std::string error;
+    ASSERT_TRUE(f.link.open("/dev/ttyUSB0", SerialSettings{2400, 'E', 7, 1}, error));
+    f.schedule("770: 00 12 AA 5A 5A | 1070: 00 10 7F");
+    f.link.sendByte(0xA5);
+    f.link.read(0x00, 0x12);
+    f.link.write(0x00, 0x10, 0x7F);
+    f.port.close();
+    f.port.fail("Input/output error");
+    f.link.read(0x00, 0x05); // its first byte never went out: no frame starts
+    ASSERT_TRUE(f.link.open("/dev/ttyUSB0", SerialSettings{}, error));
+    f.link.sendByte(0x5A);
+    f.link.close();
 
-TEST_F(ExchangeLogTest, AReadAndAWriteLogExactlyTheirFramesAndRepliesInTime) {
-    logTo(path());
-    wrench.poke(0x00, 0x12, 0x5A);
-    clock.advance(700); // time before the port opens does not count
-    setText("cmbComSelect", "/dev/ttyUSB0");
-    click("cmdPortOpen");
-    setText("txtAddr0Read", "12");
-    click("cmdRead");
-    EXPECT_EQ(text("txtReadData(0)"), "5A");
-    setText("txtAddr0Write", "10");
-    setText("txtWriteData", "7F");
-    click("cmdWrite");
-    EXPECT_TRUE(boxes.shown().empty());
-
-    const QStringList text = lines();
-    ASSERT_GE(text.size(), 2);
-    EXPECT_EQ(text[0], "ms,direction,byte,marker,result");
-    EXPECT_EQ(text[1], "0,,,\"port open /dev/ttyUSB0 1200,N,8,2\",");
-    const std::vector<Row> expected{tx("0xC8", "frame start"),
-                                    tx("0x00"),
-                                    tx("0x12"),
-                                    rx("0x00"),
-                                    rx("0x12"),
-                                    rx("0xAA"),
-                                    rx("0x5A"),
-                                    rx("0x5A"),
-                                    end("0"),
-                                    tx("0xE8", "frame start"),
-                                    tx("0x00"),
-                                    tx("0x10"),
-                                    tx("0x7F"),
-                                    rx("0x00"),
-                                    rx("0x10"),
-                                    rx("0x7F"),
-                                    end("0")};
-    const std::vector<Row> seen = rows();
-    EXPECT_EQ(seen, expected);
-    ASSERT_FALSE(seen.empty());
-    EXPECT_EQ(seen.front().ms, 0);
-    for (std::size_t i = 1; i < seen.size(); ++i) {
-        EXPECT_LE(seen[i - 1].ms, seen[i].ms) << "row " << i;
-    }
-    // Each request byte has its pause before the next: sent bytes never share a time.
-    for (std::size_t i = 1; i < seen.size(); ++i) {
-        if (seen[i - 1].direction == "TX" && seen[i].direction == "TX") {
-            EXPECT_LT(seen[i - 1].ms, seen[i].ms) << "row " << i;
-        }
-    }
+    EXPECT_EQ(contents(path), "ms,direction,byte,marker,result\n"
+                              "0,,,\"port open /dev/ttyUSB0 2400,E,7,1\",\n0,TX,0xA5,,\n"
+                              "0,TX,0xC8,frame start,\n20,TX,0x00,,\n40,TX,0x12,,\n70,RX,0x00,,\n"
+                              "70,RX,0x12,,\n70,RX,0xAA,,\n70,RX,0x5A,,\n70,RX,0x5A,,\n"
+                              "70,,,exchange end,0\n70,TX,0xE8,frame start,\n120,TX,0x00,,\n"
+                              "170,TX,0x10,,\n220,TX,0x7F,,\n370,RX,0x00,,\n370,RX,0x10,,\n"
+                              "370,RX,0x7F,,\n370,,,exchange end,0\n"
+                              "370,,,port lost: Input/output error,\n3370,,,exchange end,1\n"
+                              "0,,,\"port open /dev/ttyUSB0 1200,N,8,2\",\n0,TX,0x5A,,\n"
+                              "0,,,port closed,\n");
+    // The transmit echo shows the command bytes as 10 and 01, and the raw bytes not at all.
+    EXPECT_EQ(f.local, "Read-------------\r\n&H10 &H00 &H12 \r\nWrite-----------\r\n"
+                       "&H01 &H00 &H10 &H7F\r\nRead-------------\r\n&H10 &H00 &H05 \r\n");
 }
 
-TEST_F(ExchangeLogTest, FailedReadsAndRawBytesAreLoggedWithTheirResult) {
-    logTo(path());
-    click("cmdPortOpen");
-    setText("txtSendByte", "A5");
-    click("cmdSendAByte");
-    sim::Faults silent;
-    silent.noReply = true;
-    wrench.setFaults(silent);
-    boxes.answerOk(2); // time-out and help
-    click("cmdRead");
-    click("cmdPortClose");
-    const std::vector<Row> expected{tx("0xA5"), tx("0xC8", "frame start"),
-                                    tx("0x00"), tx("0x05"),
-                                    end("1"),   {0, "", "", "port closed", ""}};
-    EXPECT_EQ(rows(), expected);
-}
+TEST(ExchangeLog, ALogThatCannotBeWrittenIsToldOnceAfterTheExchangeAndTheSessionGoesOn) {
+    QTemporaryDir dir;
+    const std::string missing = dir.filePath(QStringLiteral("no/such.csv")).toStdString();
+    const std::string told = "warning Exchange Log: The exchange log cannot be written: ";
+    const std::string goesOn = "\r\nThe session goes on without it.\n";
+    LinkFixture f;
+    ExchangeLog unopened(f.clock, missing);
+    f.boxes.answerOk(2);
+    f.link.setExchangeLog(&unopened); // told at once
+    EXPECT_EQ(f.shown(), told + missing + ": No such file or directory" + goesOn);
 
-TEST_F(ExchangeLogTest, ALogThatCannotBeWrittenIsToldOnceAndTheSessionGoesOn) {
-    // Missing from the start: told at once.
-    boxes.answerOk();
-    logTo(dir.filePath("no/such/folder/session.csv"));
-    ASSERT_EQ(boxes.shown().size(), 1u);
-    EXPECT_EQ(boxes.shown()[0].title, "Exchange Log");
-    EXPECT_TRUE(boxes.shown()[0].text.contains("no/such/folder/session.csv"));
-
-    // Failing in the middle of an exchange: told when the exchange is over, not during it.
-    wrench.poke(0x00, 0x05, 0x33);
-    click("cmdPortOpen");
-    clock.at(30, [&] { logTo("/dev/full"); });
-    bool toldDuringExchange = true;
-    boxes.setOnShow(
-        [&](const ShownBox&) { toldDuringExchange = mainWindow->link().exchangeRunning(); });
-    boxes.answerOk();
-    click("cmdRead");
-    EXPECT_EQ(text("txtReadData(0)"), "33");
-    ASSERT_EQ(boxes.shown().size(), 2u);
-    EXPECT_EQ(boxes.shown()[1].title, "Exchange Log");
-    EXPECT_FALSE(toldDuringExchange);
-
-    click("cmdRead"); // and never again
-    EXPECT_EQ(text("txtReadData(0)"), "33");
-    EXPECT_EQ(boxes.shown().size(), 2u);
+    // Failing during an exchange: told when it is over, and never again.
+    std::unique_ptr<ExchangeLog> full;
+    f.clock.at(30, [&] {
+        full = std::make_unique<ExchangeLog>(f.clock, "/dev/full");
+        f.link.setExchangeLog(full.get());
+    });
+    f.boxes.setOnShow([&](const ShownBox&) { EXPECT_FALSE(f.link.exchangeRunning()); });
+    f.schedule("100: 00 05 AA 33 33 | 200: 00 05 AA 34 34");
+    EXPECT_EQ(f.link.read(0x00, 0x05).data[0], 0x33);
+    EXPECT_EQ(f.link.read(0x00, 0x05).data[0], 0x34);
+    EXPECT_EQ(f.shown(), told + missing + ": No such file or directory" + goesOn + told +
+                             "/dev/full: No space left on device" + goesOn);
 }
 
 } // namespace

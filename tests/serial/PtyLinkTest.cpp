@@ -1,22 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The real QSerialPort, in real time, against the simulated wrench behind a pseudo-terminal.
+// The link through the real QSerialPort, in real time, against the simulated wrench behind a
+// pseudo-terminal.
 #include "support/ScriptedMessageBoxes.h"
 
-#include "app/frmRs232SetCmd.h"
 #include "platform/QtClock.h"
 #include "platform/QtSerialPort.h"
+#include "serial/WrenchLink.h"
 #include "sim/PtyBridge.h"
-#include "widgets/EchoBox.h"
 
-#include <QComboBox>
 #include <QFile>
 #include <QTemporaryDir>
-
-#include <QLineEdit>
-#include <QPushButton>
-#include <functional>
 #include <gtest/gtest.h>
-#include <vector>
 
 #include <poll.h>
 #include <pty.h>
@@ -26,55 +20,56 @@
 namespace zelcor::test {
 namespace {
 
-TEST(PtyLink, ExchangesOverARealPortAndAnUnplugClosesItQuietly) {
+// Waits in real time for `condition`; the ten seconds only guard against hanging.
+bool waitFor(QtClock& clock, const std::function<bool()>& condition) {
+    bool gaveUp = false;
+    auto guard = clock.createTimer([&] { gaveUp = true; });
+    guard->start(10'000);
+    clock.waitUntil([&] { return condition() || gaveUp; });
+    return condition();
+}
+
+TEST(PtyLink, ExchangesAnUnplugNoticedOnceAndAReturnWithNothingStale) {
+    QTemporaryDir dir;
+    const std::string path = dir.filePath(QStringLiteral("wrench")).toStdString();
     QtClock clock;
     QtSerialPort port;
     ScriptedMessageBoxes boxes;
+    std::string remote;
+    WrenchLink link(clock, port, boxes,
+                    {[](const std::string&) {}, [&](const std::string& s) { remote += s; }, [] {},
+                     [](const std::string&) {}});
+    std::vector<std::string> lost;
+    link.setPortLostHandler([&](const std::string& why) { lost.push_back(why); });
     auto bridge = std::make_unique<sim::PtyBridge>();
     std::string error;
-    ASSERT_TRUE(bridge->start({}, error)) << error;
-    sim::SimulatedWrench& wrench = bridge->wrench();
+    ASSERT_TRUE(bridge->start(path, error)) << error;
+    bridge->wrench().poke(0x00, 0x12, 0x5A);
+    // 1200,N,8,2: the wrench answers only a line set up so.
+    ASSERT_TRUE(link.open(path, SerialSettings{}, error)) << error;
 
-    frmRs232SetCmd window(Platform{clock, port, boxes, [] {}});
-    window.cmbComSelect->setEditText(QString::fromStdString(bridge->devicePath()));
-    window.cmdPortOpen->click(); // 1200,N,8,2: the wrench answers only a line set up so
-    ASSERT_TRUE(port.isOpen());
-    EXPECT_FALSE(window.cmdPortOpen->isEnabled());
+    EXPECT_EQ(link.read(0x00, 0x12).data[0], 0x5A);
+    EXPECT_EQ(link.write(0x00, 0x10, 0x7F), CommResult::Success);
+    EXPECT_EQ(bridge->wrench().peek(0x00, 0x10), 0x7F);
 
-    window.txtAddr0Read->setText(QStringLiteral("12"));
-    window.cmdRead->click();
-    EXPECT_EQ(window.txtReadData[0]->text(),
-              QStringLiteral("%1").arg(wrench.peek(0x00, 0x12), 2, 16, QLatin1Char('0')).toUpper());
-
-    window.txtAddr0Write->setText(QStringLiteral("10"));
-    window.txtWriteData->setText(QStringLiteral("7F"));
-    window.cmdWrite->click();
-    EXPECT_TRUE(boxes.shown().empty());
-    EXPECT_EQ(wrench.peek(0x00, 0x10), 0x7F);
-    ASSERT_EQ(wrench.receivedFrames().size(), 2u);
-    EXPECT_FALSE(wrench.receivedFrames()[0].write);
-    EXPECT_EQ(wrench.receivedFrames()[0].addr0, 0x12);
-    EXPECT_TRUE(wrench.receivedFrames()[1].write);
-    EXPECT_EQ(wrench.receivedFrames()[1].addr0, 0x10);
-    EXPECT_EQ(wrench.receivedFrames()[1].data, 0x7F);
-
-    // The far end goes away: the port is closed at its first error and reported once.
-    boxes.answerOk();
+    // Pulled out between two exchanges: the port is closed at its first error, told once,
+    // and nothing goes on reporting afterwards.
     bridge.reset();
-    bool gaveUp = false;
-    auto guard = clock.createTimer([&] { gaveUp = true; });
-    guard->start(10'000); // against hanging only
-    clock.waitUntil([&] { return !port.isOpen() || gaveUp; });
-    ASSERT_FALSE(gaveUp) << "the lost port was never noticed";
-    EXPECT_EQ(boxes.shown().size(), 1u);
-    EXPECT_TRUE(window.cmdPortOpen->isEnabled());
-    EXPECT_FALSE(window.cmdPortClose->isEnabled());
-
-    // Nothing keeps reporting afterwards: the port is closed, not left open on a hung-up
-    // terminal. (What a wait costs in CPU is the benchmark's figure.)
+    ASSERT_TRUE(waitFor(clock, [&] { return !link.isOpen(); }));
     clock.delay(300);
-    EXPECT_FALSE(port.isOpen());
-    EXPECT_EQ(boxes.shown().size(), 1u);
+    EXPECT_EQ(lost.size(), 1u);
+
+    // Back under the same name: it opens again, and only the new reply arrives.
+    bridge = std::make_unique<sim::PtyBridge>();
+    ASSERT_TRUE(bridge->start(path, error)) << error;
+    bridge->wrench().poke(0x00, 0x12, 0x3C);
+    ASSERT_TRUE(link.open(path, SerialSettings{}, error)) << error;
+    remote.clear();
+    EXPECT_EQ(link.read(0x00, 0x12).data[0], 0x3C);
+    // However the bytes came in batches, they were these five and no more.
+    EXPECT_EQ(QString::fromStdString(remote).remove(QStringLiteral("\r\n")),
+              QStringLiteral("&H00 &H12 &HAA &H3C &H3C "));
+    EXPECT_TRUE(boxes.shown().empty());
 }
 
 TEST(PtyLink, AReplyLeftOnTheLineWhenThePortClosedIsNotDeliveredAfterReopening) {
@@ -86,7 +81,6 @@ TEST(PtyLink, AReplyLeftOnTheLineWhenThePortClosedIsNotDeliveredAfterReopening) 
     std::size_t received = 0;
     port.setReceiveHandler(
         [&](const std::vector<std::uint8_t>& bytes) { received += bytes.size(); });
-
     ASSERT_TRUE(port.open(bridge.devicePath(), SerialSettings{}, error)) << error;
     for (const std::uint8_t b : {0xC8, 0x00, 0x12}) {
         port.writeByte(b);
@@ -99,80 +93,18 @@ TEST(PtyLink, AReplyLeftOnTheLineWhenThePortClosedIsNotDeliveredAfterReopening) 
     EXPECT_EQ(received, 0u);
 }
 
-// Waits in real time for `condition`, for at most ten seconds.
-bool waitFor(QtClock& clock, const std::function<bool()>& condition) {
-    bool gaveUp = false;
-    auto guard = clock.createTimer([&] { gaveUp = true; });
-    guard->start(10'000);
-    clock.waitUntil([&] { return condition() || gaveUp; });
-    return condition();
-}
-
-TEST(PtyLink, AWrenchThatGoesAwayAndComesBackReopensWithNothingStale) {
+TEST(PtyLink, WhatIsNoPortSaysWhy) {
     QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const std::string link = dir.filePath(QStringLiteral("wrench")).toStdString();
-    QtClock clock;
-    QtSerialPort port;
-    ScriptedMessageBoxes boxes;
-    auto bridge = std::make_unique<sim::PtyBridge>();
-    std::string error;
-    ASSERT_TRUE(bridge->start(link, error)) << error;
-    frmRs232SetCmd window(Platform{clock, port, boxes, [] {}});
-    window.cmbComSelect->setEditText(QString::fromStdString(link));
-    window.cmdPortOpen->click();
-    ASSERT_TRUE(port.isOpen());
-    window.txtAddr0Read->setText(QStringLiteral("12"));
-    window.cmdRead->click();
-    ASSERT_TRUE(boxes.shown().empty());
-
-    // Between two exchanges the adapter is pulled, a read goes out into nothing...
-    boxes.answerOk();
-    bridge.reset();
-    ASSERT_TRUE(waitFor(clock, [&] { return !port.isOpen(); }));
-    ASSERT_EQ(boxes.shown().size(), 1u);
-    EXPECT_EQ(boxes.shown()[0].title, "Warning");
-
-    // ...and comes back under the same name: opening again works, and only the new reply
-    // arrives.
-    bridge = std::make_unique<sim::PtyBridge>();
-    ASSERT_TRUE(bridge->start(link, error)) << error;
-    bridge->wrench().poke(0x00, 0x12, 0x3C);
-    window.cmdPortOpen->click();
-    ASSERT_TRUE(port.isOpen()) << boxes.shown().back().text.toStdString();
-    window.cmdClr->click();
-    window.cmdRead->click();
-    EXPECT_EQ(window.txtReadData[0]->text(), QStringLiteral("3C"));
-    // However the bytes came in batches, they were these five and no more.
-    EXPECT_EQ(window.txtRemoteHex->text().remove(QStringLiteral("\r\n")),
-              QStringLiteral("&H00 &H12 &HAA &H3C &H3C "));
-    EXPECT_EQ(boxes.shown().size(), 1u);
-    window.cmdPortClose->click();
-}
-
-TEST(PtyLink, AFileOrFolderIsNoPortAndSaysSo) {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
     const QString file = dir.filePath(QStringLiteral("notes.txt"));
     QFile(file).open(QIODevice::WriteOnly);
-    QtClock clock;
-    QtSerialPort port;
-    ScriptedMessageBoxes boxes;
-    frmRs232SetCmd window(Platform{clock, port, boxes, [] {}});
-    for (const QString& path : {file, dir.path()}) {
-        boxes.clear();
-        boxes.answerOk();
-        window.cmbComSelect->setEditText(path);
-        window.cmdPortOpen->click();
-        EXPECT_FALSE(port.isOpen());
-        ASSERT_EQ(boxes.shown().size(), 1u);
-        const QStringList lines = boxes.shown()[0].text.split(QStringLiteral("\r\n"));
-        ASSERT_EQ(lines.size(), 2) << boxes.shown()[0].text.toStdString();
-        EXPECT_TRUE(
-            lines[0].endsWith(QStringLiteral("does not exit or (1200,8,N,2) is not supported")));
-        EXPECT_TRUE(lines[1].contains(QStringLiteral("not a serial port")))
-            << lines[1].toStdString();
-        EXPECT_TRUE(window.cmdPortOpen->isEnabled());
+    const std::string notAPort = "is a file or folder, not a serial port";
+    for (const auto& [path, why] : {std::pair{file, notAPort},
+                                    {dir.path(), notAPort},
+                                    {QStringLiteral("/dev/ttyZELCOR-none"), "No such device"}}) {
+        QtSerialPort port;
+        std::string error;
+        EXPECT_FALSE(port.open(path.toStdString(), SerialSettings{}, error));
+        EXPECT_NE(error.find(why), std::string::npos) << error;
     }
 }
 
@@ -187,7 +119,6 @@ TEST(PtyLink, AWrittenByteIsWithTheDriverWhenTheWriteReturns) {
     tcgetattr(slave, &raw);
     cfmakeraw(&raw);
     tcsetattr(slave, TCSANOW, &raw);
-
     QtSerialPort port;
     std::string error;
     ASSERT_TRUE(port.open(name, SerialSettings{}, error)) << error;

@@ -9,7 +9,7 @@ class SimulatedWrench;
 
 namespace zelcor::test {
 
-// The new constants a factory issues for one wrench.
+// The new constants a factory issues for one wrench, each two characters wide.
 struct NewConstants {
     bool ccw = false;
     int digits = 1;
@@ -18,7 +18,9 @@ struct NewConstants {
 };
 
 // The new-parameter text a factory would hand back for this wrench, as the wrench's memory
-// holds its identity now: "0001", a request code, the message with its checksum.
+// holds its identity now: "0001", the request code 4711, the message with its checksum. Put
+// together here field by field, and summed here, so that it does not lean on the program's
+// own message code.
 std::string IssuedFor(const sim::SimulatedWrench& wrench, const NewConstants& values);
 
 } // namespace zelcor::test

@@ -1,15 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "platform/Clock.h"
 #include "platform/SerialPort.h"
 
 #include <cstdint>
 #include <string>
 #include <vector>
-
-namespace zelcor {
-class Clock;
-}
 
 namespace zelcor::test {
 
@@ -25,10 +22,24 @@ public:
     explicit RecordingPort(const Clock& clock) : m_clock(clock) {}
 
     bool open(const std::string& portName, const SerialSettings& settings,
-              std::string& error) override;
+              std::string& error) override {
+        error = m_refusal;
+        m_open = m_refusal.empty();
+        if (m_open) {
+            m_name = portName;
+            m_settings = settings;
+            ++m_openCount;
+        }
+        return m_open;
+    }
     void close() override { m_open = false; }
     bool isOpen() const override { return m_open; }
-    bool writeByte(std::uint8_t byte) override;
+    bool writeByte(std::uint8_t byte) override {
+        if (m_open) {
+            m_written.push_back({byte, m_clock.nowMs()});
+        }
+        return m_open;
+    }
     std::vector<PortInfo> availablePorts() const override { return m_available; }
 
     // Test side.
@@ -38,7 +49,13 @@ public:
     void fail(const std::string& message) { reportError(message); }
 
     const std::vector<WireByte>& written() const { return m_written; }
-    std::vector<std::uint8_t> writtenBytes() const;
+    std::vector<std::uint8_t> writtenBytes() const {
+        std::vector<std::uint8_t> bytes;
+        for (const WireByte& w : m_written) {
+            bytes.push_back(w.value);
+        }
+        return bytes;
+    }
     const std::string& openedName() const { return m_name; }
     const SerialSettings& openedSettings() const { return m_settings; }
     int openCount() const { return m_openCount; }

@@ -3,6 +3,8 @@
 
 #include "platform/MessageBoxes.h"
 
+#include <gtest/gtest.h>
+
 #include <deque>
 #include <functional>
 #include <vector>
@@ -23,14 +25,34 @@ struct ShownBox {
 class ScriptedMessageBoxes final : public MessageBoxes {
 public:
     BoxAnswer show(const QString& text, const QString& title, BoxIcon icon,
-                   BoxButtons buttons) override;
+                   BoxButtons buttons) override {
+        const bool ok = buttons == BoxButtons::Ok;
+        BoxAnswer answer = ok ? BoxAnswer::Ok : BoxAnswer::No;
+        if (!m_answers.empty()) {
+            const BoxAnswer queued = m_answers.front();
+            m_answers.pop_front();
+            if (ok == (queued == BoxAnswer::Ok)) {
+                answer = queued;
+            } else {
+                ADD_FAILURE() << "answer " << toString(queued).toStdString()
+                              << " does not fit the buttons of box \"" << title.toStdString()
+                              << "\"";
+            }
+        } else if (m_acceptAll) {
+            answer = ok ? BoxAnswer::Ok : BoxAnswer::Yes;
+        } else {
+            ADD_FAILURE() << "unexpected message box \"" << title.toStdString() << "\": \""
+                          << text.toStdString() << "\"";
+        }
+        m_shown.push_back({title, text, icon, buttons, answer});
+        if (m_onShow) {
+            m_onShow(m_shown.back());
+        }
+        return answer;
+    }
 
     void answer(BoxAnswer answer) { m_answers.push_back(answer); }
-    void answerOk(int count = 1) {
-        for (int i = 0; i < count; ++i) {
-            answer(BoxAnswer::Ok);
-        }
-    }
+    void answerOk(int count = 1) { m_answers.insert(m_answers.end(), count, BoxAnswer::Ok); }
 
     // From now on a box with no answer queued gets Yes or OK instead of failing the test:
     // for runs that record whatever boxes come.

@@ -1,17 +1,33 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The suites without windows link no Qt Widgets: they get a core application.
+#if __has_include(<QApplication>)
 #include <QApplication>
-#include <QStandardPaths>
+using TestApplication = QApplication;
+#else
+#include <QCoreApplication>
+using TestApplication = QCoreApplication;
+#endif
+#include <QFile>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-// Every suite runs headless unless the caller chose a platform.
+#include <cstdlib>
+
+// Every suite runs headless unless the caller chose a platform, and with a home of its own:
+// what the program keeps (the last request code handed out) and what a child process keeps
+// never reaches the user's own files.
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
-    QApplication app(argc, argv);
-    // Settings the program keeps (the last request code) go to a test location, not the
-    // user's own.
-    QStandardPaths::setTestModeEnabled(true);
+    const QTemporaryDir home;
+    if (!home.isValid()) {
+        return EXIT_FAILURE;
+    }
+    for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"}) {
+        qputenv(name, QFile::encodeName(home.path() + QLatin1Char('/') + QLatin1String(name)));
+    }
+    TestApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
