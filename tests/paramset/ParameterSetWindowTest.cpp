@@ -1,0 +1,128 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// What the main window shows of Get, the parameter Write and the live reading: its messages,
+// boxes, lamp and buttons. What the jobs send and decide is the session's, tested there.
+#include "support/IssuedSet.h"
+#include "support/WrenchFixture.h"
+
+#include "session/WrenchSession.h"
+#include "widgets/Shape.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QPlainTextEdit>
+
+namespace zelcor::test {
+namespace {
+
+class ParameterSetWindow : public WrenchFixture {
+protected:
+    // At every step of a parameter job: the message beside the row and the row's five boxes.
+    void watch(const char* label, const char* suffix) {
+        QObject::connect(&mainWindow->session(), &WrenchSession::parameterStage, [=, this] {
+            QString row;
+            for (const char* box : {"txtSta", "txtVIH", "txtVIL", "txtVAH", "txtVAL"}) {
+                row += text(QString(box) + suffix);
+            }
+            steps << (shown(label) ? text(label) : QString("-")) + " " + row;
+        });
+    }
+    QColor lamp() { return control<Shape>("Shape1")->fillColor(); }
+    QStringList steps;
+};
+
+TEST_F(ParameterSetWindow, GetShowsReadingThenOKThenTheSetAndItsRequest) {
+    watch("lblMsg", "");
+    EXPECT_FALSE(enabled("cmdCopyReq"));
+    boxes.answer(BoxAnswer::Yes);
+    click("cmdGetPara");
+    EXPECT_EQ(steps, (QStringList{"Reading..... 0000000000", "OK 0000000000", "- 5052516665"}));
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    EXPECT_EQ(boxes.shown()[0].title, "Warning");
+    EXPECT_EQ(boxes.shown()[0].text,
+              "Make sure the dircetion(CW/CCW) and the digits after decimal pt.");
+    // The wrench's bytes are 40H + their address; the checksum worked out by hand.
+    const QString request = text("txtParaReq");
+    EXPECT_TRUE(request.startsWith("0001")) << request.toStdString();
+    EXPECT_EQ(request.mid(8), "/1/00/01/4F/4E/4C4D/6B6C6D/01/0010/50/52/51/66/65/2556");
+    click("cmdCopyReq");
+    EXPECT_EQ(QApplication::clipboard()->text(), request);
+
+    // No in the warning sends nothing.
+    const std::size_t frames = wrench.receivedFrames().size();
+    boxes.answer(BoxAnswer::No);
+    click("cmdGetPara");
+    EXPECT_EQ(wrench.receivedFrames().size(), frames);
+}
+
+TEST_F(ParameterSetWindow, WriteShowsReadingThenWritingThenTheSetWrittenOrZerosWhenRefused) {
+    watch("lblMsg1", "1");
+    control<QPlainTextEdit>("txtNewPara")
+        ->setPlainText(
+            QString::fromStdString(IssuedFor(wrench, {false, 1, "A1", "b2", "C3", "D4", "82"})));
+    boxes.answer(BoxAnswer::Yes);
+    click("cmdWrPara");
+    EXPECT_EQ(steps,
+              (QStringList{"Reading..... 0000000000", "Writing..... 0000000000", "- 82A1b2C3D4"}));
+    EXPECT_EQ(boxes.shown()[0].title, "Warning!!!");
+    EXPECT_EQ(boxes.shown()[0].text, "Are you sure?\r\nNote:Make sure the dircetion(CW/CCW) and "
+                                     "the digits after decimal point.");
+
+    steps.clear();
+    control<QPlainTextEdit>("txtNewPara")->setPlainText("0001");
+    boxes.answer(BoxAnswer::Yes);
+    boxes.answerOk();
+    click("cmdWrPara");
+    EXPECT_EQ(steps, (QStringList{"Reading..... 0000000000", "- 0000000000"}));
+    EXPECT_EQ(boxes.shown().back().title, "Error!!!");
+}
+
+// Either list of digits sets both and shows the maximum with them; typing sets nothing.
+TEST_F(ParameterSetWindow, TheDigitListsActOnlyWhenAnItemIsChosen) {
+    wrench.poke(0x00, 0x23, 0xFF);
+    wrench.poke(0x00, 0x24, 0xFF);
+    click("cmdRdMaxTk");
+    EXPECT_EQ(text("txtMaxTk"), " 6553.5");
+    choose("cmbFraN", " 3");
+    EXPECT_EQ(text("cmbFraN1") + "|" + text("txtMaxTk"), " 3| 65.535");
+    choose("cmbFraN1", " 0");
+    EXPECT_EQ(text("cmbFraN") + "|" + text("txtMaxTk"), " 0| 65535");
+    setText("cmbFraN", "2");
+    setText("cmbDir", "CCW");
+    EXPECT_EQ(mainWindow->session().setting().FraDigits, 0);
+    EXPECT_FALSE(mainWindow->session().setting().DirCCW);
+    choose("cmbDir", "CCW");
+    EXPECT_TRUE(mainWindow->session().setting().DirCCW);
+}
+
+TEST_F(ParameterSetWindow, ReadingOnLightsTheLampAndHoldsTheButtonsUntilItsCycleHasEnded) {
+    wrench.holdLive(0x1234, 0x00);
+    const QColor red(255, 0, 0), paleRed(255, 192, 192);
+    EXPECT_EQ(lamp(), paleRed);
+    QStringList during;
+    const auto look = [&] {
+        QString states;
+        for (const char* name :
+             {"cmdAutoOn", "cmdAutoOff", "cmdGetPara", "cmdWrPara", "cmdRdMaxTk", "cmdClrEr0"}) {
+            states += enabled(name) ? '1' : '0';
+        }
+        during << states;
+    };
+    clock.at(5000, [&] {
+        look();
+        EXPECT_EQ(lamp(), red);
+        EXPECT_EQ(text("frmRs232SetCmd.txta_Ad_Ajust_H") + text("frmRs232SetCmd.txta_Ad_Ajust_L"),
+                  "1234");
+        EXPECT_EQ(text("frmRs232SetCmd.txtTk"), text("frmRs232WRCal.txtTk"));
+        click("cmdAutoOff");
+        EXPECT_EQ(lamp(), paleRed); // at once; the buttons wait for the cycle
+        look();
+    });
+    boxes.answer(BoxAnswer::Yes); // Get's warning
+    click("cmdAutoOn");
+    look();
+    EXPECT_EQ(during, (QStringList{"010000", "000000", "101111"}));
+    EXPECT_EQ(lamp(), paleRed);
+}
+
+} // namespace
+} // namespace zelcor::test

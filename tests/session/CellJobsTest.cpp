@@ -1,0 +1,160 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Read All, Write, Write All FF and the fills, on the simulated wrench.
+#include "SessionFixture.h"
+
+#include <array>
+
+namespace zelcor::test {
+namespace {
+
+using Cells = SessionTest;
+
+TEST_F(Cells, ReadAllReadsTheSelectedCellsFrom07HUpRetryingEachOnce) {
+    session.stopCells(); // a stop asked for before Read All is forgotten when it starts
+    session.memory().selectOnly({0x2D, 0x00, 0x06, 0x07, 0x22, 0x10});
+    wrench.poke(0x00, 0x07, 0x3C);
+    wrench.poke(0x00, 0x22, 0x9E);
+    faultFrom(0x22, {.noReply = true, .firstAttemptOnly = true});
+
+    const JobResult result = session.readCells();
+    EXPECT_EQ(result.end, JobEnd::Done);
+    EXPECT_EQ(sent(), (Bytes{0xC8, 0x00, 0x07, 0xC8, 0x00, 0x10, 0xC8, 0x00, 0x22, 0xC8, 0x00, 0x22,
+                             0xC8, 0x00, 0x2D}));
+    EXPECT_TRUE(shown().empty());
+    const ParameterMemory& m = session.memory();
+    EXPECT_EQ(m.text(0x06) + m.text(0x07) + m.text(0x10) + m.text(0x22) + m.text(0x2D),
+              "XX3C009E56");
+
+    // Every cell from 07H is passed; the selected ones are counted 1 to 4 of 4.
+    ASSERT_EQ(progress.size(), 39u);
+    std::vector<std::array<int, 3>> counted;
+    for (const CellProgress& p : progress) {
+        if (p.selected || p.index != 0) {
+            counted.push_back({p.address, p.index, p.count});
+        }
+    }
+    EXPECT_EQ(counted, (std::vector<std::array<int, 3>>{
+                           {0x07, 1, 4}, {0x10, 2, 4}, {0x22, 3, 4}, {0x2D, 4, 4}}));
+}
+
+TEST_F(Cells, ACellThatFailsTwiceEndsReadAllWithTheReceiveErrorAndHelp) {
+    // Silent, then the echoed address corrupted.
+    for (const auto& [faults, failure] :
+         {std::pair{sim::Faults{.noReply = true}, CommResult::TimeOut},
+          {sim::Faults{.corruptAt = 1}, CommResult::SyntaxError}}) {
+        session.memory().clear();
+        wrench.clearFaults();
+        session.memory().selectOnly({0x10, 0x11, 0x12});
+        faultFrom(0x11, faults);
+        boxes.answerOk(2);
+        const JobResult result = session.readCells();
+        EXPECT_EQ(result.end, JobEnd::Failed);
+        EXPECT_EQ(result.failure, failure);
+        EXPECT_EQ(result.address, 0x11);
+        EXPECT_EQ(sent(), (Bytes{0xC8, 0x00, 0x10, 0xC8, 0x00, 0x11, 0xC8, 0x00, 0x11}));
+        EXPECT_EQ(shown(), (std::vector<std::string>{kReceiveErr, kHelp}));
+        EXPECT_EQ(session.memory().text(0x10) + session.memory().text(0x12), "00XX");
+    }
+}
+
+// Stop comes while the request for 11H is on the wire: that cell is finished, then the job
+// says so and ends.
+TEST_F(Cells, StopEndsReadAllAndWriteAfterTheCurrentCell) {
+    onCell = [this](const CellProgress& p) {
+        if (p.address == 0x11) {
+            clock.after(30, [this] { session.stopCells(); });
+        }
+    };
+    session.memory().selectOnly({0x10, 0x11, 0x12});
+    std::string cellAtBox;
+    boxes.setOnShow([&](const ShownBox&) { cellAtBox = session.memory().text(0x11); });
+    boxes.answerOk();
+    const JobResult read = session.readCells();
+    EXPECT_EQ(read.end, JobEnd::Stopped);
+    EXPECT_EQ(read.address, 0x11);
+    EXPECT_EQ(sent(), reads({0x10, 0x11}));
+    EXPECT_EQ(shown(), std::vector<std::string>{kStop});
+    EXPECT_EQ(cellAtBox + session.memory().text(0x12), "34XX");
+
+    for (const int cell : {0x10, 0x11, 0x12}) {
+        session.memory().setByte(cell, 0xA5);
+    }
+    boxes.answerOk();
+    const JobResult written = session.writeCells();
+    EXPECT_EQ(written.end, JobEnd::Stopped);
+    EXPECT_EQ(written.address, 0x11);
+    EXPECT_EQ(sent(), writes({{0x10, 0xA5}, {0x11, 0xA5}}));
+    EXPECT_EQ(shown(), std::vector<std::string>{kStop});
+}
+
+TEST_F(Cells, WriteSendsTheSelectedBytesAscendingFrom07H) {
+    ParameterMemory& m = session.memory();
+    m.setTyped(0x05, "11");
+    m.setTyped(0x0A, "22");
+    m.setTyped(0x10, "b8");
+    m.setTyped(0x12, " 0 5");
+    m.setByte(0x2D, 0x7E);
+    m.setTyped(0x20, "G1"); // not selected: never looked at
+    session.memory().selectOnly({0x2D, 0x12, 0x10, 0x0A, 0x05});
+    faultFrom(0x12, {.noReply = true, .firstAttemptOnly = true});
+    EXPECT_TRUE(session.writeCells().ok());
+    EXPECT_EQ(sent(), (Bytes{0xE8, 0x00, 0x0A, 0x22, 0xE8, 0x00, 0x10, 0xB8, 0xE8, 0x00,
+                             0x12, 0x05, 0xE8, 0x00, 0x12, 0x05, 0xE8, 0x00, 0x2D, 0x7E}));
+    EXPECT_TRUE(shown().empty());
+}
+
+TEST_F(Cells, WriteRefusesACellThatHoldsNoByteNamingItAndSendsNothingFromIt) {
+    const std::pair<const char*, const char*> rows[] = {
+        {nullptr, "holds \"XX\": this byte has not been read from the wrench"},
+        {"", "is empty"},
+        {"1FF", "holds \"1FF\", whose value is above FF: no byte 00 to FF"},
+        {"G1", "holds \"G1\", which is not a hexadecimal byte 00 to FF"}};
+    for (const auto& [typed, reason] : rows) {
+        SCOPED_TRACE(reason);
+        ParameterMemory& m = session.memory();
+        m.setByte(0x10, 0x01);
+        typed ? m.setTyped(0x11, typed) : m.setUnread(0x11);
+        m.setByte(0x12, 0x02);
+        session.memory().selectOnly({0x10, 0x11, 0x12});
+        boxes.answerOk();
+        const JobResult result = session.writeCells();
+        const std::string message = std::string("Cell 11H:gK_CWi_L ") + reason +
+                                    ".\r\nNothing from this cell on has been written.";
+        EXPECT_EQ(result.end, JobEnd::Refused);
+        EXPECT_EQ(result.address, 0x11);
+        EXPECT_EQ(result.message, message);
+        EXPECT_EQ(sent(), writes({{0x10, 0x01}}));
+        EXPECT_EQ(shown(), std::vector<std::string>{"Invalid Cell|" + message});
+    }
+}
+
+TEST_F(Cells, WriteAllFFWritesThe39AddressesAndLeavesTheMemory) {
+    session.memory().setByte(0x10, 0x12);
+    EXPECT_TRUE(session.writeAllFF().ok());
+    Bytes expected;
+    for (int a = 0x07; a <= 0x2D; ++a) {
+        expected = expected + writes({{a, 0xFF}});
+    }
+    EXPECT_EQ(sent(), expected);
+    EXPECT_EQ(progress.back().index, 39);
+    EXPECT_EQ(session.memory().text(0x10) + session.memory().text(0x11), "12XX");
+}
+
+TEST_F(Cells, PresetsAndFillAllFFSelectTheirCellsAndSendNothing) {
+    session.memory().setSelected(0x2D, true);
+    session.loadPreset("wt-01"); // not a model's exact name: WT-07, 2000 = 07D0H at 17H
+    const ParameterMemory& m = session.memory();
+    EXPECT_EQ(m.text(0x10) + m.text(0x17) + m.text(0x18) + m.text(0x2A), "02D00700");
+    for (int i = 0; i < ParameterMemory::kCellCount; ++i) {
+        EXPECT_EQ(m.selected(i), i >= 0x10 && i <= 0x2A) << i;
+    }
+    session.fillAllFF();
+    for (int i = 0; i < ParameterMemory::kCellCount; ++i) {
+        EXPECT_EQ(m.selected(i), i >= 0x07) << i;
+        EXPECT_EQ(m.text(i), i >= 0x07 ? "FF" : "XX") << i;
+    }
+    EXPECT_TRUE(sent().empty());
+}
+
+} // namespace
+} // namespace zelcor::test
