@@ -12,23 +12,22 @@
 #include "app/subMain.h"
 #include "calibration/TorquePlot.h"
 #include "calibration/frmRs232WRCal.h"
-#include "editor/frmRs232WRPara.h"
 #include "platform/MessageBoxes.h"
 #include "platform/ProcessCpu.h"
 #include "platform/QtClock.h"
 #include "platform/QtSerialPort.h"
+#include "session/WrenchSession.h"
 #include "sim/PtyBridge.h"
 #include "widgets/EchoBox.h"
 
 #include <QApplication>
-#include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
-#include <QLineEdit>
+#include <QFile>
 #include <QLineSeries>
-#include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
 
@@ -57,6 +56,11 @@ std::string format(const char* pattern, double value) {
     char text[160];
     std::snprintf(text, sizeof text, pattern, value);
     return text;
+}
+
+// A button of the main window, found by its name as a script finds it.
+QPushButton* button(zelcor::frmRs232SetCmd& window, const char* name) {
+    return window.findChild<QPushButton*>(QString::fromLatin1(name));
 }
 
 // --- the table -----------------------------------------------------------------------------
@@ -295,8 +299,8 @@ public:
         m_window = std::make_unique<zelcor::frmRs232SetCmd>(
             zelcor::Platform{m_clock, m_port, m_boxes, [] {}});
         m_window->show();
-        m_window->cmbComSelect->setEditText(QString::fromStdString(path));
-        m_window->cmdPortOpen->click();
+        m_window->choosePort(QString::fromStdString(path));
+        button(*m_window, "cmdPortOpen")->click();
         if (!m_port.isOpen()) {
             error = "could not open " + path;
             return false;
@@ -421,21 +425,19 @@ constexpr std::uint8_t kProbeAddr0 = 0x10;
 // Times the parameter operations that consist of a known number of exchanges, against the
 // sum of their exchanges' limits.
 void operations(Table& table, ExchangeRig& rig, const Line& line) {
-    auto& editor = rig.window().editor();
-    const int cells =
-        zelcor::frmRs232WRPara::kLastCell - zelcor::frmRs232WRPara::kFirstTransferCell + 1;
+    using Memory = zelcor::ParameterMemory;
+    auto& session = rig.window().session();
+    const int cells = Memory::kLastCell - Memory::kFirstTransferCell + 1;
 
     int boxes = rig.boxesShown();
-    editor.cmdClear_Click();
-    for (int i = zelcor::frmRs232WRPara::kFirstTransferCell; i <= zelcor::frmRs232WRPara::kLastCell;
-         ++i) {
-        editor.Check1(i)->setChecked(true);
+    session.memory().clear();
+    for (int i = Memory::kFirstTransferCell; i <= Memory::kLastCell; ++i) {
+        session.memory().setSelected(i, true);
     }
-    const double readAll = rig.timeOperation([&] { editor.cmdReadAll_Click(); });
+    const double readAll = rig.timeOperation([&] { session.readCells(); });
     int unread = 0;
-    for (int i = zelcor::frmRs232WRPara::kFirstTransferCell; i <= zelcor::frmRs232WRPara::kLastCell;
-         ++i) {
-        unread += editor.Text1(i)->text() == QStringLiteral("XX") ? 1 : 0;
+    for (int i = Memory::kFirstTransferCell; i <= Memory::kLastCell; ++i) {
+        unread += session.memory().byte(i) ? 0 : 1;
     }
     table.addTimed("Read All, 39 cells 07H-2DH", readAll, line.operationMs(cells, 0),
                    unread == 0 && rig.boxesShown() == boxes
@@ -443,10 +445,9 @@ void operations(Table& table, ExchangeRig& rig, const Line& line) {
                        : "FAILED: cells left unread or a box shown");
 
     boxes = rig.boxesShown();
-    const double writeAllFF = rig.timeOperation([&] { editor.cmdWriteAllFF_Click(); });
+    const double writeAllFF = rig.timeOperation([&] { session.writeAllFF(); });
     int notFF = 0;
-    for (int i = zelcor::frmRs232WRPara::kFirstTransferCell; i <= zelcor::frmRs232WRPara::kLastCell;
-         ++i) {
+    for (int i = Memory::kFirstTransferCell; i <= Memory::kLastCell; ++i) {
         notFF += rig.peek(static_cast<std::uint8_t>(i)) == 0xFF ? 0 : 1;
     }
     table.addTimed("Write All FF, 39 addresses", writeAllFF, line.operationMs(0, cells),
@@ -455,22 +456,22 @@ void operations(Table& table, ExchangeRig& rig, const Line& line) {
                        : "FAILED: an address not written or a box shown");
 
     // Get: its 16 reads, and its own pauses of 20 ms before and 100 ms after them.
-    auto& window = rig.window();
     boxes = rig.boxesShown();
-    const double get = rig.timeOperation([&] { window.cmdGetPara_Click(); });
-    const QString request = window.txtParaReq->text();
+    const double get = rig.timeOperation([&] { session.getParameterSet(); });
+    const std::string request = session.parameterRequest();
     table.addTimed("Get (16 reads)", get, line.operationMs(16, 0) + 120,
-                   request.size() == 62 && !request.contains(QStringLiteral("XX")) &&
-                           rig.boxesShown() == boxes + 1
+                   request.size() == 62 && request.find("XX") == std::string::npos &&
+                           rig.boxesShown() == boxes
                        ? "limit 16 x read + its 20 and 100 ms pauses"
                        : "FAILED: the request is incomplete or a box shown");
 
     // The parameter Write of the request Get handed out: the same wrench takes it back.
-    window.txtNewPara->setPlainText(request);
     boxes = rig.boxesShown();
-    const double write = rig.timeOperation([&] { window.cmdWrPara_Click(); });
+    bool written = false;
+    const double write =
+        rig.timeOperation([&] { written = session.writeParameterSet(request).ok(); });
     table.addTimed("Write (parameters, 8 reads + 12 writes)", write, line.operationMs(8, 12),
-                   rig.boxesShown() == boxes + 1 && window.txtSta1->text() != QStringLiteral("00")
+                   written && rig.boxesShown() == boxes
                        ? "limit 8 x read + 12 x write"
                        : "FAILED: refused or a box shown: " + rig.lastBox().toStdString());
 }
@@ -482,23 +483,17 @@ void exchanges(Table& table, const Line& line) {
         table.add({"Exchanges", "-", "-", "-", "not measured: " + error});
         return;
     }
-    auto& window = rig.window();
-    std::uint8_t result = 0;
-    std::uint8_t d0 = 0;
-    std::uint8_t d1 = 0;
-    std::uint8_t d2 = 0;
+    auto& link = rig.window().session().link();
     // One exchange first, not counted: the first of anything pays for lazy set-up.
-    window.SendReadCmd_Chk(0x00, kProbeAddr0, result, d0, d1, d2);
+    (void)link.read(0x00, kProbeAddr0);
 
     Spread reads;
     Phases readPhases;
     int failed = 0;
     for (int i = 0; i < kReads; ++i) {
         bool ok = false;
-        result = 0;
-        reads.add(rig.timeExchange(
-            [&] { return window.SendReadCmd_Chk(0x00, kProbeAddr0, result, d0, d1, d2); },
-            readPhases, ok));
+        reads.add(
+            rig.timeExchange([&] { return link.read(0x00, kProbeAddr0).hasData; }, readPhases, ok));
         failed += ok ? 0 : 1;
     }
     // From the far end taking the last byte: that byte on the line, the turnaround, the reply.
@@ -513,11 +508,10 @@ void exchanges(Table& table, const Line& line) {
     failed = 0;
     for (int i = 0; i < kWrites; ++i) {
         bool ok = false;
-        result = 0;
         const auto data = static_cast<std::uint8_t>(0x40 + i);
         writes.add(rig.timeExchange(
-            [&] { return window.SendWriteCmd_Chk(0x00, kProbeAddr0, data, result); }, writePhases,
-            ok));
+            [&] { return link.write(0x00, kProbeAddr0, data) == zelcor::CommResult::Success; },
+            writePhases, ok));
         failed += ok ? 0 : 1;
     }
     table.addTimed(format("Write exchange 00 10, mean of %.0f", kWrites), writes.mean,
@@ -573,9 +567,10 @@ void waitingExchange(Table& table) {
 
     zelcor::Application app{zelcor::Options{}};
     auto& window = app.mainWindow();
-    window.cmbComSelect->setEditText(QString::fromLocal8Bit(name));
-    window.cmdPortOpen->click();
-    if (!window.cmdRead->isEnabled()) {
+    window.choosePort(QString::fromLocal8Bit(name));
+    button(window, "cmdPortOpen")->click();
+    auto& link = window.session().link();
+    if (!link.isOpen()) {
         table.add(
             {"CPU while an exchange waits", "-", "-", "-", std::string("could not open ") + name});
         return;
@@ -583,19 +578,15 @@ void waitingExchange(Table& table) {
     QElapsedTimer wall;
     wall.start();
     const double cpuBefore = zelcor::ProcessCpuSeconds();
-    std::uint8_t result = 0;
-    std::uint8_t d0 = 0;
-    std::uint8_t d1 = 0;
-    std::uint8_t d2 = 0;
-    window.SendReadCmd_Chk(0x00, 0x05, result, d0, d1, d2);
+    const int result = zelcor::CommResultCode(link.read(0x00, 0x05).result);
     const double cpu = zelcor::ProcessCpuSeconds() - cpuBefore;
     const double seconds = static_cast<double>(wall.elapsed()) / 1000.0;
     char note[128];
-    std::snprintf(note, sizeof note, "silent line, result %u after %.3f s wall, %.3f s CPU", result,
+    std::snprintf(note, sizeof note, "silent line, result %d after %.3f s wall, %.3f s CPU", result,
                   seconds, cpu);
     table.add({"CPU while an exchange waits", format("%.2f %%", 100.0 * cpu / seconds), "no spin",
                "", note});
-    window.cmdPortClose->click();
+    button(window, "cmdPortClose")->click();
     close(slave);
     close(master);
 }
@@ -739,14 +730,14 @@ void soak(Table& table, const Line& line, int minutes) {
                     rss.back() / 1e6, window.calibration().plot().samples().size());
         std::fflush(stdout);
         if (static_cast<int>(rss.size()) >= minutes) {
-            window.cmdAutoOff->click();
+            button(window, "cmdAutoOff")->click();
         }
     });
     minute.start(60'000);
     const int boxesBefore = rig.boxesShown();
     const double cpuBefore = zelcor::ProcessCpuSeconds();
     const std::int64_t start = nowUs();
-    window.cmdAutoOn->click(); // returns when the reading has ended
+    button(window, "cmdAutoOn")->click(); // returns when the reading has ended
     const double seconds = static_cast<double>(nowUs() - start) / 1e6;
     const double cpu = zelcor::ProcessCpuSeconds() - cpuBefore;
     const std::size_t cycles = window.calibration().plot().samples().size();
@@ -831,6 +822,9 @@ int main(int argc, char** argv) {
         return firstShow(argc, argv);
     }
     QApplication app(argc, argv);
+    // Get hands out request codes from the settings: the bench's own, not the user's.
+    const QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
     const double loadBefore = loadAverage();
     const Line line;
     std::printf("zelcor_bench: simulated wrench on a pseudo-terminal, %d baud, 8N2 (11 bits, "

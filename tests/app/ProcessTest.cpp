@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
@@ -12,8 +13,14 @@ struct Finished {
     QString output;
 };
 
+// Each process gets a home and settings folder of its own, never the user's.
 Finished run(const QString& program, const QStringList& arguments) {
+    const QTemporaryDir home;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("HOME", home.path());
+    environment.insert("XDG_CONFIG_HOME", home.path() + "/.config");
     QProcess process;
+    process.setProcessEnvironment(environment);
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.start(program, arguments);
     Finished result;

@@ -11,16 +11,15 @@
 #include "support/VirtualClock.h"
 
 #include "app/frmRs232SetCmd.h"
-#include "calibration/frmRs232WRCal.h"
 #include "editor/frmRs232WRPara.h"
 #include "script/ControlLookup.h"
+#include "session/ParameterMemory.h"
+#include "session/WrenchSession.h"
 #include "sim/SimulatedPort.h"
 #include "sim/SimulatedWrench.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
-#include <QLineEdit>
-#include <QPlainTextEdit>
 
 #include <gtest/gtest.h>
 
@@ -37,14 +36,28 @@ namespace {
 
 using Write = std::pair<int, int>; // address 00 xx, data
 
+// The cells the editor rows read and write: status and the CW constants.
+const std::vector<int> kEditorCells{0x10, 0x11, 0x12, 0x25, 0x26};
+
+// The wrench's bytes before anything is written: 40H + the address, the error flag set at 10H.
+int original(int address) {
+    return address == 0x10 ? 0x85 : 0x40 + address;
+}
+std::set<Write> originals(const std::vector<int>& addresses) {
+    std::set<Write> writes;
+    for (const int a : addresses) {
+        writes.insert({a, original(a)});
+    }
+    return writes;
+}
+
 // One run: the three windows on the simulated wrench, every box answered Yes or OK.
 struct World {
     World() {
         boxes.acceptAll();
         for (int a = 0; a < static_cast<int>(sim::SimulatedWrench::kParameterBytes); ++a) {
-            wrench.poke(0x00, static_cast<std::uint8_t>(a), static_cast<std::uint8_t>(0x40 + a));
+            wrench.poke(0x00, static_cast<std::uint8_t>(a), static_cast<std::uint8_t>(original(a)));
         }
-        wrench.poke(0x00, 0x10, 0x85); // the error flag set
         window = std::make_unique<frmRs232SetCmd>(Platform{clock, port, boxes, [] {}});
         click("cmdPortOpen");
     }
@@ -61,19 +74,25 @@ struct World {
         }
     }
     void set(const QString& name, const QString& text) { setControlText(control(name), text); }
-    frmRs232WRPara& editor() { return window->editor(); }
+    // Ticks the editor's cells of the status and the CW constants, and reads them.
+    void readEditorCells() {
+        window->editor().cmdClear_Click();
+        for (const int a : kEditorCells) {
+            window->editor().Check1(a)->setChecked(true);
+        }
+        click("cmdReadAll");
+    }
     // The calibration window's Stop, once a run has been going for `ms` (a run goes on until
     // stopped).
     void stopRunAfter(std::int64_t ms) {
         clock.after(ms, [this, ms] {
-            if (window->calibration().testRunning()) {
+            if (window->session().testRunning()) {
                 click("frmRs232WRCal.cmdTestStop");
             } else {
                 stopRunAfter(ms);
             }
         });
     }
-    std::uint8_t original(int address) const { return address == 0x10 ? 0x85 : 0x40 + address; }
 
     // What every control of the three windows lets a hand do.
     std::map<QString, bool> controlStates() const {
@@ -99,111 +118,76 @@ struct Operation {
     const char* name;
     std::function<void(World&)> run;
     // The writes it means: each (address, data) the wrench may receive from it.
-    std::function<std::set<Write>(World&)> meant;
+    std::set<Write> meant;
 };
 
-std::set<Write> none(World&) {
-    return {};
-}
-
-// The cells the editor rows read and write: status and the CW constants.
-const std::vector<int> kEditorCells{0x10, 0x11, 0x12, 0x25, 0x26};
-
 const std::vector<Operation>& operations() {
+    std::set<Write> allFF;
+    for (int a = ParameterMemory::kFirstTransferCell; a <= ParameterMemory::kLastCell; ++a) {
+        allFF.insert({a, 0xFF});
+    }
+    std::set<Write> edited = originals(kEditorCells);
+    edited.insert({0x11, 0x5A});
+    std::set<Write> newSet = originals({0x0C, 0x0D, 0x0E, 0x0F, 0x2B, 0x2C, 0x2D});
+    newSet.insert({{0x10, 0x02}, {0x12, 0xA1}, {0x11, 0xB2}, {0x26, 0xC3}, {0x25, 0xD4}});
     static const std::vector<Operation> ops{
         {"Console Read",
          [](World& w) {
              w.set("txtAddr0Read", "12");
              w.click("cmdRead");
          },
-         none},
+         {}},
         {"Console Write",
          [](World& w) {
              w.set("txtAddr0Write", "12");
              w.set("txtWriteData", "5A");
              w.click("cmdWrite");
          },
-         [](World&) {
-             return std::set<Write>{{0x12, 0x5A}};
-         }},
+         {{0x12, 0x5A}}},
         {"Console Send Byte",
          [](World& w) {
              w.set("txtSendByte", "1A");
              w.click("cmdSendAByte");
          },
-         none},
-        {"Editor Read All",
-         [](World& w) {
-             w.editor().cmdClear_Click();
-             for (const int a : kEditorCells) {
-                 w.editor().Check1(a)->setChecked(true);
-             }
-             w.click("cmdReadAll");
-         },
-         none},
+         {}},
+        {"Editor Read All", [](World& w) { w.readEditorCells(); }, {}},
         // The technician's round: read the cells, change one, write them back. A cell the
         // reading did not fill must never go out as a byte.
         {"Editor Read All, edit, Write",
          [](World& w) {
-             w.editor().cmdClear_Click();
-             for (const int a : kEditorCells) {
-                 w.editor().Check1(a)->setChecked(true);
-             }
-             w.click("cmdReadAll");
-             w.editor().Text1(0x11)->setText(QStringLiteral("5A"));
+             w.readEditorCells();
+             w.set("frmRs232WRPara.Text1(17)", "5A");
              w.click("cmdWR");
          },
-         [](World& w) {
-             std::set<Write> meant{{0x11, 0x5A}};
-             for (const int a : kEditorCells) {
-                 meant.insert({a, w.original(a)});
-             }
-             return meant;
-         }},
-        {"Editor Write All FF", [](World& w) { w.click("cmdWriteAllFF"); },
-         [](World&) {
-             std::set<Write> meant;
-             for (int a = frmRs232WRPara::kFirstTransferCell; a <= frmRs232WRPara::kLastCell; ++a) {
-                 meant.insert({a, 0xFF});
-             }
-             return meant;
-         }},
-        {"Get", [](World& w) { w.click("cmdGetPara"); }, none},
+         edited},
+        {"Editor Write All FF", [](World& w) { w.click("cmdWriteAllFF"); }, allFF},
+        {"Get", [](World& w) { w.click("cmdGetPara"); }, {}},
         {"Write (parameters)",
          [](World& w) {
-             w.window->txtNewPara->setPlainText(QString::fromStdString(
-                 IssuedFor(w.wrench, NewConstants{false, 1, "A1", "B2", "C3", "D4", "02"})));
+             w.set("txtNewPara",
+                   QString::fromStdString(
+                       IssuedFor(w.wrench, NewConstants{false, 1, "A1", "B2", "C3", "D4", "02"})));
              w.click("cmdWrPara");
          },
-         [](World& w) {
-             std::set<Write> meant{
-                 {0x10, 0x02}, {0x12, 0xA1}, {0x11, 0xB2}, {0x26, 0xC3}, {0x25, 0xD4}};
-             for (const int a : {0x0C, 0x0D, 0x0E, 0x0F, 0x2B, 0x2C, 0x2D}) {
-                 meant.insert({a, w.original(a)});
-             }
-             return meant;
-         }},
-        {"讀取校正參數 (calibration constants)", [](World& w) { w.click("cmdReakAllKandA"); },
-         none},
-        {"CmdCal (calibration mode, live value)", [](World& w) { w.click("CmdCal"); }, none},
+         newSet},
+        {"讀取校正參數 (calibration constants)", [](World& w) { w.click("cmdReakAllKandA"); }, {}},
+        {"CmdCal (calibration mode, live value)", [](World& w) { w.click("CmdCal"); }, {}},
         {"Test run",
          [](World& w) {
              w.stopRunAfter(3000);
              w.click("cmdTestStart");
          },
-         none},
+         {}},
         {"Reading On",
          [](World& w) {
              w.stopRunAfter(3000);
              w.click("cmdAutoOn");
          },
-         none},
-        {"Read Max Torque", [](World& w) { w.click("cmdRdMaxTk"); }, none},
-        {"Clear Er0/Max Torque", [](World& w) { w.click("cmdClrEr0"); },
-         [](World& w) {
-             return std::set<Write>{{0x10, w.original(0x10) & 0x7F}, {0x23, 0}, {0x24, 0}};
-         }},
-    };
+         {}},
+        {"Read Max Torque", [](World& w) { w.click("cmdRdMaxTk"); }, {}},
+        {"Clear Er0/Max Torque",
+         [](World& w) { w.click("cmdClrEr0"); },
+         {{0x10, 0x85 & 0x7F}, {0x23, 0}, {0x24, 0}}}};
     return ops;
 }
 
@@ -213,38 +197,18 @@ struct Fault {
 };
 
 const std::vector<Fault>& faults() {
-    static const std::vector<Fault> all = [] {
-        std::vector<Fault> f;
-        f.push_back({"none", sim::Faults{}});
-        sim::Faults x;
-        x.noReply = true;
-        f.push_back({"no reply", x});
-        x = {};
-        x.shortReply = 2;
-        f.push_back({"short reply", x});
-        x = {};
-        x.corruptAt = 2;
-        f.push_back({"corrupted byte", x});
-        x = {};
-        x.extraBytes = {0x55, 0xAA};
-        f.push_back({"extra bytes", x});
-        x = {};
-        x.splitAfter = 1;
-        x.splitPauseMs = 200;
-        f.push_back({"split reply", x});
-        x = {};
-        x.delayMs = 3500; // after the time-out: the reply lands in the next exchange
-        f.push_back({"late reply", x});
-        x = {};
-        x.noReply = true;
-        x.firstAttemptOnly = true;
-        f.push_back({"first attempt fails", x});
-        x = {};
-        x.stopAfter = 2;
-        f.push_back({"silent after 2", x});
-        f.push_back({"port lost", std::nullopt});
-        return f;
-    }();
+    static const std::vector<Fault> all{
+        {"none", sim::Faults{}},
+        {"no reply", sim::Faults{.noReply = true}},
+        {"short reply", sim::Faults{.shortReply = 2}},
+        {"corrupted byte", sim::Faults{.corruptAt = 2}},
+        {"extra bytes", sim::Faults{.extraBytes = {0x55, 0xAA}}},
+        {"split reply", sim::Faults{.splitAfter = 1, .splitPauseMs = 200}},
+        // After the time-out: the reply lands in the next exchange.
+        {"late reply", sim::Faults{.delayMs = 3500}},
+        {"first attempt fails", sim::Faults{.noReply = true, .firstAttemptOnly = true}},
+        {"silent after 2", sim::Faults{.stopAfter = 2}},
+        {"port lost", std::nullopt}};
     return all;
 }
 
@@ -273,7 +237,7 @@ Outcome runCell(const Operation& op, const Fault& fault) {
         out.boxes << box.title + QStringLiteral(": ") + oneLine(box.text);
     }
 
-    const std::set<Write> meant = op.meant(w);
+    const std::set<Write>& meant = op.meant;
     const auto& frames = w.wrench.receivedFrames();
     for (std::size_t i = framesBefore; i < frames.size(); ++i) {
         if (frames[i].write && !meant.contains({frames[i].addr0, frames[i].data})) {
@@ -299,7 +263,7 @@ Outcome runCell(const Operation& op, const Fault& fault) {
     const std::size_t boxesBefore = w.boxes.shown().size();
     w.set("txtAddr0Read", "05"); // a byte no operation here writes
     w.click("cmdRead");
-    if (w.window->txtReadData[0]->text() != QStringLiteral("45") ||
+    if (controlText(w.control("txtReadData(0)")) != QStringLiteral("45") ||
         w.boxes.shown().size() != boxesBefore) {
         out.problems << QStringLiteral("the next read failed");
     }
