@@ -12,16 +12,6 @@ bool c5000ByteBuffer::PushData(const std::uint8_t& inp) {
     return true;
 }
 
-bool c5000ByteBuffer::PopData(std::uint8_t& out) {
-    if (m_depth == 0) {
-        out = 0;
-        return false;
-    }
-    --m_depth;
-    out = m_data[static_cast<std::size_t>(m_depth)];
-    return true;
-}
-
 bool c5000ByteBuffer::ReadData(std::int16_t position, std::uint8_t& out) const {
     if (position < 0 || position >= m_depth) {
         out = 0;

@@ -7,7 +7,7 @@
 namespace zelcor {
 
 // The receive FIFO between the port's receive events and the reply checks: a fixed store of
-// 5000 bytes read by position. Reading consumes nothing; only clear and PopData make room.
+// 5000 bytes read by position. Reading consumes nothing; only clear makes room.
 // Nothing is allocated after construction.
 class c5000ByteBuffer {
 public:
@@ -19,8 +19,6 @@ public:
 
     // Appends the byte; a full buffer drops it and returns false.
     bool PushData(const std::uint8_t& inp);
-    // Takes the most recently pushed byte (last in, first out); false and 0 when empty.
-    bool PopData(std::uint8_t& out);
     // The byte at `position` without removing it; false and 0 outside 0 .. depth - 1.
     bool ReadData(std::int16_t position, std::uint8_t& out) const;
     // Forgets the stored bytes (they are not erased).

@@ -63,18 +63,5 @@ TEST(VirtualClock, AWaitThatCanNeverEndFailsTheTestInsteadOfHanging) {
     EXPECT_EQ(clock.waitDepth(), 0);
 }
 
-TEST(ScriptedMessageBoxes, FailsOnABoxNobodyExpectedOrAnAnswerThatDoesNotFit) {
-    ScriptedMessageBoxes boxes;
-    EXPECT_NONFATAL_FAILURE(boxes.show("Lost", "Warning", BoxIcon::Warning, BoxButtons::Ok),
-                            "unexpected message box \"Warning\"");
-    boxes.answer(BoxAnswer::Yes);
-    EXPECT_NONFATAL_FAILURE(boxes.show("Stop", "Exit", BoxIcon::Critical, BoxButtons::Ok),
-                            "does not fit");
-    boxes.answer(BoxAnswer::Yes);
-    EXPECT_EQ(boxes.show("Sure?", "Get", BoxIcon::Exclamation, BoxButtons::YesNo), BoxAnswer::Yes);
-    ASSERT_EQ(boxes.shown().size(), 3u);
-    EXPECT_EQ(boxes.shown()[2].text, "Sure?");
-}
-
 } // namespace
 } // namespace zelcor::test

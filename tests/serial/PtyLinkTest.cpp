@@ -72,27 +72,6 @@ TEST(PtyLink, ExchangesAnUnplugNoticedOnceAndAReturnWithNothingStale) {
     EXPECT_TRUE(boxes.shown().empty());
 }
 
-TEST(PtyLink, AReplyLeftOnTheLineWhenThePortClosedIsNotDeliveredAfterReopening) {
-    QtClock clock;
-    QtSerialPort port;
-    sim::PtyBridge bridge;
-    std::string error;
-    ASSERT_TRUE(bridge.start({}, error)) << error;
-    std::size_t received = 0;
-    port.setReceiveHandler(
-        [&](const std::vector<std::uint8_t>& bytes) { received += bytes.size(); });
-    ASSERT_TRUE(port.open(bridge.devicePath(), SerialSettings{}, error)) << error;
-    for (const std::uint8_t b : {0xC8, 0x00, 0x12}) {
-        port.writeByte(b);
-    }
-    clock.delay(10);
-    port.close(); // before the reply: it goes on arriving with nobody listening
-    clock.delay(200);
-    ASSERT_TRUE(port.open(bridge.devicePath(), SerialSettings{}, error)) << error;
-    clock.delay(100);
-    EXPECT_EQ(received, 0u);
-}
-
 TEST(PtyLink, WhatIsNoPortSaysWhy) {
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("notes.txt"));

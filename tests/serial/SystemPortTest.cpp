@@ -67,19 +67,5 @@ TEST(SystemPort, AnotherZelcorIsToldThePortIsInUseAndTheHolderGoesOn) {
     EXPECT_TRUE(boxes.shown().empty());
 }
 
-// The system lists no pseudo-terminal, so the simulated wrench's device is added to the list.
-TEST(SystemPort, TheSimulatedWrenchsDeviceIsListed) {
-    Options options;
-    options.simulator = true;
-    Application application(options);
-    const auto* combo = application.mainWindow().findChild<QComboBox*>("cmbComSelect");
-    ASSERT_NE(combo, nullptr);
-    const QString device = combo->currentText();
-    ASSERT_TRUE(device.startsWith(QLatin1String("/dev/"))) << device.toStdString();
-    const int index = combo->findText(device);
-    ASSERT_GE(index, 16);
-    EXPECT_FALSE(combo->itemData(index, Qt::ToolTipRole).toString().isEmpty());
-}
-
 } // namespace
 } // namespace zelcor::test
