@@ -50,9 +50,8 @@ bool ParameterMemory::selected(int address) const {
 }
 
 int ParameterMemory::selectedTransferCells() const {
-    return static_cast<int>(
-        std::count_if(m_cells.begin() + kFirstTransferCell, m_cells.end(),
-                      [](const Cell& cell) { return cell.selected; }));
+    return static_cast<int>(std::count_if(m_cells.begin() + kFirstTransferCell, m_cells.end(),
+                                          [](const Cell& cell) { return cell.selected; }));
 }
 
 std::string ParameterMemory::text(int address) const {
