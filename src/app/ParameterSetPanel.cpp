@@ -5,6 +5,7 @@
 #include "session/WrenchSession.h"
 #include "widgets/Controls.h"
 #include "widgets/ExchangeControls.h"
+#include "widgets/PasteBox.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -94,6 +95,8 @@ void ParameterSetPanel::build(QWidget* parent) {
     paramGrid->addWidget(lblMsg1, 3, 5);
     paramGrid->addWidget(makeLabel(params, QStringLiteral("New Parameters")), 4, 0, 1, 2);
     txtNewPara = makeMultiLineBox(params, QStringLiteral("txtNewPara"));
+    // A parameter text is about sixty characters.
+    txtNewPara->setLimit(4096, m_session.boxes());
     txtNewPara->setMaximumHeight(72);
     cmdWrPara = makeButton(params, QStringLiteral("cmdWrPara"), QStringLiteral("Write"));
     paramGrid->addWidget(txtNewPara, 5, 0, 1, 5);

@@ -6,7 +6,6 @@
 class QGroupBox;
 class QLabel;
 class QLineEdit;
-class QPlainTextEdit;
 class QPushButton;
 class QWidget;
 
@@ -14,6 +13,7 @@ namespace zelcor {
 
 class ExchangeControls;
 class MessageBoxes;
+class PasteBox;
 class WrenchSession;
 
 // The main window's parameter set: Get and its request for the factory, the set read and
@@ -48,7 +48,7 @@ private:
     // Status, VIH, VIL, VAH, VAL: the set read (txtSta ...) and the set written (txtSta1 ...).
     std::array<QLineEdit*, 5> m_read{};
     std::array<QLineEdit*, 5> m_written{};
-    QPlainTextEdit* txtNewPara = nullptr;
+    PasteBox* txtNewPara = nullptr;
     QPushButton* cmdWrPara = nullptr;
     QLabel* lblMsg = nullptr;
     QLabel* lblMsg1 = nullptr;

@@ -1,11 +1,40 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/OpenFailure.h"
 
+#include <algorithm>
+
 namespace zelcor {
+
+namespace {
+
+// The longest path and the longest name in it that the system looks up.
+constexpr std::size_t kLongestPath = 4095;
+constexpr std::size_t kLongestName = 255;
+
+std::string NameTooLong(const std::string& device) {
+    std::size_t longestName = 0;
+    std::size_t start = 0;
+    while (start <= device.size()) {
+        const std::size_t end = std::min(device.find('/', start), device.size());
+        longestName = std::max(longestName, end - start);
+        start = end + 1;
+    }
+    if (device.size() <= kLongestPath && longestName <= kLongestName) {
+        return {};
+    }
+    return "The port name is too long (" + std::to_string(device.size()) +
+           " characters): a device's path has at most 4095, and each name in it at most 255.";
+}
+
+} // namespace
 
 std::string OpenFailureReason(const std::string& device, const DeviceFacts& facts) {
     if (device.empty()) {
         return "No port is named: type a port number or pick a device from the list.";
+    }
+    // The system would answer "no such device" for a name it cannot even look up.
+    if (const std::string why = NameTooLong(device); !why.empty()) {
+        return why;
     }
     // A missing device first: nothing else about it can be true. Then the lock, because a
     // port in use stays in use whoever asks.

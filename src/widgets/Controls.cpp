@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "widgets/Controls.h"
 
+#include "widgets/PasteBox.h"
+
 #include <QFontMetrics>
 
 namespace zelcor {
@@ -35,8 +37,8 @@ QLineEdit* makeDisplayBox(QWidget* parent, const QString& name, const QString& t
     return box;
 }
 
-QPlainTextEdit* makeMultiLineBox(QWidget* parent, const QString& name) {
-    auto* box = new QPlainTextEdit(parent);
+PasteBox* makeMultiLineBox(QWidget* parent, const QString& name) {
+    auto* box = new PasteBox(parent);
     box->setObjectName(name);
     box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     box->setTabChangesFocus(true);

@@ -10,6 +10,8 @@
 
 namespace zelcor {
 
+class PasteBox;
+
 // Builders for the controls of the three windows. Every control carries its system name as
 // objectName, so that tests, scripts and people find it by that name.
 
@@ -21,7 +23,8 @@ QLineEdit* makeFixedBox(QWidget* parent, const QString& name, const QString& tex
 // A box that only shows what the program puts there: read-only, still selectable and copied.
 QLineEdit* makeDisplayBox(QWidget* parent, const QString& name, const QString& text = {},
                           int widthChars = 4);
-QPlainTextEdit* makeMultiLineBox(QWidget* parent, const QString& name);
+// A multi-line box for pasted text; give it its limit with setLimit.
+PasteBox* makeMultiLineBox(QWidget* parent, const QString& name);
 // An editable combo box showing `text`, which keeps exactly what is typed into it (no
 // completion, nothing added to the list); its list is filled later.
 QComboBox* makeComboBox(QWidget* parent, const QString& name, const QString& text,

@@ -76,6 +76,24 @@ TEST_F(ParameterSetWindow, WriteShowsReadingThenWritingThenTheSetWrittenOrZerosW
     EXPECT_EQ(boxes.shown().back().title, "Error!!!");
 }
 
+// A megabyte on the clipboard is refused before the box lays any of it out; a set fits.
+TEST_F(ParameterSetWindow, APasteLongerThanTheBoxTakesIsRefused) {
+    auto* box = control<QPlainTextEdit>("txtNewPara");
+    box->setPlainText("0001/");
+    box->selectAll(); // replaced by the paste: 4096 characters in all are fine
+    QApplication::clipboard()->setText(QString(4096, QLatin1Char('7')));
+    box->paste();
+    EXPECT_EQ(box->toPlainText().size(), 4096);
+    QApplication::clipboard()->setText(QString(1 << 20, QLatin1Char('7')));
+    boxes.answerOk();
+    box->paste();
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    EXPECT_EQ(boxes.shown()[0].title, "Paste");
+    EXPECT_EQ(boxes.shown()[0].text, "The text to paste has 1048576 characters; this box takes at "
+                                     "most 4096.\r\nNothing has been pasted.");
+    EXPECT_EQ(box->toPlainText().size(), 4096);
+}
+
 // Either list of digits sets both and shows the maximum with them; typing sets nothing.
 TEST_F(ParameterSetWindow, TheDigitListsActOnlyWhenAnItemIsChosen) {
     wrench.poke(0x00, 0x23, 0xFF);

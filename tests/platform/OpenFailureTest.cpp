@@ -30,6 +30,10 @@ TEST(OpenFailure, ReasonForWhatTheSystemShows) {
         {"/dev/ttyS0", {.mayReadWrite = false}, {"Permission denied", "administrator"}},
         {"/dev/ttyS0", {.systemMessage = "Input/output error"}, {"Input/output error"}},
         {"", {.exists = false}, {"No port is named"}},
+        // Names the system cannot look up: 4096 characters, or one name of 256 in the path.
+        {"/dev/" + std::string(4091, 'a'), {.exists = false}, {"too long (4096 characters)"}},
+        {"/dev/" + std::string(256, 'a'), {.exists = false}, {"too long (261 characters)"}},
+        {"/dev/" + std::string(255, 'a'), {.exists = false}, {"No such device"}},
     };
     for (const auto& c : cases) {
         const std::string reason = OpenFailureReason(c.device, c.facts);
