@@ -13,9 +13,16 @@
 #include <QApplication>
 #include <QFile>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
+#include <mutex>
+#include <thread>
 
 namespace zelcor {
 
@@ -24,6 +31,50 @@ namespace {
 QString scriptName(const QString& path) {
     return path == QLatin1String("-") ? QStringLiteral("standard input") : path;
 }
+
+// A script is read to its end before its first line runs, so that every name in it is
+// checked first. From a pipe or a terminal that end comes when the writer closes it; while
+// it has not come a moment after reading began, standard error says what the program waits
+// for, rather than the program hanging without a word.
+class ScriptInputWatch {
+public:
+    explicit ScriptInputWatch(const QString& path) {
+        struct stat info {};
+        const bool known = path == QLatin1String("-")
+                               ? ::fstat(STDIN_FILENO, &info) == 0
+                               : ::stat(QFile::encodeName(path).constData(), &info) == 0;
+        if (!known || S_ISREG(info.st_mode)) {
+            return; // a file ends where it ends; what cannot be opened is reported
+        }
+        m_thread = std::thread([this, name = scriptName(path).toStdString()] {
+            std::unique_lock lock(m_mutex);
+            if (!m_readCv.wait_for(lock, std::chrono::seconds(1), [this] { return m_read; })) {
+                std::fprintf(stderr,
+                             "zelcor: waiting for the script on %s: its lines run once it has "
+                             "been closed\n",
+                             name.c_str());
+            }
+        });
+    }
+    ~ScriptInputWatch() {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_read = true;
+        }
+        m_readCv.notify_all();
+        if (m_thread.joinable()) {
+            m_thread.join();
+        }
+    }
+    ScriptInputWatch(const ScriptInputWatch&) = delete;
+    ScriptInputWatch& operator=(const ScriptInputWatch&) = delete;
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_readCv;
+    bool m_read = false;
+    std::thread m_thread;
+};
 
 } // namespace
 
@@ -127,7 +178,10 @@ int Main(int argc, char** argv) {
     // A script is read and understood before any window exists.
     ParsedScript script;
     if (!options.script.isEmpty()) {
-        script = LoadScript(options.script);
+        {
+            const ScriptInputWatch watch(options.script);
+            script = LoadScript(options.script);
+        }
         if (script.error) {
             const QString where =
                 script.error->line > 0

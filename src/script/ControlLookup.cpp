@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "script/ControlLookup.h"
 
+#include "script/ScriptParser.h"
+
 #include "widgets/EchoBox.h"
 #include "widgets/Shape.h"
 
@@ -78,7 +80,8 @@ FoundControl findControl(const QList<QWidget*>& windows, const QString& name) {
         window = name.left(dot);
         local = name.mid(dot + 1);
         if (window.isEmpty() || local.isEmpty()) {
-            return {nullptr, QStringLiteral("\"%1\" is not a control name").arg(name)};
+            return {nullptr,
+                    QStringLiteral("\"%1\" is not a control name").arg(ShortenScriptText(name))};
         }
     }
     bool windowKnown = window.isEmpty();
@@ -98,7 +101,8 @@ FoundControl findControl(const QList<QWidget*>& windows, const QString& name) {
         matches << w->findChildren<QWidget*>(local);
         if (matches.size() > 1) {
             return {nullptr, QStringLiteral("%1 names %2 controls in %3")
-                                 .arg(name, QString::number(matches.size()), w->objectName())};
+                                 .arg(ShortenScriptText(name), QString::number(matches.size()),
+                                      w->objectName())};
         }
         if (matches.size() == 1) {
             found = matches.front();
@@ -106,16 +110,18 @@ FoundControl findControl(const QList<QWidget*>& windows, const QString& name) {
         }
     }
     if (!windowKnown) {
-        return {nullptr, QStringLiteral("no window named %1").arg(window)};
+        return {nullptr, QStringLiteral("no window named %1").arg(ShortenScriptText(window))};
     }
     if (foundIn.size() > 1) {
         return {nullptr, QStringLiteral("%1 is in more than one window (%2): write %3.%1")
-                             .arg(name, foundIn.join(QStringLiteral(", ")), foundIn.front())};
+                             .arg(ShortenScriptText(name), foundIn.join(QStringLiteral(", ")),
+                                  foundIn.front())};
     }
     if (found == nullptr) {
         return {nullptr, window.isEmpty()
-                             ? QStringLiteral("no control named %1").arg(name)
-                             : QStringLiteral("no control named %1 in %2").arg(local, window)};
+                             ? QStringLiteral("no control named %1").arg(ShortenScriptText(name))
+                             : QStringLiteral("no control named %1 in %2")
+                                   .arg(ShortenScriptText(local), window)};
     }
     return {found, {}};
 }

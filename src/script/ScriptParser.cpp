@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace zelcor {
@@ -34,14 +35,9 @@ QStringView takeWord(QStringView& s) {
     return word;
 }
 
-// A word from the script, quoted for an error message; long garbage is cut short.
+// A word from the script, quoted for an error message.
 QString quoted(QStringView word) {
-    constexpr qsizetype kLongest = 40;
-    QString shown = word.left(kLongest).toString();
-    if (word.size() > kLongest) {
-        shown += QStringLiteral("...");
-    }
-    return QLatin1Char('"') + shown + QLatin1Char('"');
+    return QLatin1Char('"') + ShortenScriptText(word) + QLatin1Char('"');
 }
 
 struct Command {
@@ -149,7 +145,7 @@ private:
         }
         if (rest.size() < 2) {
             return QStringLiteral("%1 %2 needs a text after the name (\"\" is the empty text)")
-                .arg(m_word, m_line.control);
+                .arg(m_word, ShortenScriptText(m_line.control));
         }
         m_line.text = DecodeScriptText(rest.mid(1).toString());
         return std::nullopt;
@@ -170,7 +166,8 @@ private:
         } else if (value == QLatin1String("false")) {
             m_line.state = false;
         } else if (value.isEmpty()) {
-            return QStringLiteral("%1 %2 needs true or false").arg(m_word, m_line.control);
+            return QStringLiteral("%1 %2 needs true or false")
+                .arg(m_word, ShortenScriptText(m_line.control));
         } else {
             return QStringLiteral("%1 is neither true nor false").arg(quoted(value));
         }
@@ -249,14 +246,20 @@ std::optional<QString> controlCharacter(const QString& line) {
 
 ParsedScript ParseScript(const QByteArray& bytes) {
     ParsedScript result;
-    QByteArray data = bytes;
-    if (data.startsWith("\xEF\xBB\xBF")) {
-        data.remove(0, 3); // a byte order mark some editors write
-    }
-    const QList<QByteArray> raw = data.split('\n');
+    const QList<QByteArray> raw = bytes.split('\n');
     for (qsizetype i = 0; i < raw.size(); ++i) {
         const int number = static_cast<int>(i + 1);
         QByteArray bytesOfLine = raw[i];
+        // Measured as read, so that LoadScript can stop at the same length.
+        if (bytesOfLine.size() > kMaxScriptLineBytes) {
+            result.error = ScriptError{
+                number,
+                QStringLiteral("the line is longer than %1 bytes").arg(kMaxScriptLineBytes)};
+            return result;
+        }
+        if (i == 0 && bytesOfLine.startsWith("\xEF\xBB\xBF")) {
+            bytesOfLine.remove(0, 3); // a byte order mark some editors write
+        }
         if (bytesOfLine.endsWith('\r')) {
             bytesOfLine.chop(1); // written on Windows
         }
@@ -285,29 +288,46 @@ ParsedScript ParseScript(const QByteArray& bytes) {
 }
 
 ParsedScript LoadScript(const QString& path) {
-    QFile file;
-    bool opened = false;
-    if (path == QLatin1String("-")) {
-        opened = file.open(stdin, QIODevice::ReadOnly);
-    } else {
-        file.setFileName(path);
-        opened = file.open(QIODevice::ReadOnly);
-    }
+    const bool standardInput = path == QLatin1String("-");
+    const QString name = standardInput ? QStringLiteral("standard input") : path;
+    QFile file(standardInput ? QString() : path);
+    const bool opened =
+        standardInput ? file.open(stdin, QIODevice::ReadOnly) : file.open(QIODevice::ReadOnly);
     ParsedScript result;
     if (!opened) {
-        result.error = ScriptError{
-            0, QStringLiteral("cannot read %1: %2")
-                   .arg(path == QLatin1String("-") ? QStringLiteral("standard input") : path,
-                        file.errorString())};
-        return result;
-    }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
         result.error =
-            ScriptError{0, QStringLiteral("cannot read %1: %2").arg(path, file.errorString())};
+            ScriptError{0, QStringLiteral("cannot read %1: %2").arg(name, file.errorString())};
         return result;
     }
-    return ParseScript(bytes);
+    // Read piece by piece, and never more than one byte past the limit: a device that never
+    // ends (/dev/zero) is refused as soon as it is over, not when the memory runs out.
+    QByteArray bytes;
+    qsizetype lineStart = 0; // where the line being read began
+    while (bytes.size() <= kMaxScriptBytes) {
+        const qsizetype before = bytes.size();
+        bytes.resize(before +
+                     std::min<qsizetype>(kMaxScriptLineBytes, kMaxScriptBytes + 1 - before));
+        const qint64 got = file.read(bytes.data() + before, bytes.size() - before);
+        bytes.resize(before + std::max<qint64>(got, 0));
+        if (got < 0) {
+            result.error =
+                ScriptError{0, QStringLiteral("cannot read %1: %2").arg(name, file.errorString())};
+            return result;
+        }
+        if (got == 0) {
+            return ParseScript(bytes);
+        }
+        if (const qsizetype end = bytes.lastIndexOf('\n'); end >= before) {
+            lineStart = end + 1;
+        }
+        if (bytes.size() - lineStart > kMaxScriptLineBytes) {
+            // The parser names the line, or an error before it.
+            return ParseScript(bytes);
+        }
+    }
+    result.error = ScriptError{0, QStringLiteral("%1 is larger than %2 MiB: not a script")
+                                      .arg(name, QString::number(kMaxScriptBytes / (1024 * 1024)))};
+    return result;
 }
 
 QString DecodeScriptText(const QString& raw) {
@@ -345,6 +365,14 @@ QString ShowLineBreaks(const QString& text) {
     QString shown = text;
     shown.replace(QLatin1Char('\n'), QStringLiteral("\\n"));
     shown.replace(QLatin1Char('\r'), QStringLiteral("\\r"));
+    return shown;
+}
+
+QString ShortenScriptText(QStringView text) {
+    QString shown = ShowLineBreaks(text.left(kMaxQuotedChars).toString());
+    if (text.size() > kMaxQuotedChars) {
+        shown += QStringLiteral("...");
+    }
     return shown;
 }
 

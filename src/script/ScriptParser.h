@@ -56,12 +56,28 @@ struct ParsedScript {
 // The longest wait a script may ask for: one day.
 inline constexpr int kMaxScriptWaitMs = 24 * 60 * 60 * 1000;
 
+// The most a script may hold: no technician's session comes near, and whatever is fed
+// by mistake (a device, a binary) is refused before it fills the memory.
+inline constexpr qsizetype kMaxScriptBytes = 16 * 1024 * 1024;
+inline constexpr qsizetype kMaxScriptLineBytes = 64 * 1024;
+
+// How much of a text from the script an error message quotes.
+inline constexpr qsizetype kMaxQuotedChars = 40;
+
 // Reads a whole script. Any byte sequence is accepted as input: what is not a script gives
-// an error naming its line, never a crash.
+// an error naming its line, never a crash. A line longer than kMaxScriptLineBytes is an
+// error.
 ParsedScript ParseScript(const QByteArray& bytes);
 
-// Reads the script in `path` ("-" for standard input) and parses it.
+// Reads the script in `path` ("-" for standard input) and parses it. Reading stops at the
+// first line too long or when more than kMaxScriptBytes have come, so no input can take
+// more memory than that.
 ParsedScript LoadScript(const QString& path);
+
+// A text from the script as an error message shows it: its first kMaxQuotedChars characters,
+// followed by "..." when there were more, line breaks written as \n and \r. Every message
+// that quotes the script goes through this, so that no input makes a message of any length.
+QString ShortenScriptText(QStringView text);
 
 // TEXT as written in a script: `""` is the empty text; \n, \r and \\ stand for a line feed,
 // a carriage return and a backslash. Any other backslash is kept as it is.

@@ -44,6 +44,11 @@ QString quoted(const QString& text) {
     return QLatin1Char('"') + ShowLineBreaks(text) + QLatin1Char('"');
 }
 
+// A text the script wrote, quoted in a failure; what the program shows is quoted whole.
+QString quotedFromScript(const QString& text) {
+    return QLatin1Char('"') + ShortenScriptText(text) + QLatin1Char('"');
+}
+
 } // namespace
 
 ScriptRunner::ScriptRunner(QList<QWidget*> windows, Clock& clock, ScriptMessageBoxes& boxes,
@@ -69,7 +74,7 @@ std::optional<QString> ScriptRunner::checkLine(const ScriptLine& line) const {
         return found.error;
     }
     const ControlKind kind = controlKind(found.widget);
-    const QString& name = line.control;
+    const QString name = ShortenScriptText(line.control);
     switch (line.op) {
     case ScriptOp::Set:
         if (kind == ControlKind::Check) {
@@ -211,7 +216,7 @@ void ScriptRunner::run(const ScriptLine& line) {
                 items << quoted(combo->itemText(i));
             }
             fail(line.number, QStringLiteral("%1 has no item %2 (its items: %3)")
-                                  .arg(line.control, quoted(line.text),
+                                  .arg(ShortenScriptText(line.control), quotedFromScript(line.text),
                                        items.isEmpty() ? QStringLiteral("none")
                                                        : items.join(QStringLiteral(", "))));
             return;
@@ -254,7 +259,7 @@ void ScriptRunner::run(const ScriptLine& line) {
         if (seen != line.state) {
             fail(line.number,
                  QStringLiteral("%1 %2: expected %3, seen %4")
-                     .arg(line.control,
+                     .arg(ShortenScriptText(line.control),
                           enabledLine ? QStringLiteral("enabled") : QStringLiteral("visible"),
                           yesNo(line.state), yesNo(seen)));
             return;
@@ -314,8 +319,9 @@ void ScriptRunner::expectText(const ScriptLine& line) {
                           ? seen.compare(line.text, Qt::CaseInsensitive) == 0
                           : seen == line.text;
     if (!same) {
-        fail(line.number, QStringLiteral("%1: expected %2, seen %3")
-                              .arg(line.control, quoted(line.text), quoted(seen)));
+        fail(line.number,
+             QStringLiteral("%1: expected %2, seen %3")
+                 .arg(ShortenScriptText(line.control), quotedFromScript(line.text), quoted(seen)));
         return;
     }
     schedule();
@@ -323,8 +329,8 @@ void ScriptRunner::expectText(const ScriptLine& line) {
 
 void ScriptRunner::expectBox(const ScriptLine& line) {
     const auto box = m_boxes.takeUnmatched();
-    const QString expected =
-        QStringLiteral("%1 | %2").arg(ShowLineBreaks(line.text), ShowLineBreaks(line.boxText));
+    const QString expected = QStringLiteral("%1 | %2").arg(ShortenScriptText(line.text),
+                                                           ShortenScriptText(line.boxText));
     if (!box) {
         fail(line.number, QStringLiteral("expected box %1, but no box came").arg(expected));
         return;
@@ -354,7 +360,7 @@ bool ScriptRunner::usable(const ScriptLine& line, QWidget* widget) {
     } else {
         return true;
     }
-    fail(line.number, QStringLiteral("%1 %2").arg(line.control, why));
+    fail(line.number, QStringLiteral("%1 %2").arg(ShortenScriptText(line.control), why));
     return false;
 }
 

@@ -51,11 +51,17 @@ TEST(ScriptParser, CommentsBlankLinesAndLineNumbers) {
 
 // Every error names its line; two reasons stand for the wording of all of them.
 TEST(ScriptParser, ScriptErrorsNameTheirLine) {
-    const QByteArray lines[] = {"Click cmdEnd",       "click",
-                                "set txtTk",          "set txtTk ",
-                                "click cmdEnd now",   "wait 99999999999999999999",
-                                "answer Yes",         "expect-box Zelcor |x",
-                                "set txtTk \xff\xfe", QByteArray("set txtTk a\0b", 13)};
+    const QByteArray lines[] = {"Click cmdEnd",
+                                "click",
+                                "set txtTk",
+                                "set txtTk ",
+                                "click cmdEnd now",
+                                "wait 99999999999999999999",
+                                "answer Yes",
+                                "expect-box Zelcor |x",
+                                "set txtTk \xff\xfe",
+                                QByteArray("set txtTk a\0b", 13),
+                                "set txtTk " + QByteArray(65536, 'a')};
     for (const QByteArray& line : lines) {
         const ParsedScript script = ParseScript("idle\n# comment\n\n" + line + "\nidle\n");
         ASSERT_TRUE(script.error) << line.toStdString();
@@ -64,6 +70,22 @@ TEST(ScriptParser, ScriptErrorsNameTheirLine) {
     EXPECT_EQ(ParseScript("Click cmdEnd").error.value().reason, "unknown command \"Click\"");
     EXPECT_EQ(ParseScript("set txtTk ").error.value().reason,
               "set txtTk needs a text after the name (\"\" is the empty text)");
+    EXPECT_EQ(ParseScript("set txtTk " + QByteArray(65536, 'a')).error.value().reason,
+              "the line is longer than 65536 bytes");
+}
+
+// Whatever a script holds, a message quotes at most 40 characters of it, on one line.
+TEST(ScriptParser, MessagesQuoteTheScriptShortened) {
+    const std::pair<QString, QString> cases[] = {
+        {QString(40, 'x'), QString(40, 'x')},
+        {QString(41, 'x'), QString(40, 'x') + "..."},
+        {"a\nb\r", "a\\nb\\r"},
+    };
+    for (const auto& [text, shown] : cases) {
+        EXPECT_EQ(ShortenScriptText(text), shown);
+    }
+    EXPECT_EQ(ParseScript("idle " + QByteArray(60000, 'z')).error.value().reason,
+              "unexpected \"" + QString(40, 'z') + "...\" at the end of the line");
 }
 
 } // namespace

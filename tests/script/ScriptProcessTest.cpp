@@ -103,6 +103,15 @@ TEST_F(ScriptProcess, ScriptsThatCannotBeUnderstoodExitTwoBeforeAnythingRuns) {
     const Finished missing = zelcor({"--script", dir.filePath("no.zs")});
     EXPECT_EQ(missing.code, 2);
     EXPECT_TRUE(missing.err.contains("cannot read")) << missing.err.toStdString();
+    // Input without end is refused when it is over the size, not when the memory runs out.
+    const Finished endless = zelcor({"--script", "/dev/zero"});
+    EXPECT_EQ(endless.code, 2);
+    EXPECT_EQ(endless.err, "zelcor: /dev/zero: line 1: the line is longer than 65536 bytes\n");
+    const Finished big = play(QByteArray("idle\n").repeated(16 * 1024 * 1024 / 5 + 1));
+    EXPECT_EQ(big.code, 2);
+    EXPECT_EQ(big.err,
+              "zelcor: " + dir.filePath("session.zs") + " is larger than 16 MiB: not a script\n");
+    EXPECT_EQ(big.out, "");
 }
 
 // The log is written as the session goes, so what is in the file when the program has ended

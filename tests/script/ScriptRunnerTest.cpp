@@ -117,6 +117,14 @@ TEST_F(Script, UnknownAmbiguousOrUnfitNamesStopTheScriptBeforeItsFirstLine) {
     EXPECT_EQ(runner->check(ParseScript("expect txtTk 0").lines).value().reason,
               "txtTk is in more than one window (frmRs232SetCmd, frmRs232WRCal): write "
               "frmRs232SetCmd.txtTk");
+    // However long a name, its message is one short line.
+    ScriptLine huge;
+    huge.op = ScriptOp::Click;
+    huge.control = QString(10'000'000, 'q');
+    EXPECT_EQ(runner->check({huge}).value().reason, "no control named " + QString(40, 'q') + "...");
+    huge.control = "frmRs232SetCmd." + huge.control;
+    EXPECT_EQ(runner->check({huge}).value().reason,
+              "no control named " + QString(40, 'q') + "... in frmRs232SetCmd");
     EXPECT_EQ(play("click cmdRs232WRPara\nclick cmdNothing\n"), 2);
     EXPECT_FALSE(shown("frmRs232WRPara")) << "the first line ran although the second was bad";
     EXPECT_EQ(out.str(), "");
