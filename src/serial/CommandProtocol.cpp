@@ -26,27 +26,32 @@ void CommandProtocol::MyDelay(std::int16_t Period) {
     m_clock.delay(Period);
 }
 
-void CommandProtocol::sendPaced(std::uint8_t byte, const std::string& echo, int pauseMs) {
-    // A closed port drops the byte; the waiting exchange then ends with its time-out.
-    m_port.writeByte(byte);
+bool CommandProtocol::sendPaced(std::uint8_t byte, const std::string& echo, int pauseMs) {
+    if (!m_port.writeByte(byte)) {
+        return false;
+    }
     m_appendLocalHex(echo);
-    MyDelay(static_cast<std::int16_t>(pauseMs));
+    bool paused = false;
+    const auto timer = m_clock.createTimer([&paused] { paused = true; });
+    timer->start(pauseMs);
+    m_clock.waitUntil([this, &paused] { return paused || !m_port.isOpen(); });
+    return m_port.isOpen();
 }
 
-void CommandProtocol::SendReadCmd(std::uint8_t InAddr1, std::uint8_t InAddr0) {
+bool CommandProtocol::SendReadCmd(std::uint8_t InAddr1, std::uint8_t InAddr0) {
     // The echo shows "&H10" for the command byte, not the 0xC8 on the wire.
-    sendPaced(ReadCommand, "&H10 ", ReadPauseMs);
-    sendPaced(InAddr1, "&H" + ByteToHexStr(InAddr1) + " ", ReadPauseMs);
-    sendPaced(InAddr0, "&H" + ByteToHexStr(InAddr0) + " \r\n", ReadPauseMs);
+    return sendPaced(ReadCommand, "&H10 ", ReadPauseMs) &&
+           sendPaced(InAddr1, "&H" + ByteToHexStr(InAddr1) + " ", ReadPauseMs) &&
+           sendPaced(InAddr0, "&H" + ByteToHexStr(InAddr0) + " \r\n", ReadPauseMs);
 }
 
-void CommandProtocol::SendWriteCmd(std::uint8_t InAddr1, std::uint8_t InAddr0,
+bool CommandProtocol::SendWriteCmd(std::uint8_t InAddr1, std::uint8_t InAddr0,
                                    std::uint8_t InData) {
     // Likewise "&H01" stands for the 0xE8 on the wire.
-    sendPaced(WriteCommand, "&H01 ", WritePauseMs);
-    sendPaced(InAddr1, "&H" + ByteToHexStr(InAddr1) + " ", WritePauseMs);
-    sendPaced(InAddr0, "&H" + ByteToHexStr(InAddr0) + " ", WritePauseMs);
-    sendPaced(InData, "&H" + ByteToHexStr(InData) + "\r\n", WritePauseMs);
+    return sendPaced(WriteCommand, "&H01 ", WritePauseMs) &&
+           sendPaced(InAddr1, "&H" + ByteToHexStr(InAddr1) + " ", WritePauseMs) &&
+           sendPaced(InAddr0, "&H" + ByteToHexStr(InAddr0) + " ", WritePauseMs) &&
+           sendPaced(InData, "&H" + ByteToHexStr(InData) + "\r\n", WritePauseMs);
 }
 
 CommResult CommandProtocol::waitForReply() {
@@ -65,12 +70,18 @@ std::uint8_t CommandProtocol::at(std::int16_t position) const {
 }
 
 ReadReply CommandProtocol::read(std::uint8_t InAddr1, std::uint8_t InAddr0) {
+    ReadReply reply;
+    if (!m_port.isOpen()) {
+        reply.result = CommResult::TimeOut;
+        return reply;
+    }
     const std::int16_t length = GetReplyLength(InAddr1, InAddr0);
     m_engine.startCycle(length);
     m_appendLocalHex("Read-------------\r\n");
-    SendReadCmd(InAddr1, InAddr0);
+    if (!SendReadCmd(InAddr1, InAddr0)) {
+        m_engine.lineLost();
+    }
 
-    ReadReply reply;
     reply.result = waitForReply();
     if (reply.result != CommResult::Success) {
         return reply;
@@ -101,9 +112,14 @@ ReadReply CommandProtocol::read(std::uint8_t InAddr1, std::uint8_t InAddr0) {
 }
 
 CommResult CommandProtocol::write(std::uint8_t InAddr1, std::uint8_t InAddr0, std::uint8_t InData) {
+    if (!m_port.isOpen()) {
+        return CommResult::TimeOut;
+    }
     m_engine.startCycle(3);
     m_appendLocalHex("Write-----------\r\n");
-    SendWriteCmd(InAddr1, InAddr0, InData);
+    if (!SendWriteCmd(InAddr1, InAddr0, InData)) {
+        m_engine.lineLost();
+    }
 
     if (const CommResult failure = waitForReply(); failure != CommResult::Success) {
         return failure;

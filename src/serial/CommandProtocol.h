@@ -41,6 +41,10 @@ struct ReadReply {
 // address, with their pacing, their transmit echo and the checks of their replies. Every
 // exchange blocks its caller (the program stays alive meanwhile) until the reply is complete
 // or the time-out has passed.
+//
+// Without a port there is no reply to wait for: an exchange asked for on a closed port, one
+// whose request byte the driver does not take and one whose port closes under it (lost) end
+// at once with TimeOut, as a silent line would; nothing more is sent and no pause waited.
 class CommandProtocol {
 public:
     static constexpr std::uint8_t ReadCommand = 0xC8;
@@ -65,10 +69,12 @@ public:
     void MyDelay(std::int16_t Period);
 
 private:
-    void SendReadCmd(std::uint8_t InAddr1, std::uint8_t InAddr0);
-    void SendWriteCmd(std::uint8_t InAddr1, std::uint8_t InAddr0, std::uint8_t InData);
-    // One request byte: onto the wire, into the transmit echo, then its pause.
-    void sendPaced(std::uint8_t byte, const std::string& echo, int pauseMs);
+    // False as soon as a byte could not be sent; the rest of the request is not.
+    bool SendReadCmd(std::uint8_t InAddr1, std::uint8_t InAddr0);
+    bool SendWriteCmd(std::uint8_t InAddr1, std::uint8_t InAddr0, std::uint8_t InData);
+    // One request byte: onto the wire, into the transmit echo, then its pause, which ends
+    // early if the port closes. False when the byte was not taken or the port has gone.
+    bool sendPaced(std::uint8_t byte, const std::string& echo, int pauseMs);
     // The code for a wait that ended without a complete reply, or Success.
     CommResult waitForReply();
     std::uint8_t at(std::int16_t position) const;

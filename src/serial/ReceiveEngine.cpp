@@ -77,6 +77,15 @@ void ReceiveEngine::timRecvTimeOut_Timer() {
     RecvStep();
 }
 
+void ReceiveEngine::lineLost() {
+    if (RecvState != Receiving) {
+        return;
+    }
+    StopRecvTimer();
+    RecvTimeOut = true;
+    RecvStep();
+}
+
 void ReceiveEngine::receive(const std::vector<std::uint8_t>& bytes) {
     if (!RecvEnable || bytes.empty()) {
         return;

@@ -37,8 +37,12 @@ public:
     // idle to receiving and starts the time-out, before the command sends its first byte.
     void startCycle(std::int16_t replyLength);
 
-    // Waits, keeping the program alive, until the cycle is over (complete, timed out, or
-    // reset).
+    // The line is gone (port lost or closed): a running cycle ends at once as timed out, its
+    // time-out stopped, since nothing more can arrive. An engine not receiving is left as it is.
+    void lineLost();
+
+    // Waits, keeping the program alive, until the cycle is over (complete, timed out, line
+    // lost, or reset).
     void waitDone();
 
     // How the last cycle ended, and what it stored.

@@ -41,6 +41,8 @@ void WrenchLink::close() {
             m_log->portClosed();
         }
     }
+    // No reply can come through a closed port.
+    m_engine.lineLost();
 }
 
 void WrenchLink::setExchangeLog(ExchangeLog* log) {
@@ -77,6 +79,9 @@ void WrenchLink::setPortLostHandler(std::function<void(const std::string&)> hand
 }
 
 void WrenchLink::onPortError(const std::string& message) {
+    // The exchange on the wire ends first, so its time-out is not left running under the
+    // box the handler shows.
+    m_engine.lineLost();
     if (m_log != nullptr) {
         m_log->portClosed(message);
     }

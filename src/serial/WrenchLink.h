@@ -50,7 +50,9 @@ public:
     void close();
     bool isOpen() const;
     // Called once when the port is lost (unplugged adapter, far end gone); it is closed
-    // already, and a waiting exchange runs into its time-out.
+    // already. The exchange on the wire has ended as timed out without waiting for its
+    // time-out, and every exchange fails so at once, sending nothing, until the port is
+    // opened again.
     void setPortLostHandler(std::function<void(const std::string&)> handler);
 
     // --- the exchange log ----------------------------------------------------------------

@@ -156,5 +156,59 @@ TEST_F(Cells, PresetsAndFillAllFFSelectTheirCellsAndSendNothing) {
     EXPECT_TRUE(sent().empty());
 }
 
+// The far end goes away 150 ms into each job: the job ends with its boxes, the exchange on
+// the wire and every one after it fail at once, and nothing is sent after the loss.
+TEST_F(SessionTest, APortLostInTheMiddleOfAJobEndsItWithoutWaitingOutATimeOut) {
+    const std::vector<std::string> failed{kReceiveErr, kHelp};
+    const std::vector<std::string> timeOut{"Communication Error|Data Receving is time-out", kHelp};
+    struct Row {
+        const char* job;
+        std::function<JobResult()> run;
+        JobEnd end;
+        std::vector<std::string> boxes;
+        std::int64_t afterLossMs; // the pauses of the job itself, never a time-out
+    };
+    const Row rows[] = {
+        {"Read All", [this] { return session.readCells(); }, JobEnd::Failed, failed, 0},
+        {"Write", [this] { return session.writeCells(); }, JobEnd::Failed, failed, 0},
+        {"Write All FF", [this] { return session.writeAllFF(); }, JobEnd::Failed, failed, 0},
+        {"Get", [this] { return session.getParameterSet(); }, JobEnd::Failed, failed, 100},
+        {"parameter Write", [this] { return session.writeParameterSet(""); }, JobEnd::Refused,
+         failed, 0},
+        {"Read Max Torque", [this] { return session.readMaxTorque(); }, JobEnd::Failed, failed, 0},
+        {"Clear Er0", [this] { return session.clearEr0(); }, JobEnd::Refused, failed, 0},
+        {"test run", [this] { return session.runTest(); }, JobEnd::Stopped, timeOut, 300},
+        // With the port gone after its constants, there is no test run to start.
+        {"live reading", [this] { return session.runLiveReading(false); }, JobEnd::Done, timeOut,
+         0}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.job);
+        std::string error;
+        ASSERT_TRUE(session.link().open("sim", {}, error)) << error;
+        session.memory().clear();
+        for (const int cell : {0x10, 0x11, 0x12}) {
+            session.memory().setByte(cell, 0x5A);
+        }
+        session.memory().selectOnly({0x10, 0x11, 0x12});
+        std::size_t sentAtLoss = 0;
+        const std::int64_t lostAt = clock.nowMs() + 150;
+        clock.at(lostAt, [&] {
+            sentAtLoss = port.writtenBytes().size();
+            port.unplug();
+        });
+        boxes.acceptAll();
+        const JobResult result = row.run();
+        EXPECT_EQ(result.end, row.end);
+        EXPECT_EQ(clock.nowMs() - lostAt, row.afterLossMs);
+        EXPECT_EQ(port.writtenBytes().size(), sentAtLoss);
+        std::vector<std::string> seen = shown();
+        if (row.end == JobEnd::Refused) {
+            seen.pop_back(); // why it refused, as its own tests have it
+        }
+        EXPECT_EQ(seen, row.boxes);
+        EXPECT_FALSE(sent().empty()); // the job had begun on the wire
+    }
+}
+
 } // namespace
 } // namespace zelcor::test
