@@ -96,7 +96,7 @@ void PortPanel::cmdPortOpen_Click() {
         const QString reason =
             error.empty() ? QString() : QStringLiteral("\r\n") + QString::fromStdString(error);
         m_session.boxes().show(
-            QStringLiteral("Com ") + comText +
+            QStringLiteral("Com ") + QString::fromStdString(QuotedInput(comText.toStdString())) +
                 QStringLiteral(" does not exit or (1200,8,N,2) is not supported") + reason,
             QStringLiteral("Warning"), BoxIcon::Warning, BoxButtons::Ok);
         return;
@@ -110,9 +110,8 @@ void PortPanel::cmdPortClose_Click() {
 }
 
 void PortPanel::onPortLost(const std::string& message) {
-    // The port went away under us (adapter pulled, far end closed). It is closed already; a
-    // waiting exchange runs into its time-out as with a silent instrument, and a live
-    // reading ends after its current cycle.
+    // The port went away under us (adapter pulled, far end closed). It is closed already, the
+    // exchange on the wire has failed at once, and a live reading ends after its cycle.
     showOpen(false);
     m_session.boxes().show(QStringLiteral("Com %1 was lost and has been closed (%2).")
                                .arg(cmbComSelect->currentText(), QString::fromStdString(message)),

@@ -199,4 +199,12 @@ std::string FixedWidth(std::string_view text, std::size_t width) {
     return result;
 }
 
+std::string QuotedInput(std::string_view text) {
+    std::size_t end = 0;
+    for (std::size_t count = 0; end < text.size() && count < kQuotedCharacters; ++count) {
+        end += Utf8SequenceLength(text, end);
+    }
+    return std::string(text.substr(0, end)) + (end < text.size() ? "..." : "");
+}
+
 } // namespace zelcor

@@ -41,4 +41,9 @@ std::size_t CharacterCount(std::string_view text);
 // characters, not bytes, so a cut never splits a multi-byte character.
 std::string FixedWidth(std::string_view text, std::size_t width);
 
+// What a message quotes of a technician's or a file's input: at most the first 40
+// characters, then "..." when there was more, so no input makes a message of any length.
+inline constexpr std::size_t kQuotedCharacters = 40;
+std::string QuotedInput(std::string_view text);
+
 } // namespace zelcor

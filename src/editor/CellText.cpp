@@ -48,7 +48,7 @@ CellByte CellTextToByte(std::string_view text) {
 }
 
 std::string CellTextFaultReason(CellTextFault fault, std::string_view text) {
-    const std::string quoted = "\"" + std::string(text) + "\"";
+    const std::string quoted = "\"" + QuotedInput(text) + "\"";
     switch (fault) {
     case CellTextFault::None:
         return {};

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/OpenFailure.h"
 
+#include "common/TextConv.h"
+
 #include <algorithm>
 
 namespace zelcor {
@@ -28,14 +30,15 @@ std::string NameTooLong(const std::string& device) {
 
 } // namespace
 
-std::string OpenFailureReason(const std::string& device, const DeviceFacts& facts) {
-    if (device.empty()) {
+std::string OpenFailureReason(const std::string& path, const DeviceFacts& facts) {
+    if (path.empty()) {
         return "No port is named: type a port number or pick a device from the list.";
     }
     // The system would answer "no such device" for a name it cannot even look up.
-    if (const std::string why = NameTooLong(device); !why.empty()) {
+    if (const std::string why = NameTooLong(path); !why.empty()) {
         return why;
     }
+    const std::string device = QuotedInput(path);
     // A missing device first: nothing else about it can be true. Then the lock, because a
     // port in use stays in use whoever asks.
     if (!facts.exists) {

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "script/ScriptParser.h"
 
+#include "common/TextConv.h"
+
 #include <QFile>
 #include <QStringDecoder>
 
@@ -369,11 +371,7 @@ QString ShowLineBreaks(const QString& text) {
 }
 
 QString ShortenScriptText(QStringView text) {
-    QString shown = ShowLineBreaks(text.left(kMaxQuotedChars).toString());
-    if (text.size() > kMaxQuotedChars) {
-        shown += QStringLiteral("...");
-    }
-    return shown;
+    return ShowLineBreaks(QString::fromStdString(QuotedInput(text.toString().toStdString())));
 }
 
 void WriteScriptLine(std::ostream& out, const QString& line) {

@@ -61,9 +61,6 @@ inline constexpr int kMaxScriptWaitMs = 24 * 60 * 60 * 1000;
 inline constexpr qsizetype kMaxScriptBytes = 16 * 1024 * 1024;
 inline constexpr qsizetype kMaxScriptLineBytes = 64 * 1024;
 
-// How much of a text from the script an error message quotes.
-inline constexpr qsizetype kMaxQuotedChars = 40;
-
 // Reads a whole script. Any byte sequence is accepted as input: what is not a script gives
 // an error naming its line, never a crash. A line longer than kMaxScriptLineBytes is an
 // error.
@@ -74,7 +71,7 @@ ParsedScript ParseScript(const QByteArray& bytes);
 // more memory than that.
 ParsedScript LoadScript(const QString& path);
 
-// A text from the script as an error message shows it: its first kMaxQuotedChars characters,
+// A text from the script as an error message shows it: its first 40 characters (QuotedInput),
 // followed by "..." when there were more, line breaks written as \n and \r. Every message
 // that quotes the script goes through this, so that no input makes a message of any length.
 QString ShortenScriptText(QStringView text);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Calibration: the constants, the wrench's modes, the torque, the test run and the live
 // reading.
+#include "common/TextConv.h"
 #include "platform/Clock.h"
 #include "platform/MessageBoxes.h"
 #include "session/WrenchSession.h"
@@ -118,7 +119,7 @@ JobResult WrenchSession::runTest() {
     }
     if (!m_pause) {
         JobResult refused{JobEnd::Refused, CommResult::Success, -1,
-                          "The pause \"" + m_pauseText +
+                          "The pause \"" + QuotedInput(m_pauseText) +
                               "\" cannot be used: it must be a whole number of milliseconds "
                               "from 1 to 32767.\r\nThe test has not been started."};
         m_boxes.show(QString::fromStdString(refused.message), QStringLiteral("Pause"),
