@@ -11,6 +11,10 @@ mode=$1
 build=$(cd "$2" && pwd)
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
+# The installed programs run with a home of their own: nothing they keep reaches the user's.
+export HOME="$root/home" XDG_CONFIG_HOME="$root/home/.config" XDG_DATA_HOME="$root/home/.local/share"
+export XDG_CACHE_HOME="$root/home/.cache"
+mkdir -p "$HOME"
 fail() {
     echo "FAIL: $*" >&2
     exit 1
