@@ -44,6 +44,8 @@ public:
     // flag, so a delay started inside another one cannot leave the outer one waiting for
     // ever. A period below 1 ms returns at once.
     void delay(int periodMs);
+    // The same, but it also ends as soon as `cutShort` holds (looked at on every event).
+    void delay(int periodMs, const std::function<bool()>& cutShort);
 };
 
 } // namespace zelcor

@@ -31,10 +31,8 @@ bool CommandProtocol::sendPaced(std::uint8_t byte, const std::string& echo, int 
         return false;
     }
     m_appendLocalHex(echo);
-    bool paused = false;
-    const auto timer = m_clock.createTimer([&paused] { paused = true; });
-    timer->start(pauseMs);
-    m_clock.waitUntil([this, &paused] { return paused || !m_port.isOpen(); });
+    // A port that goes away during the pause ends the request at once.
+    m_clock.delay(pauseMs, [this] { return !m_port.isOpen(); });
     return m_port.isOpen();
 }
 
