@@ -1,0 +1,130 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "cli/Backup.h"
+
+#include "common/TextConv.h"
+#include "session/ParameterMemory.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <algorithm>
+
+namespace zelcor::cli {
+
+namespace {
+
+constexpr int kFirst = ParameterMemory::kFirstTransferCell;
+constexpr int kLast = ParameterMemory::kLastCell;
+constexpr int kFormatVersion = 1;
+
+std::string Hex(std::uint8_t value) {
+    return ByteToHexStr(value);
+}
+
+// The identity fields, each the hexadecimal text of its cells in the order given.
+struct IdentityField {
+    const char* name;
+    std::initializer_list<int> cells;
+};
+const std::array<IdentityField, 3> kIdentityFields{{{"factoryCode", {0x0C, 0x0D}},
+                                                    {"softwareVersion", {0x0F, 0x0E}},
+                                                    {"wrenchCode", {0x2B, 0x2C, 0x2D}}}};
+
+std::string FieldText(const std::map<int, std::uint8_t>& cells, const IdentityField& field) {
+    std::string text;
+    for (const int cell : field.cells) {
+        const auto it = cells.find(cell);
+        text += it == cells.end() ? "XX" : Hex(it->second);
+    }
+    return text;
+}
+
+std::optional<std::uint8_t> ByteOfText(const QString& text) {
+    const std::string s = text.toStdString();
+    if (s.size() != 2 || HexDigitValue(s[0]) < 0 || HexDigitValue(s[1]) < 0) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint8_t>(HexDigitValue(s[0]) * 16 + HexDigitValue(s[1]));
+}
+
+} // namespace
+
+bool IsIdentityCell(int address) {
+    return std::find(kIdentityCells.begin(), kIdentityCells.end(), address) != kIdentityCells.end();
+}
+
+std::string IdentityText(const std::map<int, std::uint8_t>& cells) {
+    const std::string software = FieldText(cells, kIdentityFields[1]);
+    return "factory code " + FieldText(cells, kIdentityFields[0]) + ", software " +
+           software.substr(0, 2) + " " + software.substr(2) + ", wrench code " +
+           FieldText(cells, kIdentityFields[2]);
+}
+
+std::string BackupToJson(const Backup& backup) {
+    QJsonObject identity;
+    for (const IdentityField& field : kIdentityFields) {
+        identity.insert(QLatin1String(field.name),
+                        QString::fromStdString(FieldText(backup.cells, field)));
+    }
+    QJsonObject cells;
+    for (const auto& [address, value] : backup.cells) {
+        cells.insert(QString::fromStdString(Hex(static_cast<std::uint8_t>(address))),
+                     QString::fromStdString(Hex(value)));
+    }
+    QJsonObject root;
+    root.insert(QStringLiteral("format"), QStringLiteral("zelcor-backup"));
+    root.insert(QStringLiteral("formatVersion"), kFormatVersion);
+    root.insert(QStringLiteral("program"), QString::fromStdString(backup.program));
+    root.insert(QStringLiteral("time"), QString::fromStdString(backup.time));
+    root.insert(QStringLiteral("identity"), identity);
+    root.insert(QStringLiteral("cells"), cells);
+    return QJsonDocument(root).toJson(QJsonDocument::Indented).toStdString();
+}
+
+std::optional<Backup> BackupFromJson(const std::string& text, std::string& error) {
+    QJsonParseError parseError{};
+    const QJsonDocument document =
+        QJsonDocument::fromJson(QByteArray::fromStdString(text), &parseError);
+    if (document.isNull() || !document.isObject()) {
+        error = "it is not a JSON object (" + parseError.errorString().toStdString() + ")";
+        return std::nullopt;
+    }
+    const QJsonObject root = document.object();
+    if (root.value(QStringLiteral("format")).toString() != QLatin1String("zelcor-backup")) {
+        error = "it is not a Zelcor backup (no \"format\": \"zelcor-backup\")";
+        return std::nullopt;
+    }
+    if (root.value(QStringLiteral("formatVersion")).toInt(-1) != kFormatVersion) {
+        error = "its format version is not 1";
+        return std::nullopt;
+    }
+    Backup backup;
+    backup.time = root.value(QStringLiteral("time")).toString().toStdString();
+    backup.program = root.value(QStringLiteral("program")).toString().toStdString();
+    const QJsonObject cells = root.value(QStringLiteral("cells")).toObject();
+    for (int address = kFirst; address <= kLast; ++address) {
+        const QString key = QString::fromStdString(Hex(static_cast<std::uint8_t>(address)));
+        const auto value = ByteOfText(cells.value(key).toString());
+        if (!value) {
+            error = "cell " + key.toStdString() + " is missing or is not two hexadecimal digits";
+            return std::nullopt;
+        }
+        backup.cells[address] = *value;
+    }
+    if (cells.size() != kLast - kFirst + 1) {
+        error = "it holds cells outside 07 to 2D";
+        return std::nullopt;
+    }
+    const QJsonObject identity = root.value(QStringLiteral("identity")).toObject();
+    for (const IdentityField& field : kIdentityFields) {
+        if (identity.value(QLatin1String(field.name)).toString().toStdString() !=
+            FieldText(backup.cells, field)) {
+            error =
+                std::string("its identity field \"") + field.name + "\" disagrees with its cells";
+            return std::nullopt;
+        }
+    }
+    return backup;
+}
+
+} // namespace zelcor::cli

@@ -1,0 +1,291 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "cli/CliOptions.h"
+
+#include "common/TextConv.h"
+#include "session/ParameterMemory.h"
+
+#include <algorithm>
+#include <charconv>
+#include <set>
+
+namespace zelcor::cli {
+
+namespace {
+
+// The options a subcommand takes beyond the common ones, and how many words it takes.
+struct Subcommand {
+    std::string_view name;
+    std::size_t minArgs;
+    std::size_t maxArgs;
+    std::set<std::string_view> options;
+};
+
+const std::vector<Subcommand>& Subcommands() {
+    static const std::vector<Subcommand> list{
+        {"ports", 0, 0, {}},
+        {"read", 2, 2, {}},
+        {"write", 3, 3, {}},
+        {"dump", 0, 0, {"--cells"}},
+        {"backup", 1, 1, {}},
+        {"restore", 1, 1, {"--force-other-wrench"}},
+        {"preset", 1, 1, {}},
+        {"get", 0, 0, {"--direction", "--digits"}},
+        {"write-params", 1, 1, {"--direction", "--digits"}},
+        {"max-torque", 0, 0, {"--digits"}},
+        {"clear-er0", 0, 0, {}},
+        {"constants", 0, 0, {}},
+        {"live", 0, 0, {"--seconds", "--pause", "--digits"}},
+        {"write-all-ff", 0, 0, {"--yes"}},
+    };
+    return list;
+}
+
+const std::set<std::string_view> kValueOptions{"--port",      "--baud",   "--log",     "--cells",
+                                               "--direction", "--digits", "--seconds", "--pause"};
+const std::set<std::string_view> kFlagOptions{"--simulator", "--json", "--yes",
+                                              "--force-other-wrench"};
+
+std::optional<long> WholeNumber(const std::string& text) {
+    long value = 0;
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (text.empty() || ec != std::errc() || ptr != end) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::optional<int> HexCell(std::string_view text) {
+    if (text.size() != 2 || HexDigitValue(text[0]) < 0 || HexDigitValue(text[1]) < 0) {
+        return std::nullopt;
+    }
+    const int address = HexDigitValue(text[0]) * 16 + HexDigitValue(text[1]);
+    if (address < ParameterMemory::kFirstTransferCell || address > ParameterMemory::kLastCell) {
+        return std::nullopt;
+    }
+    return address;
+}
+
+// Takes the value of one option into `options`; false with the error set when it is bad.
+bool TakeValue(CliOptions& options, std::string_view name, const std::string& value) {
+    const std::string quoted = "\"" + QuotedInput(value) + "\"";
+    if (name == "--port") {
+        options.port = value;
+    } else if (name == "--baud") {
+        const auto baud = WholeNumber(value);
+        if (!baud || *baud <= 0 || *baud > 4000000) {
+            options.error = "--baud takes a baud rate such as 1200, not " + quoted;
+            return false;
+        }
+        options.baud = static_cast<int>(*baud);
+    } else if (name == "--log") {
+        options.log = value;
+    } else if (name == "--cells") {
+        options.cells = ParseCellList(value, options.error);
+        return options.error.empty();
+    } else if (name == "--direction") {
+        std::string lower = value;
+        std::transform(lower.begin(), lower.end(), lower.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        if (lower != "cw" && lower != "ccw") {
+            options.error = "--direction takes cw or ccw, not " + quoted;
+            return false;
+        }
+        options.ccw = lower == "ccw";
+    } else if (name == "--digits") {
+        const auto digits = WholeNumber(value);
+        if (!digits || *digits < 0 || *digits > 3) {
+            options.error = "--digits takes 0, 1, 2 or 3 (digits after the point), not " + quoted;
+            return false;
+        }
+        options.digits = static_cast<int>(*digits);
+    } else if (name == "--seconds") {
+        double seconds = 0;
+        const char* end = value.data() + value.size();
+        const auto [ptr, ec] = std::from_chars(value.data(), end, seconds);
+        if (value.empty() || ec != std::errc() || ptr != end || !(seconds > 0) || seconds > 1e6) {
+            options.error = "--seconds takes a time in seconds greater than 0, not " + quoted;
+            return false;
+        }
+        options.seconds = seconds;
+    } else if (name == "--pause") {
+        const auto pause = WholeNumber(value);
+        if (!pause || *pause < 1 || *pause > 32767) {
+            options.error =
+                "--pause takes a whole number of milliseconds from 1 to 32767, not " + quoted;
+            return false;
+        }
+        options.pause = value;
+    }
+    return true;
+}
+
+} // namespace
+
+std::vector<int> ParseCellList(const std::string& text, std::string& error) {
+    std::set<int> cells;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        const std::size_t comma = std::min(text.find(',', start), text.size());
+        const std::string_view item = std::string_view(text).substr(start, comma - start);
+        const std::size_t dash = item.find('-');
+        const auto first = HexCell(item.substr(0, dash));
+        const auto last = dash == std::string_view::npos ? first : HexCell(item.substr(dash + 1));
+        if (!first || !last || *first > *last) {
+            error = "--cells takes cells 07 to 2D as a range (07-2D), a list (10,11,2B) or both, "
+                    "not \"" +
+                    QuotedInput(text) + "\"";
+            return {};
+        }
+        for (int cell = *first; cell <= *last; ++cell) {
+            cells.insert(cell);
+        }
+        start = comma + 1;
+    }
+    return {cells.begin(), cells.end()};
+}
+
+CliOptions ParseCliOptions(const std::vector<std::string>& arguments) {
+    CliOptions options;
+    std::set<std::string_view> given;
+    bool wordsOnly = false; // after "--" every word is the subcommand's
+    for (std::size_t i = 1; i < arguments.size(); ++i) {
+        const std::string& arg = arguments[i];
+        if (wordsOnly || arg == "-" || arg.size() < 2 || arg[0] != '-') {
+            if (options.command.empty()) {
+                options.command = arg;
+            } else {
+                options.args.push_back(arg);
+            }
+            continue;
+        }
+        if (arg == "--") {
+            wordsOnly = true;
+        } else if (arg == "-h" || arg == "--help") {
+            options.help = true;
+        } else if (arg == "--version") {
+            options.version = true;
+        } else {
+            const std::size_t equals = arg.find('=');
+            const std::string name = arg.substr(0, equals);
+            if (kFlagOptions.count(name) != 0 && equals == std::string::npos) {
+                given.insert(*kFlagOptions.find(name));
+                options.simulator |= name == "--simulator";
+                options.json |= name == "--json";
+                options.yes |= name == "--yes";
+                options.forceOtherWrench |= name == "--force-other-wrench";
+            } else if (kValueOptions.count(name) != 0) {
+                std::string value;
+                if (equals != std::string::npos) {
+                    value = arg.substr(equals + 1);
+                } else if (i + 1 < arguments.size()) {
+                    value = arguments[++i];
+                } else {
+                    options.error = name + " needs a value";
+                    return options;
+                }
+                given.insert(*kValueOptions.find(name));
+                if (!TakeValue(options, name, value)) {
+                    return options;
+                }
+            } else {
+                options.error = "unknown option: " + QuotedInput(arg);
+                return options;
+            }
+        }
+    }
+    if (options.help || options.version) {
+        return options;
+    }
+    if (options.command.empty()) {
+        options.error = "no subcommand given";
+        return options;
+    }
+    const auto& list = Subcommands();
+    const auto sub = std::find_if(list.begin(), list.end(),
+                                  [&](const Subcommand& s) { return s.name == options.command; });
+    if (sub == list.end()) {
+        options.error = "unknown subcommand: " + QuotedInput(options.command);
+        return options;
+    }
+    for (const std::string_view name : given) {
+        const bool common = name == "--port" || name == "--baud" || name == "--simulator" ||
+                            name == "--log" || name == "--json";
+        if (!common && sub->options.count(name) == 0) {
+            options.error = options.command + " does not take " + std::string(name);
+            return options;
+        }
+    }
+    if (options.args.size() < sub->minArgs || options.args.size() > sub->maxArgs) {
+        options.error = options.command + " takes " +
+                        (sub->minArgs == 0   ? std::string("no words")
+                         : sub->minArgs == 1 ? std::string("one word")
+                                             : std::to_string(sub->minArgs) + " words") +
+                        " besides its options";
+        return options;
+    }
+    if ((options.command == "get" || options.command == "write-params") && !options.ccw) {
+        options.error = options.command + " needs --direction cw or --direction ccw";
+    } else if (options.command == "write-params" && !options.digits) {
+        options.error = "write-params needs --digits (0 to 3, digits after the point)";
+    } else if (options.command == "write-all-ff" && !options.yes) {
+        options.error = "write-all-ff overwrites every cell 07H to 2DH, the wrench's identity "
+                        "0CH-0FH and 2BH-2DH too: add --yes to do so";
+    } else if (options.simulator && !options.port.empty()) {
+        options.error = "--port and --simulator exclude each other";
+    } else if (options.command != "ports" && !options.simulator && options.port.empty()) {
+        options.error = options.command + " needs the wrench: name its port with --port (a "
+                                          "number or a device path), or use --simulator";
+    } else if (options.command == "dump" && !given.count("--cells")) {
+        for (int cell = ParameterMemory::kFirstTransferCell; cell <= ParameterMemory::kLastCell;
+             ++cell) {
+            options.cells.push_back(cell);
+        }
+    }
+    return options;
+}
+
+std::string CliHelpText() {
+    return "Usage: zelcor-cli [options] SUBCOMMAND [words] [options]\n"
+           "Runs one job on a digital torque wrench or pull gauge on a serial line.\n"
+           "\n"
+           "Subcommands (addresses and bytes are two hexadecimal digits, either case):\n"
+           "  ports                       the system's serial ports\n"
+           "  read ADDR1 ADDR0            one read exchange: the three bytes it answers\n"
+           "  write ADDR1 ADDR0 BYTE      one write exchange\n"
+           "  dump [--cells 07-2D|LIST]   read the parameter memory cells\n"
+           "  backup FILE                 the cells 07H to 2DH into a JSON file\n"
+           "  restore FILE [--force-other-wrench]\n"
+           "                              write back the cells of a backup that differ, the\n"
+           "                              identity cells never, each read back\n"
+           "  preset MODEL                load a model's factory preset into 10H to 2AH\n"
+           "  get --direction cw|ccw [--digits N]\n"
+           "                              the parameter set and the request for the factory\n"
+           "  write-params --direction cw|ccw --digits N TEXT|-\n"
+           "                              check and write a new parameter set\n"
+           "  max-torque [--digits N]     read the maximum torque\n"
+           "  clear-er0                   clear the error flag and the maximum torque\n"
+           "  constants                   read the calibration constants\n"
+           "  live [--seconds S] [--pause MS] [--digits N]\n"
+           "                              the live torque as CSV until the time is up or Ctrl+C\n"
+           "  write-all-ff --yes          write FF to every cell 07H to 2DH\n"
+           "\n"
+           "Options:\n"
+           "  --port NAME    the wrench's port: a number (1 = /dev/ttyS0) or a device path\n"
+           "  --baud N       the line's baud rate (1200 unless given)\n"
+           "  --simulator    a simulated wrench on a pseudo-terminal\n"
+           "  --log FILE     every byte sent and received, as CSV\n"
+           "  --json         one JSON document on standard output\n"
+           "  --version      show the version and exit\n"
+           "  -h, --help     show this text and exit\n"
+           "\n"
+           "Exit status: 0 done, 1 communication failure, 2 bad usage, 3 refused before\n"
+           "anything was written, 4 the port cannot be opened, 130 or 143 stopped by Ctrl+C or\n"
+           "SIGTERM after the current exchange. See zelcor-cli(1).\n";
+}
+
+std::string CliVersionText() {
+    return "zelcor-cli " ZELCOR_VERSION "\n";
+}
+
+} // namespace zelcor::cli

@@ -1,0 +1,56 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace zelcor::cli {
+
+// What zelcor-cli's exit code says.
+enum ExitCode : int {
+    kExitDone = 0,
+    kExitCommFailure = 1, // an exchange failed: time-out, short or wrong reply, lost port
+    kExitUsage = 2,       // the command line cannot be understood
+    kExitRefused = 3,     // refused before anything was written
+    kExitPortFailure = 4, // the port cannot be opened
+    // Stopped by a signal after the current exchange: 128 plus the signal's number, as a
+    // shell reports a program ended by it (130 for Ctrl+C, 143 for SIGTERM).
+    kExitSignalBase = 128,
+};
+
+// The command line of one zelcor-cli run. Options may stand before or after the subcommand.
+struct CliOptions {
+    bool help = false;
+    bool version = false;
+    std::string command;           // "dump", "get" ...; empty only with help or version
+    std::vector<std::string> args; // the subcommand's own words
+
+    // Common options.
+    std::string port; // as "Com No" takes it: a number or a device path
+    int baud = 1200;
+    bool simulator = false;
+    std::string log;
+    bool json = false;
+
+    // Subcommand options, each taken only by the subcommands that use it.
+    std::vector<int> cells;           // dump: the cells, ascending, no repeats
+    std::optional<bool> ccw;          // get, write-params: the direction
+    std::optional<int> digits;        // get, write-params, max-torque, live
+    std::optional<double> seconds;    // live
+    std::optional<std::string> pause; // live: the pause as typed
+    bool yes = false;                 // write-all-ff
+    bool forceOtherWrench = false;    // restore
+
+    std::string error; // why the command line cannot be understood; empty when it can
+};
+
+CliOptions ParseCliOptions(const std::vector<std::string>& arguments);
+// The cells of a --cells text: "07-2D", "10,11,2B" or both mixed ("07-0B,2B"), each address
+// two hexadecimal digits from 07 to 2D. Empty with `error` set when the text is not such.
+std::vector<int> ParseCellList(const std::string& text, std::string& error);
+std::string CliHelpText();
+std::string CliVersionText();
+
+} // namespace zelcor::cli

@@ -1,0 +1,671 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "cli/CliRunner.h"
+
+#include "cli/Backup.h"
+#include "common/TextConv.h"
+#include "console/HexInput.h"
+#include "editor/Presets.h"
+#include "platform/Clock.h"
+#include "serial/PortSettings.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
+
+#include <ostream>
+
+namespace zelcor::cli {
+
+namespace {
+
+constexpr int kFirst = ParameterMemory::kFirstTransferCell;
+constexpr int kLast = ParameterMemory::kLastCell;
+// A parameter text is about 60 characters; the windows' box takes no more than this either.
+constexpr std::size_t kParameterTextLimit = 4096;
+
+QString qs(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+std::string Hex(int value) {
+    return ByteToHexStr(static_cast<std::uint8_t>(value));
+}
+
+// A value the wrench gave as two hexadecimal digits, "XX" when there is none.
+std::string HexOrXX(const TorqueValue& value) {
+    return value ? Hex(*value & 0xFF) : "XX";
+}
+
+QJsonValue JsonByte(std::optional<std::uint8_t> value) {
+    return value ? QJsonValue(qs(Hex(*value))) : QJsonValue(QJsonValue::Null);
+}
+
+// The boxes of the session, with the progress line ended first so a box's text starts a line.
+class ProgressEndingBoxes final : public MessageBoxes {
+public:
+    ProgressEndingBoxes(MessageBoxes& boxes, std::function<void()> endProgress)
+        : m_boxes(boxes), m_endProgress(std::move(endProgress)) {}
+    BoxAnswer show(const QString& text, const QString& title, BoxIcon icon,
+                   BoxButtons buttons) override {
+        m_endProgress();
+        return m_boxes.show(text, title, icon, buttons);
+    }
+
+private:
+    MessageBoxes& m_boxes;
+    std::function<void()> m_endProgress;
+};
+
+// Every byte typed on the command line passes the console's own check.
+std::optional<std::uint8_t> HexWord(const std::string& word, const char* what, std::string& error) {
+    bool bad = false;
+    std::string why;
+    Cleckhex(word, bad, why);
+    if (bad) {
+        error = std::string(what) + " \"" + QuotedInput(word) + "\": " + why;
+        return std::nullopt;
+    }
+    return HexToByte(word);
+}
+
+} // namespace
+
+BoxAnswer StreamMessageBoxes::show(const QString& text, const QString& title, BoxIcon,
+                                   BoxButtons buttons) {
+    QString body = text;
+    body.replace(QStringLiteral("\r\n"), QStringLiteral("\n  "));
+    m_err << "zelcor-cli: " << title.toStdString() << ": " << body.toStdString() << std::endl;
+    return buttons == BoxButtons::YesNo ? BoxAnswer::Yes : BoxAnswer::Ok;
+}
+
+CliRunner::CliRunner(const CliOptions& options, CliContext& context)
+    : m_options(options), m_context(context) {
+    m_boxes = std::make_unique<ProgressEndingBoxes>(context.boxes, [this] { endProgress(); });
+    m_session = std::make_unique<WrenchSession>(context.clock, context.port, *m_boxes,
+                                                context.nextRequestCode);
+    QObject::connect(m_session.get(), &WrenchSession::cellProgress, [this](const CellProgress& p) {
+        if (!m_ownProgress && p.index > 0) {
+            showProgress(p.index, p.count, p.address);
+        }
+    });
+    QObject::connect(m_session.get(), &WrenchSession::cellJobEnded,
+                     [this](CellJob, const JobResult& result) {
+                         m_commFailed |= result.end == JobEnd::Failed;
+                         endProgress();
+                     });
+    QObject::connect(m_session.get(), &WrenchSession::portLost, [this](const std::string&) {
+        m_portLost = true;
+        endProgress();
+        m_context.err << "zelcor-cli: the wrench's port has gone away (the adapter was "
+                         "unplugged or the device switched off); the job has ended"
+                      << std::endl;
+    });
+}
+
+CliRunner::~CliRunner() = default;
+
+void CliRunner::interrupt(int signal) {
+    if (m_signal != 0) {
+        return;
+    }
+    m_signal = signal;
+    if (m_stopSessionOnSignal) {
+        m_session->stopCells();
+        m_session->stopTest();
+    }
+}
+
+int CliRunner::run(const std::string& device) {
+    if (m_options.command == "ports") {
+        return ports();
+    }
+    if (const int checked = check(); checked != kExitDone) {
+        return checked;
+    }
+    SerialSettings settings;
+    const std::string settingsText = std::to_string(m_options.baud) + ",N,8,2";
+    if (!ParseSettingsText(settingsText, settings)) {
+        m_context.err << "zelcor-cli: a serial line cannot run at " << m_options.baud << " baud"
+                      << std::endl;
+        return kExitUsage;
+    }
+    std::string error;
+    if (!m_session->link().open(device, settings, error)) {
+        m_context.err << "zelcor-cli: Com "
+                      << QuotedInput(m_options.port.empty() ? device : m_options.port)
+                      << " cannot be opened at " << m_options.baud << ",8,N,2"
+                      << (error.empty() ? "" : ": " + error) << std::endl;
+        return kExitPortFailure;
+    }
+    if (interrupted()) {
+        return interruptedCode();
+    }
+    const int code = runJob();
+    endProgress();
+    return code;
+}
+
+int CliRunner::check() {
+    const auto& args = m_options.args;
+    std::string error;
+    if (m_options.command == "read" || m_options.command == "write") {
+        static const char* const kWhat[] = {"ADDR1", "ADDR0", "BYTE"};
+        for (std::size_t i = 0; i < args.size(); ++i) {
+            const auto byte = HexWord(args[i], kWhat[i], error);
+            if (!byte) {
+                m_context.err << "zelcor-cli: " << error << std::endl;
+                return kExitUsage;
+            }
+            m_bytes.push_back(*byte);
+        }
+    } else if (m_options.command == "preset") {
+        const auto& presets = ModelPresets();
+        const bool known = std::any_of(presets.begin(), presets.end(),
+                                       [&](const ModelPreset& p) { return p.model == args[0]; });
+        if (!known) {
+            std::string list;
+            for (const ModelPreset& p : presets) {
+                list += (list.empty() ? "" : ", ") + std::string(p.model);
+            }
+            m_context.err << "zelcor-cli: there is no preset for the model \""
+                          << QuotedInput(args[0]) << "\"; the models are: " << list
+                          << ". Nothing has been written." << std::endl;
+            return kExitRefused;
+        }
+    } else if (m_options.command == "restore") {
+        QFile file(QFile::decodeName(args[0].c_str()));
+        // A backup is about 1 KiB; anything far larger is not one.
+        if (!file.open(QIODevice::ReadOnly)) {
+            m_context.err << "zelcor-cli: the backup " << QuotedInput(args[0])
+                          << " cannot be read: " << file.errorString().toStdString() << std::endl;
+            return kExitUsage;
+        }
+        const QByteArray text = file.read(1 << 20);
+        m_backup = BackupFromJson(text.toStdString(), error);
+        if (!m_backup) {
+            m_context.err << "zelcor-cli: " << QuotedInput(args[0])
+                          << " is no backup that can be restored: " << error
+                          << ". Nothing has been written." << std::endl;
+            return kExitRefused;
+        }
+    } else if (m_options.command == "write-params") {
+        if (args[0] == "-") {
+            const auto text = m_context.readStandardInput(kParameterTextLimit);
+            if (!text) {
+                m_context.err << "zelcor-cli: the parameter text on standard input is longer "
+                                 "than "
+                              << kParameterTextLimit
+                              << " characters: it is no parameter set. Nothing has been written."
+                              << std::endl;
+                return kExitRefused;
+            }
+            m_text = *text;
+        } else {
+            m_text = args[0];
+        }
+    }
+    return kExitDone;
+}
+
+int CliRunner::runJob() {
+    const std::string& c = m_options.command;
+    if (c == "read") {
+        return read();
+    }
+    if (c == "write") {
+        return write();
+    }
+    if (c == "dump") {
+        return dump();
+    }
+    if (c == "backup") {
+        return backup();
+    }
+    if (c == "restore") {
+        return restore();
+    }
+    if (c == "preset") {
+        return preset();
+    }
+    if (c == "get") {
+        return get();
+    }
+    if (c == "write-params") {
+        return writeParams();
+    }
+    if (c == "max-torque") {
+        return maxTorque();
+    }
+    if (c == "clear-er0") {
+        return clearEr0();
+    }
+    if (c == "constants") {
+        return constants();
+    }
+    if (c == "live") {
+        return live();
+    }
+    return writeAllFF();
+}
+
+int CliRunner::endOf(const JobResult& result) const {
+    if (result.end == JobEnd::Failed || m_commFailed || m_portLost) {
+        return kExitCommFailure;
+    }
+    if (result.end == JobEnd::Done) {
+        return kExitDone;
+    }
+    if (interrupted()) {
+        return interruptedCode();
+    }
+    return result.end == JobEnd::Refused ? kExitRefused : kExitCommFailure;
+}
+
+void CliRunner::showProgress(int index, int count, int address) {
+    if (!m_context.progress) {
+        return;
+    }
+    m_context.err << "\rcell " << index << " of " << count << " (" << Hex(address) << "H)"
+                  << std::flush;
+    m_progressShown = true;
+}
+
+void CliRunner::endProgress() {
+    if (m_progressShown) {
+        m_context.err << "\n" << std::flush;
+        m_progressShown = false;
+    }
+}
+
+void CliRunner::printJson(const QJsonObject& object) {
+    m_context.out << QJsonDocument(object).toJson(QJsonDocument::Indented).toStdString()
+                  << std::flush;
+}
+
+JobResult CliRunner::readCells(const std::vector<int>& cells) {
+    ParameterMemory& memory = m_session->memory();
+    memory.clear();
+    for (const int cell : cells) {
+        memory.setSelected(cell, true);
+    }
+    if (interrupted()) {
+        return {JobEnd::Stopped, CommResult::Success, -1, {}};
+    }
+    return m_session->readCells();
+}
+
+int CliRunner::ports() {
+    const std::vector<PortInfo> list = m_context.port.availablePorts();
+    const std::map<std::string, std::string> stable =
+        m_context.stableNames ? m_context.stableNames() : std::map<std::string, std::string>{};
+    const auto stableName = [&](const std::string& device) {
+        for (const auto& [name, target] : stable) {
+            if (target == device) {
+                return name;
+            }
+        }
+        return std::string();
+    };
+    QJsonArray array;
+    for (const PortInfo& port : list) {
+        const std::string byId = stableName(port.device);
+        if (m_options.json) {
+            array.append(QJsonObject{{QStringLiteral("device"), qs(port.device)},
+                                     {QStringLiteral("description"), qs(port.description)},
+                                     {QStringLiteral("manufacturer"), qs(port.manufacturer)},
+                                     {QStringLiteral("serialNumber"), qs(port.serialNumber)},
+                                     {QStringLiteral("stableName"), qs(byId)}});
+            continue;
+        }
+        const auto field = [](const std::string& text) { return text.empty() ? "-" : text; };
+        m_context.out << port.device << '\t' << field(port.description) << '\t'
+                      << field(port.manufacturer) << '\t' << field(port.serialNumber) << '\t'
+                      << field(byId) << '\n';
+    }
+    if (m_options.json) {
+        printJson({{QStringLiteral("ports"), array}});
+    } else if (list.empty()) {
+        m_context.err << "zelcor-cli: the system lists no serial port" << std::endl;
+    }
+    m_context.out << std::flush;
+    return kExitDone;
+}
+
+int CliRunner::read() {
+    const ReadReply reply = m_session->readRegister(m_bytes[0], m_bytes[1]);
+    if (!reply.hasData) {
+        m_session->link().ShowCommResult(reply.result);
+        return kExitCommFailure;
+    }
+    if (m_options.json) {
+        printJson(
+            {{QStringLiteral("address"), qs(Hex(m_bytes[0]) + Hex(m_bytes[1]))},
+             {QStringLiteral("data"),
+              QJsonArray{qs(Hex(reply.data[0])), qs(Hex(reply.data[1])), qs(Hex(reply.data[2]))}}});
+    } else {
+        m_context.out << Hex(reply.data[0]) << ' ' << Hex(reply.data[1]) << ' '
+                      << Hex(reply.data[2]) << std::endl;
+    }
+    return kExitDone;
+}
+
+int CliRunner::write() {
+    const CommResult result = m_session->writeRegister(m_bytes[0], m_bytes[1], m_bytes[2]);
+    m_session->link().ShowCommResult(result);
+    return result == CommResult::Success ? kExitDone : kExitCommFailure;
+}
+
+int CliRunner::dump() {
+    const JobResult result = readCells(m_options.cells);
+    const ParameterMemory& memory = m_session->memory();
+    QJsonArray array;
+    for (const int cell : m_options.cells) {
+        if (m_options.json) {
+            array.append(QJsonObject{
+                {QStringLiteral("address"), qs(Hex(cell))},
+                {QStringLiteral("legend"), qs(std::string(ParameterMemory::Legend(cell)))},
+                {QStringLiteral("byte"), JsonByte(memory.byte(cell))}});
+        } else {
+            m_context.out << FixedWidth(ParameterMemory::Legend(cell), 20) << ' '
+                          << memory.text(cell) << '\n';
+        }
+    }
+    if (m_options.json) {
+        printJson({{QStringLiteral("cells"), array}});
+    }
+    m_context.out << std::flush;
+    return endOf(result);
+}
+
+int CliRunner::backup() {
+    // The file is opened first: a name that cannot be written costs no exchange. It takes the
+    // place of an old one only once it is whole.
+    QSaveFile file(QFile::decodeName(m_options.args[0].c_str()));
+    if (!file.open(QIODevice::WriteOnly)) {
+        m_context.err << "zelcor-cli: the backup " << QuotedInput(m_options.args[0])
+                      << " cannot be written: " << file.errorString().toStdString() << std::endl;
+        return kExitUsage;
+    }
+    std::vector<int> cells;
+    for (int cell = kFirst; cell <= kLast; ++cell) {
+        cells.push_back(cell);
+    }
+    const JobResult result = readCells(cells);
+    if (!result.ok()) {
+        file.cancelWriting();
+        m_context.err << "zelcor-cli: not every cell was read: no backup has been written"
+                      << std::endl;
+        return endOf(result);
+    }
+    Backup backup;
+    for (const int cell : cells) {
+        backup.cells[cell] = *m_session->memory().byte(cell);
+    }
+    backup.time = m_context.utcNow();
+    backup.program = CliVersionText().substr(0, CliVersionText().size() - 1);
+    const std::string json = BackupToJson(backup);
+    file.write(json.data(), static_cast<qint64>(json.size()));
+    if (!file.commit()) {
+        m_context.err << "zelcor-cli: the backup " << QuotedInput(m_options.args[0])
+                      << " cannot be written: " << file.errorString().toStdString() << std::endl;
+        return kExitUsage;
+    }
+    m_context.err << "zelcor-cli: " << cells.size() << " cells of the wrench with "
+                  << IdentityText(backup.cells) << " saved" << std::endl;
+    return kExitDone;
+}
+
+int CliRunner::restore() {
+    // A signal is looked at between cells, so the cell being written is always read back.
+    m_stopSessionOnSignal = false;
+    std::vector<int> cells;
+    for (int cell = kFirst; cell <= kLast; ++cell) {
+        cells.push_back(cell);
+    }
+    ParameterMemory& memory = m_session->memory();
+    const JobResult read = readCells(cells);
+    if (!read.ok()) {
+        m_context.err << "zelcor-cli: the wrench could not be read: nothing has been written"
+                      << std::endl;
+        return endOf(read);
+    }
+    std::map<int, std::uint8_t> before;
+    for (const int cell : cells) {
+        before[cell] = *memory.byte(cell);
+    }
+    const std::string fileIdentity = IdentityText(m_backup->cells);
+    const std::string wrenchIdentity = IdentityText(before);
+    if (fileIdentity != wrenchIdentity) {
+        if (!m_options.forceOtherWrench) {
+            m_context.err << "zelcor-cli: the backup is of another wrench (" << fileIdentity
+                          << ") than the one connected (" << wrenchIdentity
+                          << "): nothing has been written. --force-other-wrench writes it all "
+                             "the same, never the identity cells."
+                          << std::endl;
+            return kExitRefused;
+        }
+        m_context.err << "zelcor-cli: the backup is of another wrench (" << fileIdentity
+                      << "); writing it to the connected one (" << wrenchIdentity
+                      << ") as asked, its identity cells left as they are" << std::endl;
+    }
+    std::vector<int> changes;
+    for (const int cell : cells) {
+        if (!IsIdentityCell(cell) && m_backup->cells.at(cell) != before[cell]) {
+            changes.push_back(cell);
+        }
+    }
+    m_ownProgress = true;
+    QJsonArray written;
+    int code = kExitDone;
+    for (std::size_t i = 0; i < changes.size() && code == kExitDone; ++i) {
+        if (interrupted()) {
+            code = interruptedCode();
+            break;
+        }
+        const int cell = changes[i];
+        const std::uint8_t value = m_backup->cells.at(cell);
+        showProgress(static_cast<int>(i + 1), static_cast<int>(changes.size()), cell);
+        memory.clear();
+        memory.setByte(cell, value);
+        memory.setSelected(cell, true);
+        JobResult result = m_session->writeCells();
+        if (result.ok()) {
+            memory.setUnread(cell);
+            result = m_session->readCells();
+        }
+        if (!result.ok()) {
+            code = endOf(result);
+        } else if (memory.byte(cell) != value) {
+            endProgress();
+            m_context.err << "zelcor-cli: cell " << ParameterMemory::Legend(cell) << " reads back "
+                          << memory.text(cell) << " after " << Hex(value)
+                          << " was written: the restore has stopped there" << std::endl;
+            code = kExitCommFailure;
+        }
+        if (result.ok() || result.end == JobEnd::Failed) {
+            // A cell that failed may hold either byte now; it is listed with what it read.
+            written.append(QJsonObject{
+                {QStringLiteral("address"), qs(Hex(cell))},
+                {QStringLiteral("legend"), qs(std::string(ParameterMemory::Legend(cell)))},
+                {QStringLiteral("before"), qs(Hex(before[cell]))},
+                {QStringLiteral("after"), qs(Hex(value))},
+                {QStringLiteral("readBack"), JsonByte(memory.byte(cell))}});
+            if (!m_options.json && result.ok()) {
+                endProgress();
+                m_context.out << FixedWidth(ParameterMemory::Legend(cell), 20) << ' '
+                              << Hex(before[cell]) << " -> " << Hex(value) << std::endl;
+            }
+        }
+    }
+    endProgress();
+    if (m_options.json) {
+        printJson({{QStringLiteral("identity"), qs(wrenchIdentity)},
+                   {QStringLiteral("written"), written},
+                   {QStringLiteral("unchanged"),
+                    static_cast<int>(cells.size() - kIdentityCells.size() - changes.size())}});
+    }
+    if (code == kExitDone) {
+        m_context.err << "zelcor-cli: " << changes.size() << " cells written and read back, "
+                      << cells.size() - kIdentityCells.size() - changes.size()
+                      << " already held the backup's bytes" << std::endl;
+    }
+    return code;
+}
+
+int CliRunner::preset() {
+    m_session->loadPreset(m_options.args[0]);
+    if (interrupted()) {
+        return interruptedCode();
+    }
+    return endOf(m_session->writeCells());
+}
+
+int CliRunner::get() {
+    m_session->setDirection(*m_options.ccw);
+    if (m_options.digits) {
+        m_session->setDigits(*m_options.digits);
+    }
+    if (interrupted()) {
+        return interruptedCode();
+    }
+    const JobResult result = m_session->getParameterSet();
+    if (!result.ok()) {
+        // A request with bytes the wrench did not give would be refused by the factory.
+        m_context.err << "zelcor-cli: not every cell of the parameter set was read: no "
+                         "request is given"
+                      << std::endl;
+        return endOf(result);
+    }
+    const ParaRecord& set = m_session->currentSet();
+    const std::string request = m_session->parameterRequest();
+    if (m_options.json) {
+        printJson({{QStringLiteral("direction"), m_session->setting().DirCCW ? "ccw" : "cw"},
+                   {QStringLiteral("statusEp"), qs(set.StatusEp)},
+                   {QStringLiteral("VIH"), qs(set.VIH)},
+                   {QStringLiteral("VIL"), qs(set.VIL)},
+                   {QStringLiteral("VAH"), qs(set.VAH)},
+                   {QStringLiteral("VAL"), qs(set.VAL)},
+                   {QStringLiteral("requestCode"), qs(set.ReqCode)},
+                   {QStringLiteral("request"), qs(request)}});
+    } else {
+        m_context.out << "StatusEp " << set.StatusEp << "\nVIH " << set.VIH << "\nVIL " << set.VIL
+                      << "\nVAH " << set.VAH << "\nVAL " << set.VAL << "\nRequest " << request
+                      << std::endl;
+    }
+    return kExitDone;
+}
+
+int CliRunner::writeParams() {
+    m_session->setDirection(*m_options.ccw);
+    m_session->setDigits(*m_options.digits);
+    if (interrupted()) {
+        return interruptedCode();
+    }
+    return endOf(m_session->writeParameterSet(m_text));
+}
+
+int CliRunner::maxTorque() {
+    if (m_options.digits) {
+        m_session->setDigits(*m_options.digits);
+    }
+    const JobResult result = m_session->readMaxTorque();
+    if (!result.ok()) {
+        return endOf(result);
+    }
+    if (m_options.json) {
+        printJson({{QStringLiteral("raw"), m_session->maxTorqueRaw()},
+                   {QStringLiteral("maxTorque"), qs(m_session->maxTorqueText())}});
+    } else {
+        m_context.out << m_session->maxTorqueText() << std::endl;
+    }
+    return kExitDone;
+}
+
+int CliRunner::clearEr0() {
+    return endOf(m_session->clearEr0());
+}
+
+int CliRunner::constants() {
+    const JobResult result = m_session->readConstants();
+    if (!result.ok()) {
+        return endOf(result);
+    }
+    const TorqueInputs& c = m_session->calibration();
+    const std::pair<const char*, const TorqueValue*> fields[] = {
+        {"StatusEp", &c.statusEp}, {"CwiL", &c.cwiL},   {"CwiH", &c.cwiH},
+        {"CcwiL", &c.ccwiL},       {"CcwiH", &c.ccwiH}, {"CwgL", &c.cwgL},
+        {"CwgH", &c.cwgH},         {"CcwgL", &c.ccwgL}, {"CcwgH", &c.ccwgH}};
+    QJsonObject object;
+    for (const auto& [name, value] : fields) {
+        if (m_options.json) {
+            object.insert(QLatin1String(name), qs(HexOrXX(*value)));
+        } else {
+            m_context.out << name << ' ' << HexOrXX(*value) << '\n';
+        }
+    }
+    if (m_options.json) {
+        printJson(object);
+    }
+    m_context.out << std::flush;
+    return kExitDone;
+}
+
+int CliRunner::live() {
+    if (m_options.pause) {
+        m_session->setTestPause(*m_options.pause);
+    }
+    if (m_options.digits) {
+        m_session->setDivisor(*DivisorForDigits(*m_options.digits));
+    }
+    const std::int64_t start = m_context.clock.nowMs();
+    QJsonArray readings;
+    if (!m_options.json) {
+        m_context.out << "time_ms,raw,torque_Nm" << std::endl;
+    }
+    const auto connection = QObject::connect(
+        m_session.get(), &WrenchSession::torqueComputed,
+        [&](const TorqueResult& result, std::int64_t timeMs) {
+            if (m_options.json) {
+                readings.append(QJsonObject{{QStringLiteral("timeMs"), qint64(timeMs - start)},
+                                            {QStringLiteral("raw"), result.ad},
+                                            {QStringLiteral("torque"), qs(result.text)}});
+            } else {
+                m_context.out << timeMs - start << ',' << result.ad << ',' << result.text
+                              << std::endl;
+            }
+        });
+    const auto timer = m_context.clock.createTimer([this] { m_session->stopTest(); });
+    if (m_options.seconds) {
+        timer->start(static_cast<int>(*m_options.seconds * 1000));
+    }
+    // The port lost during the run ends it after its cycle.
+    const auto lost = QObject::connect(m_session.get(), &WrenchSession::portLost,
+                                       [this](const std::string&) { m_session->stopTest(); });
+    JobResult result;
+    if (!interrupted()) {
+        result = m_session->runLiveReading(false);
+    }
+    QObject::disconnect(connection);
+    QObject::disconnect(lost);
+    if (m_options.json) {
+        printJson({{QStringLiteral("readings"), readings}});
+    }
+    if (m_portLost) {
+        return kExitCommFailure;
+    }
+    if (interrupted()) {
+        return interruptedCode();
+    }
+    return result.end == JobEnd::Refused ? kExitRefused : kExitDone;
+}
+
+int CliRunner::writeAllFF() {
+    if (interrupted()) {
+        return interruptedCode();
+    }
+    return endOf(m_session->writeAllFF());
+}
+
+} // namespace zelcor::cli

@@ -1,0 +1,114 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "cli/Backup.h"
+#include "cli/CliOptions.h"
+#include "platform/MessageBoxes.h"
+#include "platform/SerialPort.h"
+#include "session/WrenchSession.h"
+
+#include <QJsonObject>
+
+#include <functional>
+#include <iosfwd>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace zelcor {
+class Clock;
+}
+
+namespace zelcor::cli {
+
+// The system's boxes as lines on standard error: "zelcor-cli: Title: text", each answered
+// with its first button.
+class StreamMessageBoxes final : public MessageBoxes {
+public:
+    explicit StreamMessageBoxes(std::ostream& err) : m_err(err) {}
+    BoxAnswer show(const QString& text, const QString& title, BoxIcon icon,
+                   BoxButtons buttons) override;
+
+private:
+    std::ostream& m_err;
+};
+
+// What a run of zelcor-cli works with; the program gives it the real parts, a test doubles.
+struct CliContext {
+    Clock& clock;
+    SerialPort& port;
+    MessageBoxes& boxes;
+    std::function<std::string()> nextRequestCode;
+    std::ostream& out;
+    std::ostream& err;
+    // Progress ("cell n of m") on `err`: only when it is a terminal.
+    bool progress = false;
+    // The text of write-params when it is "-", at most `limit` bytes; none when longer.
+    std::function<std::optional<std::string>(std::size_t limit)> readStandardInput;
+    // Now as UTC, ISO 8601, for a backup's time.
+    std::function<std::string()> utcNow;
+    // The device of each name in /dev/serial/by-id/, for the port list.
+    std::function<std::map<std::string, std::string>()> stableNames;
+};
+
+// One subcommand of zelcor-cli on the wrench session: opens the port, runs the job, prints
+// what it read and returns the exit code.
+class CliRunner {
+public:
+    CliRunner(const CliOptions& options, CliContext& context);
+    ~CliRunner();
+
+    WrenchSession& session() { return *m_session; }
+    // Opens `device` (the named port, or the simulated wrench's terminal) and runs the job.
+    int run(const std::string& device);
+    // A signal asked the run to stop: the job stops after its current exchange, and the exit
+    // code says so.
+    void interrupt(int signal);
+
+private:
+    // Checks the subcommand's words (and reads its file or text) before the port is opened.
+    int check();
+    int runJob();
+    int ports();
+    int read();
+    int write();
+    int dump();
+    int backup();
+    int restore();
+    int preset();
+    int get();
+    int writeParams();
+    int maxTorque();
+    int clearEr0();
+    int constants();
+    int live();
+    int writeAllFF();
+
+    // The exit code of a job that has ended: 0 only when it was done and nothing failed.
+    int endOf(const JobResult& result) const;
+    bool interrupted() const { return m_signal != 0; }
+    int interruptedCode() const { return kExitSignalBase + m_signal; }
+    void showProgress(int index, int count, int address);
+    void endProgress();
+    // Reads the cells into the memory (one retry each); true when every one was read.
+    JobResult readCells(const std::vector<int>& cells);
+    void printJson(const QJsonObject& object);
+
+    const CliOptions& m_options;
+    CliContext& m_context;
+    std::unique_ptr<MessageBoxes> m_boxes;
+    // What check() made of the words.
+    std::vector<std::uint8_t> m_bytes;
+    std::optional<Backup> m_backup;
+    std::string m_text;
+    std::unique_ptr<WrenchSession> m_session;
+    bool m_commFailed = false;
+    bool m_portLost = false;
+    bool m_progressShown = false;
+    bool m_ownProgress = false; // the job counts its cells itself
+    bool m_stopSessionOnSignal = true;
+    int m_signal = 0;
+};
+
+} // namespace zelcor::cli

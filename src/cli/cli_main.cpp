@@ -1,0 +1,140 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// zelcor-cli: one job on the wrench per run, for benches and production lines. Qt Core and
+// Qt SerialPort only: it runs where there is no display and no GUI library.
+#include "cli/CliOptions.h"
+#include "cli/CliRunner.h"
+#include "paramset/RequestCode.h"
+#include "platform/QtClock.h"
+#include "platform/QtSerialPort.h"
+#include "serial/ExchangeLog.h"
+#include "serial/PortSettings.h"
+#include "sim/PtyBridge.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSocketNotifier>
+
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <iostream>
+
+namespace {
+
+using namespace zelcor;
+using namespace zelcor::cli;
+
+// A signal is handed to the event loop through a socket pair: the handler only writes its
+// number, and the job learns of it between two exchanges.
+int gSignalPipe[2] = {-1, -1};
+
+void OnSignal(int signal) {
+    const char byte = static_cast<char>(signal);
+    [[maybe_unused]] const ssize_t n = ::write(gSignalPipe[1], &byte, 1);
+}
+
+void CatchSignals() {
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, gSignalPipe) != 0) {
+        return; // without the pair, a signal ends the program as it always does
+    }
+    struct sigaction action {};
+    action.sa_handler = OnSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+}
+
+// The names in /dev/serial/by-id/ (stable across replugging), with the device each names.
+std::map<std::string, std::string> StableNames() {
+    std::map<std::string, std::string> names;
+    const QDir folder(QStringLiteral("/dev/serial/by-id"));
+    for (const QFileInfo& link : folder.entryInfoList(QDir::System | QDir::Files)) {
+        names[link.absoluteFilePath().toStdString()] = link.canonicalFilePath().toStdString();
+    }
+    return names;
+}
+
+std::optional<std::string> ReadStandardInput(std::size_t limit) {
+    std::string text;
+    char buffer[4096];
+    while (std::cin.read(buffer, sizeof buffer) || std::cin.gcount() > 0) {
+        text.append(buffer, static_cast<std::size_t>(std::cin.gcount()));
+        if (text.size() > limit) {
+            return std::nullopt;
+        }
+    }
+    return text;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> arguments(argv, argv + argc);
+    const CliOptions options = ParseCliOptions(arguments);
+    if (!options.error.empty()) {
+        std::cerr << "zelcor-cli: " << options.error << "\nTry 'zelcor-cli --help'." << std::endl;
+        return kExitUsage;
+    }
+    if (options.help) {
+        std::cout << CliHelpText();
+        return kExitDone;
+    }
+    if (options.version) {
+        std::cout << CliVersionText();
+        return kExitDone;
+    }
+    CatchSignals();
+    QCoreApplication app(argc, argv);
+    // The port's lock names the program that holds it.
+    QCoreApplication::setApplicationName(QStringLiteral("zelcor-cli"));
+
+    // Outlives the port, so the port never sees the simulated wrench vanish.
+    std::unique_ptr<sim::PtyBridge> simulator;
+    QtClock clock;
+    QtSerialPort port;
+    StreamMessageBoxes boxes(std::cerr);
+    std::string device = PortNameFromText(options.port);
+    if (options.simulator) {
+        simulator = std::make_unique<sim::PtyBridge>();
+        std::string error;
+        if (!simulator->start({}, error)) {
+            std::cerr << "zelcor-cli: cannot start the simulated wrench: " << error << std::endl;
+            return kExitPortFailure;
+        }
+        device = simulator->devicePath();
+        port.alsoList({device, "Simulated wrench", "Zelcor", {}});
+    }
+    CliContext context{
+        clock,
+        port,
+        boxes,
+        NextRequestCode,
+        std::cout,
+        std::cerr,
+        ::isatty(STDERR_FILENO) == 1,
+        ReadStandardInput,
+        [] { return QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toStdString(); },
+        StableNames};
+    CliRunner runner(options, context);
+    std::unique_ptr<ExchangeLog> log;
+    if (!options.log.empty()) {
+        log = std::make_unique<ExchangeLog>(clock, options.log);
+        runner.session().link().setExchangeLog(log.get());
+    }
+    QSocketNotifier signalNotifier(gSignalPipe[0], QSocketNotifier::Read);
+    signalNotifier.setEnabled(gSignalPipe[0] >= 0);
+    QObject::connect(&signalNotifier, &QSocketNotifier::activated, [&runner] {
+        char byte = 0;
+        if (::read(gSignalPipe[0], &byte, 1) == 1) {
+            runner.interrupt(byte);
+        }
+    });
+    const int code = runner.run(device);
+    std::cout.flush();
+    return code;
+}
