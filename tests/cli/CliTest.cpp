@@ -1,0 +1,256 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// zelcor-cli's jobs on the simulated wrench, in virtual time: the bytes on the wire, what is
+// printed and the exit code.
+#include "session/SessionFixture.h"
+#include "support/IssuedSet.h"
+
+#include "cli/CliRunner.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+
+#include <csignal>
+#include <fstream>
+#include <sstream>
+
+namespace zelcor::test {
+namespace {
+
+using cli::CliOptions;
+using cli::CliRunner;
+
+CliOptions Parse(std::vector<std::string> words) {
+    words.insert(words.begin(), "zelcor-cli");
+    return cli::ParseCliOptions(words);
+}
+
+class CliTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // The identity and constants of the session tests' wrench.
+        const std::pair<int, int> cells[] = {{0x0C, 0xA1}, {0x0D, 0xB2}, {0x0E, 0x05},
+                                             {0x0F, 0x10}, {0x10, 0x00}, {0x2B, 0x12},
+                                             {0x2C, 0x34}, {0x2D, 0x56}, {0x1B, 0x33}};
+        for (const auto& [a, v] : cells) {
+            wrench.poke(0x00, std::uint8_t(a), std::uint8_t(v));
+        }
+    }
+    // Runs one command line; `atCell` is called at every cell a job passes.
+    int run(std::vector<std::string> words, std::function<void(CliRunner&, int)> atCell = {}) {
+        words.insert(words.end(), {"--port", "sim"});
+        const CliOptions options = Parse(words);
+        EXPECT_EQ(options.error, "");
+        out.str("");
+        err.str("");
+        cli::CliContext context{clock,
+                                port,
+                                boxes,
+                                [] { return std::string("4711"); },
+                                out,
+                                err,
+                                false,
+                                [this](std::size_t limit) -> std::optional<std::string> {
+                                    if (input.size() > limit) {
+                                        return std::nullopt;
+                                    }
+                                    return input;
+                                },
+                                [] { return std::string("2026-12-06T23:00:00Z"); },
+                                {}};
+        CliRunner runner(options, context);
+        QObject::connect(&runner.session(), &WrenchSession::cellProgress,
+                         [&](const CellProgress& p) {
+                             if (atCell) {
+                                 atCell(runner, p.address);
+                             }
+                         });
+        return runner.run("sim");
+    }
+    Bytes sent() {
+        const Bytes all = port.writtenBytes();
+        Bytes fresh(all.begin() + static_cast<std::ptrdiff_t>(m_seen), all.end());
+        m_seen = all.size();
+        return fresh;
+    }
+    QJsonObject json() const { return QJsonDocument::fromJson(out.str().c_str()).object(); }
+    // A signal the `nth` time a job comes to the cell.
+    static std::function<void(CliRunner&, int)> interruptAt(int address, int nth = 1) {
+        return [address, nth, passed = 0](CliRunner& runner, int at) mutable {
+            if (at == address && ++passed == nth) {
+                runner.interrupt(SIGINT);
+            }
+        };
+    }
+
+    VirtualClock clock;
+    sim::SimulatedWrench wrench{clock};
+    sim::SimulatedPort port{wrench};
+    std::ostringstream out, err;
+    cli::StreamMessageBoxes boxes{err};
+    std::string input;
+    QTemporaryDir folder;
+
+private:
+    std::size_t m_seen = 0;
+};
+
+TEST(CliOptions, OptionsStandAnywhereAndEveryBadCommandLineIsRefused) {
+    const CliOptions dump = Parse({"--json", "dump", "--cells", "2b,07-09,08", "--port=/dev/x"});
+    EXPECT_EQ(dump.error, "");
+    EXPECT_EQ(dump.cells, (std::vector<int>{0x07, 0x08, 0x09, 0x2B}));
+    EXPECT_TRUE(dump.json);
+    EXPECT_EQ(dump.port, "/dev/x");
+    EXPECT_EQ(Parse({"dump", "--simulator"}).cells.size(), 39u); // 07H to 2DH
+
+    for (const std::vector<std::string>& bad :
+         {std::vector<std::string>{"dump", "--port", "1", "--cells", "06"},
+          {"dump", "--port", "1", "--cells", "2E"},
+          {"dump", "--port", "1", "--cells", "20-10"},
+          {"dump", "--port", "1", "--cells", "1,2"},
+          {"dump"},                               // no port
+          {"dump", "--port", "1", "--simulator"}, // two wrenches
+          {"write-all-ff", "--port", "1"},        // without --yes
+          {"get", "--port", "1"},                 // no direction
+          {"get", "--port", "1", "--direction", "left"},
+          {"write-params", "--port", "1", "--direction", "cw", "X"}, // no digits
+          {"max-torque", "--port", "1", "--digits", "4"},
+          {"read", "--port", "1", "00"},                // a word short
+          {"read", "--port", "1", "--yes", "00", "10"}, // an option read does not take
+          {"live", "--port", "1", "--pause", "0"},
+          {"erase", "--port", "1"},
+          {"dump", "--port"}}) {
+        EXPECT_NE(Parse(bad).error, "") << bad[0];
+    }
+}
+
+TEST_F(CliTest, ReadAndWriteAreOneExchangeEachAndBadBytesNeverReachTheWire) {
+    wrench.poke(0x00, 0x10, 0x5A);
+    EXPECT_EQ(run({"read", "00", "10"}), 0);
+    EXPECT_EQ(out.str(), "5A 00 00\n");
+    EXPECT_EQ(run({"write", "00", "1c", "Ab"}), 0);
+    EXPECT_EQ(sent(), reads({0x10}) + writes({{0x1C, 0xAB}}));
+    EXPECT_EQ(wrench.peek(0x00, 0x1C), 0xAB);
+
+    for (const char* bad : {"1", "100", "G0", " 1"}) {
+        EXPECT_EQ(run({"write", "00", "1C", bad}), 2) << bad;
+        EXPECT_NE(err.str().find("BYTE"), std::string::npos) << err.str();
+    }
+    EXPECT_EQ(sent(), Bytes{});
+}
+
+TEST_F(CliTest, DumpPrintsEachCellAndAnUnreadCellAsXXWithACommunicationFailure) {
+    EXPECT_EQ(run({"dump", "--cells", "2B,2D", "--json"}), 0);
+    EXPECT_EQ(sent(), reads({0x2B, 0x2D}));
+    const QJsonArray cells = json().value("cells").toArray();
+    ASSERT_EQ(cells.size(), 2);
+    EXPECT_EQ(cells[1].toObject().value("address").toString(), "2D");
+    EXPECT_EQ(cells[1].toObject().value("byte").toString(), "56");
+
+    wrench.setFaults({.noReply = true});
+    EXPECT_EQ(run({"dump", "--cells", "2B,2D"}), 1);
+    EXPECT_EQ(sent(), reads({0x2B, 0x2B})); // one retry, then the job ends
+    EXPECT_NE(out.str().find("2BH:cdoe_2           XX\n2DH:code_0           XX"), std::string::npos)
+        << out.str();
+    EXPECT_NE(err.str().find("Data Receving Err"), std::string::npos) << err.str();
+}
+
+TEST_F(CliTest, ASignalStopsDumpAfterTheCellItIsAt) {
+    EXPECT_EQ(run({"dump", "--cells", "07-0B"}, interruptAt(0x08)), 130);
+    EXPECT_EQ(sent(), reads({0x07, 0x08}));
+    EXPECT_NE(out.str().find("09H:Reserved         XX"), std::string::npos) << out.str();
+}
+
+TEST_F(CliTest, RestoreWritesOnlyTheChangedCellsNeverTheIdentityAndRefusesAnotherWrench) {
+    const std::string file = folder.filePath("wrench.json").toStdString();
+    ASSERT_EQ(run({"backup", file}), 0);
+    std::ifstream in(file);
+    std::string text((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_NE(text.find("\"wrenchCode\": \"123456\""), std::string::npos) << text;
+    EXPECT_NE(text.find("\"time\": \"2026-12-06T23:00:00Z\""), std::string::npos);
+    sent();
+
+    // The wrench changes after the backup: two cells, one of them an identity cell.
+    wrench.poke(0x00, 0x1B, 0x44);
+    wrench.poke(0x00, 0x20, 0x01);
+    wrench.poke(0x00, 0x2D, 0x57);
+    EXPECT_EQ(run({"restore", file}), 3);
+    EXPECT_NE(err.str().find("wrench code 123456) than the one connected (factory code A1B2, "
+                             "software 10 05, wrench code 123457"),
+              std::string::npos)
+        << err.str();
+    Bytes wire = sent();
+    EXPECT_EQ(std::count(wire.begin(), wire.end(), 0xE8), 0);
+
+    EXPECT_EQ(run({"restore", file, "--force-other-wrench"}), 0);
+    wire = sent();
+    const Bytes afterReading(wire.begin() + 39 * 3, wire.end());
+    EXPECT_EQ(afterReading,
+              writes({{0x1B, 0x33}}) + reads({0x1B}) + writes({{0x20, 0x00}}) + reads({0x20}));
+    EXPECT_EQ(wrench.peek(0x00, 0x2D), 0x57);
+
+    // A signal during a cell's write (after the reading of the whole memory has passed the
+    // cell): that cell is written and read back, nothing after it.
+    wrench.poke(0x00, 0x1B, 0x44);
+    wrench.poke(0x00, 0x20, 0x01);
+    sent();
+    EXPECT_EQ(run({"restore", file, "--force-other-wrench"}, interruptAt(0x1B, 2)), 130);
+    wire = sent();
+    EXPECT_EQ(Bytes(wire.begin() + 39 * 3, wire.end()), writes({{0x1B, 0x33}}) + reads({0x1B}));
+}
+
+TEST_F(CliTest, PresetRefusesAnUnknownModelWithTheListAndWritesAKnownOne) {
+    EXPECT_EQ(run({"preset", "wt-07"}), 3);
+    EXPECT_NE(err.str().find("WT-07"), std::string::npos) << err.str();
+    EXPECT_EQ(sent(), Bytes{});
+    EXPECT_EQ(run({"preset", "WT-07"}), 0);
+    const Bytes wire = sent();
+    EXPECT_EQ(wire.size(), 27u * 4); // 10H to 2AH, one write each
+    EXPECT_EQ(Bytes(wire.begin(), wire.begin() + 3), (Bytes{0xE8, 0x00, 0x10}));
+}
+
+TEST_F(CliTest, GetGivesTheRequestAndWriteParamsWritesOnlyAVerifiedSet) {
+    EXPECT_EQ(run({"get", "--direction", "ccw", "--json"}), 0);
+    EXPECT_EQ(sent(), kGetReads);
+    EXPECT_EQ(json().value("requestCode").toString(), "4711");
+    EXPECT_TRUE(json().value("request").toString().startsWith("00014711")) << out.str();
+
+    for (const std::string& bad :
+         {std::string("0001"), IssuedFor(wrench, {true, 1, "A1", "B2", "C3", "D4"})}) {
+        input = bad;
+        EXPECT_EQ(run({"write-params", "--direction", "cw", "--digits", "1", "-"}), 3) << bad;
+        const Bytes wire = sent();
+        EXPECT_EQ(std::count(wire.begin(), wire.end(), 0xE8), 0) << bad;
+        EXPECT_NE(err.str().find("Error!!!"), std::string::npos) << err.str();
+    }
+    input = std::string(5000, '1');
+    EXPECT_EQ(run({"write-params", "--direction", "cw", "--digits", "1", "-"}), 3);
+    EXPECT_EQ(sent(), Bytes{});
+
+    EXPECT_EQ(run({"write-params", "--direction", "cw", "--digits", "1",
+                   IssuedFor(wrench, {false, 1, "A1", "B2", "C3", "D4"})}),
+              0);
+    EXPECT_EQ(wrench.peek(0x00, 0x12), 0xA1);
+    EXPECT_EQ(wrench.peek(0x00, 0x11), 0xB2);
+    EXPECT_EQ(wrench.peek(0x00, 0x26), 0xC3);
+    EXPECT_EQ(wrench.peek(0x00, 0x25), 0xD4);
+}
+
+TEST_F(CliTest, LiveReadsUntilTheTimeIsUpAndAPortThatWillNotOpenIsExitCode4) {
+    wrench.holdLive(1234, 0x00);
+    EXPECT_EQ(run({"live", "--seconds", "2", "--pause", "500"}), 0);
+    std::istringstream lines(out.str());
+    std::string header, first;
+    std::getline(lines, header);
+    std::getline(lines, first);
+    EXPECT_EQ(header, "time_ms,raw,torque_Nm");
+    EXPECT_NE(first.find(",1234,"), std::string::npos) << out.str();
+
+    port.refuseName("sim");
+    EXPECT_EQ(run({"dump"}), 4);
+    EXPECT_NE(err.str().find("No such serial port: sim"), std::string::npos) << err.str();
+}
+
+} // namespace
+} // namespace zelcor::test
