@@ -15,6 +15,7 @@
 #include <QSaveFile>
 
 #include <ostream>
+#include <utility>
 
 namespace zelcor::cli {
 
@@ -24,6 +25,8 @@ constexpr int kFirst = ParameterMemory::kFirstTransferCell;
 constexpr int kLast = ParameterMemory::kLastCell;
 // A parameter text is about 60 characters; the windows' box takes no more than this either.
 constexpr std::size_t kParameterTextLimit = 4096;
+// The stored status and the eight bytes of the four constants.
+constexpr int kConstantCount = 9;
 
 QString qs(const std::string& text) {
     return QString::fromStdString(text);
@@ -624,9 +627,30 @@ int CliRunner::live() {
     if (!m_options.json) {
         m_context.out << "time_ms,raw,torque_Nm" << std::endl;
     }
-    const auto connection = QObject::connect(
+    // A torque is printed only from a live value read in its own cycle, with every constant
+    // read: a cycle whose exchange failed would give the last value again, or a torque
+    // computed with constants of 0.
+    int constantsRead = 0;
+    bool liveRead = false;
+    const auto read = QObject::connect(
+        m_session.get(), &WrenchSession::calibrationValueRead, [&](CalField field) {
+            if (field == CalField::AdL) {
+                liveRead = true;
+            } else if (field != CalField::AdH && field != CalField::Status) {
+                ++constantsRead;
+            }
+        });
+    const auto computed = QObject::connect(
         m_session.get(), &WrenchSession::torqueComputed,
         [&](const TorqueResult& result, std::int64_t timeMs) {
+            const bool fresh = std::exchange(liveRead, false);
+            if (constantsRead < kConstantCount || !fresh) {
+                m_commFailed = true;
+                if (constantsRead < kConstantCount) {
+                    m_session->stopTest();
+                }
+                return;
+            }
             if (m_options.json) {
                 readings.append(QJsonObject{{QStringLiteral("timeMs"), qint64(timeMs - start)},
                                             {QStringLiteral("raw"), result.ad},
@@ -647,12 +671,13 @@ int CliRunner::live() {
     if (!interrupted()) {
         result = m_session->runLiveReading(false);
     }
-    QObject::disconnect(connection);
+    QObject::disconnect(read);
+    QObject::disconnect(computed);
     QObject::disconnect(lost);
     if (m_options.json) {
         printJson({{QStringLiteral("readings"), readings}});
     }
-    if (m_portLost) {
+    if (m_portLost || m_commFailed) {
         return kExitCommFailure;
     }
     if (interrupted()) {

@@ -247,6 +247,14 @@ TEST_F(CliTest, LiveReadsUntilTheTimeIsUpAndAPortThatWillNotOpenIsExitCode4) {
     EXPECT_EQ(header, "time_ms,raw,torque_Nm");
     EXPECT_NE(first.find(",1234,"), std::string::npos) << out.str();
 
+    // The constants and two cycles are answered, then the wrench falls silent: no reading is
+    // printed for a cycle that read nothing, and the run is a failure.
+    wrench.setFaults({.stopAfter = 9 + 2});
+    EXPECT_EQ(run({"live", "--seconds", "6", "--pause", "500"}), 1);
+    const std::string printed = out.str();
+    EXPECT_EQ(std::count(printed.begin(), printed.end(), '\n'), 1 + 2) << printed;
+    wrench.clearFaults();
+
     port.refuseName("sim");
     EXPECT_EQ(run({"dump"}), 4);
     EXPECT_NE(err.str().find("No such serial port: sim"), std::string::npos) << err.str();
