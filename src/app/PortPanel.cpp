@@ -109,13 +109,18 @@ void PortPanel::cmdPortClose_Click() {
     showOpen(false);
 }
 
-void PortPanel::onPortLost(const std::string& message) {
+void PortPanel::onPortLost(const std::string&) {
     // The port went away under us (adapter pulled, far end closed). It is closed already, the
-    // exchange on the wire has failed at once, and a live reading ends after its cycle.
+    // exchange on the wire has failed at once, and a live reading ends after its cycle. The
+    // system's own words for it ("Resource temporarily unavailable") tell a technician
+    // nothing; the exchange log keeps them.
     showOpen(false);
-    m_session.boxes().show(QStringLiteral("Com %1 was lost and has been closed (%2).")
-                               .arg(cmbComSelect->currentText(), QString::fromStdString(message)),
-                           QStringLiteral("Warning"), BoxIcon::Warning, BoxButtons::Ok);
+    m_session.boxes().show(
+        QStringLiteral("Com %1 has gone away: the adapter was unplugged or the device was "
+                       "switched off. The port has been closed; open it again once the device "
+                       "is back.")
+            .arg(QString::fromStdString(QuotedInput(cmbComSelect->currentText().toStdString()))),
+        QStringLiteral("Warning"), BoxIcon::Warning, BoxButtons::Ok);
 }
 
 } // namespace zelcor
