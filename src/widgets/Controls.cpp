@@ -17,6 +17,9 @@ QPushButton* makeButton(QWidget* parent, const QString& name, const QString& cap
 QLineEdit* makeTextBox(QWidget* parent, const QString& name, const QString& text, int widthChars) {
     auto* box = new QLineEdit(text, parent);
     box->setObjectName(name);
+    // A byte's box takes two characters and a number's a few; a paste beyond this is cut
+    // here rather than laid out, and what is left gets the box's own check and message.
+    box->setMaxLength(256);
     const QFontMetrics metrics(box->font());
     const int width = metrics.horizontalAdvance(QLatin1Char('W')) * widthChars + 12;
     box->setMinimumWidth(width);

@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 
 namespace zelcor::test {
@@ -92,6 +93,11 @@ TEST_F(ParameterSetWindow, APasteLongerThanTheBoxTakesIsRefused) {
     EXPECT_EQ(boxes.shown()[0].text, "The text to paste has 1048576 characters; this box takes at "
                                      "most 4096.\r\nNothing has been pasted.");
     EXPECT_EQ(box->toPlainText().size(), 4096);
+
+    // A one-line box keeps no more than a few thousand characters of the same paste.
+    auto* line = control<QLineEdit>("txtWriteData");
+    line->paste();
+    EXPECT_LE(line->text().size(), 4096);
 }
 
 // Either list of digits sets both and shows the maximum with them; typing sets nothing.
