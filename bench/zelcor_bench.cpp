@@ -121,6 +121,9 @@ private:
 
 constexpr int kReadPauseMs = 20;
 constexpr int kWritePauseMs = 50;
+// The cells Read All and Write All FF go through: 07H to 2DH.
+constexpr int kTransferCells =
+    zelcor::ParameterMemory::kLastCell - zelcor::ParameterMemory::kFirstTransferCell + 1;
 
 struct Line {
     int baudRate = 1200;
@@ -141,6 +144,9 @@ struct Line {
     double operationMs(int reads, int writes) const {
         return reads * readMs() + writes * writeMs();
     }
+    double readAllMs() const { return operationMs(kTransferCells, 0); }
+    // Get: its 16 reads, and its own pauses of 20 ms before and 100 ms after them.
+    double getMs() const { return operationMs(16, 0) + 120; }
 };
 
 // --- exchanges against the simulated wrench ------------------------------------------------
@@ -427,7 +433,7 @@ constexpr std::uint8_t kProbeAddr0 = 0x10;
 void operations(Table& table, ExchangeRig& rig, const Line& line) {
     using Memory = zelcor::ParameterMemory;
     auto& session = rig.window().session();
-    const int cells = Memory::kLastCell - Memory::kFirstTransferCell + 1;
+    const int cells = kTransferCells;
 
     int boxes = rig.boxesShown();
     session.memory().clear();
@@ -439,7 +445,7 @@ void operations(Table& table, ExchangeRig& rig, const Line& line) {
     for (int i = Memory::kFirstTransferCell; i <= Memory::kLastCell; ++i) {
         unread += session.memory().byte(i) ? 0 : 1;
     }
-    table.addTimed("Read All, 39 cells 07H-2DH", readAll, line.operationMs(cells, 0),
+    table.addTimed("Read All, 39 cells 07H-2DH", readAll, line.readAllMs(),
                    unread == 0 && rig.boxesShown() == boxes
                        ? format("%.1f ms a cell; limit 39 x read", readAll / cells)
                        : "FAILED: cells left unread or a box shown");
@@ -455,11 +461,10 @@ void operations(Table& table, ExchangeRig& rig, const Line& line) {
                        ? format("%.1f ms an address; limit 39 x write", writeAllFF / cells)
                        : "FAILED: an address not written or a box shown");
 
-    // Get: its 16 reads, and its own pauses of 20 ms before and 100 ms after them.
     boxes = rig.boxesShown();
     const double get = rig.timeOperation([&] { session.getParameterSet(); });
     const std::string request = session.parameterRequest();
-    table.addTimed("Get (16 reads)", get, line.operationMs(16, 0) + 120,
+    table.addTimed("Get (16 reads)", get, line.getMs(),
                    request.size() == 62 && request.find("XX") == std::string::npos &&
                            rig.boxesShown() == boxes
                        ? "limit 16 x read + its 20 and 100 ms pauses"
@@ -673,6 +678,116 @@ void startup(Table& table) {
         {"Start-up to the first window shown", format("%.0f ms", median.total), "", "", note});
 }
 
+// --- zelcor-cli ---------------------------------------------------------------------------
+
+constexpr int kCliRuns = 3;
+
+// One zelcor-cli run as a process of its own against the simulated wrench, from just before
+// the process starts: to the first request byte the wrench took, and to the process's end.
+struct CliRun {
+    double totalMs = 0;
+    double firstByteMs = 0;
+    double lastReplyMs = 0; // when the wrench put the last reply byte on the line
+    bool ok = false;
+};
+
+CliRun runCli(WrenchThread& wrench, const QStringList& arguments,
+              const QProcessEnvironment& environment) {
+    wrench.run([&] { wrench.bridge().clearLineLog(); });
+    QProcess child;
+    child.setProcessEnvironment(environment);
+    const std::int64_t start = nowUs();
+    child.start(QCoreApplication::applicationDirPath() + QStringLiteral("/zelcor-cli"), arguments);
+    const bool finished = child.waitForFinished(60'000);
+    const std::int64_t end = nowUs();
+    if (!finished) {
+        child.kill();
+        child.waitForFinished();
+    }
+    const auto log = wrench.run([&] { return wrench.bridge().lineLog(); });
+    CliRun run{(end - start) / 1000.0};
+    const auto first =
+        std::find_if(log.begin(), log.end(), [](const auto& b) { return !b.toHost; });
+    const auto last =
+        std::find_if(log.rbegin(), log.rend(), [](const auto& b) { return b.toHost; });
+    if (first != log.end() && last != log.rend()) {
+        run.firstByteMs = (first->atUs - start) / 1000.0;
+        run.lastReplyMs = (last->atUs - start) / 1000.0;
+    }
+    run.ok = finished && child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0 &&
+             child.readAllStandardError().isEmpty() && first != log.end();
+    return run;
+}
+
+// `zelcor-cli get` and `dump` as a user runs them, each against the least its exchanges take
+// on the line, and the time from its start to its first request byte: the goal is 50 ms, and
+// Get's own 20 ms pause before its first read. Get hands out request codes from the settings:
+// the child gets a home of its own.
+void cli(Table& table, const Line& line) {
+    WrenchThread wrench(
+        zelcor::sim::WrenchOptions{.baudRate = line.baudRate, .turnaroundMs = line.turnaroundMs});
+    std::string error;
+    std::string device;
+    const bool started = wrench.run([&] {
+        auto& bridge = wrench.bridge();
+        bridge.recordLine(true);
+        const bool ok = bridge.start({}, error);
+        device = bridge.devicePath();
+        return ok;
+    });
+    const QTemporaryDir home;
+    if (!started || !home.isValid()) {
+        table.add({"zelcor-cli", "-", "-", "-", "not run: " + error});
+        return;
+    }
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("HOME"), home.path());
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path() + QStringLiteral("/.config"));
+    const QStringList port{QStringLiteral("--port"), QString::fromStdString(device)};
+    const struct {
+        const char* figure;
+        QStringList arguments;
+        double limitMs;
+        const char* limit;
+        double firstByteGoalMs;
+    } jobs[] = {
+        {"zelcor-cli get --direction cw",
+         QStringList{QStringLiteral("get"), QStringLiteral("--direction"), QStringLiteral("cw")} +
+             port,
+         line.getMs(), "16 x read + 120 ms", 50 + 20},
+        {"zelcor-cli dump", QStringList{QStringLiteral("dump")} + port, line.readAllMs(),
+         "39 x read", 50}};
+    for (const auto& job : jobs) {
+        std::vector<CliRun> runs;
+        bool ok = true;
+        for (int i = 0; i < kCliRuns; ++i) {
+            runs.push_back(runCli(wrench, job.arguments, environment));
+            ok &= runs.back().ok;
+        }
+        std::sort(runs.begin(), runs.end(),
+                  [](const CliRun& a, const CliRun& b) { return a.totalMs < b.totalMs; });
+        const CliRun& median = runs[runs.size() / 2];
+        char note[200];
+        std::snprintf(note, sizeof note,
+                      "median of %d process runs (%.0f-%.0f), limit %s; exit %.1f ms after the "
+                      "last reply byte",
+                      kCliRuns, runs.front().totalMs, runs.back().totalMs, job.limit,
+                      median.totalMs - median.lastReplyMs);
+        table.addTimed(job.figure, median.totalMs, job.limitMs,
+                       ok ? note : "FAILED: a run did not end with status 0 and nothing on stderr");
+        std::sort(runs.begin(), runs.end(),
+                  [](const CliRun& a, const CliRun& b) { return a.firstByteMs < b.firstByteMs; });
+        const double first = runs[runs.size() / 2].firstByteMs;
+        const double goal = job.firstByteGoalMs;
+        table.add({"  process start to 1st request byte", format("%.1f ms", first),
+                   format("< %.0f ms", goal),
+                   first < goal ? "met" : format("%.1f over", first - goal),
+                   format("median; %.1f", runs.front().firstByteMs) +
+                       format("-%.1f ms, as the wrench took it off the terminal",
+                              runs.back().firstByteMs)});
+    }
+}
+
 // --- the echo box --------------------------------------------------------------------------
 
 long residentBytes() {
@@ -847,6 +962,7 @@ int main(int argc, char** argv) {
     part("exchanges", [&] { exchanges(table, line); });
     part("waiting", [&] { waitingExchange(table); });
     part("startup", [&] { startup(table); });
+    part("cli", [&] { cli(table, line); });
     part("echo", [&] { echoBox(table); });
     part("plot", [&] { torquePlot(table); });
     // Long: only when named, as "soak" (10 minutes) or "soak=MINUTES".
