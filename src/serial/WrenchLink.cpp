@@ -28,6 +28,7 @@ bool WrenchLink::open(const std::string& portName, const SerialSettings& setting
     if (!m_port.open(portName, settings, error)) {
         return false;
     }
+    m_portName = portName;
     if (m_log != nullptr) {
         m_log->portOpened(portName, settings);
     }
@@ -156,6 +157,9 @@ ReadReply WrenchLink::read(std::uint8_t InAddr1, std::uint8_t InAddr0) {
     const Hold hold(*this);
     const ReadReply reply = m_protocol.read(InAddr1, InAddr0);
     endExchange(reply.result);
+    if (m_observer) {
+        m_observer({false, InAddr1, InAddr0, 0, reply});
+    }
     return reply;
 }
 
@@ -166,6 +170,9 @@ CommResult WrenchLink::write(std::uint8_t InAddr1, std::uint8_t InAddr0, std::ui
     const Hold hold(*this);
     const CommResult result = m_protocol.write(InAddr1, InAddr0, InData);
     endExchange(result);
+    if (m_observer) {
+        m_observer({true, InAddr1, InAddr0, InData, {result, false, {}}});
+    }
     return result;
 }
 

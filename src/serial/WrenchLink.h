@@ -55,6 +55,23 @@ public:
     // opened again.
     void setPortLostHandler(std::function<void(const std::string&)> handler);
 
+    // The port's name as it was last opened.
+    const std::string& portName() const { return m_portName; }
+
+    // --- what each exchange did ----------------------------------------------------------
+    // One read or write exchange that went on the wire (not one refused as busy), told when
+    // it has ended.
+    struct Exchange {
+        bool write = false;
+        std::uint8_t addr1 = 0;
+        std::uint8_t addr0 = 0;
+        std::uint8_t data = 0; // a write's byte
+        ReadReply reply;       // a read's reply; reply.result is a write's result too
+    };
+    void setExchangeObserver(std::function<void(const Exchange&)> observer) {
+        m_observer = std::move(observer);
+    }
+
     // --- the exchange log ----------------------------------------------------------------
     // Every byte sent and received from now on goes to `log` (which outlives the link), with
     // where each request frame starts and how each exchange ended. A log that fails is
@@ -130,6 +147,8 @@ private:
     ReceiveEngine m_engine;
     CommandProtocol m_protocol;
     std::function<void(const std::string&)> m_onPortLost;
+    std::function<void(const Exchange&)> m_observer;
+    std::string m_portName;
     std::vector<std::pair<int, std::function<void(bool)>>> m_busyListeners;
     int m_nextListenerId = 0;
     int m_holds = 0;

@@ -56,24 +56,41 @@ JobResult WrenchSession::readConstants() {
     return {};
 }
 
-JobResult WrenchSession::enterCalibration() {
-    const ReadReply reply = m_link.read(0x00, 0x02);
-    if (!reply.hasData) {
-        m_link.ShowCommResult(reply.result);
-        return {JobEnd::Failed, reply.result, 0x02, {}};
+JobResult WrenchSession::lostPortEnd() const {
+    return m_link.isOpen() ? JobResult{} : JobResult{JobEnd::Failed, CommResult::TimeOut, -1, {}};
+}
+
+JobResult WrenchSession::recordedExchange(const char* job, const std::function<JobResult()>& body) {
+    if (m_link.exchangeRunning()) {
+        return body(); // refused as busy: no job has run
     }
-    storeRead(CalField::AdL, reply.data[0]);
-    storeRead(CalField::AdH, reply.data[1]);
-    storeRead(CalField::Status, reply.data[2]);
-    return {};
+    Recording recording(*this, job);
+    return recording.end(body());
+}
+
+JobResult WrenchSession::enterCalibration() {
+    return recordedExchange("Calibration Mode On", [this]() -> JobResult {
+        const ReadReply reply = m_link.read(0x00, 0x02);
+        if (!reply.hasData) {
+            m_link.ShowCommResult(reply.result);
+            return {JobEnd::Failed, reply.result, 0x02, {}};
+        }
+        storeRead(CalField::AdL, reply.data[0]);
+        storeRead(CalField::AdH, reply.data[1]);
+        storeRead(CalField::Status, reply.data[2]);
+        return {};
+    });
 }
 
 JobResult WrenchSession::leaveCalibration() {
-    if (const CommResult result = m_link.write(0x00, 0x02, 0x00); result != CommResult::Success) {
-        m_link.ShowCommResult(result);
-        return {JobEnd::Failed, result, 0x02, {}};
-    }
-    return {};
+    return recordedExchange("Calibration Mode Off", [this]() -> JobResult {
+        if (const CommResult result = m_link.write(0x00, 0x02, 0x00);
+            result != CommResult::Success) {
+            m_link.ShowCommResult(result);
+            return {JobEnd::Failed, result, 0x02, {}};
+        }
+        return {};
+    });
 }
 
 JobResult WrenchSession::readCommand(std::uint8_t addr0) {
@@ -88,15 +105,16 @@ JobResult WrenchSession::readCommand(std::uint8_t addr0) {
 }
 
 JobResult WrenchSession::resetLinkMode() {
-    return readCommand(0x00);
+    return recordedExchange("Link Mode Reset", [this] { return readCommand(0x00); });
 }
 
 JobResult WrenchSession::leaveLinkMode() {
-    return readCommand(0x01);
+    return recordedExchange("Link Mode Leave", [this] { return readCommand(0x01); });
 }
 
 TorqueResult WrenchSession::computeTorque() {
     TorqueResult result = ComputeTorque(m_calibration, m_divisor);
+    recordTorque(result);
     emit torqueComputed(result, m_clock.nowMs());
     return result;
 }
@@ -131,6 +149,7 @@ JobResult WrenchSession::runTest() {
         if (!operation) {
             return busy();
         }
+        beginRecord("Test Run");
         // The pause is taken once, at the start: what is typed during the run (a text that is
         // no pause, too) counts from the next run.
         const std::int16_t pause = *m_pause;
@@ -147,6 +166,8 @@ JobResult WrenchSession::runTest() {
             yieldToEvents();
         }
         m_testRunning = false;
+        // A run ends only when it is stopped: that is its normal end, unless the port went.
+        endRecord(lostPortEnd());
     }
     // Told once the link is free again, so the buttons it gives back are usable.
     emit testRunningChanged(false);
@@ -166,6 +187,7 @@ JobResult WrenchSession::runLiveReading(bool get) {
     if (!operation) {
         return busy();
     }
+    Recording recording(*this, "Live Reading");
     if (get) {
         getParameterSet();
     }
@@ -183,6 +205,7 @@ JobResult WrenchSession::runLiveReading(bool get) {
     }
     m_liveReading = false;
     emit liveReadingChanged(false);
+    recording.end(lostPortEnd());
     return result;
 }
 

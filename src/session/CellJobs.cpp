@@ -100,6 +100,10 @@ JobResult WrenchSession::writeCells() {
     if (!operation) {
         return busy();
     }
+    Recording recording(*this, m_presetModel.empty() ? "Write" : "Preset Write");
+    if (ServiceRecord* r = record(); r != nullptr && !m_presetModel.empty()) {
+        r->detail = "model " + m_presetModel;
+    }
     m_stopCells = false;
     const int count = m_memory.selectedTransferCells();
     int index = 0;
@@ -123,11 +127,11 @@ JobResult WrenchSession::writeCells() {
         }
         if (!result.ok()) {
             emit cellJobEnded(CellJob::Write, result);
-            return result;
+            return recording.end(result);
         }
     }
     emit cellJobEnded(CellJob::Write, {});
-    return {};
+    return recording.end({});
 }
 
 JobResult WrenchSession::writeAllFF() {
@@ -135,6 +139,7 @@ JobResult WrenchSession::writeAllFF() {
     if (!operation) {
         return busy();
     }
+    Recording recording(*this, "Write All FF");
     m_link.clearEchoes();
     m_stopCells = false;
     const int count = kLast - kFirst + 1;
@@ -144,23 +149,27 @@ JobResult WrenchSession::writeAllFF() {
             result != CommResult::Success) {
             showReceiveError();
             m_link.HelpMsg();
-            return {JobEnd::Failed, result, i, {}};
+            return recording.end({JobEnd::Failed, result, i, {}});
         }
         if (stopRequested()) {
-            return {JobEnd::Stopped, CommResult::Success, i, {}};
+            return recording.end({JobEnd::Stopped, CommResult::Success, i, {}});
         }
     }
-    return {};
+    return recording.end({});
 }
 
 void WrenchSession::loadPreset(std::string_view model) {
     const ModelPreset& preset = PresetForModel(model);
+    m_loadingPreset = true;
     for (std::size_t k = 0; k < kPresetLength; ++k) {
         m_memory.setTyped(kPresetFirstCell + static_cast<int>(k), preset.cells[k]);
     }
     for (int i = 0; i < ParameterMemory::kCellCount; ++i) {
         m_memory.setSelected(i, i >= kPresetFirstCell && i <= kPresetLastCell);
     }
+    m_loadingPreset = false;
+    // Until a cell is changed otherwise, the next Write is this preset's.
+    m_presetModel = preset.model;
 }
 
 void WrenchSession::fillAllFF() {

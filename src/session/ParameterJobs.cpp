@@ -36,6 +36,8 @@ JobResult WrenchSession::getParameterSet() {
     if (!operation) {
         return busy();
     }
+    Recording recording(*this, "Get");
+    recordSetting();
     emit parameterStage(ParameterJob::Get, ParameterStage::Reading);
     m_memory.clear();
     m_link.resetReceive();
@@ -48,11 +50,15 @@ JobResult WrenchSession::getParameterSet() {
     const std::string reqCode = m_nextRequestCode();
     m_currentSet = CurrentSetFromCells([this](int address) { return m_memory.text(address); },
                                        m_setting, reqCode);
+    if (ServiceRecord* r = record()) {
+        r->requestCode = reqCode;
+        r->requestMessage = parameterRequest();
+    }
     emit currentSetChanged();
 
     m_link.MyDelay(100);
     emit parameterStage(ParameterJob::Get, ParameterStage::Finished);
-    return result;
+    return recording.end(result);
 }
 
 std::string WrenchSession::parameterRequest() const {
@@ -63,6 +69,11 @@ JobResult WrenchSession::writeParameterSet(std::string_view newParaText, ParaRec
     const auto operation = m_link.beginOperation();
     if (!operation) {
         return busy();
+    }
+    Recording recording(*this, "Parameter Write");
+    recordSetting();
+    if (ServiceRecord* r = record()) {
+        r->newSet = std::string(newParaText);
     }
     emit parameterStage(ParameterJob::Write, ParameterStage::Reading);
     readSelected(kIdentityCells);
@@ -90,7 +101,7 @@ JobResult WrenchSession::writeParameterSet(std::string_view newParaText, ParaRec
     if (!refusal.empty()) {
         reportError(refusal);
         emit parameterStage(ParameterJob::Write, ParameterStage::Finished);
-        return {JobEnd::Refused, CommResult::Success, -1, refusal};
+        return recording.end({JobEnd::Refused, CommResult::Success, -1, refusal});
     }
 
     emit parameterStage(ParameterJob::Write, ParameterStage::Writing);
@@ -105,7 +116,7 @@ JobResult WrenchSession::writeParameterSet(std::string_view newParaText, ParaRec
     // A write that fails is reported where it fails, and ends there.
     const JobResult result = writeCells();
     emit parameterStage(ParameterJob::Write, ParameterStage::Finished);
-    return result;
+    return recording.end(result);
 }
 
 JobResult WrenchSession::readMaxTorqueCells() {
@@ -123,14 +134,19 @@ JobResult WrenchSession::readMaxTorque() {
     if (!operation) {
         return busy();
     }
+    Recording recording(*this, "Read Max Torque");
+    recordSetting();
     emit parameterStage(ParameterJob::MaxTorque, ParameterStage::Reading);
     const JobResult result = readMaxTorqueCells();
     // A byte that could not be read counts as 0 (its box has said why).
     const auto value = [this](int address) { return m_memory.byte(address).value_or(0); };
     m_maxTorqueRaw = 256 * value(kMaxTorqueHighCell) + value(kMaxTorqueLowCell);
     emit maxTorqueChanged();
+    if (ServiceRecord* r = record(); r != nullptr && result.ok()) {
+        r->detail = "maximum torque " + maxTorqueText();
+    }
     emit parameterStage(ParameterJob::MaxTorque, ParameterStage::Finished);
-    return result;
+    return recording.end(result);
 }
 
 JobResult WrenchSession::clearEr0() {
@@ -138,6 +154,7 @@ JobResult WrenchSession::clearEr0() {
     if (!operation) {
         return busy();
     }
+    Recording recording(*this, "Clear Er0");
     emit parameterStage(ParameterJob::ClearEr0, ParameterStage::Reading);
     readMaxTorqueCells();
     JobResult result;
@@ -158,7 +175,7 @@ JobResult WrenchSession::clearEr0() {
         m_memory.setSelected(cell, false);
     }
     emit parameterStage(ParameterJob::ClearEr0, ParameterStage::Finished);
-    return result;
+    return recording.end(result);
 }
 
 } // namespace zelcor

@@ -33,7 +33,13 @@ WrenchSession::WrenchSession(Clock& clock, SerialPort& port, MessageBoxes& boxes
                  [this](const std::string& state) { emit receiveState(state); },
              }),
       m_nextRequestCode(std::move(nextRequestCode)) {
-    m_memory.changed = [this](int address) { emit memoryChanged(address); };
+    m_memory.changed = [this](int address) {
+        if (!m_loadingPreset) {
+            m_presetModel.clear();
+        }
+        emit memoryChanged(address);
+    };
+    m_link.setExchangeObserver([this](const WrenchLink::Exchange& e) { onExchange(e); });
     m_link.setPortLostHandler([this](const std::string& message) {
         // A live reading would go on reporting a failed read every cycle: it stops after its
         // current cycle.
@@ -83,11 +89,30 @@ ReadReply WrenchSession::readRegister(std::uint8_t addr1, std::uint8_t addr0) {
 }
 
 CommResult WrenchSession::writeRegister(std::uint8_t addr1, std::uint8_t addr0, std::uint8_t data) {
-    return m_link.write(addr1, addr0, data);
+    if (m_link.exchangeRunning()) {
+        return m_link.write(addr1, addr0, data); // refused as busy, and not a job
+    }
+    Recording recording(*this, "Console Write");
+    const CommResult result = m_link.write(addr1, addr0, data);
+    recording.end(result == CommResult::Success
+                      ? JobResult{}
+                      : JobResult{JobEnd::Failed, result, addr1 * 256 + addr0, {}});
+    return result;
 }
 
 bool WrenchSession::sendByte(std::uint8_t byte) {
-    return m_link.sendByte(byte);
+    if (m_link.exchangeRunning()) {
+        return m_link.sendByte(byte); // refused as busy, and not a job
+    }
+    Recording recording(*this, "Send Byte");
+    const bool sent = m_link.sendByte(byte);
+    if (ServiceRecord* r = record()) {
+        r->detail =
+            "byte " + ByteToHexStr(byte) + (sent ? " sent" : " not sent: the port is closed");
+    }
+    // A byte that never went out has no exchange code.
+    recording.end(sent ? JobResult{} : JobResult{JobEnd::Failed, CommResult::Success, -1, {}});
+    return sent;
 }
 
 } // namespace zelcor

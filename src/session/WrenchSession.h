@@ -7,9 +7,11 @@
 #include "serial/CommandProtocol.h"
 #include "serial/WrenchLink.h"
 #include "session/ParameterMemory.h"
+#include "session/ServiceRecord.h"
 
 #include <QObject>
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -177,7 +179,19 @@ public:
     JobResult runLiveReading(bool get);
     bool liveReading() const { return m_liveReading; }
 
+    // ---- service records --------------------------------------------------------------------
+    // The jobs a technician runs are recorded each as one record, told through jobRecorded
+    // when the job has ended. A job made of other jobs (Reading On, a command of zelcor-cli)
+    // is one record: only the outermost job begins and ends one; the inner ones add their
+    // bytes and details to it.
+    void beginRecord(std::string job);
+    void endRecord(const JobResult& result);
+    // What is known of the wrench's memory, 00 07H to 00 2DH, from every exchange so far.
+    std::optional<std::uint8_t> knownByte(int address) const;
+
 signals:
+    // A job has ended; the record holds what the session knows of it.
+    void jobRecorded(const zelcor::ServiceRecord& record);
     // A cell of the memory changed: its byte, text or selection.
     void memoryChanged(int address);
     void localEcho(const std::string& text);
@@ -201,6 +215,40 @@ signals:
     void liveReadingChanged(bool on);
 
 private:
+    // Begins a record for a job and ends it with the job's result on every path.
+    class Recording {
+    public:
+        Recording(WrenchSession& session, std::string job) : m_session(session) {
+            m_session.beginRecord(std::move(job));
+        }
+        ~Recording() {
+            if (!m_ended) {
+                m_session.endRecord({});
+            }
+        }
+        Recording(const Recording&) = delete;
+        Recording& operator=(const Recording&) = delete;
+        JobResult end(JobResult result) {
+            m_ended = true;
+            m_session.endRecord(result);
+            return result;
+        }
+
+    private:
+        WrenchSession& m_session;
+        bool m_ended = false;
+    };
+    // The record being kept, when a job is being recorded.
+    ServiceRecord* record() { return m_recordDepth > 0 ? &m_record : nullptr; }
+    void onExchange(const WrenchLink::Exchange& exchange);
+    void recordTorque(const TorqueResult& result);
+    // The direction and digits the job runs with.
+    void recordSetting();
+    // How a run that ends when it is stopped has ended: failed when the port has gone.
+    JobResult lostPortEnd() const;
+    // A job of one exchange, recorded unless the link refuses it as busy.
+    JobResult recordedExchange(const char* job, const std::function<JobResult()>& body);
+
     ReadReply readWithRetry(std::uint8_t address);
     CommResult writeWithRetry(std::uint8_t address, std::uint8_t data);
     void showReceiveError();
@@ -232,6 +280,13 @@ private:
     bool m_stopTest = false;
     bool m_testRunning = false;
     bool m_liveReading = false;
+    std::array<std::optional<std::uint8_t>, ParameterMemory::kCellCount> m_known{};
+    ServiceRecord m_record;
+    int m_recordDepth = 0;
+    std::int64_t m_recordStartMs = 0;
+    // The model whose preset fills the memory, until a cell is changed otherwise.
+    std::string m_presetModel;
+    bool m_loadingPreset = false;
 };
 
 } // namespace zelcor

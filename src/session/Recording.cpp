@@ -1,0 +1,131 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Service records: what each job did to the wrench, kept as the job runs and told when it ends.
+#include "common/TextConv.h"
+#include "platform/Clock.h"
+#include "session/WrenchSession.h"
+
+#include <algorithm>
+
+namespace zelcor {
+
+namespace {
+
+// Reads and writes of 00 00H to 00 02H are the wrench's commands (link mode, calibration
+// mode), not bytes of its memory.
+bool IsCommand(const WrenchLink::Exchange& e) {
+    return e.addr1 == 0 && e.addr0 <= 2;
+}
+
+} // namespace
+
+std::optional<std::uint8_t> WrenchSession::knownByte(int address) const {
+    if (address < ParameterMemory::kFirstTransferCell || address > ParameterMemory::kLastCell) {
+        return std::nullopt;
+    }
+    return m_known[static_cast<std::size_t>(address)];
+}
+
+void WrenchSession::onExchange(const WrenchLink::Exchange& e) {
+    if (IsCommand(e)) {
+        return;
+    }
+    const int address = e.addr1 * 256 + e.addr0;
+    const bool memoryCell = e.addr1 == 0 && e.addr0 >= ParameterMemory::kFirstTransferCell &&
+                            e.addr0 <= ParameterMemory::kLastCell;
+    if (e.reply.result != CommResult::Success) {
+        // A write whose reply went wrong may have taken effect or not.
+        if (e.write && memoryCell) {
+            m_known[e.addr0].reset();
+        }
+        return;
+    }
+    if (!e.write && !e.reply.hasData) {
+        return;
+    }
+    const std::uint8_t value = e.write ? e.data : e.reply.data[0];
+    if (ServiceRecord* r = record()) {
+        if (e.write) {
+            r->bytesWritten.push_back({address, knownByte(address), value});
+        } else {
+            r->bytesRead.push_back({address, value});
+        }
+    }
+    if (memoryCell) {
+        m_known[e.addr0] = value;
+    }
+}
+
+void WrenchSession::beginRecord(std::string job) {
+    if (m_recordDepth++ > 0) {
+        return;
+    }
+    m_record = ServiceRecord{};
+    m_record.job = std::move(job);
+    m_record.port = m_link.portName();
+    m_recordStartMs = m_clock.nowMs();
+}
+
+void WrenchSession::recordSetting() {
+    if (ServiceRecord* r = record()) {
+        r->direction = m_setting.DirCCW ? "CCW" : "CW";
+        r->digits = m_setting.FraDigits;
+    }
+}
+
+void WrenchSession::recordTorque(const TorqueResult& result) {
+    ServiceRecord* r = record();
+    if (r == nullptr || result.overflow) {
+        return;
+    }
+    const std::int64_t at = m_clock.nowMs() - m_recordStartMs;
+    if (!r->run) {
+        r->run = RecordedRun{0, at, at, result.torque, result.torque};
+    }
+    RecordedRun& run = *r->run;
+    ++run.cycles;
+    run.lastMs = at;
+    run.lowest = std::min(run.lowest, result.torque);
+    run.highest = std::max(run.highest, result.torque);
+}
+
+void WrenchSession::endRecord(const JobResult& result) {
+    if (m_recordDepth == 0 || --m_recordDepth > 0) {
+        return;
+    }
+    ServiceRecord& r = m_record;
+    r.durationMs = m_clock.nowMs() - m_recordStartMs;
+    // The wrench as it is known now: a byte never read leaves its code empty.
+    const auto code = [this](std::initializer_list<int> cells) {
+        std::string text;
+        for (const int cell : cells) {
+            const auto value = knownByte(cell);
+            if (!value) {
+                return std::string();
+            }
+            text += ByteToHexStr(*value);
+        }
+        return text;
+    };
+    r.factoryCode = code({0x0C, 0x0D});
+    r.softwareVersion = code({0x0F, 0x0E});
+    r.wrenchCode = code({0x2B, 0x2C, 0x2D});
+    switch (result.end) {
+    case JobEnd::Done:
+        r.outcome = RecordOutcome::Done;
+        break;
+    case JobEnd::Failed:
+        r.outcome = RecordOutcome::Failed;
+        r.failureCode = CommResultCode(result.failure);
+        break;
+    case JobEnd::Refused:
+        r.outcome = RecordOutcome::Refused;
+        r.message = result.message;
+        break;
+    case JobEnd::Stopped:
+        r.outcome = RecordOutcome::Stopped;
+        break;
+    }
+    emit jobRecorded(r);
+}
+
+} // namespace zelcor
