@@ -145,8 +145,19 @@ int CliRunner::run(const std::string& device) {
     if (interrupted()) {
         return interruptedCode();
     }
+    // The whole command is one job of the service records.
+    m_session->beginRecord("zelcor-cli " + m_options.command);
     const int code = runJob();
     endProgress();
+    JobResult recorded;
+    if (code == kExitCommFailure) {
+        recorded = {JobEnd::Failed, m_failure, -1, {}};
+    } else if (code == kExitRefused || code == kExitUsage) {
+        recorded = {JobEnd::Refused, CommResult::Success, -1, m_refusal};
+    } else if (code >= kExitSignalBase) {
+        recorded = {JobEnd::Stopped, CommResult::Success, -1, {}};
+    }
+    m_session->endRecord(recorded);
     return code;
 }
 
@@ -253,7 +264,12 @@ int CliRunner::runJob() {
     return writeAllFF();
 }
 
-int CliRunner::endOf(const JobResult& result) const {
+int CliRunner::endOf(const JobResult& result) {
+    if (result.end == JobEnd::Failed) {
+        m_failure = result.failure;
+    } else if (result.end == JobEnd::Refused) {
+        m_refusal = result.message;
+    }
     if (result.end == JobEnd::Failed || m_commFailed || m_portLost) {
         return kExitCommFailure;
     }
@@ -340,6 +356,7 @@ int CliRunner::read() {
     const ReadReply reply = m_session->readRegister(m_bytes[0], m_bytes[1]);
     if (!reply.hasData) {
         m_session->link().ShowCommResult(reply.result);
+        m_failure = reply.result;
         return kExitCommFailure;
     }
     if (m_options.json) {
@@ -357,6 +374,7 @@ int CliRunner::read() {
 int CliRunner::write() {
     const CommResult result = m_session->writeRegister(m_bytes[0], m_bytes[1], m_bytes[2]);
     m_session->link().ShowCommResult(result);
+    m_failure = result;
     return result == CommResult::Success ? kExitDone : kExitCommFailure;
 }
 
@@ -411,6 +429,7 @@ int CliRunner::backup() {
     const std::string json = BackupToJson(backup);
     file.write(json.data(), static_cast<qint64>(json.size()));
     if (!file.commit()) {
+        m_refusal = "the backup file cannot be written: " + file.errorString().toStdString();
         m_context.err << "zelcor-cli: the backup " << QuotedInput(m_options.args[0])
                       << " cannot be written: " << file.errorString().toStdString() << std::endl;
         return kExitUsage;
@@ -442,6 +461,7 @@ int CliRunner::restore() {
     const std::string wrenchIdentity = IdentityText(before);
     if (fileIdentity != wrenchIdentity) {
         if (!m_options.forceOtherWrench) {
+            m_refusal = "the backup is of another wrench (" + fileIdentity + ")";
             m_context.err << "zelcor-cli: the backup is of another wrench (" << fileIdentity
                           << ") than the one connected (" << wrenchIdentity
                           << "): nothing has been written. --force-other-wrench writes it all "

@@ -86,7 +86,7 @@ private:
     int writeAllFF();
 
     // The exit code of a job that has ended: 0 only when it was done and nothing failed.
-    int endOf(const JobResult& result) const;
+    int endOf(const JobResult& result);
     bool interrupted() const { return m_signal != 0; }
     int interruptedCode() const { return kExitSignalBase + m_signal; }
     void showProgress(int index, int count, int address);
@@ -104,6 +104,9 @@ private:
     std::string m_text;
     std::unique_ptr<WrenchSession> m_session;
     bool m_commFailed = false;
+    // For the service record: how the failed exchange ended, or why the job was refused.
+    CommResult m_failure = CommResult::TimeOut;
+    std::string m_refusal;
     bool m_portLost = false;
     bool m_progressShown = false;
     bool m_ownProgress = false; // the job counts its cells itself

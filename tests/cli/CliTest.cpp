@@ -60,6 +60,8 @@ protected:
                                 [] { return std::string("2026-12-06T23:00:00Z"); },
                                 {}};
         CliRunner runner(options, context);
+        QObject::connect(&runner.session(), &WrenchSession::jobRecorded,
+                         [this](const ServiceRecord& r) { records.push_back(r); });
         QObject::connect(&runner.session(), &WrenchSession::cellProgress,
                          [&](const CellProgress& p) {
                              if (atCell) {
@@ -91,6 +93,7 @@ protected:
     cli::StreamMessageBoxes boxes{err};
     std::string input;
     QTemporaryDir folder;
+    std::vector<ServiceRecord> records;
 
 private:
     std::size_t m_seen = 0;
@@ -182,6 +185,9 @@ TEST_F(CliTest, RestoreWritesOnlyTheChangedCellsNeverTheIdentityAndRefusesAnothe
         << err.str();
     Bytes wire = sent();
     EXPECT_EQ(std::count(wire.begin(), wire.end(), 0xE8), 0);
+    ASSERT_EQ(records.size(), 2u); // the backup and the refused restore, each one job
+    EXPECT_EQ(records[1].job, "zelcor-cli restore");
+    EXPECT_EQ(records[1].outcome, RecordOutcome::Refused);
 
     EXPECT_EQ(run({"restore", file, "--force-other-wrench"}), 0);
     wire = sent();
@@ -189,6 +195,13 @@ TEST_F(CliTest, RestoreWritesOnlyTheChangedCellsNeverTheIdentityAndRefusesAnothe
     EXPECT_EQ(afterReading,
               writes({{0x1B, 0x33}}) + reads({0x1B}) + writes({{0x20, 0x00}}) + reads({0x20}));
     EXPECT_EQ(wrench.peek(0x00, 0x2D), 0x57);
+    // 1BH from 44H back to 33H, 20H from 01H back to 00H; the wrench as it is now.
+    const ServiceRecord& r = records.back();
+    ASSERT_EQ(r.bytesWritten.size(), 2u);
+    EXPECT_EQ(r.bytesWritten[0].address, 0x1B);
+    EXPECT_EQ(r.bytesWritten[0].before, 0x44);
+    EXPECT_EQ(r.bytesWritten[0].after, 0x33);
+    EXPECT_EQ(r.wrenchCode, "123457");
 
     // A signal during a cell's write (after the reading of the whole memory has passed the
     // cell): that cell is written and read back, nothing after it.
