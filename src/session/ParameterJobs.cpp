@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The parameter set: Get, the verified Write, Read Max Torque and Clear Er0.
 #include "common/TextConv.h"
+#include "platform/Clock.h"
 #include "session/WrenchSession.h"
 
+#include <algorithm>
 #include <array>
 
 namespace zelcor {
@@ -46,6 +48,9 @@ JobResult WrenchSession::getParameterSet() {
     // hands them out as "XX".
     const JobResult result = readSelected(kGetCells);
     emit parameterStage(ParameterJob::Get, ParameterStage::ReadDone);
+    // The closing pause counts from the end of the reading: the request code's number is
+    // kept on disk meanwhile, which takes a moment of its own.
+    const std::int64_t readEnd = m_clock.nowMs();
 
     const std::string reqCode = m_nextRequestCode();
     m_currentSet = CurrentSetFromCells([this](int address) { return m_memory.text(address); },
@@ -56,7 +61,8 @@ JobResult WrenchSession::getParameterSet() {
     }
     emit currentSetChanged();
 
-    m_link.MyDelay(100);
+    m_link.MyDelay(
+        static_cast<std::int16_t>(std::max<std::int64_t>(0, 100 - (m_clock.nowMs() - readEnd))));
     emit parameterStage(ParameterJob::Get, ParameterStage::Finished);
     return recording.end(result);
 }
