@@ -1,0 +1,662 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "records/RecordStore.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStandardPaths>
+#include <QStringList>
+#include <QUrl>
+#include <QVariant>
+
+#include <charconv>
+#include <cstdio>
+#include <limits>
+
+namespace zelcor::records {
+namespace {
+
+// At most this much of a technician's text is quoted in a message.
+std::string Quoted(const std::string& text) {
+    constexpr std::size_t kMost = 40;
+    const QString t = QString::fromStdString(text);
+    return '"' + (t.size() > qsizetype(kMost) ? t.left(kMost).toStdString() + "..." : text) + '"';
+}
+
+const char* const kTargetForms = "off, sqlite:PATH or postgresql://user@host[:port]/dbname";
+
+std::optional<RecordsTarget> ParsePostgresql(const std::string& text, std::string& error) {
+    // A password is refused before anything else is looked at, whatever else is wrong.
+    const auto schemeEnd = text.find("://");
+    const std::string rest = text.substr(schemeEnd + 3);
+    const std::string authority = rest.substr(0, rest.find('/'));
+    const auto at = authority.rfind('@');
+    if (at != std::string::npos && authority.substr(0, at).find(':') != std::string::npos) {
+        error = "a password does not belong in the records target: libpq reads it from "
+                "~/.pgpass or PGPASSWORD";
+        return std::nullopt;
+    }
+    const QUrl url(QString::fromStdString(text), QUrl::StrictMode);
+    const std::string usage = "; use postgresql://user@host[:port]/dbname";
+    if (!url.isValid()) {
+        error = "cannot read the records address " + Quoted(text) + usage;
+        return std::nullopt;
+    }
+    if (url.hasQuery() || url.hasFragment()) {
+        error = "the records address " + Quoted(text) + " takes no options after the name" + usage;
+        return std::nullopt;
+    }
+    RecordsTarget target;
+    target.kind = RecordsTarget::Kind::Postgresql;
+    target.user = url.userName().toStdString();
+    target.host = url.host().toStdString();
+    QString path = url.path();
+    if (path.startsWith(QLatin1Char('/'))) {
+        path.remove(0, 1);
+    }
+    target.database = path.toStdString();
+    if (target.user.empty()) {
+        error = "the records address " + Quoted(text) + " names no user" + usage;
+        return std::nullopt;
+    }
+    if (target.host.empty()) {
+        error = "the records address " + Quoted(text) + " names no host" + usage;
+        return std::nullopt;
+    }
+    if (target.database.empty() || path.contains(QLatin1Char('/'))) {
+        error = "the records address " + Quoted(text) + " names no database" + usage;
+        return std::nullopt;
+    }
+    const int port = url.port(5432);
+    if (port <= 0 || port > 65535) {
+        error = "the port of the records address " + Quoted(text) + " is out of range";
+        return std::nullopt;
+    }
+    target.port = port;
+    return target;
+}
+
+// ---- migrations --------------------------------------------------------------------------------
+
+bool IsSqlite(const QSqlDatabase& db) {
+    return db.driverName() == QLatin1String("QSQLITE");
+}
+
+QString LastError(const QSqlQuery& q) {
+    const QSqlError e = q.lastError();
+    QString text = e.databaseText().trimmed();
+    if (text.isEmpty()) {
+        text = e.driverText().trimmed();
+    }
+    return text.isEmpty() ? QStringLiteral("unknown error") : text;
+}
+
+// One statement; false with `error` set when it fails.
+bool Exec(QSqlDatabase& db, const QString& statement, QString& error) {
+    QSqlQuery q(db);
+    if (!q.exec(statement)) {
+        error = LastError(q);
+        return false;
+    }
+    return true;
+}
+
+// SQLite takes the write lock at once, so two programs never both read and then both wait
+// to write; PostgreSQL locks row by row anyway.
+bool Begin(QSqlDatabase& db, QString& error) {
+    return Exec(db, IsSqlite(db) ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN"),
+                error);
+}
+void Rollback(QSqlDatabase& db) {
+    QString ignored;
+    Exec(db, QStringLiteral("ROLLBACK"), ignored);
+}
+bool Commit(QSqlDatabase& db, QString& error) {
+    if (Exec(db, QStringLiteral("COMMIT"), error)) {
+        return true;
+    }
+    Rollback(db);
+    return false;
+}
+
+struct Migration {
+    int version;
+    QStringList statements; // %1 stands for the type of duration_ms
+};
+
+const QList<Migration>& Migrations() {
+    static const QList<Migration> migrations = {
+        {1,
+         {QStringLiteral(
+              "CREATE TABLE service_record (id TEXT PRIMARY KEY, time_utc TEXT NOT NULL, "
+              "duration_ms %1 NOT NULL, station TEXT, operator TEXT, program TEXT, port TEXT, "
+              "factory_code TEXT, software_version TEXT, wrench_code TEXT, job TEXT NOT NULL, "
+              "direction TEXT, digits INTEGER NULL, bytes_read TEXT, request_code TEXT, "
+              "request_message TEXT, new_set TEXT, detail TEXT, run_summary TEXT, "
+              "outcome TEXT NOT NULL CHECK (outcome IN ('done', 'failed', 'refused', "
+              "'stopped')), failure_code INTEGER, message TEXT)"),
+          QStringLiteral("CREATE TABLE written_byte (record_id TEXT NOT NULL REFERENCES "
+                         "service_record(id) ON DELETE CASCADE, seq INTEGER NOT NULL, "
+                         "address INTEGER NOT NULL, before INTEGER NULL, after INTEGER NOT "
+                         "NULL, PRIMARY KEY (record_id, seq))"),
+          QStringLiteral("CREATE TABLE schema_version (version INTEGER NOT NULL)")}},
+        {2,
+         {QStringLiteral("CREATE INDEX service_record_wrench_time ON service_record "
+                         "(wrench_code, time_utc)"),
+          QStringLiteral("CREATE INDEX service_record_time ON service_record (time_utc)"),
+          QStringLiteral("CREATE INDEX service_record_job_time ON service_record "
+                         "(job, time_utc)")}},
+    };
+    return migrations;
+}
+
+// The version the database has, 0 for an empty one; -1 with `error` set on failure.
+int CurrentVersion(QSqlDatabase& db, QString& error) {
+    QSqlQuery q(db);
+    const QString exists =
+        IsSqlite(db) ? QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' "
+                                      "AND name = 'schema_version'")
+                     : QStringLiteral("SELECT count(*) FROM pg_catalog.pg_tables WHERE "
+                                      "schemaname = current_schema() AND "
+                                      "tablename = 'schema_version'");
+    if (!q.exec(exists) || !q.next()) {
+        error = LastError(q);
+        return -1;
+    }
+    if (q.value(0).toInt() == 0) {
+        return 0;
+    }
+    if (!q.exec(QStringLiteral("SELECT max(version) FROM schema_version")) || !q.next()) {
+        error = LastError(q);
+        return -1;
+    }
+    if (q.value(0).isNull()) {
+        error = QStringLiteral("the table schema_version is empty");
+        return -1;
+    }
+    return q.value(0).toInt();
+}
+
+// Applies each migration the database does not have, in a transaction of its own. Two
+// programs opening a new database at once: the second waits for the first's transaction and
+// then finds the migration done.
+bool Migrate(QSqlDatabase& db, QString& error) {
+    const QString durationType =
+        IsSqlite(db) ? QStringLiteral("INTEGER") : QStringLiteral("BIGINT");
+    for (const Migration& m : Migrations()) {
+        if (!Begin(db, error)) {
+            return false;
+        }
+        if (!IsSqlite(db) &&
+            !Exec(db, QStringLiteral("SELECT pg_advisory_xact_lock(748201356)"), error)) {
+            Rollback(db);
+            return false;
+        }
+        const int current = CurrentVersion(db, error);
+        if (current < 0) {
+            Rollback(db);
+            return false;
+        }
+        if (current >= m.version) {
+            if (!Commit(db, error)) {
+                return false;
+            }
+            continue;
+        }
+        for (const QString& statement : m.statements) {
+            if (!Exec(db, QString(statement).replace(QStringLiteral("%1"), durationType), error)) {
+                error = QStringLiteral("migration %1: %2").arg(m.version).arg(error);
+                Rollback(db);
+                return false;
+            }
+        }
+        if (!Exec(db,
+                  QStringLiteral("INSERT INTO schema_version (version) VALUES (%1)").arg(m.version),
+                  error) ||
+            !Commit(db, error)) {
+            error = QStringLiteral("migration %1: %2").arg(m.version).arg(error);
+            Rollback(db);
+            return false;
+        }
+    }
+    return true;
+}
+
+// ---- columns ---------------------------------------------------------------------------------
+
+// An empty text is NULL; NUL characters, which PostgreSQL's texts cannot hold, are dropped.
+QVariant Text(const std::string& text) {
+    if (text.empty()) {
+        return QVariant(QMetaType::fromType<QString>());
+    }
+    QString t = QString::fromStdString(text);
+    t.remove(QChar(0));
+    return t;
+}
+QVariant NotNullText(const std::string& text) {
+    const QVariant t = Text(text);
+    return t.isNull() ? QVariant(QStringLiteral("")) : t;
+}
+std::string FromText(const QVariant& v) {
+    return v.isNull() ? std::string() : v.toString().toStdString();
+}
+
+std::string Hex(int value, int digits) {
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "%0*X", digits, unsigned(value));
+    return buffer;
+}
+
+std::optional<long long> ParseInteger(const std::string& text, int base) {
+    long long value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, base);
+    if (ec != std::errc() || end != text.data() + text.size() || text.empty()) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::vector<std::string> Words(const std::string& text) {
+    std::vector<std::string> words;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto next = text.find(' ', i);
+        const auto end = next == std::string::npos ? text.size() : next;
+        if (end > i) {
+            words.push_back(text.substr(i, end - i));
+        }
+        i = end + 1;
+    }
+    return words;
+}
+
+} // namespace
+
+std::optional<RecordsTarget> ParseRecordsTarget(const std::string& raw, std::string& error) {
+    error.clear();
+    const std::string text = QString::fromStdString(raw).trimmed().toStdString();
+    if (text.empty()) {
+        RecordsTarget target;
+        target.kind = RecordsTarget::Kind::Sqlite;
+        target.sqlitePath = DefaultSqlitePath();
+        return target;
+    }
+    if (text == "off") {
+        RecordsTarget target;
+        target.kind = RecordsTarget::Kind::Off;
+        return target;
+    }
+    if (text.rfind("sqlite:", 0) == 0) {
+        const std::string path = text.substr(7);
+        if (path.empty()) {
+            error = "sqlite: needs the path of a file, as in sqlite:/var/lib/zelcor/records.sqlite";
+            return std::nullopt;
+        }
+        RecordsTarget target;
+        target.kind = RecordsTarget::Kind::Sqlite;
+        target.sqlitePath =
+            QDir::cleanPath(QFileInfo(QString::fromStdString(path)).absoluteFilePath())
+                .toStdString();
+        return target;
+    }
+    if (text.rfind("postgresql://", 0) == 0 || text.rfind("postgres://", 0) == 0) {
+        return ParsePostgresql(text, error);
+    }
+    error = "unknown records target " + Quoted(text) + ": use " + kTargetForms;
+    return std::nullopt;
+}
+
+std::string TargetText(const RecordsTarget& target) {
+    switch (target.kind) {
+    case RecordsTarget::Kind::Off:
+        return "off";
+    case RecordsTarget::Kind::Sqlite:
+        return "sqlite:" + target.sqlitePath;
+    case RecordsTarget::Kind::Postgresql:
+        break;
+    }
+    const bool ipv6 = target.host.find(':') != std::string::npos;
+    return "postgresql://" + target.user + '@' + (ipv6 ? '[' + target.host + ']' : target.host) +
+           ':' + std::to_string(target.port) + '/' + target.database;
+}
+
+std::string DefaultSqlitePath() {
+    return (QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+            QStringLiteral("/Zelcor/records.sqlite"))
+        .toStdString();
+}
+
+std::string DefaultSpoolPath() {
+    return (QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+            QStringLiteral("/Zelcor/records-spool.sqlite"))
+        .toStdString();
+}
+
+bool OpenRecordsDatabase(const RecordsTarget& target, const QString& connectionName,
+                         QString& error) {
+    error.clear();
+    if (target.kind == RecordsTarget::Kind::Off) {
+        error = QStringLiteral("recording is off");
+        return false;
+    }
+    const bool sqlite = target.kind == RecordsTarget::Kind::Sqlite;
+    const QString driver = sqlite ? QStringLiteral("QSQLITE") : QStringLiteral("QPSQL");
+    if (!QSqlDatabase::isDriverAvailable(driver)) {
+        error = QStringLiteral("the Qt SQL driver %1 is not installed (package %2)")
+                    .arg(driver, sqlite ? QStringLiteral("libqt6sql6-sqlite")
+                                        : QStringLiteral("libqt6sql6-psql"));
+        return false;
+    }
+    bool opened = false;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(driver, connectionName);
+        if (sqlite) {
+            const QString path = QString::fromStdString(target.sqlitePath);
+            const QString folder = QFileInfo(path).absolutePath();
+            if (path == QString::fromStdString(DefaultSqlitePath())) {
+                QDir().mkpath(folder);
+            }
+            if (!QFileInfo(folder).isDir()) {
+                error = QStringLiteral("the folder %1 does not exist").arg(folder);
+            }
+            db.setDatabaseName(path);
+            db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+        } else {
+            db.setHostName(QString::fromStdString(target.host));
+            db.setPort(target.port);
+            db.setUserName(QString::fromStdString(target.user));
+            db.setDatabaseName(QString::fromStdString(target.database));
+            db.setConnectOptions(QStringLiteral("connect_timeout=3"));
+        }
+        if (error.isEmpty() && !db.open()) {
+            const QSqlError e = db.lastError();
+            error = (e.databaseText().isEmpty() ? e.driverText() : e.databaseText()).trimmed();
+        }
+        if (error.isEmpty() && sqlite) {
+            QSqlQuery q(db);
+            if (!q.exec(QStringLiteral("PRAGMA journal_mode=WAL")) || !q.next()) {
+                error = LastError(q);
+            } else if (q.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive)) {
+                error = QStringLiteral("the file cannot use a write-ahead log (journal mode %1)")
+                            .arg(q.value(0).toString());
+            } else if (!q.exec(QStringLiteral("PRAGMA foreign_keys=ON"))) {
+                error = LastError(q);
+            }
+        }
+        if (error.isEmpty()) {
+            opened = Migrate(db, error);
+        }
+        if (!opened) {
+            db.close();
+        }
+    }
+    if (!opened) {
+        QSqlDatabase::removeDatabase(connectionName);
+    }
+    return opened;
+}
+
+void CloseRecordsDatabase(const QString& connectionName) {
+    {
+        QSqlDatabase db = QSqlDatabase::database(connectionName, false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(connectionName);
+}
+
+InsertResult InsertRecord(QSqlDatabase& db, const ServiceRecord& r, QString& error,
+                          const std::function<bool(QSqlDatabase&, QString&)>& alongside) {
+    error.clear();
+    if (!Begin(db, error)) {
+        return InsertResult::Failed;
+    }
+    const auto fail = [&](const QSqlQuery& q) {
+        error = LastError(q);
+        Rollback(db);
+        return InsertResult::Failed;
+    };
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral(
+        "INSERT INTO service_record (id, time_utc, duration_ms, station, operator, program, "
+        "port, factory_code, software_version, wrench_code, job, direction, digits, bytes_read, "
+        "request_code, request_message, new_set, detail, run_summary, outcome, failure_code, "
+        "message) VALUES (:id, :time_utc, :duration_ms, :station, :operator, :program, :port, "
+        ":factory_code, :software_version, :wrench_code, :job, :direction, :digits, "
+        ":bytes_read, :request_code, :request_message, :new_set, :detail, :run_summary, "
+        ":outcome, :failure_code, :message) ON CONFLICT (id) DO NOTHING"));
+    q.bindValue(QStringLiteral(":id"), NotNullText(r.id));
+    q.bindValue(QStringLiteral(":time_utc"), NotNullText(r.time));
+    q.bindValue(QStringLiteral(":duration_ms"), qint64(r.durationMs));
+    q.bindValue(QStringLiteral(":station"), Text(r.station));
+    q.bindValue(QStringLiteral(":operator"), Text(r.operatorName));
+    q.bindValue(QStringLiteral(":program"), Text(r.program));
+    q.bindValue(QStringLiteral(":port"), Text(r.port));
+    q.bindValue(QStringLiteral(":factory_code"), Text(r.factoryCode));
+    q.bindValue(QStringLiteral(":software_version"), Text(r.softwareVersion));
+    q.bindValue(QStringLiteral(":wrench_code"), Text(r.wrenchCode));
+    q.bindValue(QStringLiteral(":job"), NotNullText(r.job));
+    q.bindValue(QStringLiteral(":direction"), Text(r.direction));
+    q.bindValue(QStringLiteral(":digits"),
+                r.digits ? QVariant(*r.digits) : QVariant(QMetaType::fromType<int>()));
+    q.bindValue(QStringLiteral(":bytes_read"), Text(BytesReadText(r.bytesRead)));
+    q.bindValue(QStringLiteral(":request_code"), Text(r.requestCode));
+    q.bindValue(QStringLiteral(":request_message"), Text(r.requestMessage));
+    q.bindValue(QStringLiteral(":new_set"), Text(r.newSet));
+    q.bindValue(QStringLiteral(":detail"), Text(r.detail));
+    q.bindValue(QStringLiteral(":run_summary"), Text(r.run ? RunSummaryText(*r.run) : ""));
+    q.bindValue(QStringLiteral(":outcome"), NotNullText(OutcomeText(r.outcome)));
+    q.bindValue(QStringLiteral(":failure_code"), r.failureCode != 0
+                                                     ? QVariant(r.failureCode)
+                                                     : QVariant(QMetaType::fromType<int>()));
+    q.bindValue(QStringLiteral(":message"), Text(r.message));
+    if (!q.exec()) {
+        return fail(q);
+    }
+    if (q.numRowsAffected() == 0) {
+        Rollback(db);
+        return InsertResult::AlreadyThere;
+    }
+    QSqlQuery b(db);
+    b.prepare(QStringLiteral("INSERT INTO written_byte (record_id, seq, address, before, after) "
+                             "VALUES (:record_id, :seq, :address, :before, :after)"));
+    for (std::size_t i = 0; i < r.bytesWritten.size(); ++i) {
+        const RecordedWrite& w = r.bytesWritten[i];
+        b.bindValue(QStringLiteral(":record_id"), NotNullText(r.id));
+        b.bindValue(QStringLiteral(":seq"), int(i));
+        b.bindValue(QStringLiteral(":address"), w.address);
+        b.bindValue(QStringLiteral(":before"),
+                    w.before ? QVariant(int(*w.before)) : QVariant(QMetaType::fromType<int>()));
+        b.bindValue(QStringLiteral(":after"), int(w.after));
+        if (!b.exec()) {
+            return fail(b);
+        }
+    }
+    if (alongside && !alongside(db, error)) {
+        Rollback(db);
+        return InsertResult::Failed;
+    }
+    return Commit(db, error) ? InsertResult::Written : InsertResult::Failed;
+}
+
+std::optional<ServiceRecord> ReadRecord(QSqlDatabase& db, const std::string& id, QString& error) {
+    error.clear();
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral(
+        "SELECT id, time_utc, duration_ms, station, operator, program, port, factory_code, "
+        "software_version, wrench_code, job, direction, digits, bytes_read, request_code, "
+        "request_message, new_set, detail, run_summary, outcome, failure_code, message "
+        "FROM service_record WHERE id = :id"));
+    q.bindValue(QStringLiteral(":id"), QString::fromStdString(id));
+    if (!q.exec()) {
+        error = LastError(q);
+        return std::nullopt;
+    }
+    if (!q.next()) {
+        return std::nullopt;
+    }
+    ServiceRecord r;
+    r.id = FromText(q.value(0));
+    r.time = FromText(q.value(1));
+    r.durationMs = q.value(2).toLongLong();
+    r.station = FromText(q.value(3));
+    r.operatorName = FromText(q.value(4));
+    r.program = FromText(q.value(5));
+    r.port = FromText(q.value(6));
+    r.factoryCode = FromText(q.value(7));
+    r.softwareVersion = FromText(q.value(8));
+    r.wrenchCode = FromText(q.value(9));
+    r.job = FromText(q.value(10));
+    r.direction = FromText(q.value(11));
+    if (!q.value(12).isNull()) {
+        r.digits = q.value(12).toInt();
+    }
+    const auto bytesRead = ParseBytesRead(FromText(q.value(13)));
+    r.requestCode = FromText(q.value(14));
+    r.requestMessage = FromText(q.value(15));
+    r.newSet = FromText(q.value(16));
+    r.detail = FromText(q.value(17));
+    const std::string runText = FromText(q.value(18));
+    const auto outcome = ParseOutcome(FromText(q.value(19)));
+    r.failureCode = q.value(20).isNull() ? 0 : q.value(20).toInt();
+    r.message = FromText(q.value(21));
+    if (!bytesRead) {
+        error = QStringLiteral("record %1: cannot read bytes_read").arg(QString::fromStdString(id));
+        return std::nullopt;
+    }
+    r.bytesRead = *bytesRead;
+    if (!runText.empty()) {
+        r.run = ParseRunSummary(runText);
+        if (!r.run) {
+            error = QStringLiteral("record %1: cannot read run_summary")
+                        .arg(QString::fromStdString(id));
+            return std::nullopt;
+        }
+    }
+    if (!outcome) {
+        error = QStringLiteral("record %1: unknown outcome").arg(QString::fromStdString(id));
+        return std::nullopt;
+    }
+    r.outcome = *outcome;
+
+    QSqlQuery b(db);
+    b.prepare(QStringLiteral("SELECT seq, address, before, after FROM written_byte "
+                             "WHERE record_id = :id ORDER BY seq"));
+    b.bindValue(QStringLiteral(":id"), QString::fromStdString(id));
+    if (!b.exec()) {
+        error = LastError(b);
+        return std::nullopt;
+    }
+    while (b.next()) {
+        RecordedWrite w{};
+        w.address = b.value(1).toInt();
+        if (!b.value(2).isNull()) {
+            w.before = std::uint8_t(b.value(2).toInt());
+        }
+        w.after = std::uint8_t(b.value(3).toInt());
+        r.bytesWritten.push_back(w);
+    }
+    return r;
+}
+
+std::string BytesReadText(const std::vector<RecordedRead>& bytes) {
+    std::string text;
+    for (const RecordedRead& b : bytes) {
+        if (!text.empty()) {
+            text += ' ';
+        }
+        text += Hex(b.address, 2) + '=' + Hex(b.value, 2);
+    }
+    return text;
+}
+
+std::optional<std::vector<RecordedRead>> ParseBytesRead(const std::string& text) {
+    std::vector<RecordedRead> bytes;
+    for (const std::string& word : Words(text)) {
+        const auto equals = word.find('=');
+        if (equals == std::string::npos) {
+            return std::nullopt;
+        }
+        const auto address = ParseInteger(word.substr(0, equals), 16);
+        const auto value = ParseInteger(word.substr(equals + 1), 16);
+        if (!address || !value || *address < 0 || *address > std::numeric_limits<int>::max() ||
+            *value < 0 || *value > 0xFF) {
+            return std::nullopt;
+        }
+        bytes.push_back({int(*address), std::uint8_t(*value)});
+    }
+    return bytes;
+}
+
+std::string RunSummaryText(const RecordedRun& run) {
+    const auto number = [](double v) {
+        return QString::number(v, 'g', QLocale::FloatingPointShortest).toStdString();
+    };
+    return "cycles=" + std::to_string(run.cycles) + " first_ms=" + std::to_string(run.firstMs) +
+           " last_ms=" + std::to_string(run.lastMs) + " lowest=" + number(run.lowest) +
+           " highest=" + number(run.highest);
+}
+
+std::optional<RecordedRun> ParseRunSummary(const std::string& text) {
+    RecordedRun run;
+    const std::vector<std::string> words = Words(text);
+    const char* const keys[] = {"cycles=", "first_ms=", "last_ms=", "lowest=", "highest="};
+    if (words.size() != std::size(keys)) {
+        return std::nullopt;
+    }
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        const std::string key = keys[i];
+        if (words[i].rfind(key, 0) != 0) {
+            return std::nullopt;
+        }
+        const std::string value = words[i].substr(key.size());
+        if (i < 3) {
+            const auto n = ParseInteger(value, 10);
+            if (!n || (i == 0 && (*n < 0 || *n > std::numeric_limits<int>::max()))) {
+                return std::nullopt;
+            }
+            if (i == 0) {
+                run.cycles = int(*n);
+            } else if (i == 1) {
+                run.firstMs = *n;
+            } else {
+                run.lastMs = *n;
+            }
+        } else {
+            bool ok = false;
+            const double d = QString::fromStdString(value).toDouble(&ok);
+            if (!ok) {
+                return std::nullopt;
+            }
+            (i == 3 ? run.lowest : run.highest) = d;
+        }
+    }
+    return run;
+}
+
+std::string OutcomeText(RecordOutcome outcome) {
+    switch (outcome) {
+    case RecordOutcome::Done:
+        return "done";
+    case RecordOutcome::Failed:
+        return "failed";
+    case RecordOutcome::Refused:
+        return "refused";
+    case RecordOutcome::Stopped:
+        return "stopped";
+    }
+    return "failed";
+}
+
+std::optional<RecordOutcome> ParseOutcome(const std::string& text) {
+    for (RecordOutcome o : {RecordOutcome::Done, RecordOutcome::Failed, RecordOutcome::Refused,
+                            RecordOutcome::Stopped}) {
+        if (OutcomeText(o) == text) {
+            return o;
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace zelcor::records

@@ -1,0 +1,115 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "session/ServiceRecord.h"
+
+#include <QString>
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+class QSqlDatabase;
+
+namespace zelcor::records {
+
+// Where the service records go: the --records option or ZELCOR_RECORDS.
+//   empty            the SQLite file in the user's data folder (DefaultSqlitePath())
+//   off              nothing is recorded
+//   sqlite:PATH      that SQLite file (tests, and a file shared by a bench's programs); a
+//                    relative PATH is taken from the current folder
+//   postgresql://user@host[:port]/dbname   a PostgreSQL database; the password from
+//                    ~/.pgpass or PGPASSWORD, which libpq reads itself, never on the command
+//                    line ("postgres://" is read the same)
+struct RecordsTarget {
+    enum class Kind { Off, Sqlite, Postgresql } kind = Kind::Sqlite;
+    std::string sqlitePath; // absolute
+    std::string user, host, database;
+    int port = 5432;
+
+    bool operator==(const RecordsTarget&) const = default;
+};
+// The target of a --records text (blanks around it ignored); none with `error` set when it
+// cannot be understood. A password in a PostgreSQL address is refused.
+std::optional<RecordsTarget> ParseRecordsTarget(const std::string& text, std::string& error);
+// The target as ParseRecordsTarget reads it back: "off", "sqlite:/abs/path" or
+// "postgresql://user@host:port/dbname". Messages show it, and the spool files its records
+// under it.
+std::string TargetText(const RecordsTarget& target);
+
+// The SQLite file both programs (zelcor and zelcor-cli) share on one computer:
+// QStandardPaths' GenericDataLocation + "/Zelcor/records.sqlite", on Linux
+// $XDG_DATA_HOME/Zelcor/records.sqlite, by default ~/.local/share/Zelcor/records.sqlite.
+std::string DefaultSqlitePath();
+// The spool beside the default SQLite file ("records-spool.sqlite"), where records wait that
+// could not be written to their database.
+std::string DefaultSpoolPath();
+
+// ---- the database ---------------------------------------------------------------------------
+// The records kept in one database, read and written through Qt SQL (drivers QSQLITE and
+// QPSQL). Opening applies the numbered migrations the database does not have yet, each in a
+// transaction of its own.
+//
+// Schema (version 2):
+//   service_record(id TEXT PRIMARY KEY, time_utc TEXT NOT NULL, duration_ms INTEGER NOT NULL,
+//       station TEXT, operator TEXT, program TEXT, port TEXT, factory_code TEXT,
+//       software_version TEXT, wrench_code TEXT, job TEXT NOT NULL, direction TEXT,
+//       digits INTEGER NULL, bytes_read TEXT (e.g. "0C=A1 0D=B2"), request_code TEXT,
+//       request_message TEXT, new_set TEXT, detail TEXT, run_summary TEXT,
+//       outcome TEXT NOT NULL ('done', 'failed', 'refused', 'stopped'), failure_code INTEGER,
+//       message TEXT)
+//   written_byte(record_id TEXT NOT NULL REFERENCES service_record(id) ON DELETE CASCADE,
+//       seq INTEGER NOT NULL, address INTEGER NOT NULL, before INTEGER NULL,
+//       after INTEGER NOT NULL, PRIMARY KEY(record_id, seq))
+//   schema_version(version INTEGER NOT NULL)
+//   indexes (version 2): service_record(wrench_code, time_utc), service_record(time_utc),
+//       service_record(job, time_utc)
+//
+// Migration 1 makes the three tables, migration 2 the indexes the history filters on (by
+// wrench code, job and date); schema_version holds one row for each migration applied.
+// On PostgreSQL duration_ms is a BIGINT, as wide as SQLite's INTEGER.
+//
+// How the columns hold a record:
+//   time_utc      "2026-12-06T23:00:00.125Z": UTC, milliseconds, sorts as text
+//   a text field that is empty (an unknown wrench code, no port...) is NULL; job is '' then
+//   digits        NULL when none apply
+//   bytes_read    "0C=A1 0D=B2": address and value in upper-case hexadecimal, in read order
+//   written_byte  one row per byte written, seq 0, 1, ... in write order; before NULL when
+//                 what the wrench held was not known
+//   run_summary   "cycles=12 first_ms=150 last_ms=4800 lowest=1.25 highest=10.5", NULL
+//                 without a run (numbers with a period whatever the locale)
+//   failure_code  NULL when 0
+inline constexpr int kSchemaVersion = 2;
+
+// Opens the database of `target` as the Qt SQL connection `connectionName` of the calling
+// thread (QSqlDatabase::database(connectionName)), and brings it to kSchemaVersion. SQLite:
+// write-ahead log and a busy time-out of 5 s, so the programs of one bench share the file;
+// foreign keys on; the default file's folder is made when missing. PostgreSQL: a connect
+// time-out of 3 s. A database of a later version is opened as it is.
+// On failure `error` tells why, and no connection of that name is left.
+bool OpenRecordsDatabase(const RecordsTarget& target, const QString& connectionName,
+                         QString& error);
+// Closes and removes the connection; every QSqlQuery on it must be gone.
+void CloseRecordsDatabase(const QString& connectionName);
+
+enum class InsertResult { Written, AlreadyThere, Failed };
+// Writes one record, its service_record row and its written_byte rows, in one transaction:
+// all of it or nothing. A record whose id is there already is left as it is (AlreadyThere),
+// so a record written twice is kept once. `alongside`, when given, runs in the same
+// transaction after the rows are written (the spool files the record under its target so);
+// false from it, with its error set, writes nothing.
+InsertResult InsertRecord(QSqlDatabase& db, const ServiceRecord& record, QString& error,
+                          const std::function<bool(QSqlDatabase&, QString&)>& alongside = {});
+// The record with that id; none, with `error` empty, when there is no such record.
+std::optional<ServiceRecord> ReadRecord(QSqlDatabase& db, const std::string& id, QString& error);
+
+// The column texts (see above), for those who read the table themselves.
+std::string BytesReadText(const std::vector<RecordedRead>& bytes);
+std::optional<std::vector<RecordedRead>> ParseBytesRead(const std::string& text);
+std::string RunSummaryText(const RecordedRun& run);
+std::optional<RecordedRun> ParseRunSummary(const std::string& text);
+std::string OutcomeText(RecordOutcome outcome);
+std::optional<RecordOutcome> ParseOutcome(const std::string& text);
+
+} // namespace zelcor::records
