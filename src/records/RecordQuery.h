@@ -1,0 +1,108 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "session/ServiceRecord.h"
+
+#include <QDate>
+#include <QString>
+#include <QStringList>
+#include <QVariantList>
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+class QSqlDatabase;
+class QSqlQuery;
+
+namespace zelcor::records {
+
+// Which service records to list: the History window's filters and zelcor-cli history's
+// options. What is left empty does not filter.
+struct RecordFilter {
+    std::string wrenchCode;     // exactly this code (2BH 2CH 2DH, "123456"), case and blanks aside
+    std::string job;            // exactly this job ("Get", "zelcor-cli dump")
+    std::optional<QDate> since; // from this day on, UTC
+    std::optional<QDate> until; // up to and including this day, UTC
+
+    bool operator==(const RecordFilter&) const = default;
+};
+
+// A day as the filters take it: YYYY-MM-DD, a real date; none for anything else.
+std::optional<QDate> ParseDay(const std::string& text);
+
+// The columns of a listed record, in the order the list query selects them (the columns of
+// service_record, as RecordStore.h describes them).
+enum RecordColumn : int {
+    kColId,
+    kColTime,
+    kColDuration,
+    kColStation,
+    kColOperator,
+    kColProgram,
+    kColPort,
+    kColFactoryCode,
+    kColSoftwareVersion,
+    kColWrenchCode,
+    kColJob,
+    kColDirection,
+    kColDigits,
+    kColBytesRead,
+    kColRequestCode,
+    kColRequestMessage,
+    kColNewSet,
+    kColDetail,
+    kColRunSummary,
+    kColOutcome,
+    kColFailureCode,
+    kColMessage,
+    kRecordColumnCount
+};
+
+// The query that lists the records of a filter, newest first (by time, then by id): its
+// text with a placeholder for every value, and the values in their order. A filter's texts
+// are only ever bound, never written into the text.
+struct ListSql {
+    QString text;
+    QVariantList values;
+};
+ListSql RecordListSql(const RecordFilter& filter);
+
+// Prepares and runs the list query on `db` into `query` (made on that database); false with
+// `error` set when it fails. Rows are fetched as they are read.
+bool RunRecordList(QSqlQuery& query, const RecordFilter& filter, QString& error);
+
+// Every record of the filter, newest first, its written bytes with it, handed to `visit`
+// one at a time (never all at once); `visit` returning false ends the walk early. False with
+// `error` set when the database cannot be read or a row is not a record.
+bool ForEachRecord(QSqlDatabase& db, const RecordFilter& filter,
+                   const std::function<bool(const ServiceRecord&)>& visit, QString& error);
+
+// The jobs the records hold, sorted; an index seek each, however many records there are.
+std::optional<QStringList> RecordedJobs(QSqlDatabase& db, QString& error);
+
+// ---- CSV ------------------------------------------------------------------------------------
+// The History window's export and zelcor-cli history --csv: RFC 4180 (CRLF after every
+// line, a field quoted when it holds a comma, a quote, CR or LF, a quote doubled).
+//   time, wrench code, factory code, software version, job, direction, digits, outcome,
+//   failure code, message, station, operator, program, port, duration ms, request code,
+//   bytes written
+// An absent value (digits, a failure code of 0) is an empty field; the bytes written are
+// WrittenBytesText.
+
+// The written bytes in write order: "ADDR:BEFORE>AFTER" each, blank between them; ADDR is
+// two upper-case hexadecimal digits for 00H to FFH and four above, BEFORE "XX" when unknown:
+// "10:00>80 2B:XX>12".
+std::string WrittenBytesText(const std::vector<RecordedWrite>& bytes);
+// One field as RFC 4180 writes it.
+std::string CsvField(const std::string& text);
+std::string CsvHeader();
+std::string CsvRow(const ServiceRecord& record);
+// The header and every record of the filter, handed to `write` a line at a time; false from
+// `write` ends it with `error` unchanged. `rows` receives how many records were written.
+bool WriteRecordsCsv(QSqlDatabase& db, const RecordFilter& filter,
+                     const std::function<bool(const std::string& line)>& write, QString& error,
+                     long long* rows = nullptr);
+
+} // namespace zelcor::records
