@@ -3,9 +3,9 @@
 # Checks what a user would get on their system, in a temporary folder:
 #   check-installed.sh tree BUILD_DIR   `cmake --install` of the build
 #   check-installed.sh deb BUILD_DIR    the unpacked package scripts/package built there
-# The programs must run from there, and the desktop entry, metainfo and manual pages must
-# be sound. Exits 77 (a skipped test) when there is no package, or only one older than the
-# build.
+# The programs must run from there (zelcor-cli with no display), and the desktop entry,
+# metainfo, manual pages and completion must be sound. Exits 77 (a skipped test) when there
+# is no package, or only one older than the build.
 set -euo pipefail
 mode=$1
 build=$(cd "$2" && pwd)
@@ -45,7 +45,7 @@ deb)
 esac
 usr="$root/usr"
 
-for program in zelcor zelcor-sim; do
+for program in zelcor zelcor-cli zelcor-sim; do
     [ -x "$usr/bin/$program" ] || fail "$program is not installed"
     out=$("$usr/bin/$program" --help) || fail "$program --help exited $?"
     grep -q "^Usage: $program" <<<"$out" || fail "$program --help printed: $out"
@@ -54,6 +54,17 @@ for program in zelcor zelcor-sim; do
     warnings=$(man --warnings -l "$man_page" 2>&1 >/dev/null) || fail "man cannot read $man_page"
     [ -z "$warnings" ] || fail "manual page of $program: $warnings"
 done
+# zelcor-cli needs no display and no GUI library; a fresh home hands out request code 0001.
+completion="$usr/share/bash-completion/completions/zelcor-cli"
+[ -f "$completion" ] && bash -n "$completion" || fail "no sound bash completion for zelcor-cli"
+! ldd "$usr/bin/zelcor-cli" | grep -E 'libQt6(Gui|Widgets)' || fail "zelcor-cli links a GUI library"
+cli=(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$usr/bin/zelcor-cli" --simulator)
+out=$("${cli[@]}" dump) || fail "zelcor-cli --simulator dump exited $?"
+[ "$(grep -c '^[0-9A-F][0-9A-F]H:.* [0-9A-F][0-9A-F]$' <<<"$out")" -eq 39 ] ||
+    fail "zelcor-cli dump did not print the 39 cells 07H to 2DH: $out"
+out=$("${cli[@]}" get --direction cw) || fail "zelcor-cli --simulator get exited $?"
+grep -q '^Request 00010001/' <<<"$out" || fail "zelcor-cli get printed: $out"
+grep -q 'lastCode=1' "$XDG_CONFIG_HOME/Zelcor/Zelcor.conf" || fail "the request code is not kept in the home"
 printed=$("$usr/bin/zelcor" --version)
 if [ "$mode" = deb ]; then
     [ "$printed" = "zelcor $version" ] || fail "zelcor --version printed '$printed', the package is $version"
