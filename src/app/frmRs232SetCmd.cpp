@@ -9,6 +9,7 @@
 #include "common/TextConv.h"
 #include "console/RegisterConsole.h"
 #include "editor/frmRs232WRPara.h"
+#include "history/HistoryWindow.h"
 #include "paramset/RequestCode.h"
 #include "session/WrenchSession.h"
 #include "widgets/Controls.h"
@@ -89,10 +90,12 @@ QWidget* frmRs232SetCmd::buildNavigation() {
         makeButton(navigation, QStringLiteral("cmdRs232WRPara"), QStringLiteral("cmdRs232WRPara"));
     Command1 = makeButton(navigation, QStringLiteral("Command1"), QStringLiteral("Command1"));
     cmdEnd = makeButton(navigation, QStringLiteral("cmdEnd"), QStringLiteral("End"));
+    cmdHistory = makeButton(navigation, QStringLiteral("cmdHistory"), QStringLiteral("History"));
     navGrid->addWidget(cmdRs232WRCal, 0, 0);
     navGrid->addWidget(cmdRs232WRPara, 0, 1);
     navGrid->addWidget(Command1, 1, 0);
     navGrid->addWidget(cmdEnd, 1, 1);
+    navGrid->addWidget(cmdHistory, 1, 2);
     navGrid->addWidget(makeLabel(navigation, QStringLiteral("Hw ver: rs232 v2.26")), 2, 0, 1, 2);
     // A box that has always sat on this window without a use: small, out of the way.
     Text1 = makeTextBox(navigation, QStringLiteral("Text1"), QStringLiteral("Text1"), 3);
@@ -101,6 +104,7 @@ QWidget* frmRs232SetCmd::buildNavigation() {
     connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
     connect(cmdRs232WRCal, &QPushButton::clicked, this, [this] { cmdRs232WRCal_Click(); });
     connect(cmdEnd, &QPushButton::clicked, this, [this] { cmdEnd_Click(); });
+    connect(cmdHistory, &QPushButton::clicked, this, [this] { cmdHistory_Click(); });
     return navigation;
 }
 
@@ -143,6 +147,36 @@ void frmRs232SetCmd::cmdRs232WRCal_Click() {
     m_calibration->raise();
 }
 
+void frmRs232SetCmd::setRecordsTarget(records::RecordsTarget target) {
+    if (m_recordsTarget != target) {
+        m_history.reset(); // opened again on the new target
+        m_recordsTarget = std::move(target);
+    }
+}
+
+void frmRs232SetCmd::cmdHistory_Click() {
+    if (!m_history) {
+        std::string error;
+        const records::RecordsTarget target =
+            m_recordsTarget ? *m_recordsTarget : *records::ParseRecordsTarget("", error);
+        // The connected wrench's code, once every byte of it has been read or written.
+        m_history = std::make_unique<HistoryWindow>(target, [this] {
+            std::string code;
+            for (const int cell : {0x2B, 0x2C, 0x2D}) {
+                const auto value = m_session->knownByte(cell);
+                if (!value) {
+                    return std::string();
+                }
+                code += ByteToHexStr(*value);
+            }
+            return code;
+        });
+    }
+    m_history->show();
+    m_history->raise();
+    m_history->activateWindow();
+}
+
 void frmRs232SetCmd::cmdEnd_Click() {
     if (m_ending) {
         return;
@@ -153,6 +187,9 @@ void frmRs232SetCmd::cmdEnd_Click() {
     m_session->link().close();
     m_editor->hide();
     m_calibration->hide();
+    if (m_history) {
+        m_history->hide();
+    }
     hide();
     if (m_platform.endProgram) {
         m_platform.endProgram();

@@ -2,11 +2,13 @@
 #pragma once
 
 #include "platform/Platform.h"
+#include "records/RecordStore.h"
 
 #include <QList>
 #include <QWidget>
 
 #include <memory>
+#include <optional>
 
 class QComboBox;
 class QLineEdit;
@@ -15,6 +17,7 @@ class QPushButton;
 namespace zelcor {
 
 class ExchangeControls;
+class HistoryWindow;
 class LiveReadingPanel;
 class ParameterSetPanel;
 class PortPanel;
@@ -36,6 +39,11 @@ public:
     WrenchSession& session() const { return *m_session; }
     frmRs232WRPara& editor() const { return *m_editor; }
     frmRs232WRCal& calibration() const { return *m_calibration; }
+    // Where the History window reads the service records; the default SQLite file until the
+    // program sets it (from --records).
+    void setRecordsTarget(records::RecordsTarget target);
+    // The History window, once "History" has opened it.
+    HistoryWindow* history() const { return m_history.get(); }
     // The three windows, this one first.
     QList<QWidget*> windows();
     // The port to open, as if typed into "Com No", after the system's ports are read afresh.
@@ -46,6 +54,7 @@ public:
     void Command1_Click();
     void cmdRs232WRCal_Click();
     void cmdEnd_Click();
+    void cmdHistory_Click();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -67,11 +76,14 @@ private:
     std::unique_ptr<LiveReadingPanel> m_liveReading;
     std::unique_ptr<frmRs232WRPara> m_editor;
     std::unique_ptr<frmRs232WRCal> m_calibration;
+    std::optional<records::RecordsTarget> m_recordsTarget;
+    std::unique_ptr<HistoryWindow> m_history;
     QComboBox* Combo1 = nullptr;
     QPushButton* cmdRs232WRCal = nullptr;
     QPushButton* cmdRs232WRPara = nullptr;
     QPushButton* Command1 = nullptr;
     QPushButton* cmdEnd = nullptr;
+    QPushButton* cmdHistory = nullptr;
     QLineEdit* Text1 = nullptr;
     bool m_ending = false;
 };

@@ -1,0 +1,375 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "history/HistoryWindow.h"
+
+#include "session/ParameterMemory.h"
+#include "widgets/Controls.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QDateTime>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QPlainTextEdit>
+#include <QSaveFile>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlQueryModel>
+#include <QTableView>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace zelcor {
+
+namespace {
+
+using records::RecordColumn;
+
+// The columns the list shows, with their captions; the rest shows in the detail.
+const std::pair<RecordColumn, const char*> kShownColumns[] = {
+    {records::kColTime, "Time (UTC)"},
+    {records::kColWrenchCode, "Wrench code"},
+    {records::kColJob, "Job"},
+    {records::kColOutcome, "Outcome"},
+    {records::kColFailureCode, "Failure"},
+    {records::kColDirection, "Direction"},
+    {records::kColDigits, "Digits"},
+    {records::kColOperator, "Operator"},
+    {records::kColStation, "Station"},
+    {records::kColMessage, "Message"}};
+
+QString qs(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+QString HexByte(std::uint8_t value) {
+    return QStringLiteral("%1").arg(value, 2, 16, QLatin1Char('0')).toUpper();
+}
+
+// A cell's legend ("10H:gStatusEp"); an address beyond the parameter memory as itself.
+QString CellLegend(int address) {
+    if (address >= 0 && address <= ParameterMemory::kLastCell) {
+        const std::string_view legend = ParameterMemory::Legend(address);
+        return QString::fromUtf8(legend.data(), qsizetype(legend.size()));
+    }
+    return QStringLiteral("%1H").arg(address, 4, 16, QLatin1Char('0')).toUpper();
+}
+
+QString DetailText(const ServiceRecord& r) {
+    QStringList lines;
+    const auto line = [&lines](const char* caption, const std::string& value) {
+        if (!value.empty()) {
+            lines << QStringLiteral("%1: %2").arg(QLatin1String(caption), qs(value));
+        }
+    };
+    line("Time (UTC)", r.time);
+    line("Duration", std::to_string(r.durationMs) + " ms");
+    line("Job", r.job);
+    std::string outcome = records::OutcomeText(r.outcome);
+    if (r.failureCode != 0) {
+        outcome += " (failure code " + std::to_string(r.failureCode) + ")";
+    }
+    line("Outcome", outcome);
+    line("Message", r.message);
+    line("Wrench code", r.wrenchCode);
+    line("Factory code", r.factoryCode);
+    line("Software version", r.softwareVersion);
+    line("Direction", r.direction);
+    line("Digits", r.digits ? std::to_string(*r.digits) : std::string());
+    line("Request code", r.requestCode);
+    line("Request", r.requestMessage);
+    line("New parameter set", r.newSet);
+    line("Detail", r.detail);
+    line("Run", r.run ? records::RunSummaryText(*r.run) : std::string());
+    line("Bytes read", records::BytesReadText(r.bytesRead));
+    line("Station", r.station);
+    line("Operator", r.operatorName);
+    line("Program", r.program);
+    line("Port", r.port);
+    line("Record", r.id);
+    return lines.join(QLatin1Char('\n'));
+}
+
+QString SaveDialog(QWidget* parent, const QString& suggested) {
+    return QFileDialog::getSaveFileName(parent, QStringLiteral("Export CSV"), suggested,
+                                        QStringLiteral("CSV files (*.csv)"));
+}
+
+} // namespace
+
+HistoryWindow::HistoryWindow(records::RecordsTarget target,
+                             std::function<std::string()> connectedWrench, QWidget* parent)
+    : QWidget(parent), m_target(std::move(target)), m_connectedWrench(std::move(connectedWrench)),
+      m_chooseFile(SaveDialog),
+      m_connection(QStringLiteral("zelcor-history-%1").arg(quintptr(this), 0, 16)) {
+    setObjectName(QStringLiteral("frmHistory"));
+    setWindowTitle(QStringLiteral("Service records"));
+    resize(1000, 620);
+    buildControls();
+}
+
+HistoryWindow::~HistoryWindow() {
+    // The model's query goes before the connection it runs on.
+    m_model->clear();
+    if (m_open) {
+        records::CloseRecordsDatabase(m_connection);
+    }
+}
+
+void HistoryWindow::buildControls() {
+    txtWrenchCode = makeTextBox(this, QStringLiteral("txtWrenchCode"), QString(), 8);
+    txtWrenchCode->setToolTip(QStringLiteral("The wrench code (2BH 2CH 2DH), empty for every "
+                                             "wrench"));
+    cmbJob = new QComboBox(this);
+    cmbJob->setObjectName(QStringLiteral("cmbJob"));
+    cmbJob->setMinimumContentsLength(16);
+    cmbJob->addItem(QStringLiteral("all"));
+    const QDate today = QDateTime::currentDateTimeUtc().date();
+    const auto dateBox = [this, today](const char* checkName, const QString& caption,
+                                       const char* dateName, QCheckBox*& check, QDateEdit*& date) {
+        check = new QCheckBox(caption, this);
+        check->setObjectName(QLatin1String(checkName));
+        date = new QDateEdit(today, this);
+        date->setObjectName(QLatin1String(dateName));
+        date->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+        date->setCalendarPopup(true);
+        date->setEnabled(false);
+        connect(check, &QCheckBox::toggled, date, &QWidget::setEnabled);
+    };
+    dateBox("chkSince", QStringLiteral("From"), "dtpSince", chkSince, dtpSince);
+    dateBox("chkUntil", QStringLiteral("Until"), "dtpUntil", chkUntil, dtpUntil);
+    cmdRefresh = makeButton(this, QStringLiteral("cmdRefresh"), QStringLiteral("Refresh"));
+    cmdExport = makeButton(this, QStringLiteral("cmdExport"), QStringLiteral("Export CSV"));
+
+    auto* filters = new QHBoxLayout;
+    filters->addWidget(makeLabel(this, QStringLiteral("Wrench code")));
+    filters->addWidget(txtWrenchCode);
+    filters->addWidget(makeLabel(this, QStringLiteral("Job")));
+    filters->addWidget(cmbJob);
+    filters->addWidget(chkSince);
+    filters->addWidget(dtpSince);
+    filters->addWidget(chkUntil);
+    filters->addWidget(dtpUntil);
+    filters->addWidget(makeLabel(this, QStringLiteral("(UTC)")));
+    filters->addStretch();
+    filters->addWidget(cmdRefresh);
+    filters->addWidget(cmdExport);
+
+    m_model = new QSqlQueryModel(this);
+    grdRecords = new QTableView(this);
+    grdRecords->setObjectName(QStringLiteral("grdRecords"));
+    grdRecords->setModel(m_model);
+    grdRecords->setSelectionBehavior(QAbstractItemView::SelectRows);
+    grdRecords->setSelectionMode(QAbstractItemView::SingleSelection);
+    grdRecords->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grdRecords->setWordWrap(false);
+    grdRecords->verticalHeader()->setVisible(false);
+    grdRecords->horizontalHeader()->setStretchLastSection(true);
+
+    txtDetail = new QPlainTextEdit(this);
+    txtDetail->setObjectName(QStringLiteral("txtDetail"));
+    txtDetail->setReadOnly(true);
+    grdWritten = new QTableWidget(0, 3, this);
+    grdWritten->setObjectName(QStringLiteral("grdWritten"));
+    grdWritten->setHorizontalHeaderLabels(
+        {QStringLiteral("Cell"), QStringLiteral("Before"), QStringLiteral("After")});
+    grdWritten->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grdWritten->verticalHeader()->setVisible(false);
+    grdWritten->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
+    auto* detail = new QHBoxLayout;
+    detail->addWidget(txtDetail, 3);
+    auto* written = new QVBoxLayout;
+    written->addWidget(makeLabel(this, QStringLiteral("Bytes written")));
+    written->addWidget(grdWritten);
+    detail->addLayout(written, 2);
+
+    lblStatus = makeLabel(this, QString(), QStringLiteral("lblStatus"));
+    lblStatus->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+    auto* window = new QVBoxLayout(this);
+    window->addLayout(filters);
+    window->addWidget(grdRecords, 3);
+    window->addLayout(detail, 2);
+    window->addWidget(lblStatus);
+
+    connect(txtWrenchCode, &QLineEdit::textEdited, this, [this] { m_codeTyped = true; });
+    connect(txtWrenchCode, &QLineEdit::textChanged, this, [this] { applyFilter(); });
+    connect(cmbJob, &QComboBox::currentIndexChanged, this, [this] { applyFilter(); });
+    for (QCheckBox* check : {chkSince, chkUntil}) {
+        connect(check, &QCheckBox::toggled, this, [this] { applyFilter(); });
+    }
+    for (QDateEdit* date : {dtpSince, dtpUntil}) {
+        connect(date, &QDateEdit::dateChanged, this, [this] { applyFilter(); });
+    }
+    connect(cmdRefresh, &QPushButton::clicked, this, [this] { refresh(); });
+    connect(cmdExport, &QPushButton::clicked, this, [this] { cmdExport_Click(); });
+    connect(grdRecords->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) { showRecord(current.row()); });
+}
+
+records::RecordFilter HistoryWindow::filter() const {
+    records::RecordFilter f;
+    f.wrenchCode = txtWrenchCode->text().toStdString();
+    f.job = cmbJob->currentData().toString().toStdString();
+    if (chkSince->isChecked()) {
+        f.since = dtpSince->date();
+    }
+    if (chkUntil->isChecked()) {
+        f.until = dtpUntil->date();
+    }
+    return f;
+}
+
+void HistoryWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    const std::string code = m_connectedWrench ? m_connectedWrench() : std::string();
+    if (!m_codeTyped && !code.empty()) {
+        m_filling = true;
+        txtWrenchCode->setText(qs(code));
+        m_filling = false;
+    }
+    refresh();
+}
+
+bool HistoryWindow::openDatabase() {
+    if (m_open) {
+        return true;
+    }
+    QString error;
+    m_open = records::OpenRecordsDatabase(m_target, m_connection, error);
+    if (!m_open) {
+        showStatus(QStringLiteral("The records of %1 cannot be opened: %2")
+                       .arg(qs(records::TargetText(m_target)), error));
+    }
+    return m_open;
+}
+
+void HistoryWindow::refresh() {
+    if (!openDatabase()) {
+        return;
+    }
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    QString error;
+    const auto jobs = records::RecordedJobs(db, error);
+    if (jobs) {
+        // The job chosen stays chosen while any record of it is left.
+        const QString chosen = cmbJob->currentData().toString();
+        const QSignalBlocker quiet(cmbJob);
+        cmbJob->clear();
+        cmbJob->addItem(QStringLiteral("all"));
+        for (const QString& job : *jobs) {
+            cmbJob->addItem(job, job);
+        }
+        cmbJob->setCurrentIndex(std::max(0, cmbJob->findData(chosen)));
+    }
+    applyFilter();
+    if (!jobs) {
+        showStatus(QStringLiteral("The jobs cannot be listed: %1").arg(error));
+    }
+}
+
+void HistoryWindow::applyFilter() {
+    if (m_filling || !m_open) {
+        return;
+    }
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    QString error;
+    showRecord(-1);
+    if (!records::RunRecordList(query, filter(), error)) {
+        m_model->clear();
+        showStatus(QStringLiteral("The records cannot be read: %1").arg(error));
+        return;
+    }
+    // The model reads the first rows now and the others as the list is scrolled to them.
+    m_model->setQuery(std::move(query));
+    for (int c = 0; c < records::kRecordColumnCount; ++c) {
+        grdRecords->setColumnHidden(c, true);
+    }
+    for (const auto& [column, caption] : kShownColumns) {
+        m_model->setHeaderData(column, Qt::Horizontal, QLatin1String(caption));
+        grdRecords->setColumnHidden(column, false);
+    }
+    showStatus(
+        m_model->lastError().isValid()
+            ? QStringLiteral("The records cannot be read: %1").arg(m_model->lastError().text())
+            : QString());
+}
+
+void HistoryWindow::showRecord(int row) {
+    txtDetail->clear();
+    grdWritten->setRowCount(0);
+    if (row < 0 || !m_open) {
+        return;
+    }
+    const std::string id =
+        m_model->data(m_model->index(row, records::kColId)).toString().toStdString();
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    QString error;
+    const auto record = records::ReadRecord(db, id, error);
+    if (!record) {
+        txtDetail->setPlainText(error.isEmpty()
+                                    ? QStringLiteral("The record is gone.")
+                                    : QStringLiteral("The record cannot be read: %1").arg(error));
+        return;
+    }
+    txtDetail->setPlainText(DetailText(*record));
+    grdWritten->setRowCount(int(record->bytesWritten.size()));
+    for (int i = 0; i < int(record->bytesWritten.size()); ++i) {
+        const RecordedWrite& w = record->bytesWritten[std::size_t(i)];
+        grdWritten->setItem(i, 0, new QTableWidgetItem(CellLegend(w.address)));
+        grdWritten->setItem(
+            i, 1, new QTableWidgetItem(w.before ? HexByte(*w.before) : QStringLiteral("XX")));
+        grdWritten->setItem(i, 2, new QTableWidgetItem(HexByte(w.after)));
+    }
+}
+
+void HistoryWindow::cmdExport_Click() {
+    if (!openDatabase()) {
+        return;
+    }
+    const std::string code = filter().wrenchCode;
+    const QString suggested =
+        code.empty() ? QStringLiteral("service-records.csv")
+                     : QStringLiteral("service-records-%1.csv").arg(qs(code).trimmed());
+    const QString name = m_chooseFile ? m_chooseFile(this, suggested) : QString();
+    if (name.isEmpty()) {
+        return;
+    }
+    // The file takes the place of an old one only once it is whole.
+    QSaveFile file(name);
+    if (!file.open(QIODevice::WriteOnly)) {
+        showStatus(QStringLiteral("%1 cannot be written: %2").arg(name, file.errorString()));
+        return;
+    }
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    QString error;
+    long long rows = 0;
+    const bool written = records::WriteRecordsCsv(
+        db, filter(),
+        [&file](const std::string& line) {
+            return file.write(line.data(), qint64(line.size())) == qint64(line.size());
+        },
+        error, &rows);
+    if (!written) {
+        file.cancelWriting();
+        showStatus(error.isEmpty()
+                       ? QStringLiteral("%1 cannot be written: %2").arg(name, file.errorString())
+                       : QStringLiteral("The records cannot be read: %1").arg(error));
+        return;
+    }
+    if (!file.commit()) {
+        showStatus(QStringLiteral("%1 cannot be written: %2").arg(name, file.errorString()));
+        return;
+    }
+    showStatus(QStringLiteral("%1 records saved to %2").arg(rows).arg(name));
+}
+
+void HistoryWindow::showStatus(const QString& text) {
+    lblStatus->setText(text);
+}
+
+} // namespace zelcor

@@ -1,0 +1,88 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "records/RecordQuery.h"
+#include "records/RecordStore.h"
+
+#include <QString>
+#include <QWidget>
+
+#include <functional>
+#include <string>
+
+class QCheckBox;
+class QComboBox;
+class QDateEdit;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QSqlQueryModel;
+class QTableView;
+class QTableWidget;
+
+namespace zelcor {
+
+// The service records: what was done to which wrench, newest first, filtered by wrench code,
+// job and days (UTC); the record chosen in the list in full, with the bytes it wrote before
+// and after; and the listed records saved as CSV. The list reads its rows from the database
+// as it is scrolled, never all at once.
+//
+// The database is opened when the window is first shown; each showing reads the list afresh.
+class HistoryWindow : public QWidget {
+    Q_OBJECT
+public:
+    // The file the listed records are saved to; empty when the technician chose none.
+    using FileChooser = std::function<QString(QWidget* parent, const QString& suggested)>;
+
+    // `connectedWrench` tells the code of the connected wrench (2BH 2CH 2DH), empty while it
+    // is not known; the wrench filter takes it each time the window is shown, until the
+    // technician types a code.
+    HistoryWindow(records::RecordsTarget target, std::function<std::string()> connectedWrench,
+                  QWidget* parent = nullptr);
+    ~HistoryWindow() override;
+
+    // A save dialog unless a test gives its own chooser.
+    void setFileChooser(FileChooser chooser) { m_chooseFile = std::move(chooser); }
+
+    // The filter the controls set.
+    records::RecordFilter filter() const;
+    // Reads the job list and the records again (opening the database when it is not open).
+    void refresh();
+    void cmdExport_Click();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void buildControls();
+    bool openDatabase();
+    void applyFilter();
+    void showRecord(int row);
+    void showStatus(const QString& text);
+
+    records::RecordsTarget m_target;
+    std::function<std::string()> m_connectedWrench;
+    FileChooser m_chooseFile;
+    QString m_connection;
+    bool m_open = false;
+    // The technician has typed into the wrench filter: the connected wrench no longer fills it.
+    bool m_codeTyped = false;
+    bool m_filling = false;
+
+    QLineEdit* txtWrenchCode = nullptr;
+    QComboBox* cmbJob = nullptr;
+    QCheckBox* chkSince = nullptr;
+    QDateEdit* dtpSince = nullptr;
+    QCheckBox* chkUntil = nullptr;
+    QDateEdit* dtpUntil = nullptr;
+    QPushButton* cmdRefresh = nullptr;
+    QPushButton* cmdExport = nullptr;
+    QTableView* grdRecords = nullptr;
+    QSqlQueryModel* m_model = nullptr;
+    QPlainTextEdit* txtDetail = nullptr;
+    QTableWidget* grdWritten = nullptr;
+    QLabel* lblStatus = nullptr;
+};
+
+} // namespace zelcor

@@ -1,0 +1,282 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The History window on a SQLite file in a temporary folder: its filters, the record in
+// full, the CSV export, rows read as the list is scrolled, and the way to it from the main
+// window with the connected wrench's code.
+#include "support/WrenchFixture.h"
+
+#include "history/HistoryWindow.h"
+#include "records/RecordQuery.h"
+#include "records/RecordStore.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTableView>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <algorithm>
+
+namespace zelcor::test {
+namespace {
+
+using records::RecordsTarget;
+
+RecordsTarget FileIn(const QTemporaryDir& dir) {
+    RecordsTarget t;
+    t.kind = RecordsTarget::Kind::Sqlite;
+    t.sqlitePath = dir.filePath(QStringLiteral("records.sqlite")).toStdString();
+    return t;
+}
+
+ServiceRecord Listed(const std::string& id, const std::string& time, const std::string& wrench,
+                     const std::string& job) {
+    ServiceRecord r;
+    r.id = id;
+    r.time = time;
+    r.wrenchCode = wrench;
+    r.job = job;
+    return r;
+}
+
+// Records written to the file through a connection of the test's own.
+class RecordsFile {
+public:
+    explicit RecordsFile(const RecordsTarget& target) {
+        QString error;
+        EXPECT_TRUE(records::OpenRecordsDatabase(target, kName, error)) << error.toStdString();
+    }
+    ~RecordsFile() { records::CloseRecordsDatabase(kName); }
+    void insert(const ServiceRecord& r) {
+        QSqlDatabase db = QSqlDatabase::database(kName, false);
+        QString error;
+        EXPECT_EQ(records::InsertRecord(db, r, error), records::InsertResult::Written)
+            << error.toStdString();
+    }
+    void exec(const QString& sql) {
+        QSqlQuery q(QSqlDatabase::database(kName, false));
+        EXPECT_TRUE(q.exec(sql)) << q.lastError().text().toStdString();
+    }
+    // Five records over three days; c and e begin in the same millisecond.
+    void insertFive() {
+        insert(Listed("a", "2026-03-01T08:00:00.000Z", "123456", "Get"));
+        ServiceRecord b = Listed("b", "2026-03-02T23:59:59.999Z", "123456", "Parameter Write");
+        b.bytesWritten = {{0x10, 0x05, 0x07}, {0x11, std::nullopt, 0xFF}};
+        b.outcome = RecordOutcome::Failed;
+        b.failureCode = 1;
+        b.message = "Stop, \"now\"";
+        b.operatorName = "technician";
+        insert(b);
+        insert(Listed("c", "2026-03-03T00:00:00.000Z", "65A321", "Get"));
+        insert(Listed("d", "2026-03-02T12:00:00.000Z", "", "Read"));
+        insert(Listed("e", "2026-03-03T00:00:00.000Z", "123456", "Get"));
+    }
+
+private:
+    inline static const QString kName = QStringLiteral("history-test");
+};
+
+template <typename T> T* Find(QWidget* window, const char* name) {
+    auto* w = window->findChild<T*>(QLatin1String(name));
+    EXPECT_NE(w, nullptr) << name;
+    return w;
+}
+
+// The ids of the rows the list holds, top to bottom.
+std::vector<std::string> Rows(QWidget* window) {
+    std::vector<std::string> ids;
+    QAbstractItemModel* model = Find<QTableView>(window, "grdRecords")->model();
+    for (int row = 0; row < model->rowCount(); ++row) {
+        ids.push_back(model->data(model->index(row, records::kColId)).toString().toStdString());
+    }
+    return ids;
+}
+
+void ChooseJob(QWidget* window, const QString& job) {
+    auto* combo = Find<QComboBox>(window, "cmbJob");
+    const int index = combo->findText(job);
+    ASSERT_GE(index, 0) << job.toStdString();
+    combo->setCurrentIndex(index);
+}
+
+void Type(QLineEdit* box, const QString& keys) {
+    QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(box, Qt::Key_Backspace);
+    QTest::keyClicks(box, keys);
+}
+
+using V = std::vector<std::string>;
+
+class HistoryWindowTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    RecordsTarget target = FileIn(dir);
+    RecordsFile file{target};
+    std::string connected;
+    HistoryWindow window{target, [this] { return connected; }};
+};
+
+TEST_F(HistoryWindowTest, FiltersShowTheirRecordsNewestFirst) {
+    file.insertFive();
+    window.show();
+    EXPECT_EQ(Rows(&window), (V{"e", "c", "b", "d", "a"}));
+    auto* combo = Find<QComboBox>(&window, "cmbJob");
+    QStringList jobs;
+    for (int i = 0; i < combo->count(); ++i) {
+        jobs << combo->itemText(i);
+    }
+    EXPECT_EQ(jobs, (QStringList{"all", "Get", "Parameter Write", "Read"}));
+
+    Type(Find<QLineEdit>(&window, "txtWrenchCode"), QStringLiteral("123456"));
+    EXPECT_EQ(Rows(&window), (V{"e", "b", "a"}));
+    ChooseJob(&window, QStringLiteral("Get"));
+    EXPECT_EQ(Rows(&window), (V{"e", "a"}));
+    ChooseJob(&window, QStringLiteral("all"));
+    Find<QDateEdit>(&window, "dtpUntil")->setDate(QDate(2026, 3, 2));
+    EXPECT_EQ(Rows(&window), (V{"e", "b", "a"})); // not yet ticked
+    Find<QCheckBox>(&window, "chkUntil")->setChecked(true);
+    EXPECT_EQ(Rows(&window), (V{"b", "a"}));
+    Find<QDateEdit>(&window, "dtpSince")->setDate(QDate(2026, 3, 2));
+    Find<QCheckBox>(&window, "chkSince")->setChecked(true);
+    EXPECT_EQ(Rows(&window), (V{"b"}));
+    Type(Find<QLineEdit>(&window, "txtWrenchCode"), QString());
+    EXPECT_EQ(Rows(&window), (V{"b", "d"}));
+}
+
+TEST_F(HistoryWindowTest, TheConnectedWrenchIsTheFilterUntilACodeIsTyped) {
+    file.insertFive();
+    window.show();
+    EXPECT_EQ(Find<QLineEdit>(&window, "txtWrenchCode")->text(), "");
+    window.hide();
+    connected = "65A321"; // read from the wrench meanwhile
+    window.show();
+    EXPECT_EQ(Find<QLineEdit>(&window, "txtWrenchCode")->text(), "65A321");
+    EXPECT_EQ(Rows(&window), (V{"c"}));
+    Type(Find<QLineEdit>(&window, "txtWrenchCode"), QStringLiteral("123456"));
+    window.hide();
+    window.show();
+    EXPECT_EQ(Find<QLineEdit>(&window, "txtWrenchCode")->text(), "123456");
+    EXPECT_EQ(Rows(&window), (V{"e", "b", "a"}));
+}
+
+TEST_F(HistoryWindowTest, TheChosenRecordShowsItsBytesBeforeAndAfterWithTheirLegends) {
+    file.insertFive();
+    window.show();
+    auto* list = Find<QTableView>(&window, "grdRecords");
+    list->setCurrentIndex(list->model()->index(2, records::kColTime)); // b
+    auto* written = Find<QTableWidget>(&window, "grdWritten");
+    ASSERT_EQ(written->rowCount(), 2);
+    QStringList cells;
+    for (int row = 0; row < 2; ++row) {
+        for (int column = 0; column < 3; ++column) {
+            cells << written->item(row, column)->text();
+        }
+    }
+    EXPECT_EQ(cells, (QStringList{"10H:gStatusEp", "05", "07", "11H:gK_CWi_L", "XX", "FF"}));
+    const QString detail = Find<QPlainTextEdit>(&window, "txtDetail")->toPlainText();
+    for (const char* line :
+         {"Job: Parameter Write", "Outcome: failed (failure code 1)", "Message: Stop, \"now\"",
+          "Wrench code: 123456", "Operator: technician", "Time (UTC): 2026-03-02T23:59:59.999Z"}) {
+        EXPECT_TRUE(detail.contains(QLatin1String(line))) << line << " in\n"
+                                                          << detail.toStdString();
+    }
+
+    list->setCurrentIndex(list->model()->index(0, records::kColTime)); // e: nothing written
+    EXPECT_EQ(written->rowCount(), 0);
+    EXPECT_TRUE(Find<QPlainTextEdit>(&window, "txtDetail")->toPlainText().contains("Job: Get"));
+}
+
+TEST_F(HistoryWindowTest, ExportCsvSavesTheListedRows) {
+    file.insertFive();
+    QStringList suggested;
+    QString chosen;
+    window.setFileChooser([&](QWidget*, const QString& name) {
+        suggested << name;
+        return chosen;
+    });
+    window.show();
+    Type(Find<QLineEdit>(&window, "txtWrenchCode"), QStringLiteral("123456"));
+
+    window.cmdExport_Click(); // no file chosen: nothing written
+    EXPECT_TRUE(QDir(dir.path()).entryList({QStringLiteral("*.csv")}).isEmpty());
+
+    chosen = dir.filePath(QStringLiteral("out.csv"));
+    Find<QPushButton>(&window, "cmdExport")->click();
+    EXPECT_EQ(suggested, (QStringList{"service-records-123456.csv", "service-records-123456.csv"}));
+    QFile csv(chosen);
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    EXPECT_EQ(csv.readAll().toStdString(),
+              "time,wrench code,factory code,software version,job,direction,digits,outcome,"
+              "failure code,message,station,operator,program,port,duration ms,request code,"
+              "bytes written\r\n"
+              "2026-03-03T00:00:00.000Z,123456,,,Get,,,done,,,,,,,0,,\r\n"
+              "2026-03-02T23:59:59.999Z,123456,,,Parameter Write,,,failed,1,"
+              "\"Stop, \"\"now\"\"\",,technician,,,0,,10:05>07 11:XX>FF\r\n"
+              "2026-03-01T08:00:00.000Z,123456,,,Get,,,done,,,,,,,0,,\r\n");
+    EXPECT_EQ(Find<QLabel>(&window, "lblStatus")->text(),
+              QStringLiteral("3 records saved to %1").arg(chosen));
+}
+
+TEST_F(HistoryWindowTest, RowsAreReadAsTheListIsScrolledToThem) {
+    file.exec(QStringLiteral(
+        "INSERT INTO service_record (id, time_utc, duration_ms, job, outcome) "
+        "WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 2999) "
+        "SELECT 'r' || (10000 + i), '2026-01-01T00:00:00.000Z', 0, 'Get', 'done' FROM n"));
+    window.show();
+    QAbstractItemModel* model = Find<QTableView>(&window, "grdRecords")->model();
+    EXPECT_LT(model->rowCount(), 3000);
+    EXPECT_GT(model->rowCount(), 0);
+    EXPECT_TRUE(model->canFetchMore({}));
+    while (model->canFetchMore({})) {
+        model->fetchMore({});
+    }
+    EXPECT_EQ(model->rowCount(), 3000);
+    EXPECT_EQ(model->data(model->index(0, records::kColId)).toString(), "r12999");
+}
+
+// ---- from the main window -------------------------------------------------------------------
+
+class HistoryFromMainWindow : public WrenchFixture {};
+
+TEST_F(HistoryFromMainWindow, HistoryOpensOnTheProgramsRecordsWithTheConnectedWrench) {
+    QTemporaryDir dir;
+    const RecordsTarget target = FileIn(dir);
+    {
+        RecordsFile file(target);
+        // The simulated wrench's code is 6B 6C 6D (40H + the address).
+        file.insert(Listed("mine", "2026-03-01T08:00:00.000Z", "6B6C6D", "Get"));
+        file.insert(Listed("other", "2026-03-02T08:00:00.000Z", "123456", "Get"));
+    }
+    mainWindow->setRecordsTarget(target);
+    EXPECT_EQ(mainWindow->history(), nullptr);
+    click("cmdHistory");
+    HistoryWindow* history = mainWindow->history();
+    ASSERT_NE(history, nullptr);
+    EXPECT_TRUE(history->isVisible());
+    EXPECT_EQ(Rows(history), (V{"other", "mine"})); // the wrench not read yet
+    history->hide();
+
+    boxes.answer(BoxAnswer::Yes); // the direction and digits are as they should be
+    click("cmdGetPara");
+    click("cmdHistory");
+    EXPECT_EQ(mainWindow->history(), history);
+    EXPECT_EQ(Find<QLineEdit>(history, "txtWrenchCode")->text(), "6B6C6D");
+    const V rows = Rows(history); // with the Get just run, should it have been recorded
+    EXPECT_NE(std::find(rows.begin(), rows.end(), "mine"), rows.end());
+    EXPECT_EQ(std::find(rows.begin(), rows.end(), "other"), rows.end());
+
+    click("cmdEnd");
+    EXPECT_FALSE(history->isVisible());
+}
+
+} // namespace
+} // namespace zelcor::test
