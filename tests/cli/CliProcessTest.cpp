@@ -1,0 +1,220 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// zelcor-cli as a user runs it, on a pseudo-terminal to a simulated wrench that lives in this
+// process and keeps every byte of the line: Ctrl+C in the middle of a job, ports that do not
+// open, a run with no display. Each run has a home and settings folder of its own, so the
+// request codes a get hands out never touch the user's. No assertion on durations.
+#include "platform/QtClock.h"
+#include "sim/PtyBridge.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <functional>
+
+namespace zelcor::sim {
+namespace {
+
+// The line as exchanges, each "C8 00 10 > 00 10 AA 02 02": the request, then the answer.
+std::vector<std::string> exchanges(const std::vector<LineByte>& line) {
+    std::vector<std::string> list;
+    bool answering = true;
+    for (const LineByte& byte : line) {
+        if (list.empty() || (!byte.toHost && answering)) {
+            list.emplace_back();
+        }
+        char hex[3];
+        std::snprintf(hex, sizeof hex, "%02X", byte.value);
+        const char* gap = list.back().empty() ? "" : byte.toHost && !answering ? " > " : " ";
+        list.back() += gap + std::string(hex);
+        answering = byte.toHost;
+    }
+    return list;
+}
+
+// A whole read of the cell 07H + i with its whole answer.
+bool wholeRead(const std::string& exchange, int i, const char* byte = "[0-9A-F]{2}") {
+    const QString cell = QString::number(0x07 + i, 16).toUpper().rightJustified(2, '0');
+    return QRegularExpression(QStringLiteral("^C8 00 %1 > 00 %1 AA (%2) \\1$").arg(cell, byte))
+        .match(QString::fromStdString(exchange))
+        .hasMatch();
+}
+
+class CliProcess : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string error;
+        ASSERT_TRUE(bridge.start("", error)) << error;
+        bridge.recordLine(true);
+        port = QString::fromStdString(bridge.devicePath());
+    }
+    // With no display either: zelcor-cli needs none.
+    void start(QProcess& child, const QStringList& arguments) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("HOME", home.path());
+        environment.insert("XDG_CONFIG_HOME", home.filePath(".config"));
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+            environment.remove(name);
+        }
+        child.setProcessEnvironment(environment);
+        child.start(QStringLiteral(ZELCOR_CLI_BINARY), arguments);
+    }
+    // Runs the event loop, the bridge's work among it, until `done` holds or the child has
+    // ended; a generous guard against hanging ends it too.
+    static bool runUntil(QProcess& child, const std::function<bool()>& done) {
+        QtClock clock;
+        bool late = false;
+        auto guard = clock.createTimer([&] { late = true; });
+        guard->start(60'000);
+        clock.waitUntil([&] { return late || done() || child.state() == QProcess::NotRunning; });
+        return done();
+    }
+    // Only to a child that runs: a process id of 0 would signal the whole process group.
+    static void sendSignal(QProcess& child, int number) {
+        ASSERT_GT(child.processId(), 0);
+        ::kill(static_cast<pid_t>(child.processId()), number);
+    }
+    static int finish(QProcess& child) {
+        if (!runUntil(child, [&] { return child.state() == QProcess::NotRunning; })) {
+            child.kill();
+            child.waitForFinished();
+        }
+        return child.exitStatus() == QProcess::NormalExit ? child.exitCode() : -1;
+    }
+    int run(const QStringList& arguments, QString& out, QString& err) {
+        QProcess child;
+        start(child, arguments);
+        const int code = finish(child);
+        out = QString::fromUtf8(child.readAllStandardOutput());
+        err = QString::fromUtf8(child.readAllStandardError());
+        return code;
+    }
+    // Runs the job and stops it with Ctrl+C once an exchange (its request perhaps not yet
+    // whole) is under way for which `when` holds; the line of the run is in `line`.
+    int interrupted(const QStringList& arguments, const std::function<bool(std::string)>& when) {
+        QProcess child;
+        start(child, arguments);
+        const auto due = [&] {
+            line = exchanges(bridge.lineLog());
+            return !line.empty() && line.back().find('>') == std::string::npos && when(line.back());
+        };
+        EXPECT_TRUE(runUntil(child, due));
+        begun = line.size();
+        sendSignal(child, SIGINT);
+        const int code = finish(child);
+        line = exchanges(bridge.lineLog());
+        out = QString::fromUtf8(child.readAllStandardOutput());
+        return code;
+    }
+
+    QTemporaryDir home;
+    QTemporaryDir dir;
+    PtyBridge bridge;
+    QString port;
+    std::vector<std::string> line;
+    std::size_t begun = 0; // exchanges begun when Ctrl+C was sent
+    QString out;
+    QString err;
+};
+
+TEST_F(CliProcess, CtrlCInADumpEndsAfterTheExchangeUnderWay) {
+    EXPECT_EQ(interrupted({"--port", port, "dump"}, [&](auto) { return line.size() >= 4; }), 130);
+    ASSERT_EQ(line.size(), begun) << "a request after the stop";
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        EXPECT_TRUE(wholeRead(line[i], int(i))) << line[i];
+    }
+    // Every cell 07H to 2DH is listed, with the byte its read gave, or XX.
+    const QStringList rows = out.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(rows.size(), 39) << out.toStdString();
+    EXPECT_TRUE(rows[0].startsWith("07H") && rows[38].startsWith("2DH"));
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        const std::string byte = i < qsizetype(begun) ? line[i].substr(line[i].size() - 2) : "XX";
+        EXPECT_TRUE(rows[i].endsWith(QString::fromStdString(" " + byte))) << rows[i].toStdString();
+    }
+}
+
+TEST_F(CliProcess, CtrlCInARestoreEndsWithTheCellUnderWayWrittenAndReadBack) {
+    const QString file = dir.filePath("wrench.json");
+    ASSERT_EQ(run({"--port", port, "backup", file}, out, err), 0) << err.toStdString();
+    QFile backup(file);
+    ASSERT_TRUE(backup.open(QIODevice::ReadWrite));
+    QJsonObject root = QJsonDocument::fromJson(backup.readAll()).object();
+    QJsonObject cells = root["cells"].toObject();
+    EXPECT_EQ(cells["10"], "02");
+    // Software version 01.06 (0EH, identity) and three other cells.
+    for (const auto& [cell, byte] :
+         {std::pair{"0E", "06"}, {"10", "03"}, {"1D", "C4"}, {"25", "11"}}) {
+        cells[cell] = byte;
+    }
+    root["cells"] = cells;
+    QJsonObject identity = root["identity"].toObject();
+    identity["softwareVersion"] = "0106";
+    root["identity"] = identity;
+    backup.resize(0);
+    backup.write(QJsonDocument(root).toJson());
+    backup.close();
+
+    bridge.clearLineLog();
+    EXPECT_EQ(interrupted({"--port", port, "restore", file, "--force-other-wrench"},
+                          [](const std::string& e) { return e.rfind("E8", 0) == 0; }),
+              130);
+    ASSERT_EQ(line.size(), 39u + 2u);
+    for (int i = 0; i < 39; ++i) {
+        EXPECT_TRUE(wholeRead(line[i], i)) << line[i];
+    }
+    EXPECT_EQ(line[39], "E8 00 10 03 > 00 10 03");
+    EXPECT_TRUE(wholeRead(line[40], 0x10 - 0x07, "03")) << line[40];
+    EXPECT_EQ(bridge.wrench().peek(0x00, 0x0E), 0x05);
+    EXPECT_EQ(bridge.wrench().peek(0x00, 0x1D), 0xD0);
+    EXPECT_TRUE(out.contains("02 -> 03")) << out.toStdString();
+}
+
+TEST_F(CliProcess, APortThatDoesNotOpenExitsFourSayingWhy) {
+    EXPECT_EQ(run({"--port", "/dev/ttyZELCOR-none", "read", "00", "10"}, out, err), 4);
+    EXPECT_TRUE(err.contains("No such device: /dev/ttyZELCOR-none")) << err.toStdString();
+
+    // A first run holds the port until SIGTERM ends it; a second is told who holds it and
+    // sends nothing.
+    QProcess holder;
+    start(holder, {"--port", port, "live"});
+    // Its header, then its first reading.
+    ASSERT_TRUE(runUntil(holder, [&] { return holder.peek(4096).count('\n') >= 2; }));
+    EXPECT_EQ(run({"--port", port, "read", "01", "23"}, out, err), 4);
+    EXPECT_TRUE(err.contains(port + " is in use by another program (zelcor-cli, process " +
+                             QString::number(holder.processId()) + ")"))
+        << err.toStdString();
+    sendSignal(holder, SIGTERM);
+    EXPECT_EQ(finish(holder), 143);
+    EXPECT_EQ(holder.readLine(), "time_ms,raw,torque_Nm\n");
+    for (const std::string& exchange : exchanges(bridge.lineLog())) {
+        EXPECT_NE(exchange.rfind("C8 01 23", 0), 0u);
+    }
+}
+
+TEST_F(CliProcess, RunsWithNoDisplayKeepingItsRequestCodeInItsOwnHome) {
+    const QString log = dir.filePath("line.csv");
+    for (const char* code : {"0001", "0002"}) {
+        ASSERT_EQ(
+            run({"--simulator", "get", "--direction", "cw", "--json", "--log", log}, out, err), 0)
+            << err.toStdString();
+        QJsonParseError error{};
+        const QJsonDocument json = QJsonDocument::fromJson(out.toUtf8(), &error);
+        ASSERT_TRUE(json.isObject()) << error.errorString().toStdString() << out.toStdString();
+        EXPECT_EQ(json["requestCode"], code);
+        EXPECT_TRUE(json["request"].toString().startsWith(QStringLiteral("0001") + code));
+        QFile file(log);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QStringList rows = QString::fromUtf8(file.readAll()).split('\n');
+        EXPECT_EQ(rows[0], "ms,direction,byte,marker,result");
+        EXPECT_FALSE(rows.filter(",TX,0xC8,").isEmpty()) << rows.join('\n').toStdString();
+    }
+    EXPECT_TRUE(QFile::exists(home.filePath(".config/Zelcor/Zelcor.conf")));
+}
+
+} // namespace
+} // namespace zelcor::sim
