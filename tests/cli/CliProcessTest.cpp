@@ -8,7 +8,6 @@
 
 #include <QFile>
 #include <QJsonDocument>
-#include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -82,33 +81,29 @@ protected:
     static int finish(QProcess& child) {
         if (!runUntil(child, [&] { return child.state() == QProcess::NotRunning; })) {
             child.kill();
-            child.waitForFinished();
         }
+        child.waitForFinished();
         return child.exitStatus() == QProcess::NormalExit ? child.exitCode() : -1;
     }
-    int run(const QStringList& arguments, QString& out, QString& err) {
+    // Runs zelcor-cli to its end. With `when`, Ctrl+C goes to it once an exchange for which
+    // `when` holds is under way: its request perhaps not yet whole, its answer not begun.
+    int run(const QStringList& arguments,
+            const std::function<bool(const std::string&)>& when = nullptr) {
         QProcess child;
         start(child, arguments);
-        const int code = finish(child);
-        out = QString::fromUtf8(child.readAllStandardOutput());
-        err = QString::fromUtf8(child.readAllStandardError());
-        return code;
-    }
-    // Runs the job and stops it with Ctrl+C once an exchange (its request perhaps not yet
-    // whole) is under way for which `when` holds; the line of the run is in `line`.
-    int interrupted(const QStringList& arguments, const std::function<bool(std::string)>& when) {
-        QProcess child;
-        start(child, arguments);
-        const auto due = [&] {
-            line = exchanges(bridge.lineLog());
-            return !line.empty() && line.back().find('>') == std::string::npos && when(line.back());
-        };
-        EXPECT_TRUE(runUntil(child, due));
-        begun = line.size();
-        sendSignal(child, SIGINT);
+        if (when) {
+            EXPECT_TRUE(runUntil(child, [&] {
+                line = exchanges(bridge.lineLog());
+                return !line.empty() && line.back().find('>') == std::string::npos &&
+                       when(line.back());
+            }));
+            begun = line.size();
+            sendSignal(child, SIGINT);
+        }
         const int code = finish(child);
         line = exchanges(bridge.lineLog());
         out = QString::fromUtf8(child.readAllStandardOutput());
+        err = QString::fromUtf8(child.readAllStandardError());
         return code;
     }
 
@@ -123,7 +118,7 @@ protected:
 };
 
 TEST_F(CliProcess, CtrlCInADumpEndsAfterTheExchangeUnderWay) {
-    EXPECT_EQ(interrupted({"--port", port, "dump"}, [&](auto) { return line.size() >= 4; }), 130);
+    EXPECT_EQ(run({"--port", port, "dump"}, [&](auto&) { return line.size() >= 4; }), 130);
     ASSERT_EQ(line.size(), begun) << "a request after the stop";
     for (std::size_t i = 0; i < line.size(); ++i) {
         EXPECT_TRUE(wholeRead(line[i], int(i))) << line[i];
@@ -140,28 +135,26 @@ TEST_F(CliProcess, CtrlCInADumpEndsAfterTheExchangeUnderWay) {
 
 TEST_F(CliProcess, CtrlCInARestoreEndsWithTheCellUnderWayWrittenAndReadBack) {
     const QString file = dir.filePath("wrench.json");
-    ASSERT_EQ(run({"--port", port, "backup", file}, out, err), 0) << err.toStdString();
+    ASSERT_EQ(run({"--port", port, "backup", file}), 0) << err.toStdString();
     QFile backup(file);
     ASSERT_TRUE(backup.open(QIODevice::ReadWrite));
-    QJsonObject root = QJsonDocument::fromJson(backup.readAll()).object();
-    QJsonObject cells = root["cells"].toObject();
-    EXPECT_EQ(cells["10"], "02");
-    // Software version 01.06 (0EH, identity) and three other cells.
-    for (const auto& [cell, byte] :
-         {std::pair{"0E", "06"}, {"10", "03"}, {"1D", "C4"}, {"25", "11"}}) {
-        cells[cell] = byte;
+    QByteArray text = backup.readAll();
+    // Software version 01.06 (0EH, an identity cell) and three other cells.
+    for (const auto& [from, to] : {std::pair{"\"0E\": \"05\"", "\"0E\": \"06\""},
+                                   {"\"0105\"", "\"0106\""},
+                                   {"\"10\": \"02\"", "\"10\": \"03\""},
+                                   {"\"1D\": \"D0\"", "\"1D\": \"C4\""},
+                                   {"\"25\": \"00\"", "\"25\": \"11\""}}) {
+        ASSERT_EQ(text.count(from), 1) << from;
+        text.replace(from, to);
     }
-    root["cells"] = cells;
-    QJsonObject identity = root["identity"].toObject();
-    identity["softwareVersion"] = "0106";
-    root["identity"] = identity;
     backup.resize(0);
-    backup.write(QJsonDocument(root).toJson());
+    backup.write(text);
     backup.close();
 
     bridge.clearLineLog();
-    EXPECT_EQ(interrupted({"--port", port, "restore", file, "--force-other-wrench"},
-                          [](const std::string& e) { return e.rfind("E8", 0) == 0; }),
+    EXPECT_EQ(run({"--port", port, "restore", file, "--force-other-wrench"},
+                  [](const std::string& e) { return e.rfind("E8", 0) == 0; }),
               130);
     ASSERT_EQ(line.size(), 39u + 2u);
     for (int i = 0; i < 39; ++i) {
@@ -175,32 +168,27 @@ TEST_F(CliProcess, CtrlCInARestoreEndsWithTheCellUnderWayWrittenAndReadBack) {
 }
 
 TEST_F(CliProcess, APortThatDoesNotOpenExitsFourSayingWhy) {
-    EXPECT_EQ(run({"--port", "/dev/ttyZELCOR-none", "read", "00", "10"}, out, err), 4);
+    EXPECT_EQ(run({"--port", "/dev/ttyZELCOR-none", "read", "00", "10"}), 4);
     EXPECT_TRUE(err.contains("No such device: /dev/ttyZELCOR-none")) << err.toStdString();
 
-    // A first run holds the port until SIGTERM ends it; a second is told who holds it and
-    // sends nothing.
+    // A first run holds the port until SIGTERM ends it; a second is told who holds it.
     QProcess holder;
     start(holder, {"--port", port, "live"});
     // Its header, then its first reading.
     ASSERT_TRUE(runUntil(holder, [&] { return holder.peek(4096).count('\n') >= 2; }));
-    EXPECT_EQ(run({"--port", port, "read", "01", "23"}, out, err), 4);
+    EXPECT_EQ(run({"--port", port, "read", "01", "23"}), 4);
     EXPECT_TRUE(err.contains(port + " is in use by another program (zelcor-cli, process " +
                              QString::number(holder.processId()) + ")"))
         << err.toStdString();
     sendSignal(holder, SIGTERM);
     EXPECT_EQ(finish(holder), 143);
     EXPECT_EQ(holder.readLine(), "time_ms,raw,torque_Nm\n");
-    for (const std::string& exchange : exchanges(bridge.lineLog())) {
-        EXPECT_NE(exchange.rfind("C8 01 23", 0), 0u);
-    }
 }
 
 TEST_F(CliProcess, RunsWithNoDisplayKeepingItsRequestCodeInItsOwnHome) {
     const QString log = dir.filePath("line.csv");
     for (const char* code : {"0001", "0002"}) {
-        ASSERT_EQ(
-            run({"--simulator", "get", "--direction", "cw", "--json", "--log", log}, out, err), 0)
+        ASSERT_EQ(run({"--simulator", "get", "--direction", "cw", "--json", "--log", log}), 0)
             << err.toStdString();
         QJsonParseError error{};
         const QJsonDocument json = QJsonDocument::fromJson(out.toUtf8(), &error);
