@@ -246,45 +246,49 @@ std::optional<QString> controlCharacter(const QString& line) {
 
 } // namespace
 
+ParsedLine ParseScriptLine(QByteArrayView bytes, int number) {
+    // Measured as read, so that a reader can stop at the same length.
+    if (bytes.size() > kMaxScriptLineBytes) {
+        return {std::nullopt, ScriptError{number, QStringLiteral("the line is longer than %1 bytes")
+                                                      .arg(kMaxScriptLineBytes)}};
+    }
+    if (number == 1 && bytes.startsWith("\xEF\xBB\xBF")) {
+        bytes = bytes.sliced(3); // a byte order mark some editors write
+    }
+    if (bytes.endsWith('\r')) {
+        bytes.chop(1); // written on Windows
+    }
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    const QString line = decoder.decode(bytes);
+    if (decoder.hasError()) {
+        return {std::nullopt, ScriptError{number, QStringLiteral("the line is not UTF-8 text")}};
+    }
+    if (auto error = controlCharacter(line)) {
+        return {std::nullopt, ScriptError{number, *error}};
+    }
+    const QStringView content = skipBlanks(line);
+    if (content.isEmpty() || content.startsWith(QLatin1Char('#'))) {
+        return {};
+    }
+    LineParser parser(number, line);
+    if (auto error = parser.parse()) {
+        return {std::nullopt, ScriptError{number, *error}};
+    }
+    return {parser.line(), std::nullopt};
+}
+
 ParsedScript ParseScript(const QByteArray& bytes) {
     ParsedScript result;
     const QList<QByteArray> raw = bytes.split('\n');
     for (qsizetype i = 0; i < raw.size(); ++i) {
-        const int number = static_cast<int>(i + 1);
-        QByteArray bytesOfLine = raw[i];
-        // Measured as read, so that LoadScript can stop at the same length.
-        if (bytesOfLine.size() > kMaxScriptLineBytes) {
-            result.error = ScriptError{
-                number,
-                QStringLiteral("the line is longer than %1 bytes").arg(kMaxScriptLineBytes)};
+        ParsedLine parsed = ParseScriptLine(raw[i], static_cast<int>(i + 1));
+        if (parsed.error) {
+            result.error = std::move(parsed.error);
             return result;
         }
-        if (i == 0 && bytesOfLine.startsWith("\xEF\xBB\xBF")) {
-            bytesOfLine.remove(0, 3); // a byte order mark some editors write
+        if (parsed.line) {
+            result.lines.push_back(std::move(*parsed.line));
         }
-        if (bytesOfLine.endsWith('\r')) {
-            bytesOfLine.chop(1); // written on Windows
-        }
-        QStringDecoder decoder(QStringDecoder::Utf8);
-        const QString line = decoder.decode(bytesOfLine);
-        if (decoder.hasError()) {
-            result.error = ScriptError{number, QStringLiteral("the line is not UTF-8 text")};
-            return result;
-        }
-        if (auto error = controlCharacter(line)) {
-            result.error = ScriptError{number, *error};
-            return result;
-        }
-        const QStringView content = skipBlanks(line);
-        if (content.isEmpty() || content.startsWith(QLatin1Char('#'))) {
-            continue;
-        }
-        LineParser parser(number, line);
-        if (auto error = parser.parse()) {
-            result.error = ScriptError{number, *error};
-            return result;
-        }
-        result.lines.push_back(parser.line());
     }
     return result;
 }
@@ -297,8 +301,7 @@ ParsedScript LoadScript(const QString& path) {
         standardInput ? file.open(stdin, QIODevice::ReadOnly) : file.open(QIODevice::ReadOnly);
     ParsedScript result;
     if (!opened) {
-        result.error =
-            ScriptError{0, QStringLiteral("cannot read %1: %2").arg(name, file.errorString())};
+        result.error = ScriptError{0, ScriptReadError(name, file.errorString())};
         return result;
     }
     // Read piece by piece, and never more than one byte past the limit: a device that never
@@ -312,8 +315,7 @@ ParsedScript LoadScript(const QString& path) {
         const qint64 got = file.read(bytes.data() + before, bytes.size() - before);
         bytes.resize(before + std::max<qint64>(got, 0));
         if (got < 0) {
-            result.error =
-                ScriptError{0, QStringLiteral("cannot read %1: %2").arg(name, file.errorString())};
+            result.error = ScriptError{0, ScriptReadError(name, file.errorString())};
             return result;
         }
         if (got == 0) {
@@ -327,9 +329,17 @@ ParsedScript LoadScript(const QString& path) {
             return ParseScript(bytes);
         }
     }
-    result.error = ScriptError{0, QStringLiteral("%1 is larger than %2 MiB: not a script")
-                                      .arg(name, QString::number(kMaxScriptBytes / (1024 * 1024)))};
+    result.error = ScriptError{0, ScriptTooLarge(name)};
     return result;
+}
+
+QString ScriptReadError(const QString& name, const QString& why) {
+    return QStringLiteral("cannot read %1: %2").arg(name, why);
+}
+
+QString ScriptTooLarge(const QString& name) {
+    return QStringLiteral("%1 is larger than %2 MiB: not a script")
+        .arg(name, QString::number(kMaxScriptBytes / (1024 * 1024)));
 }
 
 QString DecodeScriptText(const QString& raw) {

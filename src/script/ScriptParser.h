@@ -4,6 +4,7 @@
 #include "platform/MessageBoxes.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 #include <optional>
@@ -61,10 +62,27 @@ inline constexpr int kMaxScriptWaitMs = 24 * 60 * 60 * 1000;
 inline constexpr qsizetype kMaxScriptBytes = 16 * 1024 * 1024;
 inline constexpr qsizetype kMaxScriptLineBytes = 64 * 1024;
 
+// What one line of a script holds: a command, nothing (a blank line or a comment), or the
+// reason it cannot be understood.
+struct ParsedLine {
+    std::optional<ScriptLine> line;
+    std::optional<ScriptError> error;
+};
+
+// Reads line `number` (1-based) of a script, without its line feed: what ParseScript does
+// with each line, for a reader that gets the lines one by one. Longer than
+// kMaxScriptLineBytes is an error; the first line may start with a byte order mark.
+ParsedLine ParseScriptLine(QByteArrayView bytes, int number);
+
 // Reads a whole script. Any byte sequence is accepted as input: what is not a script gives
 // an error naming its line, never a crash. A line longer than kMaxScriptLineBytes is an
 // error.
 ParsedScript ParseScript(const QByteArray& bytes);
+
+// The messages for input that cannot be read as a script at all; `name` is the input as the
+// messages name it ("standard input" or its path).
+QString ScriptReadError(const QString& name, const QString& why);
+QString ScriptTooLarge(const QString& name);
 
 // Reads the script in `path` ("-" for standard input) and parses it. Reading stops at the
 // first line too long or when more than kMaxScriptBytes have come, so no input can take
