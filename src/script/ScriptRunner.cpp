@@ -55,6 +55,11 @@ ScriptRunner::ScriptRunner(QList<QWidget*> windows, Clock& clock, ScriptMessageB
                            std::ostream& out)
     : m_windows(std::move(windows)), m_clock(clock), m_boxes(boxes), m_out(out) {
     m_stepTimer = m_clock.createTimer([this] { step(); });
+    m_waitingTimer = m_clock.createTimer([this] {
+        if (m_onWaiting) {
+            m_onWaiting();
+        }
+    });
 }
 
 ScriptRunner::~ScriptRunner() = default;
@@ -139,22 +144,64 @@ void ScriptRunner::start(std::vector<ScriptLine> lines, std::function<void(int)>
     }
     m_started = true;
     m_onFinished = std::move(finished);
-    m_lines = std::move(lines);
-    if (auto error = check(m_lines)) {
+    if (auto error = check(lines)) {
         // A script must be checked before it starts; this keeps an unchecked one from
         // reaching a control that is not there.
         say(QStringLiteral("line %1: %2").arg(QString::number(error->line), error->reason));
         finish(2, QStringLiteral("script error at line %1").arg(error->line));
         return;
     }
+    m_lines.assign(std::make_move_iterator(lines.begin()), std::make_move_iterator(lines.end()));
     schedule();
+}
+
+void ScriptRunner::startReading(std::function<void(int)> finished, std::function<void()> waiting) {
+    if (m_started) {
+        return;
+    }
+    m_started = true;
+    m_inputOpen = true;
+    m_onFinished = std::move(finished);
+    m_onWaiting = std::move(waiting);
+    schedule();
+}
+
+void ScriptRunner::append(ScriptLine line) {
+    if (!m_inputOpen || m_finished) {
+        return;
+    }
+    m_lines.push_back(std::move(line));
+    if (m_starved) {
+        m_starved = false;
+        m_waitingTimer->stop();
+        schedule();
+    }
+}
+
+void ScriptRunner::endOfInput(std::optional<ScriptError> error) {
+    if (!m_inputOpen || m_finished) {
+        return;
+    }
+    m_inputOpen = false;
+    m_inputError = std::move(error);
+    if (m_starved) {
+        m_starved = false;
+        m_waitingTimer->stop();
+        schedule();
+    }
 }
 
 int ScriptRunner::programEnded() {
     if (!m_finished) {
         m_finished = true;
         m_stepTimer->stop();
-        if (m_next >= m_lines.size()) {
+        m_waitingTimer->stop();
+        if (m_starved) {
+            m_exitCode = 1;
+            say(QStringLiteral("script ended at line %1: the program was ended while the "
+                               "script waited for its next line")
+                    .arg(m_lines.empty() ? 0 : m_lines.back().number));
+        } else if (m_next >= m_lines.size()) {
             m_exitCode = 0;
             say(QStringLiteral("script passed (%1 lines); the program was ended by its last line")
                     .arg(m_lines.size()));
@@ -184,10 +231,16 @@ void ScriptRunner::step() {
         return;
     }
     if (m_next >= m_lines.size()) {
+        if (m_inputOpen) {
+            m_starved = true;
+            m_waitingTimer->start(kWaitingNoticeMs);
+            return;
+        }
         complete();
         return;
     }
-    // The vector never changes while playing, so the reference outlives nested lines.
+    // Lines are only ever added at the end of the deque, so the reference outlives the
+    // lines that run nested inside this one.
     const ScriptLine& line = m_lines[m_next++];
     say(QStringLiteral("line %1: %2").arg(QString::number(line.number), line.source));
     run(line);
@@ -370,6 +423,12 @@ void ScriptRunner::fail(int line, const QString& reason) {
 }
 
 void ScriptRunner::complete() {
+    if (m_inputError) {
+        const ScriptError& error = *m_inputError;
+        finish(2, error.line > 0 ? QStringLiteral("script error at line %1").arg(error.line)
+                                 : QStringLiteral("script error: %1").arg(error.reason));
+        return;
+    }
     if (const int unused = m_boxes.firstUnusedAnswerLine(); unused != 0) {
         fail(unused, QStringLiteral("no message box came for this answer"));
         return;
@@ -384,6 +443,7 @@ void ScriptRunner::finish(int exitCode, const QString& summary) {
     m_finished = true;
     m_exitCode = exitCode;
     m_stepTimer->stop();
+    m_waitingTimer->stop();
     say(summary);
     if (m_onFinished) {
         m_onFinished(exitCode);

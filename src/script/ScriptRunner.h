@@ -6,6 +6,7 @@
 #include <QList>
 #include <QString>
 
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -32,10 +33,13 @@ class ScriptMessageBoxes;
 //   CONTROL = TEXT           print
 //   line N: failed: ...      a line that did not hold
 //   script passed (K lines) / script failed at line N / script ended at line N ...
+//   script error at line N    a line read while playing could not be played
 class ScriptRunner {
 public:
     // How many handlers pressed by `start` may be running at once.
     static constexpr int kMaxRunningHandlers = 64;
+    // How long the script waits for its next line before it says so.
+    static constexpr int kWaitingNoticeMs = 1000;
 
     // `windows`: the program's windows, whose controls the lines name.
     ScriptRunner(QList<QWidget*> windows, Clock& clock, ScriptMessageBoxes& boxes,
@@ -49,16 +53,28 @@ public:
     // what its line does with it (a button to click, a combo box to choose from ...), before
     // anything runs. Returns the first line that cannot be played.
     std::optional<ScriptError> check(const std::vector<ScriptLine>& lines) const;
+    // The same for one line: why it cannot be played, if it cannot.
+    std::optional<QString> checkLine(const ScriptLine& line) const;
 
     // Starts playing a checked script; the first line runs when the event loop next turns.
     // `finished` is called once, with 0 when every line held or 1 when one failed, and the
     // program is expected to end then (see programEnded).
     void start(std::vector<ScriptLine> lines, std::function<void(int exitCode)> finished);
 
+    // Starts playing a script whose lines are still being read: each checked line is added
+    // by append and runs in its turn, and endOfInput says that no more will come. While every
+    // line added has run and the input is open, `waiting` is called once, kWaitingNoticeMs
+    // after the last of them.
+    void startReading(std::function<void(int exitCode)> finished, std::function<void()> waiting);
+    void append(ScriptLine line);
+    // With an error (the line that could not be understood or played, or input that could
+    // not be read) the script ends with exit code 2 when the lines before it have run.
+    void endOfInput(std::optional<ScriptError> error = std::nullopt);
+
     // The program is ending: End was pressed (by the script or by hand), the main window
     // was closed, or `finished` asked for it. Stops playing and returns the exit code:
     // the script's own result when it had finished; 0 when End came from its last line;
-    // 1 when lines were left that never ran.
+    // 1 when lines were left that never ran, or while the script waited for its next line.
     int programEnded();
 
     bool isFinished() const { return m_finished; }
@@ -67,8 +83,6 @@ public:
     int runningHandlers() const { return m_running; }
 
 private:
-    std::optional<QString> checkLine(const ScriptLine& line) const;
-
     void schedule(int afterMs = 0);
     void step();
     void run(const ScriptLine& line);
@@ -87,14 +101,20 @@ private:
     ScriptMessageBoxes& m_boxes;
     std::ostream& m_out;
     std::unique_ptr<Timer> m_stepTimer;
-    std::vector<ScriptLine> m_lines;
+    std::unique_ptr<Timer> m_waitingTimer;
+    // A deque: lines added while playing leave the running line's reference valid.
+    std::deque<ScriptLine> m_lines;
     std::size_t m_next = 0;
+    bool m_inputOpen = false; // more lines may be added
+    bool m_starved = false;   // every line added has run; waiting for the next
+    std::optional<ScriptError> m_inputError;
     int m_running = 0;
     bool m_waitingIdle = false;
     bool m_started = false;
     bool m_finished = false;
     int m_exitCode = 0;
     std::function<void(int)> m_onFinished;
+    std::function<void()> m_onWaiting;
 };
 
 } // namespace zelcor

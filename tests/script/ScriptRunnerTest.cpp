@@ -200,6 +200,38 @@ TEST_F(Script, EndInsideAWaitEndsTheScriptAndCountsTheLinesNotRun) {
     EXPECT_FALSE(finishedWith) << "the program is already ending";
 }
 
+// Lines read while the script plays: each runs in its turn, one arriving inside a handler's
+// wait runs there, and a script that has run out of lines says so once, a second after the
+// last line has run.
+TEST_F(Script, LinesThatArriveWhilePlayingRunInTurn) {
+    int number = 0;
+    const auto arrive = [&](std::int64_t atMs, const char* text) {
+        clock.at(atMs, [&, text] { runner->append(*ParseScriptLine(text, ++number).line); });
+    };
+    arrive(0, "start cmdSlow");
+    arrive(500, "click cmdQuick");
+    arrive(1200, "wait 2000"); // before a second without lines has passed
+    clock.at(6000, [this] { runner->endOfInput(); });
+    runner->startReading([this](int code) { finishedWith = code; }, [this] { note("waiting"); });
+    for (int guard = 0; guard < 1000 && !runner->isFinished() && clock.fireNextTimer(); ++guard) {
+    }
+    EXPECT_EQ(events, (Strings{"slow begins at 0 depth 0", "quick at 500 depth 1",
+                               "slow ends at 1000 depth 0", "waiting at 4200 depth 0"}));
+    EXPECT_TRUE(printed("line 1: cmdSlow returned")) << out.str();
+    EXPECT_TRUE(printed("script passed (3 lines)")) << out.str();
+    EXPECT_EQ(finishedWith, 0);
+
+    // Ended by hand while it waits for more, the script has not passed.
+    fresh();
+    runner->startReading([](int) {}, [] {});
+    runner->append(*ParseScriptLine("click cmdQuick", 1).line);
+    clock.advance(10);
+    EXPECT_EQ(runner->programEnded(), 1);
+    EXPECT_TRUE(printed("script ended at line 1: the program was ended while the script waited "
+                        "for its next line"))
+        << out.str();
+}
+
 TEST_F(Script, BoxesAreAnsweredFromTheQueueAndPrintedAsTheyAppear) {
     EXPECT_EQ(play("answer yes\nclick cmdAsk\n"
                    "expect-box Zelcor | Erase all?\\nSure\nexpect-box Zelcor | Done\n"
