@@ -3,6 +3,7 @@
 
 #include "app/frmRs232SetCmd.h"
 #include "script/ScriptMessageBoxes.h"
+#include "script/ScriptReader.h"
 #include "script/ScriptRunner.h"
 #include "serial/ExchangeLog.h"
 #include "serial/WrenchLink.h"
@@ -13,16 +14,14 @@
 #include <QApplication>
 #include <QFile>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <chrono>
-#include <condition_variable>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
-#include <mutex>
-#include <thread>
 
 namespace zelcor {
 
@@ -32,54 +31,47 @@ QString scriptName(const QString& path) {
     return path == QLatin1String("-") ? QStringLiteral("standard input") : path;
 }
 
-// A script is read to its end before its first line runs, so that every name in it is
-// checked first. From a pipe or a terminal that end comes when the writer closes it; while
-// it has not come a moment after reading began, standard error says what the program waits
-// for, rather than the program hanging without a word.
-class ScriptInputWatch {
-public:
-    explicit ScriptInputWatch(const QString& path) {
-        struct stat info {};
-        const bool known = path == QLatin1String("-")
-                               ? ::fstat(STDIN_FILENO, &info) == 0
-                               : ::stat(QFile::encodeName(path).constData(), &info) == 0;
-        if (!known || S_ISREG(info.st_mode)) {
-            return; // a file ends where it ends; what cannot be opened is reported
-        }
-        m_thread = std::thread([this, name = scriptName(path).toStdString()] {
-            std::unique_lock lock(m_mutex);
-            if (!m_readCv.wait_for(lock, std::chrono::seconds(1), [this] { return m_read; })) {
-                std::fprintf(stderr,
-                             "zelcor: waiting for the script on %s: its lines run once it has "
-                             "been closed\n",
-                             name.c_str());
-            }
-        });
-    }
-    ~ScriptInputWatch() {
-        {
-            const std::lock_guard lock(m_mutex);
-            m_read = true;
-        }
-        m_readCv.notify_all();
-        if (m_thread.joinable()) {
-            m_thread.join();
-        }
-    }
-    ScriptInputWatch(const ScriptInputWatch&) = delete;
-    ScriptInputWatch& operator=(const ScriptInputWatch&) = delete;
+void reportScriptError(const QString& name, const ScriptError& error) {
+    const QString where =
+        error.line > 0 ? QStringLiteral("%1: line %2: ").arg(name, QString::number(error.line))
+                       : QString();
+    std::fprintf(stderr, "zelcor: %s%s\n", qPrintable(where), qPrintable(error.reason));
+}
 
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_readCv;
-    bool m_read = false;
-    std::thread m_thread;
-};
+// Input that ends only when its writer closes it (a pipe, a terminal, a socket, a device):
+// its lines run as they arrive. A file (or what cannot be looked at) is read whole first.
+bool readAsItArrives(const QString& path) {
+    struct stat info {};
+    const bool known = path == QLatin1String("-")
+                           ? ::fstat(STDIN_FILENO, &info) == 0
+                           : ::stat(QFile::encodeName(path).constData(), &info) == 0;
+    return known && (S_ISFIFO(info.st_mode) || S_ISCHR(info.st_mode) || S_ISSOCK(info.st_mode));
+}
+
+std::optional<ScriptError> openScript(const QString& path, ScriptInput& script) {
+    if (!readAsItArrives(path)) {
+        // A file is read and understood before any window exists.
+        ParsedScript parsed = LoadScript(path);
+        script.lines = std::move(parsed.lines);
+        return parsed.error;
+    }
+    // Opened without waiting for a writer, as a named pipe's open would; nothing is read
+    // before the windows are there to run the lines.
+    const bool standardInput = path == QLatin1String("-");
+    script.ownsFd = !standardInput;
+    script.fd = standardInput ? STDIN_FILENO
+                              : ::open(QFile::encodeName(path).constData(),
+                                       O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (script.fd < 0) {
+        return ScriptError{0, ScriptReadError(scriptName(path), qt_error_string(errno))};
+    }
+    return std::nullopt;
+}
 
 } // namespace
 
-Application::Application(const Options& options, std::vector<ScriptLine> script)
-    : m_scriptLines(std::move(script)), m_scriptName(scriptName(options.script)) {
+Application::Application(const Options& options, ScriptInput script)
+    : m_scriptLines(std::move(script.lines)), m_scriptName(scriptName(options.script)) {
     ScriptMessageBoxes* scriptBoxes = nullptr;
     if (options.script.isEmpty()) {
         m_boxes = std::make_unique<QtMessageBoxes>();
@@ -114,6 +106,21 @@ Application::Application(const Options& options, std::vector<ScriptLine> script)
     if (scriptBoxes != nullptr) {
         m_script =
             std::make_unique<ScriptRunner>(m_main->windows(), m_clock, *scriptBoxes, std::cout);
+        if (script.fd >= 0) {
+            m_reader = std::make_unique<ScriptReader>(
+                script.fd, script.ownsFd, m_scriptName,
+                ScriptReader::Handlers{[this](ScriptLine line) -> std::optional<QString> {
+                                           if (auto reason = m_script->checkLine(line)) {
+                                               return reason;
+                                           }
+                                           m_script->append(std::move(line));
+                                           return std::nullopt;
+                                       },
+                                       [this](std::optional<ScriptError> error) {
+                                           m_scriptError = error;
+                                           m_script->endOfInput(std::move(error));
+                                       }});
+        }
     }
 }
 
@@ -123,11 +130,24 @@ int Application::run() {
     if (m_ended) {
         return m_exitCode;
     }
-    if (m_script) {
+    if (m_reader) {
+        m_main->show();
+        m_script->startReading(
+            [this](int code) {
+                if (code == 2 && m_scriptError) {
+                    reportScriptError(m_scriptName, *m_scriptError);
+                }
+                m_main->cmdEnd_Click();
+            },
+            [this] {
+                std::fprintf(stderr, "zelcor: waiting for line %d of the script on %s\n",
+                             m_reader->nextLineNumber(), qPrintable(m_scriptName));
+            });
+        m_reader->start();
+    } else if (m_script) {
         // Every name is checked before the first line runs.
         if (auto error = m_script->check(m_scriptLines)) {
-            std::fprintf(stderr, "zelcor: %s: line %d: %s\n", qPrintable(m_scriptName), error->line,
-                         qPrintable(error->reason));
+            reportScriptError(m_scriptName, *error);
             return 2;
         }
         m_main->show();
@@ -175,27 +195,16 @@ int Main(int argc, char** argv) {
         std::fputs(qPrintable(VersionText()), stdout);
         return 0;
     }
-    // A script is read and understood before any window exists.
-    ParsedScript script;
+    ScriptInput script;
     if (!options.script.isEmpty()) {
-        {
-            const ScriptInputWatch watch(options.script);
-            script = LoadScript(options.script);
-        }
-        if (script.error) {
-            const QString where =
-                script.error->line > 0
-                    ? QStringLiteral("%1: line %2: ")
-                          .arg(scriptName(options.script), QString::number(script.error->line))
-                    : QString();
-            std::fprintf(stderr, "zelcor: %s%s\n", qPrintable(where),
-                         qPrintable(script.error->reason));
+        if (auto error = openScript(options.script, script)) {
+            reportScriptError(scriptName(options.script), *error);
             return 2;
         }
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("zelcor"));
-    Application zelcor(options, std::move(script.lines));
+    Application zelcor(options, std::move(script));
     return zelcor.run();
 }
 

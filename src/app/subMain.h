@@ -7,6 +7,7 @@
 #include "script/ScriptParser.h"
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace zelcor {
@@ -14,23 +15,32 @@ namespace zelcor {
 class ExchangeLog;
 class frmRs232SetCmd;
 class MessageBoxes;
+class ScriptReader;
 class ScriptRunner;
 namespace sim {
 class PtyBridge;
 }
 
+// A script's lines: a file's, read and understood already, or those of input that ends only
+// when its writer closes it, read from `fd` as they arrive.
+struct ScriptInput {
+    std::vector<ScriptLine> lines;
+    int fd = -1;
+    bool ownsFd = false; // closed with the program's reader
+};
+
 // The program as the user runs it: the real clock, port and boxes behind the windows. With
 // --script the script's lines play against the windows and answer the boxes.
 class Application {
 public:
-    explicit Application(const Options& options, std::vector<ScriptLine> script = {});
+    explicit Application(const Options& options, ScriptInput script = {});
     ~Application();
 
     frmRs232SetCmd& mainWindow() { return *m_main; }
     QtClock& clock() { return m_clock; }
 
     // Shows the main window and runs until the program ends; returns the exit code (a
-    // script's result, or 2 when its names do not fit the windows).
+    // script's result, or 2 when it cannot be understood or its names do not fit the windows).
     int run();
 
 private:
@@ -45,8 +55,10 @@ private:
     std::unique_ptr<ExchangeLog> m_log;
     std::unique_ptr<frmRs232SetCmd> m_main;
     std::unique_ptr<ScriptRunner> m_script;
+    std::unique_ptr<ScriptReader> m_reader;
     std::vector<ScriptLine> m_scriptLines;
     QString m_scriptName;
+    std::optional<ScriptError> m_scriptError; // what ended a script read as it arrived
     bool m_ended = false;
     int m_exitCode = 0;
 };

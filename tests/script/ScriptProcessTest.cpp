@@ -8,23 +8,42 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 struct Finished {
     int code = -1; // -1: crashed or never ended
     QString out;
     QString err;
+
+    // The program's own lines on standard error, without the warnings of the headless window
+    // system once the windows are there.
+    QString said() const {
+        QString lines;
+        for (const QString& line : err.split('\n', Qt::SkipEmptyParts)) {
+            if (line.startsWith("zelcor: ")) {
+                lines += line + '\n';
+            }
+        }
+        return lines;
+    }
 };
 
 class ScriptProcess : public ::testing::Test {
 protected:
-    Finished zelcor(const QStringList& arguments, const QByteArray& input = {}) {
-        QProcess process;
+    void launch(QProcess& process, const QStringList& arguments) {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("HOME", home.path());
         environment.insert("XDG_CONFIG_HOME", home.filePath(".config"));
         process.setProcessEnvironment(environment);
         process.start(QStringLiteral(ZELCOR_BINARY), arguments);
+    }
+    Finished zelcor(const QStringList& arguments, const QByteArray& input = {}) {
+        QProcess process;
+        launch(process, arguments);
         process.write(input);
         process.closeWriteChannel();
         // A generous guard against a process that never ends; not a measure of speed.
@@ -46,6 +65,37 @@ protected:
 
     QTemporaryDir dir;
     QTemporaryDir home;
+};
+
+// A process whose script the test writes as it goes, with what it has printed so far.
+struct Live {
+    QProcess process;
+    QByteArray out;
+    QByteArray err;
+
+    // Reads what comes until `text` has appeared on `channel`; false when the process ended
+    // (or a generous guard ran out) before.
+    bool waitFor(QProcess::ProcessChannel channel, const QByteArray& text) {
+        QByteArray& seen = channel == QProcess::StandardOutput ? out : err;
+        process.setReadChannel(channel);
+        do {
+            seen += process.readAll();
+            if (seen.contains(text)) {
+                return true;
+            }
+        } while (process.waitForReadyRead(30'000));
+        seen += process.readAll();
+        return seen.contains(text);
+    }
+    Finished finish() {
+        if (!process.waitForFinished(60'000)) {
+            process.kill();
+            process.waitForFinished();
+        }
+        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+                QString::fromUtf8(out + process.readAllStandardOutput()),
+                QString::fromUtf8(err + process.readAllStandardError())};
+    }
 };
 
 QByteArray readScript(const QString& name) {
@@ -106,12 +156,77 @@ TEST_F(ScriptProcess, ScriptsThatCannotBeUnderstoodExitTwoBeforeAnythingRuns) {
     // Input without end is refused when it is over the size, not when the memory runs out.
     const Finished endless = zelcor({"--script", "/dev/zero"});
     EXPECT_EQ(endless.code, 2);
-    EXPECT_EQ(endless.err, "zelcor: /dev/zero: line 1: the line is longer than 65536 bytes\n");
+    EXPECT_EQ(endless.said(), "zelcor: /dev/zero: line 1: the line is longer than 65536 bytes\n");
     const Finished big = play(QByteArray("idle\n").repeated(16 * 1024 * 1024 / 5 + 1));
     EXPECT_EQ(big.code, 2);
     EXPECT_EQ(big.err,
               "zelcor: " + dir.filePath("session.zs") + " is larger than 16 MiB: not a script\n");
     EXPECT_EQ(big.out, "");
+}
+
+// From a pipe each line runs as it arrives: the writer sees line 1's output before it has
+// written line 2.
+TEST_F(ScriptProcess, AScriptFromAPipeRunsEachLineAsItArrives) {
+    Live live;
+    launch(live.process, {QStringLiteral("--script"), QStringLiteral("-")});
+    live.process.write("print txtState\n");
+    ASSERT_TRUE(live.waitFor(QProcess::StandardOutput, "txtState = IDLE0\n"))
+        << live.out.toStdString() << live.err.toStdString();
+    live.process.write("set txtSendByte A5\n\nexpect txtSendByte A5");
+    live.process.closeWriteChannel();
+    const Finished run = live.finish();
+    EXPECT_EQ(run.code, 0) << run.err.toStdString();
+    EXPECT_EQ(run.out, "line 1: print txtState\ntxtState = IDLE0\nline 2: set txtSendByte A5\n"
+                       "line 4: expect txtSendByte A5\nscript passed (3 lines)\n");
+    EXPECT_EQ(run.said(), "");
+}
+
+// A named pipe whose writer has not come yet, and then falls silent after line 2: the
+// program says which line it waits for, where.
+TEST_F(ScriptProcess, AWriterThatFallsSilentIsWaitedForAtItsNextLine) {
+    const QString fifo = dir.filePath(QStringLiteral("session.fifo"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    Live live;
+    launch(live.process, {QStringLiteral("--script"), fifo});
+    const QByteArray onFifo = " of the script on " + QFile::encodeName(fifo) + "\n";
+    ASSERT_TRUE(live.waitFor(QProcess::StandardError, "zelcor: waiting for line 1" + onFifo))
+        << live.out.toStdString() << live.err.toStdString();
+    // The program has the pipe open for reading, so this does not wait.
+    const int writer = ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK);
+    ASSERT_GE(writer, 0);
+    const QByteArray lines = "print txtState\nprint txtState\n";
+    EXPECT_EQ(::write(writer, lines.constData(), lines.size()), lines.size());
+    EXPECT_TRUE(live.waitFor(QProcess::StandardError, "zelcor: waiting for line 3" + onFifo))
+        << live.out.toStdString() << live.err.toStdString();
+    ::close(writer);
+    const Finished run = live.finish();
+    EXPECT_EQ(run.code, 0);
+    EXPECT_EQ(run.out, "line 1: print txtState\ntxtState = IDLE0\nline 2: print txtState\n"
+                       "txtState = IDLE0\nscript passed (2 lines)\n");
+    EXPECT_EQ(run.said(),
+              "zelcor: waiting for line 1" + onFifo + "zelcor: waiting for line 3" + onFifo);
+}
+
+// A line that cannot be played ends the script when it arrives, its writer still open; the
+// lines before it have run.
+TEST_F(ScriptProcess, ABadLineFromAPipeExitsTwoNamingItsLine) {
+    Live live;
+    launch(live.process, {QStringLiteral("--script"), QStringLiteral("-")});
+    live.process.write("print txtState\n# then\n");
+    ASSERT_TRUE(live.waitFor(QProcess::StandardOutput, "txtState = IDLE0\n"))
+        << live.out.toStdString() << live.err.toStdString();
+    live.process.write("click cmdNothing\nprint txtState\n");
+    const Finished run = live.finish();
+    EXPECT_EQ(run.code, 2);
+    EXPECT_EQ(run.said(), "zelcor: standard input: line 3: no control named cmdNothing\n");
+    EXPECT_EQ(run.out, "line 1: print txtState\ntxtState = IDLE0\nscript error at line 3\n");
+
+    // More than a script may hold is refused as it comes over the limit.
+    const Finished big =
+        zelcor({QStringLiteral("--script"), QStringLiteral("-")},
+               ("#" + QByteArray(65'000, '-') + "\n").repeated(16 * 1024 * 1024 / 65'001 + 1));
+    EXPECT_EQ(big.code, 2);
+    EXPECT_EQ(big.said(), "zelcor: standard input is larger than 16 MiB: not a script\n");
 }
 
 // The log is written as the session goes, so what is in the file when the program has ended
