@@ -381,7 +381,8 @@ bool OpenRecordsDatabase(const RecordsTarget& target, const QString& connectionN
             } else if (q.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive)) {
                 error = QStringLiteral("the file cannot use a write-ahead log (journal mode %1)")
                             .arg(q.value(0).toString());
-            } else if (!q.exec(QStringLiteral("PRAGMA foreign_keys=ON"))) {
+            } else if (!q.exec(QStringLiteral("PRAGMA foreign_keys=ON")) ||
+                       !q.exec(QStringLiteral("PRAGMA synchronous=NORMAL"))) {
                 error = LastError(q);
             }
         }

@@ -85,9 +85,10 @@ inline constexpr int kSchemaVersion = 2;
 // Opens the database of `target` as the Qt SQL connection `connectionName` of the calling
 // thread (QSqlDatabase::database(connectionName)), and brings it to kSchemaVersion. SQLite:
 // write-ahead log and a busy time-out of 5 s, so the programs of one bench share the file;
-// foreign keys on; the default file's folder is made when missing. PostgreSQL: a connect
-// time-out of 3 s. A database of a later version is opened as it is.
-// On failure `error` tells why, and no connection of that name is left.
+// synchronous=NORMAL (a commit survives the program killed, the last ones may not survive a
+// power cut; a record is whole or absent either way); foreign keys on; the default file's folder is
+// made when missing. PostgreSQL: a connect time-out of 3 s. A database of a later version is opened
+// as it is. On failure `error` tells why, and no connection of that name is left.
 bool OpenRecordsDatabase(const RecordsTarget& target, const QString& connectionName,
                          QString& error);
 // Closes and removes the connection; every QSqlQuery on it must be gone.

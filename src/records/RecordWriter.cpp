@@ -114,7 +114,11 @@ struct RecordWriter::Worker {
     }
     // Whether the connection still answers after a statement failed.
     bool answers() {
-        QSqlQuery q(QSqlDatabase::database(dbConnection, false));
+        QSqlDatabase db = QSqlDatabase::database(dbConnection, false);
+        if (!db.isOpen()) {
+            return false;
+        }
+        QSqlQuery q(db);
         return q.exec(QStringLiteral("SELECT 1"));
     }
 

@@ -374,6 +374,7 @@ TEST_P(RecordStoreTest, AnEmptyDatabaseIsBroughtToVersion2) {
             EXPECT_EQ(c.text("PRAGMA journal_mode"), "wal");
             EXPECT_EQ(c.text("PRAGMA foreign_keys"), "1");
             EXPECT_EQ(c.text("PRAGMA busy_timeout"), "5000");
+            EXPECT_EQ(c.text("PRAGMA synchronous"), "1");
         }
     }
     // Opened again, nothing is applied twice.
