@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdlib>
 #include <set>
 
 namespace zelcor::cli {
@@ -36,14 +37,16 @@ const std::vector<Subcommand>& Subcommands() {
         {"constants", 0, 0, {}},
         {"live", 0, 0, {"--seconds", "--pause", "--digits"}},
         {"write-all-ff", 0, 0, {"--yes"}},
+        {"history", 0, 0, {"--wrench", "--job", "--since", "--until", "--csv"}},
     };
     return list;
 }
 
-const std::set<std::string_view> kValueOptions{"--port",      "--baud",   "--log",     "--cells",
-                                               "--direction", "--digits", "--seconds", "--pause"};
+const std::set<std::string_view> kValueOptions{
+    "--port",  "--baud",    "--log",    "--cells", "--direction", "--digits", "--seconds",
+    "--pause", "--records", "--wrench", "--job",   "--since",     "--until"};
 const std::set<std::string_view> kFlagOptions{"--simulator", "--json", "--yes",
-                                              "--force-other-wrench"};
+                                              "--force-other-wrench", "--csv"};
 
 std::optional<long> WholeNumber(const std::string& text) {
     long value = 0;
@@ -116,6 +119,32 @@ bool TakeValue(CliOptions& options, std::string_view name, const std::string& va
             return false;
         }
         options.pause = value;
+    } else if (name == "--records") {
+        options.records = value;
+    } else if (name == "--wrench") {
+        const bool code = value.size() == 6 && std::all_of(value.begin(), value.end(), [](char c) {
+                              return HexDigitValue(c) >= 0;
+                          });
+        if (!code) {
+            options.error = "--wrench takes a wrench code of six hexadecimal digits (2BH 2CH "
+                            "2DH) such as 123456, not " +
+                            quoted;
+            return false;
+        }
+        options.filter.wrenchCode = value;
+    } else if (name == "--job") {
+        if (value.empty()) {
+            options.error = "--job takes the name of a job, such as Get";
+            return false;
+        }
+        options.filter.job = value;
+    } else if (name == "--since" || name == "--until") {
+        const auto day = records::ParseDay(value);
+        if (!day) {
+            options.error = std::string(name) + " takes a day as YYYY-MM-DD, not " + quoted;
+            return false;
+        }
+        (name == "--since" ? options.filter.since : options.filter.until) = day;
     }
     return true;
 }
@@ -174,6 +203,7 @@ CliOptions ParseCliOptions(const std::vector<std::string>& arguments) {
                 options.json |= name == "--json";
                 options.yes |= name == "--yes";
                 options.forceOtherWrench |= name == "--force-other-wrench";
+                options.csv |= name == "--csv";
             } else if (kValueOptions.count(name) != 0) {
                 std::string value;
                 if (equals != std::string::npos) {
@@ -210,7 +240,7 @@ CliOptions ParseCliOptions(const std::vector<std::string>& arguments) {
     }
     for (const std::string_view name : given) {
         const bool common = name == "--port" || name == "--baud" || name == "--simulator" ||
-                            name == "--log" || name == "--json";
+                            name == "--log" || name == "--json" || name == "--records";
         if (!common && sub->options.count(name) == 0) {
             options.error = options.command + " does not take " + std::string(name);
             return options;
@@ -224,6 +254,18 @@ CliOptions ParseCliOptions(const std::vector<std::string>& arguments) {
                         " besides its options";
         return options;
     }
+    if (!given.count("--records")) {
+        const char* environment = std::getenv("ZELCOR_RECORDS");
+        options.records = environment != nullptr ? environment : "";
+    }
+    std::string recordsError;
+    if (const auto target = records::ParseRecordsTarget(options.records, recordsError)) {
+        options.recordsTarget = *target;
+    } else {
+        options.error =
+            (given.count("--records") ? "--records: " : "ZELCOR_RECORDS: ") + recordsError;
+        return options;
+    }
     if ((options.command == "get" || options.command == "write-params") && !options.ccw) {
         options.error = options.command + " needs --direction cw or --direction ccw";
     } else if (options.command == "write-params" && !options.digits) {
@@ -233,7 +275,13 @@ CliOptions ParseCliOptions(const std::vector<std::string>& arguments) {
                         "0CH-0FH and 2BH-2DH too: add --yes to do so";
     } else if (options.simulator && !options.port.empty()) {
         options.error = "--port and --simulator exclude each other";
-    } else if (options.command != "ports" && !options.simulator && options.port.empty()) {
+    } else if (options.json && options.csv) {
+        options.error = "--json and --csv exclude each other";
+    } else if (options.filter.since && options.filter.until &&
+               *options.filter.since > *options.filter.until) {
+        options.error = "--since is a later day than --until: no record lies between them";
+    } else if (options.command != "ports" && options.command != "history" && !options.simulator &&
+               options.port.empty()) {
         options.error = options.command + " needs the wrench: name its port with --port (a "
                                           "number or a device path), or use --simulator";
     } else if (options.command == "dump" && !given.count("--cells")) {
@@ -269,6 +317,10 @@ std::string CliHelpText() {
            "  live [--seconds S] [--pause MS] [--digits N]\n"
            "                              the live torque as CSV until the time is up or Ctrl+C\n"
            "  write-all-ff --yes          write FF to every cell 07H to 2DH\n"
+           "  history [--wrench CODE] [--job JOB] [--since DAY] [--until DAY] [--csv]\n"
+           "                              the service records, newest first, one a line; a\n"
+           "                              DAY is YYYY-MM-DD (UTC), both days included; no\n"
+           "                              wrench or port needed\n"
            "\n"
            "Options:\n"
            "  --port NAME    the wrench's port: a number (1 = /dev/ttyS0) or a device path\n"
@@ -276,6 +328,11 @@ std::string CliHelpText() {
            "  --simulator    a simulated wrench on a pseudo-terminal\n"
            "  --log FILE     every byte sent and received, as CSV\n"
            "  --json         one JSON document on standard output\n"
+           "  --csv          history: CSV, as the History window exports it\n"
+           "  --records TARGET\n"
+           "                 where the service records are kept: off, sqlite:PATH or\n"
+           "                 postgresql://user@host[:port]/dbname; ZELCOR_RECORDS when not\n"
+           "                 given, the user's own file when neither is\n"
            "  --version      show the version and exit\n"
            "  -h, --help     show this text and exit\n"
            "\n"

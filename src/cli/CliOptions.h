@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "records/RecordQuery.h"
+#include "records/RecordStore.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -33,6 +36,10 @@ struct CliOptions {
     bool simulator = false;
     std::string log;
     bool json = false;
+    // Where the service records are kept: --records, or ZELCOR_RECORDS when it is not given
+    // (the default file when neither is), as given and as understood.
+    std::string records;
+    records::RecordsTarget recordsTarget;
 
     // Subcommand options, each taken only by the subcommands that use it.
     std::vector<int> cells;           // dump: the cells, ascending, no repeats
@@ -42,6 +49,8 @@ struct CliOptions {
     std::optional<std::string> pause; // live: the pause as typed
     bool yes = false;                 // write-all-ff
     bool forceOtherWrench = false;    // restore
+    records::RecordFilter filter;     // history: --wrench, --job, --since, --until
+    bool csv = false;                 // history
 
     std::string error; // why the command line cannot be understood; empty when it can
 };

@@ -6,6 +6,8 @@
 #include "console/HexInput.h"
 #include "editor/Presets.h"
 #include "platform/Clock.h"
+#include "records/RecordQuery.h"
+#include "records/RecordStore.h"
 #include "serial/PortSettings.h"
 
 #include <QFile>
@@ -13,7 +15,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSaveFile>
+#include <QSqlDatabase>
 
+#include <algorithm>
 #include <ostream>
 #include <utility>
 
@@ -123,6 +127,9 @@ void CliRunner::interrupt(int signal) {
 int CliRunner::run(const std::string& device) {
     if (m_options.command == "ports") {
         return ports();
+    }
+    if (m_options.command == "history") {
+        return history();
     }
     if (const int checked = check(); checked != kExitDone) {
         return checked;
@@ -349,6 +356,154 @@ int CliRunner::ports() {
         m_context.err << "zelcor-cli: the system lists no serial port" << std::endl;
     }
     m_context.out << std::flush;
+    return kExitDone;
+}
+
+namespace {
+
+// An address of a record: two hexadecimal digits for 00H to FFH, four above.
+QString AddressText(int address) {
+    return QStringLiteral("%1")
+        .arg(address, address > 0xFF ? 4 : 2, 16, QLatin1Char('0'))
+        .toUpper();
+}
+
+QJsonValue JsonText(const std::string& text) {
+    return text.empty() ? QJsonValue(QJsonValue::Null) : QJsonValue(qs(text));
+}
+
+QJsonObject RecordJson(const ServiceRecord& r) {
+    QJsonArray read;
+    for (const RecordedRead& b : r.bytesRead) {
+        read.append(QJsonObject{{QStringLiteral("address"), AddressText(b.address)},
+                                {QStringLiteral("value"), qs(Hex(b.value))}});
+    }
+    QJsonArray written;
+    for (const RecordedWrite& w : r.bytesWritten) {
+        const bool cell = w.address >= 0 && w.address <= kLast;
+        written.append(
+            QJsonObject{{QStringLiteral("address"), AddressText(w.address)},
+                        {QStringLiteral("legend"),
+                         cell ? QJsonValue(qs(std::string(ParameterMemory::Legend(w.address))))
+                              : QJsonValue(QJsonValue::Null)},
+                        {QStringLiteral("before"), JsonByte(w.before)},
+                        {QStringLiteral("after"), qs(Hex(w.after))}});
+    }
+    QJsonValue run(QJsonValue::Null);
+    if (r.run) {
+        run = QJsonObject{{QStringLiteral("cycles"), r.run->cycles},
+                          {QStringLiteral("firstMs"), qint64(r.run->firstMs)},
+                          {QStringLiteral("lastMs"), qint64(r.run->lastMs)},
+                          {QStringLiteral("lowest"), r.run->lowest},
+                          {QStringLiteral("highest"), r.run->highest}};
+    }
+    return {{QStringLiteral("id"), qs(r.id)},
+            {QStringLiteral("time"), qs(r.time)},
+            {QStringLiteral("durationMs"), qint64(r.durationMs)},
+            {QStringLiteral("wrenchCode"), JsonText(r.wrenchCode)},
+            {QStringLiteral("factoryCode"), JsonText(r.factoryCode)},
+            {QStringLiteral("softwareVersion"), JsonText(r.softwareVersion)},
+            {QStringLiteral("job"), qs(r.job)},
+            {QStringLiteral("direction"), JsonText(r.direction)},
+            {QStringLiteral("digits"), r.digits ? QJsonValue(*r.digits) : QJsonValue()},
+            {QStringLiteral("outcome"), qs(records::OutcomeText(r.outcome))},
+            {QStringLiteral("failureCode"),
+             r.failureCode != 0 ? QJsonValue(r.failureCode) : QJsonValue()},
+            {QStringLiteral("message"), JsonText(r.message)},
+            {QStringLiteral("station"), JsonText(r.station)},
+            {QStringLiteral("operator"), JsonText(r.operatorName)},
+            {QStringLiteral("program"), JsonText(r.program)},
+            {QStringLiteral("port"), JsonText(r.port)},
+            {QStringLiteral("requestCode"), JsonText(r.requestCode)},
+            {QStringLiteral("requestMessage"), JsonText(r.requestMessage)},
+            {QStringLiteral("newSet"), JsonText(r.newSet)},
+            {QStringLiteral("detail"), JsonText(r.detail)},
+            {QStringLiteral("bytesRead"), read},
+            {QStringLiteral("bytesWritten"), written},
+            {QStringLiteral("run"), run}};
+}
+
+// A field of a record's line: "-" when empty, on one line.
+std::string LineField(std::string text) {
+    if (text.empty()) {
+        return "-";
+    }
+    std::replace_if(
+        text.begin(), text.end(), [](char c) { return c == '\t' || c == '\r' || c == '\n'; }, ' ');
+    return text;
+}
+
+} // namespace
+
+int CliRunner::history() {
+    const records::RecordsTarget& target = m_options.recordsTarget;
+    if (target.kind == records::RecordsTarget::Kind::Off) {
+        m_context.err << "zelcor-cli: the records are off: there is no history to show"
+                      << std::endl;
+        return kExitUsage;
+    }
+    const QString connection = QStringLiteral("zelcor-cli-history");
+    QString error;
+    if (!records::OpenRecordsDatabase(target, connection, error)) {
+        m_context.err << "zelcor-cli: the records of " << records::TargetText(target)
+                      << " cannot be opened: " << error.toStdString() << std::endl;
+        return kExitCommFailure;
+    }
+    long long count = 0;
+    bool read = false;
+    {
+        QSqlDatabase db = QSqlDatabase::database(connection, false);
+        std::ostream& out = m_context.out;
+        if (m_options.csv) {
+            read = records::WriteRecordsCsv(
+                db, m_options.filter, [&out](const std::string& line) { return bool(out << line); },
+                error, &count);
+        } else {
+            // One record at a time, however many there are; the JSON document is still one.
+            if (m_options.json) {
+                out << "{\n    \"records\": [";
+            }
+            read = records::ForEachRecord(
+                db, m_options.filter,
+                [&](const ServiceRecord& r) {
+                    if (m_options.json) {
+                        out << (count == 0 ? "\n        " : ",\n        ")
+                            << QJsonDocument(RecordJson(r))
+                                   .toJson(QJsonDocument::Compact)
+                                   .toStdString();
+                    } else {
+                        const std::string outcome =
+                            records::OutcomeText(r.outcome) +
+                            (r.failureCode != 0 ? " " + std::to_string(r.failureCode) : "");
+                        out << r.time << '\t' << LineField(r.wrenchCode) << '\t' << LineField(r.job)
+                            << '\t' << outcome << '\t' << LineField(r.operatorName) << '\t'
+                            << LineField(r.station) << '\t'
+                            << LineField(records::WrittenBytesText(r.bytesWritten)) << '\t'
+                            << LineField(r.message) << '\n';
+                    }
+                    ++count;
+                    return bool(out);
+                },
+                error);
+            if (m_options.json) {
+                out << (count == 0 ? "]\n}\n" : "\n    ]\n}\n");
+            }
+        }
+        out << std::flush;
+    }
+    records::CloseRecordsDatabase(connection);
+    if (!read && error.isEmpty()) {
+        m_context.err << "zelcor-cli: standard output cannot be written" << std::endl;
+        return kExitCommFailure;
+    }
+    if (!read) {
+        m_context.err << "zelcor-cli: the records of " << records::TargetText(target)
+                      << " cannot be read: " << error.toStdString() << std::endl;
+        return kExitCommFailure;
+    }
+    if (count == 0 && !m_options.json && !m_options.csv) {
+        m_context.err << "zelcor-cli: no service record matches" << std::endl;
+    }
     return kExitDone;
 }
 

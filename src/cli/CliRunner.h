@@ -71,6 +71,8 @@ private:
     int check();
     int runJob();
     int ports();
+    // The service records of the filter, from the records' database; no port is opened.
+    int history();
     int read();
     int write();
     int dump();

@@ -234,6 +234,7 @@ bool ForEachRecord(QSqlDatabase& db, const RecordFilter& filter,
             return false;
         }
         std::vector<ServiceRecord> page;
+        page.reserve(std::size_t(kPage));
         while (q.next()) {
             ServiceRecord r;
             if (!RowToRecord(q, r, error)) {
