@@ -67,9 +67,7 @@ protected:
     // Five records over three days; c and e begin in the same millisecond.
     void insertFive() {
         insert(Listed("a", "2026-03-01T08:00:00.000Z", "123456", "Get"));
-        ServiceRecord b = Listed("b", "2026-03-02T23:59:59.999Z", "123456", "Parameter Write");
-        b.bytesWritten = {{0x10, 0x05, 0x07}, {0x11, std::nullopt, 0xFF}};
-        insert(b);
+        insert(Listed("b", "2026-03-02T23:59:59.999Z", "123456", "Parameter Write"));
         insert(Listed("c", "2026-03-03T00:00:00.000Z", "65A321", "Get"));
         insert(Listed("d", "2026-03-02T12:00:00.000Z", "", "Read"));
         insert(Listed("e", "2026-03-03T00:00:00.000Z", "123456", "Get"));
@@ -91,8 +89,6 @@ TEST_P(RecordQueryTest, FiltersByWrenchJobAndDaysNewestFirst) {
     EXPECT_EQ(Ids(db, wrench), (V{"e", "b", "a"}));
     wrench.wrenchCode = " 65a321 "; // as typed: blanks and case aside
     EXPECT_EQ(Ids(db, wrench), (V{"c"}));
-    wrench.wrenchCode = "12345"; // exact: no prefix
-    EXPECT_EQ(Ids(db, wrench), V{});
 
     RecordFilter job;
     job.job = "Get";
@@ -109,23 +105,8 @@ TEST_P(RecordQueryTest, FiltersByWrenchJobAndDaysNewestFirst) {
     EXPECT_EQ(Ids(db, Days(QDate(2026, 3, 2), std::nullopt)), (V{"e", "c", "b", "d"}));
     EXPECT_EQ(Ids(db, Days(std::nullopt, QDate(2026, 3, 2))), (V{"b", "d", "a"}));
     EXPECT_EQ(Ids(db, Days(QDate(2026, 3, 2), QDate(2026, 3, 2))), (V{"b", "d"}));
-    EXPECT_EQ(Ids(db, Days(QDate(2026, 3, 4), std::nullopt)), V{});
 
     QString error;
-    std::vector<ServiceRecord> got;
-    ASSERT_TRUE(records::ForEachRecord(
-        db, Days(QDate(2026, 3, 2), QDate(2026, 3, 2)),
-        [&](const ServiceRecord& r) {
-            got.push_back(r);
-            return true;
-        },
-        error));
-    ASSERT_EQ(got.size(), 2u);
-    EXPECT_EQ(records::WrittenBytesText(got[0].bytesWritten), "10:05>07 11:XX>FF");
-    EXPECT_TRUE(got[1].bytesWritten.empty());
-    EXPECT_EQ(got[1].wrenchCode, "");
-    EXPECT_EQ(got[1].job, "Read");
-
     const auto jobs = records::RecordedJobs(db, error);
     ASSERT_TRUE(jobs) << error.toStdString();
     EXPECT_EQ(*jobs, (QStringList{"Get", "Parameter Write", "Read"}));
@@ -215,33 +196,15 @@ TEST(RecordQueryPlanTest, EveryFilterReadsAnIndexInTimeOrder) {
     }
 }
 
-TEST(RecordCsvTest, FieldsAreQuotedAsRfc4180Says) {
+// The History window's test reads a whole file back; here what it does not meet.
+TEST(RecordCsvTest, ALineBreakIsQuotedAndAnAddressAboveFFHasFourDigits) {
     ServiceRecord r = FullRecord("x");
-    r.message = "He said \"stop\", then left";
+    r.message = "line one\r\nline two";
     r.bytesWritten.push_back({0x0105, 0x01, 0x02});
     EXPECT_EQ(records::CsvRow(r),
               "2026-12-06T23:00:00.125Z,123456,A1B2,1005,Parameter Write,CW,2,failed,4,"
-              "\"He said \"\"stop\"\", then left\",bench-7,technician,zelcor 1.3.0,/dev/ttyUSB0,"
-              "1875,4711,10:05>07 11:XX>FF 12:00>80 0105:01>02\r\n");
-
-    ServiceRecord plain;
-    plain.time = "2026-12-07T01:02:03.004Z";
-    plain.job = "Read";
-    plain.message = "line one\nline two";
-    EXPECT_EQ(records::CsvRow(plain),
-              "2026-12-07T01:02:03.004Z,,,,Read,,,done,,\"line one\nline two\",,,,,0,,\r\n");
-    EXPECT_EQ(records::CsvHeader(),
-              "time,wrench code,factory code,software version,job,direction,digits,outcome,"
-              "failure code,message,station,operator,program,port,duration ms,request code,"
-              "bytes written\r\n");
-}
-
-TEST(RecordDayTest, OnlyARealDayAsYyyyMmDd) {
-    EXPECT_EQ(records::ParseDay("2026-02-28"), QDate(2026, 2, 28));
-    for (const std::string bad :
-         {"2026-02-30", "2026-2-28", "28.02.2026", "2026-02-28T00:00", " 2026-02-28", ""}) {
-        EXPECT_FALSE(records::ParseDay(bad)) << bad;
-    }
+              "\"line one\r\nline two\",bench-7,technician,zelcor 1.3.0,/dev/ttyUSB0,1875,4711,"
+              "10:05>07 11:XX>FF 12:00>80 0105:01>02\r\n");
 }
 
 } // namespace
