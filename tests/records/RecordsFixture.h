@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <optional>
 #include <string>
 
@@ -50,8 +51,38 @@ inline ServiceRecord FullRecord(const std::string& id) {
     return r;
 }
 
-// What the probe writes: 5 written bytes each.
-inline constexpr int kProbeBytes = 5;
+// Every field of a record on one line, to be compared with a line written by hand.
+inline std::string Describe(const ServiceRecord& r) {
+    char byte[16];
+    std::string read, written;
+    for (const RecordedRead& b : r.bytesRead) {
+        std::snprintf(byte, sizeof byte, " %02X=%02X", b.address, b.value);
+        read += byte;
+    }
+    for (const RecordedWrite& w : r.bytesWritten) {
+        std::snprintf(byte, sizeof byte, " %02X:", w.address);
+        written += byte;
+        if (w.before) {
+            std::snprintf(byte, sizeof byte, "%02X", *w.before);
+        }
+        written += (w.before ? std::string(byte) : "--") + '>';
+        std::snprintf(byte, sizeof byte, "%02X", w.after);
+        written += byte;
+    }
+    std::string run = "-";
+    if (r.run) {
+        run = std::to_string(r.run->cycles) + '/' + std::to_string(r.run->firstMs) + '/' +
+              std::to_string(r.run->lastMs) + '/' + QString::number(r.run->lowest).toStdString() +
+              '/' + QString::number(r.run->highest).toStdString();
+    }
+    return r.id + '|' + r.time + '|' + std::to_string(r.durationMs) + '|' + r.station + '|' +
+           r.operatorName + '|' + r.program + '|' + r.port + '|' + r.factoryCode + '|' +
+           r.softwareVersion + '|' + r.wrenchCode + '|' + r.job + '|' + r.direction + '|' +
+           (r.digits ? std::to_string(*r.digits) : "-") + "|read" + read + "|wrote" + written +
+           '|' + r.requestCode + '|' + r.requestMessage + '|' + r.newSet + '|' + r.detail + '|' +
+           run + '|' + std::to_string(int(r.outcome)) + '|' + std::to_string(r.failureCode) + '|' +
+           r.message;
+}
 
 inline records::RecordsTarget SqliteTarget(const QTemporaryDir& dir,
                                            const QString& name = QStringLiteral("records.sqlite")) {
