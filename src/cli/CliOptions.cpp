@@ -345,4 +345,8 @@ std::string CliVersionText() {
     return "zelcor-cli " ZELCOR_VERSION "\n";
 }
 
+std::string CliVersionNumber() {
+    return ZELCOR_VERSION;
+}
+
 } // namespace zelcor::cli

@@ -61,5 +61,7 @@ CliOptions ParseCliOptions(const std::vector<std::string>& arguments);
 std::vector<int> ParseCellList(const std::string& text, std::string& error);
 std::string CliHelpText();
 std::string CliVersionText();
+// The version alone: "1.3.0".
+std::string CliVersionNumber();
 
 } // namespace zelcor::cli

@@ -45,6 +45,18 @@ std::string HexOrXX(const TorqueValue& value) {
     return value ? Hex(*value & 0xFF) : "XX";
 }
 
+// A torque as a number a program reads: "12.5", "-0.14", or "Overflow".
+std::string TorqueNumber(const TorqueResult& result, std::int16_t divisor) {
+    if (result.overflow) {
+        return "Overflow";
+    }
+    int digits = 0;
+    for (int d = divisor; d >= 10; d /= 10) {
+        ++digits;
+    }
+    return QString::number(result.torque, 'f', digits).toStdString();
+}
+
 QJsonValue JsonByte(std::optional<std::uint8_t> value) {
     return value ? QJsonValue(qs(Hex(*value))) : QJsonValue(QJsonValue::Null);
 }
@@ -95,6 +107,11 @@ CliRunner::CliRunner(const CliOptions& options, CliContext& context)
     QObject::connect(m_session.get(), &WrenchSession::cellProgress, [this](const CellProgress& p) {
         if (!m_ownProgress && p.index > 0) {
             showProgress(p.index, p.count, p.address);
+        }
+        // A job made of others begins each with no stop asked for: a signal that came
+        // before is asked for again, so it stops after this cell.
+        if (interrupted() && m_stopSessionOnSignal) {
+            m_session->stopCells();
         }
     });
     QObject::connect(m_session.get(), &WrenchSession::cellJobEnded,
@@ -509,10 +526,18 @@ int CliRunner::history() {
 
 int CliRunner::read() {
     const ReadReply reply = m_session->readRegister(m_bytes[0], m_bytes[1]);
-    if (!reply.hasData) {
+    if (reply.result != CommResult::Success) {
         m_session->link().ShowCommResult(reply.result);
         m_failure = reply.result;
         return kExitCommFailure;
+    }
+    if (!reply.hasData) {
+        // The commands 00 00 and 00 01 answer with their address only: done, nothing to show.
+        if (m_options.json) {
+            printJson({{QStringLiteral("address"), qs(Hex(m_bytes[0]) + Hex(m_bytes[1]))},
+                       {QStringLiteral("data"), QJsonValue(QJsonValue::Null)}});
+        }
+        return kExitDone;
     }
     if (m_options.json) {
         printJson(
@@ -580,7 +605,7 @@ int CliRunner::backup() {
         backup.cells[cell] = *m_session->memory().byte(cell);
     }
     backup.time = m_context.utcNow();
-    backup.program = CliVersionText().substr(0, CliVersionText().size() - 1);
+    backup.program = "zelcor-cli " + CliVersionNumber();
     const std::string json = BackupToJson(backup);
     file.write(json.data(), static_cast<qint64>(json.size()));
     if (!file.commit()) {
@@ -685,9 +710,10 @@ int CliRunner::restore() {
                     static_cast<int>(cells.size() - kIdentityCells.size() - changes.size())}});
     }
     if (code == kExitDone) {
-        m_context.err << "zelcor-cli: " << changes.size() << " cells written and read back, "
-                      << cells.size() - kIdentityCells.size() - changes.size()
-                      << " already held the backup's bytes" << std::endl;
+        const std::size_t unchanged = cells.size() - kIdentityCells.size() - changes.size();
+        m_context.err << "zelcor-cli: " << changes.size()
+                      << (changes.size() == 1 ? " cell" : " cells") << " written and read back, "
+                      << unchanged << " already held the backup's bytes" << std::endl;
     }
     return code;
 }
@@ -736,6 +762,9 @@ int CliRunner::get() {
 }
 
 int CliRunner::writeParams() {
+    // A parameter set half written would leave the wrench with constants that belong to no
+    // set: a signal waits until the whole set is written.
+    m_stopSessionOnSignal = false;
     m_session->setDirection(*m_options.ccw);
     m_session->setDigits(*m_options.digits);
     if (interrupted()) {
@@ -827,12 +856,13 @@ int CliRunner::live() {
                 return;
             }
             if (m_options.json) {
-                readings.append(QJsonObject{{QStringLiteral("timeMs"), qint64(timeMs - start)},
-                                            {QStringLiteral("raw"), result.ad},
-                                            {QStringLiteral("torque"), qs(result.text)}});
+                readings.append(QJsonObject{
+                    {QStringLiteral("timeMs"), qint64(timeMs - start)},
+                    {QStringLiteral("raw"), result.ad},
+                    {QStringLiteral("torque"), qs(TorqueNumber(result, m_session->divisor()))}});
             } else {
-                m_context.out << timeMs - start << ',' << result.ad << ',' << result.text
-                              << std::endl;
+                m_context.out << timeMs - start << ',' << result.ad << ','
+                              << TorqueNumber(result, m_session->divisor()) << std::endl;
             }
         });
     const auto timer = m_context.clock.createTimer([this] { m_session->stopTest(); });

@@ -3,9 +3,12 @@
 // Qt SerialPort only: it runs where there is no display and no GUI library.
 #include "cli/CliOptions.h"
 #include "cli/CliRunner.h"
+#include "common/TextConv.h"
 #include "paramset/RequestCode.h"
 #include "platform/QtClock.h"
 #include "platform/QtSerialPort.h"
+#include "records/RecordWriter.h"
+#include "records/Recorder.h"
 #include "serial/ExchangeLog.h"
 #include "serial/PortSettings.h"
 #include "sim/PtyBridge.h"
@@ -21,6 +24,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdio>
 #include <iostream>
 
 namespace {
@@ -100,7 +104,10 @@ int main(int argc, char** argv) {
     StreamMessageBoxes boxes(std::cerr);
     std::string device = PortNameFromText(options.port);
     if (options.simulator) {
-        simulator = std::make_unique<sim::PtyBridge>();
+        // The simulated wrench runs at the line's speed, as a real one would be set to.
+        sim::WrenchOptions wrench;
+        wrench.baudRate = options.baud;
+        simulator = std::make_unique<sim::PtyBridge>(wrench);
         std::string error;
         if (!simulator->start({}, error)) {
             std::cerr << "zelcor-cli: cannot start the simulated wrench: " << error << std::endl;
@@ -121,9 +128,34 @@ int main(int argc, char** argv) {
         [] { return QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toStdString(); },
         StableNames};
     CliRunner runner(options, context);
+    // Every job on the wrench leaves a service record. The database is written on a thread of
+    // its own; a record it cannot take waits in the spool, and the job's result stays as it is.
+    std::unique_ptr<records::RecordWriter> recordWriter;
+    std::unique_ptr<records::Recorder> recorder;
+    if (options.recordsTarget.kind != records::RecordsTarget::Kind::Off &&
+        options.command != "history" && options.command != "ports") {
+        records::RecordWriter::Options writing;
+        writing.onFailure = [](const std::string& message) {
+            std::fprintf(stderr, "zelcor-cli: %s\n", message.c_str());
+        };
+        recordWriter = std::make_unique<records::RecordWriter>(options.recordsTarget, writing);
+        recorder = std::make_unique<records::Recorder>(
+            "zelcor-cli", CliVersionNumber(),
+            [&recordWriter](ServiceRecord record) { recordWriter->submit(std::move(record)); });
+        QObject::connect(&runner.session(), &WrenchSession::jobRecorded, recorder.get(),
+                         &records::Recorder::record);
+    }
     std::unique_ptr<ExchangeLog> log;
     if (!options.log.empty()) {
         log = std::make_unique<ExchangeLog>(clock, options.log);
+        // A log that cannot even be begun is bad usage: nothing has gone on the wire yet.
+        std::string failure;
+        log->setFailureHandler([&failure](const std::string& reason) { failure = reason; });
+        if (!failure.empty()) {
+            std::cerr << "zelcor-cli: the log " << QuotedInput(options.log)
+                      << " cannot be written: " << failure << std::endl;
+            return kExitUsage;
+        }
         runner.session().link().setExchangeLog(log.get());
     }
     QSocketNotifier signalNotifier(gSignalPipe[0], QSocketNotifier::Read);
@@ -136,5 +168,9 @@ int main(int argc, char** argv) {
     });
     const int code = runner.run(device);
     std::cout.flush();
+    if (recordWriter) {
+        // What the database has not taken by then waits in the spool for the next run.
+        recordWriter->flush(std::chrono::seconds(5));
+    }
     return code;
 }
