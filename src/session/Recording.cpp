@@ -55,12 +55,29 @@ void WrenchSession::onExchange(const WrenchLink::Exchange& e) {
     }
 }
 
+std::string WrenchSession::knownCode(std::initializer_list<int> cells) const {
+    std::string text;
+    for (const int cell : cells) {
+        const auto value = knownByte(cell);
+        if (!value) {
+            return {};
+        }
+        text += ByteToHexStr(*value);
+    }
+    return text;
+}
+
 void WrenchSession::beginRecord(std::string job) {
     if (m_recordDepth++ > 0) {
         return;
     }
     m_record = ServiceRecord{};
     m_record.job = std::move(job);
+    // The wrench the job is done to is the one known when it begins (Write All FF overwrites
+    // its identity); what the job itself reads fills in what was not known.
+    m_record.factoryCode = knownCode({0x0C, 0x0D});
+    m_record.softwareVersion = knownCode({0x0F, 0x0E});
+    m_record.wrenchCode = knownCode({0x2B, 0x2C, 0x2D});
     m_record.port = m_link.portName();
     m_recordStartMs = m_clock.nowMs();
 }
@@ -94,21 +111,15 @@ void WrenchSession::endRecord(const JobResult& result) {
     }
     ServiceRecord& r = m_record;
     r.durationMs = m_clock.nowMs() - m_recordStartMs;
-    // The wrench as it is known now: a byte never read leaves its code empty.
-    const auto code = [this](std::initializer_list<int> cells) {
-        std::string text;
-        for (const int cell : cells) {
-            const auto value = knownByte(cell);
-            if (!value) {
-                return std::string();
-            }
-            text += ByteToHexStr(*value);
+    // A code still unknown is taken as the job leaves it; one never read stays empty.
+    const auto fill = [](std::string& code, std::string now) {
+        if (code.empty()) {
+            code = std::move(now);
         }
-        return text;
     };
-    r.factoryCode = code({0x0C, 0x0D});
-    r.softwareVersion = code({0x0F, 0x0E});
-    r.wrenchCode = code({0x2B, 0x2C, 0x2D});
+    fill(r.factoryCode, knownCode({0x0C, 0x0D}));
+    fill(r.softwareVersion, knownCode({0x0F, 0x0E}));
+    fill(r.wrenchCode, knownCode({0x2B, 0x2C, 0x2D}));
     switch (result.end) {
     case JobEnd::Done:
         r.outcome = RecordOutcome::Done;

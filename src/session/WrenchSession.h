@@ -242,6 +242,8 @@ private:
     ServiceRecord* record() { return m_recordDepth > 0 ? &m_record : nullptr; }
     void onExchange(const WrenchLink::Exchange& exchange);
     void recordTorque(const TorqueResult& result);
+    // The bytes of `cells` as hexadecimal text; empty when one of them is not known.
+    std::string knownCode(std::initializer_list<int> cells) const;
     // The direction and digits the job runs with.
     void recordSetting();
     // How a run that ends when it is stopped has ended: failed when the port has gone.
