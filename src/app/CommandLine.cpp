@@ -19,8 +19,17 @@ QString HelpText() {
         "  --script FILE play the script in FILE (\"-\" for standard input) against the\n"
         "                windows, printing what happens; exit code 0 when every line held,\n"
         "                1 when one failed, 2 when the script cannot be understood\n"
+        "  --records WHERE\n"
+        "                where each job's service record goes: the SQLite file in the\n"
+        "                user's data folder unless given (or set in ZELCOR_RECORDS);\n"
+        "                sqlite:PATH, postgresql://user@host[:port]/dbname (the password\n"
+        "                from ~/.pgpass or PGPASSWORD), or off\n"
         "  --version     show the version and exit\n"
         "  -h, --help    show this text and exit\n");
+}
+
+std::string VersionNumber() {
+    return ZELCOR_VERSION;
 }
 
 QString VersionText() {
@@ -55,6 +64,14 @@ Options ParseCommandLine(const QStringList& arguments) {
                 options.error = QStringLiteral("--log needs a file name");
                 return options;
             }
+        } else if (arg == QLatin1String("--records")) {
+            if (i + 1 >= arguments.size()) {
+                options.error = QStringLiteral("--records needs a place (or off)");
+                return options;
+            }
+            options.records = arguments[++i];
+        } else if (arg.startsWith(QLatin1String("--records="))) {
+            options.records = arg.mid(10);
         } else if (arg == QLatin1String("--simulator")) {
             options.simulator = true;
         } else if (arg == QLatin1String("--script")) {

@@ -1,8 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "records/RecordStore.h"
+
 #include <QString>
 #include <QStringList>
+
+#include <optional>
 
 namespace zelcor {
 
@@ -13,12 +17,17 @@ struct Options {
     bool simulator = false;
     QString script; // --script: the script to play, "-" for standard input
     QString log;    // --log: the file every byte exchanged is written to
-    QString error;  // set when the command line cannot be understood
+    // --records: where the service records go; ZELCOR_RECORDS when not given.
+    std::optional<QString> records;
+    records::RecordsTarget recordsTarget; // what Main made of it
+    QString error;                        // set when the command line cannot be understood
 };
 
 Options ParseCommandLine(const QStringList& arguments);
 QString HelpText();
 // "zelcor" and the version, as the package carries it.
 QString VersionText();
+// The version alone: "1.3".
+std::string VersionNumber();
 
 } // namespace zelcor

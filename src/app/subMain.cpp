@@ -2,6 +2,9 @@
 #include "app/subMain.h"
 
 #include "app/frmRs232SetCmd.h"
+#include "common/TextConv.h"
+#include "records/RecordWriter.h"
+#include "records/Recorder.h"
 #include "script/ScriptMessageBoxes.h"
 #include "script/ScriptReader.h"
 #include "script/ScriptRunner.h"
@@ -19,6 +22,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <memory>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -82,6 +87,7 @@ Application::Application(const Options& options, ScriptInput script)
     }
     m_main = std::make_unique<frmRs232SetCmd>(
         Platform{m_clock, m_port, *m_boxes, [this] { endProgram(); }});
+    startRecords(options.recordsTarget);
     if (!options.log.isEmpty()) {
         m_log =
             std::make_unique<ExchangeLog>(m_clock, QFile::encodeName(options.log).toStdString());
@@ -125,6 +131,46 @@ Application::Application(const Options& options, ScriptInput script)
 }
 
 Application::~Application() = default;
+
+void Application::startRecords(const records::RecordsTarget& target) {
+    m_main->setRecordsTarget(target);
+    if (target.kind == records::RecordsTarget::Kind::Off) {
+        return;
+    }
+    records::RecordWriter::Options writing;
+    writing.onFailure = [this](const std::string& message) {
+        // Told on the writer's thread; shown on the windows'.
+        QMetaObject::invokeMethod(
+            m_main.get(),
+            [this, text = QString::fromStdString(message)] { showRecordsFailure(text); },
+            Qt::QueuedConnection);
+    };
+    m_recordWriter = std::make_unique<records::RecordWriter>(target, writing);
+    m_recorder = std::make_unique<records::Recorder>(
+        "zelcor", VersionNumber(),
+        [this](ServiceRecord record) { m_recordWriter->submit(std::move(record)); });
+    QObject::connect(&m_main->session(), &WrenchSession::jobRecorded, m_recorder.get(),
+                     &records::Recorder::record);
+}
+
+void Application::showRecordsFailure(const QString& message) {
+    WrenchLink& link = m_main->session().link();
+    if (link.busy()) {
+        // Once, when the job that runs now has ended.
+        auto id = std::make_shared<int>(-1);
+        *id = link.addBusyListener([this, id, message](bool busy) {
+            if (!busy && *id >= 0) {
+                m_main->session().link().removeBusyListener(*id);
+                *id = -1;
+                QMetaObject::invokeMethod(
+                    m_main.get(), [this, message] { showRecordsFailure(message); },
+                    Qt::QueuedConnection);
+            }
+        });
+        return;
+    }
+    m_boxes->show(message, QStringLiteral("Service records"), BoxIcon::Warning, BoxButtons::Ok);
+}
 
 int Application::run() {
     if (m_ended) {
@@ -170,7 +216,11 @@ void Application::endProgram() {
     std::fflush(stderr);
     if (m_clock.waitDepth() > 0) {
         // "End" pressed while an exchange or a delay waits: unwinding those handlers would
-        // go on talking to the instrument, so the program stops here, as it promised.
+        // go on talking to the instrument, so the program stops here, as it promised. The
+        // records of the jobs that have ended are written (or spooled) first.
+        if (m_recordWriter) {
+            m_recordWriter->flush(std::chrono::seconds(2));
+        }
         std::_Exit(m_exitCode);
     }
     QCoreApplication::exit(m_exitCode);
@@ -202,9 +252,19 @@ int Main(int argc, char** argv) {
             return 2;
         }
     }
+    Options resolved = options;
+    const QString recordsText = options.records.value_or(qEnvironmentVariable("ZELCOR_RECORDS"));
+    std::string recordsError;
+    const auto target = records::ParseRecordsTarget(recordsText.toStdString(), recordsError);
+    if (!target) {
+        std::fprintf(stderr, "zelcor: the records' place %s: %s\n",
+                     QuotedInput(recordsText.toStdString()).c_str(), recordsError.c_str());
+        return 2;
+    }
+    resolved.recordsTarget = *target;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("zelcor"));
-    Application zelcor(options, std::move(script));
+    Application zelcor(resolved, std::move(script));
     return zelcor.run();
 }
 

@@ -17,6 +17,10 @@ class frmRs232SetCmd;
 class MessageBoxes;
 class ScriptReader;
 class ScriptRunner;
+namespace records {
+class Recorder;
+class RecordWriter;
+} // namespace records
 namespace sim {
 class PtyBridge;
 }
@@ -45,9 +49,16 @@ public:
 
 private:
     void endProgram();
+    void startRecords(const records::RecordsTarget& target);
+    // The records' failure, shown once the link is free: a box during a job would hold the
+    // job up.
+    void showRecordsFailure(const QString& message);
 
     // Outlives the port and the windows, so they never see the simulated wrench vanish.
     std::unique_ptr<sim::PtyBridge> m_simulator;
+    // Outlive the windows, whose session tells them each record.
+    std::unique_ptr<records::RecordWriter> m_recordWriter;
+    std::unique_ptr<records::Recorder> m_recorder;
     QtClock m_clock;
     QtSerialPort m_port;
     std::unique_ptr<MessageBoxes> m_boxes;
