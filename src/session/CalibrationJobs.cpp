@@ -135,6 +135,11 @@ JobResult WrenchSession::runTest() {
         emit testRunningChanged(true);
         return {};
     }
+    m_stopTest = false;
+    return runTestCycles();
+}
+
+JobResult WrenchSession::runTestCycles() {
     if (!m_pause) {
         JobResult refused{JobEnd::Refused, CommResult::Success, -1,
                           "The pause \"" + QuotedInput(m_pauseText) +
@@ -153,7 +158,6 @@ JobResult WrenchSession::runTest() {
         // The pause is taken once, at the start: what is typed during the run (a text that is
         // no pause, too) counts from the next run.
         const std::int16_t pause = *m_pause;
-        m_stopTest = false;
         m_testRunning = true;
         emit testRunningChanged(true);
         // The stop request is looked at only here, so a cycle that has begun always ends
@@ -188,6 +192,8 @@ JobResult WrenchSession::runLiveReading(bool get) {
         return busy();
     }
     Recording recording(*this, "Live Reading");
+    // A stop asked for while Get and the constants are read ends the reading before its run.
+    m_stopTest = false;
     if (get) {
         getParameterSet();
     }
@@ -200,8 +206,8 @@ JobResult WrenchSession::runLiveReading(bool get) {
     }
     JobResult result;
     // With the port gone already (lost during Get) there is nothing to read.
-    if (m_link.isOpen()) {
-        result = runTest();
+    if (m_link.isOpen() && !m_stopTest) {
+        result = runTestCycles();
     }
     m_liveReading = false;
     emit liveReadingChanged(false);

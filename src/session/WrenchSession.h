@@ -246,6 +246,9 @@ private:
     std::string knownCode(std::initializer_list<int> cells) const;
     // The direction and digits the job runs with.
     void recordSetting();
+    // The test run's cycles until a stop is asked for; a stop asked for before it begins
+    // ends it before its first cycle.
+    JobResult runTestCycles();
     // How a run that ends when it is stopped has ended: failed when the port has gone.
     JobResult lostPortEnd() const;
     // A job of one exchange, recorded unless the link refuses it as busy.

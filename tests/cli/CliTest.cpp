@@ -260,6 +260,10 @@ TEST_F(CliTest, LiveReadsUntilTheTimeIsUpAndAPortThatWillNotOpenIsExitCode4) {
     EXPECT_EQ(header, "time_ms,raw,torque_Nm");
     EXPECT_NE(first.find(",1234,"), std::string::npos) << out.str();
 
+    // The time is up while the constants are still read: the run never begins.
+    EXPECT_EQ(run({"live", "--seconds", "0.3"}), 0);
+    EXPECT_EQ(out.str(), "time_ms,raw,torque_Nm\n");
+
     // The constants and two cycles are answered, then the wrench falls silent: no reading is
     // printed for a cycle that read nothing, and the run is a failure.
     wrench.setFaults({.stopAfter = 9 + 2});
