@@ -45,8 +45,8 @@ const std::vector<Subcommand>& Subcommands() {
 const std::set<std::string_view> kValueOptions{
     "--port",  "--baud",    "--log",    "--cells", "--direction", "--digits", "--seconds",
     "--pause", "--records", "--wrench", "--job",   "--since",     "--until"};
-const std::set<std::string_view> kFlagOptions{"--simulator", "--json", "--yes",
-                                              "--force-other-wrench", "--csv"};
+const std::set<std::string_view> kFlagOptions{
+    "--simulator", "--json", "--yes", "--log-append", "--force-other-wrench", "--csv"};
 
 std::optional<long> WholeNumber(const std::string& text) {
     long value = 0;
@@ -202,6 +202,7 @@ CliOptions ParseCliOptions(const std::vector<std::string>& arguments) {
                 options.simulator |= name == "--simulator";
                 options.json |= name == "--json";
                 options.yes |= name == "--yes";
+                options.logAppend |= name == "--log-append";
                 options.forceOtherWrench |= name == "--force-other-wrench";
                 options.csv |= name == "--csv";
             } else if (kValueOptions.count(name) != 0) {
@@ -240,7 +241,8 @@ CliOptions ParseCliOptions(const std::vector<std::string>& arguments) {
     }
     for (const std::string_view name : given) {
         const bool common = name == "--port" || name == "--baud" || name == "--simulator" ||
-                            name == "--log" || name == "--json" || name == "--records";
+                            name == "--log" || name == "--log-append" || name == "--json" ||
+                            name == "--records";
         if (!common && sub->options.count(name) == 0) {
             options.error = options.command + " does not take " + std::string(name);
             return options;
@@ -327,6 +329,7 @@ std::string CliHelpText() {
            "  --baud N       the line's baud rate (1200 unless given)\n"
            "  --simulator    a simulated wrench on a pseudo-terminal\n"
            "  --log FILE     every byte sent and received, as CSV\n"
+           "  --log-append   add to the --log file instead of replacing it\n"
            "  --json         one JSON document on standard output\n"
            "  --csv          history: CSV, as the History window exports it\n"
            "  --records TARGET\n"

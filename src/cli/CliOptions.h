@@ -35,6 +35,7 @@ struct CliOptions {
     int baud = 1200;
     bool simulator = false;
     std::string log;
+    bool logAppend = false;
     bool json = false;
     // Where the service records are kept: --records, or ZELCOR_RECORDS when it is not given
     // (the default file when neither is), as given and as understood.

@@ -147,7 +147,7 @@ int main(int argc, char** argv) {
     }
     std::unique_ptr<ExchangeLog> log;
     if (!options.log.empty()) {
-        log = std::make_unique<ExchangeLog>(clock, options.log);
+        log = std::make_unique<ExchangeLog>(clock, options.log, options.logAppend);
         // A log that cannot even be begun is bad usage: nothing has gone on the wire yet.
         std::string failure;
         log->setFailureHandler([&failure](const std::string& reason) { failure = reason; });

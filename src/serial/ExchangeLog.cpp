@@ -4,8 +4,11 @@
 #include "common/TextConv.h"
 #include "platform/Clock.h"
 
+#include <QDateTime>
+
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 namespace zelcor {
 
@@ -28,16 +31,27 @@ std::string csvField(const std::string& text) {
 
 } // namespace
 
-ExchangeLog::ExchangeLog(const Clock& clock, const std::string& path)
-    : m_clock(clock), m_path(path), m_file(std::fopen(path.c_str(), "w"), &std::fclose) {
+ExchangeLog::ExchangeLog(const Clock& clock, const std::string& path, bool append,
+                         const std::string& startedAt)
+    : m_clock(clock), m_path(path),
+      m_file(std::fopen(path.c_str(), append ? "a" : "w"), &std::fclose),
+      m_openedAtMs(clock.nowMs()) {
     if (!m_file) {
         fail(std::strerror(errno));
         return;
     }
-    if (std::fputs("ms,direction,byte,marker,result\n", m_file.get()) < 0 ||
-        std::fflush(m_file.get()) != 0) {
+    const bool fresh = std::ftell(m_file.get()) == 0;
+    if (fresh && (std::fputs("ms,direction,byte,marker,result\n", m_file.get()) < 0 ||
+                  std::fflush(m_file.get()) != 0)) {
         fail(std::strerror(errno));
+        return;
     }
+    write({}, {}, "session start " + startedAt, {});
+}
+
+std::string ExchangeLog::WallClockNow() {
+    const QDateTime now = QDateTime::currentDateTime();
+    return now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODateWithMs).toStdString();
 }
 
 ExchangeLog::~ExchangeLog() = default;
@@ -84,7 +98,11 @@ void ExchangeLog::portClosed(const std::string& lostBecause) {
 void ExchangeLog::sent(std::uint8_t byte) {
     const bool first = m_frameStarts;
     m_frameStarts = false;
-    write("TX", "0x" + ByteToHexStr(byte), first ? "frame start" : "", {});
+    std::string marker = std::exchange(m_job, {});
+    if (first) {
+        marker += marker.empty() ? "frame start" : ", frame start";
+    }
+    write("TX", "0x" + ByteToHexStr(byte), marker, {});
 }
 
 void ExchangeLog::received(const std::vector<std::uint8_t>& bytes) {

@@ -18,19 +18,26 @@ class Clock;
 // the call returns:
 //
 //   ms,direction,byte,marker,result
+//   0,,,session start 2026-12-07T09:30:00.125+01:00,
 //   0,,,"port open /dev/ttyUSB0 1200,N,8,2",
-//   0,TX,0xC8,frame start,
+//   0,TX,0xC8,"Get, frame start",
 //   ...
 //   93,RX,0xAA,,
 //   140,,,exchange end,0
 //
-// `ms` counts from the moment the port was opened. Bytes carry "0x" so that a spreadsheet
+// `ms` counts from the moment the port was opened (before that, from the session's start,
+// whose wall-clock time and zone the first line gives). A job's name stands at its first
+// byte. Bytes carry "0x" so that a spreadsheet
 // keeps them as written instead of reading "10" as ten. A log that cannot be written stops
 // at its first failure, which is told to the failure handler once; the session goes on.
 class ExchangeLog {
 public:
-    // Writes to `path`, replacing what was there.
-    ExchangeLog(const Clock& clock, const std::string& path);
+    // Writes to `path`, replacing what was there, or after it when `append` (the header only
+    // when the file is new or empty). `startedAt` is the session's wall-clock start.
+    ExchangeLog(const Clock& clock, const std::string& path, bool append = false,
+                const std::string& startedAt = WallClockNow());
+    // Now, local time with its zone, ISO 8601: "2026-12-07T09:30:00.125+01:00".
+    static std::string WallClockNow();
     ~ExchangeLog();
     ExchangeLog(const ExchangeLog&) = delete;
     ExchangeLog& operator=(const ExchangeLog&) = delete;
@@ -40,6 +47,8 @@ public:
     void portClosed(const std::string& lostBecause = {});
     // The next byte sent is the first of a request frame.
     void frameStarts() { m_frameStarts = true; }
+    // A job begins: its name goes with the next byte sent.
+    void jobStarts(const std::string& name) { m_job = name; }
     void sent(std::uint8_t byte);
     void received(const std::vector<std::uint8_t>& bytes);
     void exchangeEnded(std::uint8_t result);
@@ -58,6 +67,7 @@ private:
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> m_file;
     std::int64_t m_openedAtMs = 0;
     bool m_frameStarts = false;
+    std::string m_job;
     std::string m_failure;
     std::function<void(const std::string&)> m_onFailure;
 };

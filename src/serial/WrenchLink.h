@@ -55,6 +55,12 @@ public:
     // opened again.
     void setPortLostHandler(std::function<void(const std::string&)> handler);
 
+    // A job begins: the exchange log names it at its first byte.
+    void beginJob(const std::string& name) {
+        if (m_log != nullptr) {
+            m_log->jobStarts(name);
+        }
+    }
     // The port's name as it was last opened.
     const std::string& portName() const { return m_portName; }
 

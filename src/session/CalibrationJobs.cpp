@@ -45,6 +45,7 @@ JobResult WrenchSession::readConstants() {
     if (!operation) {
         return busy();
     }
+    const Recording job(*this, "Read Constants", false);
     for (const auto& [address, field] : kSteps) {
         const ReadReply reply = m_link.read(0x00, address);
         if (!reply.hasData) {

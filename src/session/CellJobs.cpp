@@ -50,6 +50,7 @@ JobResult WrenchSession::readCells() {
     if (!operation) {
         return busy();
     }
+    const Recording job(*this, "Read All", false);
     m_link.clearEchoes();
     m_stopCells = false;
     const int count = m_memory.selectedTransferCells();

@@ -67,10 +67,12 @@ std::string WrenchSession::knownCode(std::initializer_list<int> cells) const {
     return text;
 }
 
-void WrenchSession::beginRecord(std::string job) {
+void WrenchSession::beginRecord(std::string job, bool recorded) {
     if (m_recordDepth++ > 0) {
         return;
     }
+    m_link.beginJob(job);
+    m_recording = recorded;
     m_record = ServiceRecord{};
     m_record.job = std::move(job);
     // The wrench the job is done to is the one known when it begins (Write All FF overwrites
@@ -106,7 +108,7 @@ void WrenchSession::recordTorque(const TorqueResult& result) {
 }
 
 void WrenchSession::endRecord(const JobResult& result) {
-    if (m_recordDepth == 0 || --m_recordDepth > 0) {
+    if (m_recordDepth == 0 || --m_recordDepth > 0 || !m_recording) {
         return;
     }
     ServiceRecord& r = m_record;

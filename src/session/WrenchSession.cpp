@@ -85,6 +85,10 @@ void WrenchSession::reportError(const std::string& text) {
 // ---- the register console -----------------------------------------------------------------
 
 ReadReply WrenchSession::readRegister(std::uint8_t addr1, std::uint8_t addr0) {
+    if (m_link.exchangeRunning()) {
+        return m_link.read(addr1, addr0); // refused as busy, and not a job
+    }
+    const Recording job(*this, "Console Read", false);
     return m_link.read(addr1, addr0);
 }
 

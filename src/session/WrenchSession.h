@@ -184,7 +184,9 @@ public:
     // when the job has ended. A job made of other jobs (Reading On, a command of zelcor-cli)
     // is one record: only the outermost job begins and ends one; the inner ones add their
     // bytes and details to it.
-    void beginRecord(std::string job);
+    // A job that is not `recorded` (Read All, a console read) names itself in the exchange
+    // log all the same.
+    void beginRecord(std::string job, bool recorded = true);
     void endRecord(const JobResult& result);
     // What is known of the wrench's memory, 00 07H to 00 2DH, from every exchange so far.
     std::optional<std::uint8_t> knownByte(int address) const;
@@ -218,8 +220,9 @@ private:
     // Begins a record for a job and ends it with the job's result on every path.
     class Recording {
     public:
-        Recording(WrenchSession& session, std::string job) : m_session(session) {
-            m_session.beginRecord(std::move(job));
+        Recording(WrenchSession& session, std::string job, bool recorded = true)
+            : m_session(session) {
+            m_session.beginRecord(std::move(job), recorded);
         }
         ~Recording() {
             if (!m_ended) {
@@ -239,7 +242,7 @@ private:
         bool m_ended = false;
     };
     // The record being kept, when a job is being recorded.
-    ServiceRecord* record() { return m_recordDepth > 0 ? &m_record : nullptr; }
+    ServiceRecord* record() { return m_recordDepth > 0 && m_recording ? &m_record : nullptr; }
     void onExchange(const WrenchLink::Exchange& exchange);
     void recordTorque(const TorqueResult& result);
     // The bytes of `cells` as hexadecimal text; empty when one of them is not known.
@@ -288,6 +291,7 @@ private:
     std::array<std::optional<std::uint8_t>, ParameterMemory::kCellCount> m_known{};
     ServiceRecord m_record;
     int m_recordDepth = 0;
+    bool m_recording = false; // the outermost job is one that is recorded
     std::int64_t m_recordStartMs = 0;
     // The model whose preset fills the memory, until a cell is changed otherwise.
     std::string m_presetModel;
