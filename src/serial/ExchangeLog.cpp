@@ -100,7 +100,7 @@ void ExchangeLog::sent(std::uint8_t byte) {
     m_frameStarts = false;
     std::string marker = std::exchange(m_job, {});
     if (first) {
-        marker += marker.empty() ? "frame start" : ", frame start";
+        marker += marker.empty() ? "frame start" : "; frame start";
     }
     write("TX", "0x" + ByteToHexStr(byte), marker, {});
 }

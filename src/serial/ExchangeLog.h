@@ -20,7 +20,7 @@ class Clock;
 //   ms,direction,byte,marker,result
 //   0,,,session start 2026-12-07T09:30:00.125+01:00,
 //   0,,,"port open /dev/ttyUSB0 1200,N,8,2",
-//   0,TX,0xC8,"Get, frame start",
+//   0,TX,0xC8,Get; frame start,
 //   ...
 //   93,RX,0xAA,,
 //   140,,,exchange end,0

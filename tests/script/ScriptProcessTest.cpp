@@ -242,15 +242,17 @@ TEST_F(ScriptProcess, TheLogOfAWriteAndAReadHoldsTheirFramesAndReplies) {
     const QStringList rows = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
     ASSERT_GE(rows.size(), 2);
     EXPECT_EQ(rows[0], "ms,direction,byte,marker,result");
+    EXPECT_TRUE(rows[1].startsWith("0,,,session start ")) << rows[1].toStdString();
     QStringList traffic; // direction and byte, or marker and result
     qint64 last = 0;
-    for (qsizetype i = 2; i < rows.size(); ++i) {
+    for (qsizetype i = 3; i < rows.size(); ++i) {
         const QStringList f = rows[i].split(',');
         ASSERT_EQ(f.size(), 5) << rows[i].toStdString();
         EXPECT_GE(f[0].toLongLong(), last) << rows[i].toStdString();
         last = f[0].toLongLong();
         traffic << (f[1].isEmpty() ? f[3] + ' ' + f[4] : f[1] + ' ' + f[2]);
     }
+    EXPECT_TRUE(rows[3].contains(",Console Write; frame start,")) << rows[3].toStdString();
     EXPECT_EQ(traffic.join(", "), "TX 0xE8, TX 0x00, TX 0x10, TX 0x7F, RX 0x00, RX 0x10, RX 0x7F, "
                                   "exchange end 0, TX 0xC8, TX 0x00, TX 0x10, RX 0x00, RX 0x10, "
                                   "RX 0xAA, RX 0x7F, RX 0x7F, exchange end 0, port closed ");

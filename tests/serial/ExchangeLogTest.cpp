@@ -45,7 +45,7 @@ TEST(ExchangeLog, EveryByteWithItsTimeFromTheOpeningAndEachExchangesEndAsEchoed)
     EXPECT_EQ(contents(path), "ms,direction,byte,marker,result\n"
                               "0,,,session start 2026-12-07T09:30:00.125+01:00,\n"
                               "0,,,\"port open /dev/ttyUSB0 2400,E,7,1\",\n0,TX,0xA5,,\n"
-                              "0,TX,0xC8,\"Get, frame start\",\n20,TX,0x00,,\n40,TX,0x12,,\n70,RX,0x00,,\n"
+                              "0,TX,0xC8,Get; frame start,\n20,TX,0x00,,\n40,TX,0x12,,\n70,RX,0x00,,\n"
                               "70,RX,0x12,,\n70,RX,0xAA,,\n70,RX,0x5A,,\n70,RX,0x5A,,\n"
                               "70,,,exchange end,0\n70,TX,0xE8,frame start,\n120,TX,0x00,,\n"
                               "170,TX,0x10,,\n220,TX,0x7F,,\n370,RX,0x00,,\n370,RX,0x10,,\n"

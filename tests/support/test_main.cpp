@@ -8,6 +8,7 @@ using TestApplication = QApplication;
 using TestApplication = QCoreApplication;
 #endif
 #include <QFile>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -27,6 +28,8 @@ int main(int argc, char** argv) {
     for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"}) {
         qputenv(name, QFile::encodeName(home.path() + QLatin1Char('/') + QLatin1String(name)));
     }
+    // In this process the standard folders are Qt's test folders inside that home as well.
+    QStandardPaths::setTestModeEnabled(true);
     TestApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
