@@ -147,9 +147,14 @@ struct RecordWriter::Worker {
     }
 
     void failed(const QString& error) {
-        report(QStringLiteral("Service records cannot be written to %1: %2. They are kept in "
+        // The driver's words come on several lines, with tabs and a closing "?" or ".".
+        QString reason = error.simplified();
+        while (reason.endsWith(QLatin1Char('.')) || reason.endsWith(QLatin1Char('?'))) {
+            reason.chop(1);
+        }
+        report(QStringLiteral("Service records cannot be written to %1 (%2). They are kept in "
                               "%3 and written when the database answers again.")
-                   .arg(targetText(), error, QString::fromStdString(options.spoolPath)));
+                   .arg(targetText(), reason, QString::fromStdString(options.spoolPath)));
     }
 
     // Writes the new records, then what waits in the spool.
