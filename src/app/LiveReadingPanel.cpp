@@ -101,6 +101,11 @@ void LiveReadingPanel::build(QWidget* parent) {
     liveGrid->addWidget(cmdClrEr0, 8, 0, 1, 4);
 }
 
+QList<QWidget*> LiveReadingPanel::tabOrder() const {
+    return {cmbDir,  txta_Ad_Ajust_H, txta_Ad_Ajust_L, txtTk,    cmdAutoOn, cmdAutoOff,
+            cmbFraN, cmdRdMaxTk,      txtMaxTk,        cmbFraN1, cmdClrEr0};
+}
+
 void LiveReadingPanel::connectSession() {
     QObject::connect(&m_session, &WrenchSession::calibrationValueRead, m_group,
                      [this](CalField field) {

@@ -103,6 +103,15 @@ void ParameterSetPanel::build(QWidget* parent) {
     paramGrid->addWidget(cmdWrPara, 5, 5, Qt::AlignTop);
 }
 
+QList<QWidget*> ParameterSetPanel::tabOrder() const {
+    QList<QWidget*> order{txtParaReq, cmdCopyReq, cmdGetPara};
+    for (const auto* row : {&m_read, &m_written}) {
+        order.append(QList<QWidget*>(row->begin(), row->end()));
+    }
+    order << txtNewPara << cmdWrPara;
+    return order;
+}
+
 void ParameterSetPanel::connectSession() {
     QObject::connect(&m_session, &WrenchSession::parameterStage, m_group,
                      [this](ParameterJob job, ParameterStage stage) {

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QList>
+
 #include <array>
 
 class QGroupBox;
@@ -24,6 +26,8 @@ public:
     ParameterSetPanel(QWidget* parent, WrenchSession& session, ExchangeControls& controls);
 
     QGroupBox* group() const { return m_group; }
+    // Its controls in the order Tab goes through them: row by row as laid out.
+    QList<QWidget*> tabOrder() const;
     // Get and Write usable or not (an open port, no live reading).
     void setUsable(bool usable);
 

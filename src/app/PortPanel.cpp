@@ -64,6 +64,11 @@ void PortPanel::build(QWidget* parent, SerialPort& port) {
     portRow->addStretch();
 }
 
+QList<QWidget*> PortPanel::tabOrder() const {
+    return {cmbComSelect, cmbBaudrate, cmbDatabit,  cmbParity,
+            cmbStopbit,   cmdPortOpen, cmdPortClose};
+}
+
 void PortPanel::choosePort(const QString& port) {
     cmbComSelect->refreshPorts();
     cmbComSelect->setEditText(port);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QList>
 #include <QString>
 
 #include <functional>
@@ -26,6 +27,8 @@ public:
               std::function<void(bool open)> showPortState);
 
     QGroupBox* group() const { return m_group; }
+    // Its controls in the order Tab goes through them: row by row as laid out.
+    QList<QWidget*> tabOrder() const;
     // The port to open, as if typed, after the system's ports are read afresh.
     void choosePort(const QString& port);
 

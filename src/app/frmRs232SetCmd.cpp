@@ -54,6 +54,11 @@ frmRs232SetCmd::frmRs232SetCmd(Platform platform, QWidget* parent)
     auto* top = new QHBoxLayout(this);
     top->addLayout(left);
     top->addLayout(right, 1);
+    // Tab goes down the left column, then down the right one.
+    chainTabOrder(m_port->tabOrder() + m_parameterSet->tabOrder() + m_liveReading->tabOrder() +
+                  m_console->tabOrder() +
+                  QList<QWidget*>{Combo1, cmdRs232WRCal, cmdRs232WRPara, Command1, cmdEnd,
+                                  cmdHistory, Text1});
     Form_Load();
 }
 

@@ -9,6 +9,7 @@
 #include "widgets/ExchangeControls.h"
 #include "widgets/Shape.h"
 
+#include <QChartView>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
@@ -175,6 +176,14 @@ void frmRs232WRCal::buildControls() {
     window->setSpacing(18);
     window->addLayout(grid);
     window->addLayout(plotColumn, 1);
+
+    // The plot takes the focus in its chart view.
+    QWidget* plotView = chtTorque->findChild<QChartView*>();
+    chainTabOrder({cmbPt,           txtgk_cwi_h,     txtgk_cwi_l,     txtgk_cwg_h,  txtgk_cwg_l,
+                   txtgStatusEp,    txtgk_ccwi_h,    txtgk_ccwi_l,    txtgk_ccwg_h, txtgk_ccwg_l,
+                   cmdReakAllKandA, cmdRst232,       cmdESC232,       CmdCal,       CmdESCCal,
+                   cmdCalTk,        txta_Ad_Ajust_H, txta_Ad_Ajust_L, txtgStatus,   txtTk,
+                   txtDelayTime,    cmdTestStart,    cmdTestStop,     plotView,     cmdReturn});
 }
 
 QLineEdit* frmRs232WRCal::boxOf(CalField field) const {

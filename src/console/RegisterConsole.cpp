@@ -74,29 +74,30 @@ void RegisterConsole::build(QWidget* parent, MessageBoxes& boxes) {
                                   QStringLiteral("Data0"), QStringLiteral("Data1"),
                                   QStringLiteral("Data2")};
     for (int i = 0; i < readHeaders.size(); ++i) {
-        grid->addWidget(makeLabel(console, readHeaders[i]), 1, i + 1);
+        grid->addWidget(makeLabel(console, readHeaders[i]), 1, i);
     }
-    grid->addWidget(cmdRead, 2, 0);
-    grid->addWidget(txtAddr1Read, 2, 1);
-    grid->addWidget(txtAddr0Read, 2, 2);
+    // The boxes of a row, then its button: Tab goes from the boxes to their own button.
+    grid->addWidget(txtAddr1Read, 2, 0);
+    grid->addWidget(txtAddr0Read, 2, 1);
     for (int i = 0; i < 3; ++i) {
         txtReadData[i] =
             makeTextBox(console, QStringLiteral("txtReadData(%1)").arg(i), QStringLiteral("XX"));
         txtReadData[i]->setEnabled(false); // display only
-        grid->addWidget(txtReadData[i], 2, 3 + i);
+        grid->addWidget(txtReadData[i], 2, 2 + i);
     }
+    grid->addWidget(cmdRead, 2, 5);
 
     cmdWrite = makeButton(console, QStringLiteral("cmdWrite"), QStringLiteral("Write"));
     txtAddr1Write = makeTextBox(console, QStringLiteral("txtAddr1Write"), QStringLiteral("00"));
     txtAddr0Write = makeTextBox(console, QStringLiteral("txtAddr0Write"), QStringLiteral("05"));
     txtWriteData = makeTextBox(console, QStringLiteral("txtWriteData"), QStringLiteral("00"));
-    grid->addWidget(makeLabel(console, QStringLiteral("Addr1")), 3, 1);
-    grid->addWidget(makeLabel(console, QStringLiteral("Addr0")), 3, 2);
-    grid->addWidget(makeLabel(console, QStringLiteral("Data")), 3, 3);
-    grid->addWidget(cmdWrite, 4, 0);
-    grid->addWidget(txtAddr1Write, 4, 1);
-    grid->addWidget(txtAddr0Write, 4, 2);
-    grid->addWidget(txtWriteData, 4, 3);
+    grid->addWidget(makeLabel(console, QStringLiteral("Addr1")), 3, 0);
+    grid->addWidget(makeLabel(console, QStringLiteral("Addr0")), 3, 1);
+    grid->addWidget(makeLabel(console, QStringLiteral("Data")), 3, 2);
+    grid->addWidget(txtAddr1Write, 4, 0);
+    grid->addWidget(txtAddr0Write, 4, 1);
+    grid->addWidget(txtWriteData, 4, 2);
+    grid->addWidget(cmdWrite, 4, 3);
 
     txtReplyNo = makeTextBox(console, QStringLiteral("txtReplyNo"), QStringLiteral("10"));
     txtState = makeDisplayBox(console, QStringLiteral("txtState"), QStringLiteral("State"), 8);
@@ -123,6 +124,13 @@ void RegisterConsole::build(QWidget* parent, MessageBoxes& boxes) {
     echoes->addWidget(txtRemoteHex, 1, 1);
     echoes->addWidget(cmdClr, 2, 1, Qt::AlignRight);
     grid->addLayout(echoes, 7, 0, 1, 6);
+}
+
+QList<QWidget*> RegisterConsole::tabOrder() const {
+    return {cmdRstSend,     txtSendByte,    cmdSendAByte,   txtAddr1Read, txtAddr0Read,
+            txtReadData[0], txtReadData[1], txtReadData[2], cmdRead,      txtAddr1Write,
+            txtAddr0Write,  txtWriteData,   cmdWrite,       txtReplyNo,   txtState,
+            txtLocalHex,    txtRemoteHex,   cmdClr};
 }
 
 void RegisterConsole::setAddress(const QString& addr0) {

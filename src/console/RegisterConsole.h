@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QList>
 #include <QString>
 
 #include <array>
@@ -28,6 +29,8 @@ public:
                     MessageBoxes& boxes);
 
     QGroupBox* group() const { return m_group; }
+    // Its controls in the order Tab goes through them: row by row as laid out.
+    QList<QWidget*> tabOrder() const;
     // Sets the address boxes of Read and Write to 00 addr0; nothing is sent.
     void setAddress(const QString& addr0);
     // Send Byte needs an open port; Read, Write and Reset 232 keep the state the first

@@ -128,6 +128,14 @@ void frmRs232WRPara::buildControls() {
     top->addWidget(labMsg);
     top->addWidget(cells);
     top->addStretch(1);
+
+    // The steps left to right, then the cells by address, down each column of the grid.
+    QList<QWidget*> order{cmdClear,     cmdReadAll,    Combo1,  cmdLdPara, cmdWR,
+                          cmdFillAllFF, cmdWriteAllFF, cmdStop, cmdReturn};
+    for (int i = 0; i < kCellCount; ++i) {
+        order << Text1(i) << Check1(i);
+    }
+    chainTabOrder(order);
 }
 
 void frmRs232WRPara::buildCells(QWidget* parent) {

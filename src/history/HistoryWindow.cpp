@@ -195,6 +195,8 @@ void HistoryWindow::buildControls() {
     window->addWidget(grdRecords, 3);
     window->addLayout(detail, 2);
     window->addWidget(lblStatus);
+    chainTabOrder({txtWrenchCode, cmbJob, chkSince, dtpSince, chkUntil, dtpUntil, cmdRefresh,
+                   cmdExport, grdRecords, txtDetail, grdWritten});
 
     connect(txtWrenchCode, &QLineEdit::textEdited, this, [this] { m_codeTyped = true; });
     connect(txtWrenchCode, &QLineEdit::textChanged, this, [this] { applyFilter(); });

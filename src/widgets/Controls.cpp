@@ -82,4 +82,10 @@ void addComboItems(QComboBox* combo, const QStringList& items) {
     combo->setEditText(shown);
 }
 
+void chainTabOrder(const QList<QWidget*>& widgets) {
+    for (qsizetype i = 1; i < widgets.size(); ++i) {
+        QWidget::setTabOrder(widgets[i - 1], widgets[i]);
+    }
+}
+
 } // namespace zelcor

@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QList>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStringList>
@@ -36,5 +37,10 @@ QLabel* makeLabel(QWidget* parent, const QString& caption, const QString& name =
 // Appends items to a combo box's list without changing the text it shows (Qt would
 // otherwise select the first item added to an empty list).
 void addComboItems(QComboBox* combo, const QStringList& items);
+
+// Tab goes through `widgets` in this order (Shift+Tab back): a window lists its controls as
+// it lays them out, row by row, left to right, and a row's own button after the row's boxes.
+// Without it Tab would follow the order the controls were made in.
+void chainTabOrder(const QList<QWidget*>& widgets);
 
 } // namespace zelcor
