@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/CommandLine.h"
 
+#include "app/Language.h"
+
 namespace zelcor {
 
 QString HelpText() {
@@ -24,6 +26,7 @@ QString HelpText() {
         "                user's data folder unless given (or set in ZELCOR_RECORDS);\n"
         "                sqlite:PATH, postgresql://user@host[:port]/dbname (the password\n"
         "                from ~/.pgpass or PGPASSWORD), or off\n"
+        "  --language en show the windows in English instead of their own texts\n"
         "  --version     show the version and exit\n"
         "  -h, --help    show this text and exit\n");
 }
@@ -38,6 +41,7 @@ QString VersionText() {
 
 Options ParseCommandLine(const QStringList& arguments) {
     Options options;
+    bool languageGiven = false;
     for (int i = 1; i < arguments.size(); ++i) {
         const QString& arg = arguments[i];
         if (arg == QLatin1String("-h") || arg == QLatin1String("--help")) {
@@ -72,6 +76,17 @@ Options ParseCommandLine(const QStringList& arguments) {
             options.records = arguments[++i];
         } else if (arg.startsWith(QLatin1String("--records="))) {
             options.records = arg.mid(10);
+        } else if (arg == QLatin1String("--language")) {
+            if (i + 1 >= arguments.size()) {
+                options.error = QStringLiteral("--language needs a language (%1)")
+                                    .arg(Languages().join(QStringLiteral(", ")));
+                return options;
+            }
+            options.language = arguments[++i];
+            languageGiven = true;
+        } else if (arg.startsWith(QLatin1String("--language="))) {
+            options.language = arg.mid(11);
+            languageGiven = true;
         } else if (arg == QLatin1String("--simulator")) {
             options.simulator = true;
         } else if (arg == QLatin1String("--script")) {
@@ -92,6 +107,11 @@ Options ParseCommandLine(const QStringList& arguments) {
             options.error = QStringLiteral("unknown option: %1").arg(arg);
             return options;
         }
+    }
+    if (languageGiven && !Languages().contains(options.language)) {
+        options.error = QStringLiteral("unknown language: %1 (known: %2)")
+                            .arg(options.language, Languages().join(QStringLiteral(", ")));
+        return options;
     }
     if (options.simulator && !options.port.isEmpty()) {
         options.error = QStringLiteral("--port and --simulator exclude each other");

@@ -20,7 +20,8 @@ struct Options {
     // --records: where the service records go; ZELCOR_RECORDS when not given.
     std::optional<QString> records;
     records::RecordsTarget recordsTarget; // what Main made of it
-    QString error;                        // set when the command line cannot be understood
+    QString language; // --language: the windows' texts in this language, their own when empty
+    QString error;    // set when the command line cannot be understood
 };
 
 Options ParseCommandLine(const QStringList& arguments);

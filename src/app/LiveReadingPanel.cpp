@@ -59,25 +59,25 @@ LiveReadingPanel::LiveReadingPanel(QWidget* parent, WrenchSession& session,
 }
 
 void LiveReadingPanel::build(QWidget* parent) {
-    m_group = new QGroupBox(QStringLiteral("Live reading"), parent);
+    m_group = new QGroupBox(tr("Live reading"), parent);
     QGroupBox* live = m_group;
     auto* liveGrid = new QGridLayout(live);
     cmbDir = makeComboBox(live, QStringLiteral("cmbDir"), QString());
     addComboItems(cmbDir, {QStringLiteral("CW"), QStringLiteral("CCW")});
-    liveGrid->addWidget(makeLabel(live, QStringLiteral("Direction")), 0, 0);
+    liveGrid->addWidget(makeLabel(live, tr("Direction")), 0, 0);
     liveGrid->addWidget(cmbDir, 0, 1);
     txta_Ad_Ajust_H = makeTextBox(live, QStringLiteral("txta_Ad_Ajust_H"), QStringLiteral("00"));
     txta_Ad_Ajust_L = makeTextBox(live, QStringLiteral("txta_Ad_Ajust_L"), QStringLiteral("05"));
     txtTk = makeTextBox(live, QStringLiteral("txtTk"), QStringLiteral("00"), 8);
-    liveGrid->addWidget(makeLabel(live, QStringLiteral("DUT(hex)_H")), 1, 0);
+    liveGrid->addWidget(makeLabel(live, tr("DUT(hex)_H")), 1, 0);
     liveGrid->addWidget(txta_Ad_Ajust_H, 1, 1);
-    liveGrid->addWidget(makeLabel(live, QStringLiteral("DUT(hex)_L")), 1, 2);
+    liveGrid->addWidget(makeLabel(live, tr("DUT(hex)_L")), 1, 2);
     liveGrid->addWidget(txta_Ad_Ajust_L, 1, 3);
-    liveGrid->addWidget(makeLabel(live, QStringLiteral("DUT")), 2, 0);
+    liveGrid->addWidget(makeLabel(live, tr("DUT")), 2, 0);
     liveGrid->addWidget(txtTk, 2, 1);
-    liveGrid->addWidget(makeLabel(live, QStringLiteral("N-m")), 2, 2);
-    cmdAutoOn = makeButton(live, QStringLiteral("cmdAutoOn"), QStringLiteral("Reading On"));
-    cmdAutoOff = makeButton(live, QStringLiteral("cmdAutoOff"), QStringLiteral("Reading OFF"));
+    liveGrid->addWidget(makeLabel(live, tr("N-m")), 2, 2);
+    cmdAutoOn = makeButton(live, QStringLiteral("cmdAutoOn"), tr("Reading On"));
+    cmdAutoOff = makeButton(live, QStringLiteral("cmdAutoOff"), tr("Reading OFF"));
     Shape1 = new Shape(live);
     Shape1->setObjectName(QStringLiteral("Shape1"));
     Shape1->setFillColor(kLampOff);
@@ -85,19 +85,18 @@ void LiveReadingPanel::build(QWidget* parent) {
     liveGrid->addWidget(cmdAutoOff, 3, 2, 1, 2);
     liveGrid->addWidget(Shape1, 3, 4);
     cmbFraN = makeComboBox(live, QStringLiteral("cmbFraN"), QStringLiteral("1"), 3);
-    liveGrid->addWidget(makeLabel(live, QStringLiteral("Digits after decimal  pt.")), 4, 0, 1, 3);
+    liveGrid->addWidget(makeLabel(live, tr("Digits after decimal  pt.")), 4, 0, 1, 3);
     liveGrid->addWidget(cmbFraN, 4, 3);
-    cmdRdMaxTk = makeButton(live, QStringLiteral("cmdRdMaxTk"), QStringLiteral("Read Max Torque"));
+    cmdRdMaxTk = makeButton(live, QStringLiteral("cmdRdMaxTk"), tr("Read Max Torque"));
     txtMaxTk = makeTextBox(live, QStringLiteral("txtMaxTk"), QStringLiteral("00"), 8);
     liveGrid->addWidget(cmdRdMaxTk, 5, 0, 1, 2);
-    liveGrid->addWidget(makeLabel(live, QStringLiteral("Max Torque")), 6, 0);
+    liveGrid->addWidget(makeLabel(live, tr("Max Torque")), 6, 0);
     liveGrid->addWidget(txtMaxTk, 6, 1);
-    liveGrid->addWidget(makeLabel(live, QStringLiteral("N-m")), 6, 2);
+    liveGrid->addWidget(makeLabel(live, tr("N-m")), 6, 2);
     cmbFraN1 = makeComboBox(live, QStringLiteral("cmbFraN1"), QStringLiteral("1"), 3);
-    liveGrid->addWidget(makeLabel(live, QStringLiteral("Digits after decimal  pt.")), 7, 0, 1, 3);
+    liveGrid->addWidget(makeLabel(live, tr("Digits after decimal  pt.")), 7, 0, 1, 3);
     liveGrid->addWidget(cmbFraN1, 7, 3);
-    cmdClrEr0 =
-        makeButton(live, QStringLiteral("cmdClrEr0"), QStringLiteral("Clear Er0/Max Torque"));
+    cmdClrEr0 = makeButton(live, QStringLiteral("cmdClrEr0"), tr("Clear Er0/Max Torque"));
     liveGrid->addWidget(cmdClrEr0, 8, 0, 1, 4);
 }
 

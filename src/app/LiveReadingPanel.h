@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QCoreApplication>
 #include <QList>
 #include <QString>
 
@@ -21,6 +22,8 @@ class WrenchSession;
 // The main window's live reading: direction and digits, Reading On and OFF with their lamp,
 // the live raw value and torque, Read Max Torque and Clear Er0.
 class LiveReadingPanel {
+    Q_DECLARE_TR_FUNCTIONS(zelcor::LiveReadingPanel)
+
 public:
     // `setParameterSetUsable` gives Get and Write back, or takes them, with the reading.
     LiveReadingPanel(QWidget* parent, WrenchSession& session, ExchangeControls& controls,

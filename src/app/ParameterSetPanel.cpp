@@ -57,19 +57,18 @@ ParameterSetPanel::ParameterSetPanel(QWidget* parent, WrenchSession& session,
 }
 
 void ParameterSetPanel::build(QWidget* parent) {
-    m_group = new QGroupBox(QStringLiteral("Parameter set"), parent);
+    m_group = new QGroupBox(tr("Parameter set"), parent);
     QGroupBox* params = m_group;
     auto* paramGrid = new QGridLayout(params);
-    cmdGetPara = makeButton(params, QStringLiteral("cmdGetPara"), QStringLiteral("Get"));
+    cmdGetPara = makeButton(params, QStringLiteral("cmdGetPara"), tr("Get"));
     txtParaReq = makeDisplayBox(params, QStringLiteral("txtParaReq"), QString(), 24);
-    txtParaReq->setToolTip(QStringLiteral("The parameter request of the last Get"));
-    cmdCopyReq = makeButton(params, QStringLiteral("cmdCopyReq"), QStringLiteral("Copy"));
-    paramGrid->addWidget(makeLabel(params, QStringLiteral("Parameters")), 0, 0);
+    txtParaReq->setToolTip(tr("The parameter request of the last Get"));
+    cmdCopyReq = makeButton(params, QStringLiteral("cmdCopyReq"), tr("Copy"));
+    paramGrid->addWidget(makeLabel(params, tr("Parameters")), 0, 0);
     paramGrid->addWidget(txtParaReq, 0, 1, 1, 3);
     paramGrid->addWidget(cmdCopyReq, 0, 4);
     paramGrid->addWidget(cmdGetPara, 0, 5);
-    const QStringList columns{QStringLiteral("Status"), QStringLiteral("VIH"),
-                              QStringLiteral("VIL"), QStringLiteral("VAH"), QStringLiteral("VAL")};
+    const QStringList columns{tr("Status"), tr("VIH"), tr("VIL"), tr("VAH"), tr("VAL")};
     for (int i = 0; i < columns.size(); ++i) {
         paramGrid->addWidget(makeLabel(params, columns[i]), 1, i);
     }
@@ -93,12 +92,12 @@ void ParameterSetPanel::build(QWidget* parent) {
     }
     paramGrid->addWidget(lblMsg, 2, 5);
     paramGrid->addWidget(lblMsg1, 3, 5);
-    paramGrid->addWidget(makeLabel(params, QStringLiteral("New Parameters")), 4, 0, 1, 2);
+    paramGrid->addWidget(makeLabel(params, tr("New Parameters")), 4, 0, 1, 2);
     txtNewPara = makeMultiLineBox(params, QStringLiteral("txtNewPara"));
     // A parameter text is about sixty characters.
     txtNewPara->setLimit(4096, m_session.boxes());
     txtNewPara->setMaximumHeight(72);
-    cmdWrPara = makeButton(params, QStringLiteral("cmdWrPara"), QStringLiteral("Write"));
+    cmdWrPara = makeButton(params, QStringLiteral("cmdWrPara"), tr("Write"));
     paramGrid->addWidget(txtNewPara, 5, 0, 1, 5);
     paramGrid->addWidget(cmdWrPara, 5, 5, Qt::AlignTop);
 }
@@ -121,17 +120,17 @@ void ParameterSetPanel::connectSession() {
                          QLabel* label = write ? lblMsg1 : lblMsg;
                          switch (stage) {
                          case ParameterStage::Reading:
-                             label->setText(QStringLiteral("Reading....."));
+                             label->setText(tr("Reading....."));
                              label->show();
                              if (job == ParameterJob::Get || write) {
                                  show(write ? m_written : m_read, kZeros);
                              }
                              break;
                          case ParameterStage::ReadDone:
-                             label->setText(QStringLiteral("OK"));
+                             label->setText(tr("OK"));
                              break;
                          case ParameterStage::Writing:
-                             label->setText(QStringLiteral("Writing....."));
+                             label->setText(tr("Writing....."));
                              break;
                          case ParameterStage::Finished:
                              if (!write) {
@@ -157,10 +156,8 @@ void ParameterSetPanel::setUsable(bool usable) {
 }
 
 bool ParameterSetPanel::ConfirmGet(MessageBoxes& boxes) {
-    return boxes.show(
-               QStringLiteral("Make sure the dircetion(CW/CCW) and the digits after decimal pt."),
-               QStringLiteral("Warning"), BoxIcon::Exclamation,
-               BoxButtons::YesNo) == BoxAnswer::Yes;
+    return boxes.show(tr("Make sure the dircetion(CW/CCW) and the digits after decimal pt."),
+                      tr("Warning"), BoxIcon::Exclamation, BoxButtons::YesNo) == BoxAnswer::Yes;
 }
 
 void ParameterSetPanel::cmdGetPara_Click() {
@@ -173,10 +170,9 @@ void ParameterSetPanel::cmdGetPara_Click() {
 void ParameterSetPanel::cmdWrPara_Click() {
     const auto operation = m_session.link().beginOperation();
     if (operation &&
-        m_session.boxes().show(QStringLiteral("Are you sure?\r\nNote:Make sure the "
-                                              "dircetion(CW/CCW) and the digits after decimal "
-                                              "point."),
-                               QStringLiteral("Warning!!!"), BoxIcon::Exclamation,
+        m_session.boxes().show(tr("Are you sure?\r\nNote:Make sure the dircetion(CW/CCW) and "
+                                  "the digits after decimal point."),
+                               tr("Warning!!!"), BoxIcon::Exclamation,
                                BoxButtons::YesNo) == BoxAnswer::Yes) {
         m_session.writeParameterSet(txtNewPara->toPlainText().toStdString());
     }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QCoreApplication>
 #include <QList>
 
 #include <array>
@@ -22,6 +23,8 @@ class WrenchSession;
 // the set written, and the verified Write of a new set. Its messages also follow Read Max
 // Torque and Clear Er0.
 class ParameterSetPanel {
+    Q_DECLARE_TR_FUNCTIONS(zelcor::ParameterSetPanel)
+
 public:
     ParameterSetPanel(QWidget* parent, WrenchSession& session, ExchangeControls& controls);
 

@@ -40,9 +40,9 @@ PortPanel::PortPanel(QWidget* parent, WrenchSession& session, SerialPort& port,
 }
 
 void PortPanel::build(QWidget* parent, SerialPort& port) {
-    m_group = new QGroupBox(QStringLiteral("Port"), parent);
+    m_group = new QGroupBox(tr("Port"), parent);
     auto* portRow = new QHBoxLayout(m_group);
-    portRow->addWidget(makeLabel(m_group, QStringLiteral("Com No")));
+    portRow->addWidget(makeLabel(m_group, tr("Com No")));
     cmbComSelect =
         new PortComboBox(m_group, QStringLiteral("cmbComSelect"), QStringLiteral("1"), 10);
     cmbComSelect->setPortSource([&port] { return port.availablePorts(); });
@@ -53,9 +53,8 @@ void PortPanel::build(QWidget* parent, SerialPort& port) {
     cmbParity = makeComboBox(m_group, QStringLiteral("cmbParity"), QStringLiteral("N"), 2);
     cmbStopbit = makeComboBox(m_group, QStringLiteral("cmbStopbit"), QStringLiteral("2"), 2);
     addComboItems(cmbStopbit, {QStringLiteral("1"), QStringLiteral("2")});
-    cmdPortOpen = makeButton(m_group, QStringLiteral("cmdPortOpen"), QStringLiteral("&Port Open"));
-    cmdPortClose =
-        makeButton(m_group, QStringLiteral("cmdPortClose"), QStringLiteral("Port &Close"));
+    cmdPortOpen = makeButton(m_group, QStringLiteral("cmdPortOpen"), tr("&Port Open"));
+    cmdPortClose = makeButton(m_group, QStringLiteral("cmdPortClose"), tr("Port &Close"));
     for (QWidget* w :
          std::initializer_list<QWidget*>{cmbComSelect, cmbBaudrate, cmbDatabit, cmbParity,
                                          cmbStopbit, cmdPortOpen, cmdPortClose}) {
@@ -88,22 +87,23 @@ void PortPanel::cmdPortOpen_Click() {
         cmbBaudrate->currentText() + QLatin1Char(',') + cmbParity->currentText() +
         QLatin1Char(',') + cmbDatabit->currentText() + QLatin1Char(',') + cmbStopbit->currentText();
     SerialSettings settings;
-    std::string error;
+    QString reason;
     // A port name or a setting the line refuses gets the same answer as a port that is not
     // there, with the reason on a line of its own; nothing changes state.
     bool opened = false;
     if (!ParseSettingsText(settingsText.toStdString(), settings)) {
-        error = "A serial line cannot run with " + settingsText.toStdString() + ".";
+        reason = tr("A serial line cannot run with %1.").arg(settingsText);
     } else {
+        std::string error;
         opened = m_session.link().open(PortNameFromText(comText.toStdString()), settings, error);
+        reason = QString::fromStdString(error);
     }
     if (!opened) {
-        const QString reason =
-            error.empty() ? QString() : QStringLiteral("\r\n") + QString::fromStdString(error);
         m_session.boxes().show(
-            QStringLiteral("Com ") + QString::fromStdString(QuotedInput(comText.toStdString())) +
-                QStringLiteral(" does not exit or (1200,8,N,2) is not supported") + reason,
-            QStringLiteral("Warning"), BoxIcon::Warning, BoxButtons::Ok);
+            tr("Com %1 does not exit or (1200,8,N,2) is not supported")
+                    .arg(QString::fromStdString(QuotedInput(comText.toStdString()))) +
+                (reason.isEmpty() ? QString() : QStringLiteral("\r\n") + reason),
+            tr("Warning"), BoxIcon::Warning, BoxButtons::Ok);
         return;
     }
     showOpen(true);
@@ -121,11 +121,10 @@ void PortPanel::onPortLost(const std::string&) {
     // nothing; the exchange log keeps them.
     showOpen(false);
     m_session.boxes().show(
-        QStringLiteral("Com %1 has gone away: the adapter was unplugged or the device was "
-                       "switched off. The port has been closed; open it again once the device "
-                       "is back.")
+        tr("Com %1 has gone away: the adapter was unplugged or the device was switched off. The "
+           "port has been closed; open it again once the device is back.")
             .arg(QString::fromStdString(QuotedInput(cmbComSelect->currentText().toStdString()))),
-        QStringLiteral("Warning"), BoxIcon::Warning, BoxButtons::Ok);
+        tr("Warning"), BoxIcon::Warning, BoxButtons::Ok);
 }
 
 } // namespace zelcor

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QCoreApplication>
 #include <QList>
 #include <QString>
 
@@ -22,6 +23,8 @@ class WrenchSession;
 // The main window's port settings: the port, the line settings, Port Open and Port Close.
 // Opening, closing and losing the port are told to `showPortState`.
 class PortPanel {
+    Q_DECLARE_TR_FUNCTIONS(zelcor::PortPanel)
+
 public:
     PortPanel(QWidget* parent, WrenchSession& session, SerialPort& port, ExchangeControls& controls,
               std::function<void(bool open)> showPortState);

@@ -30,7 +30,7 @@ frmRs232SetCmd::frmRs232SetCmd(Platform platform, QWidget* parent)
                                                 NextRequestCode)),
       m_exchangeControls(std::make_unique<ExchangeControls>(m_session->link())) {
     setObjectName(QStringLiteral("frmRs232SetCmd"));
-    setWindowTitle(QStringLiteral("Zelcor V1.3"));
+    setWindowTitle(tr("Zelcor V1.3"));
     m_port = std::make_unique<PortPanel>(this, *m_session, m_platform.port, *m_exchangeControls,
                                          [this](bool open) { showPortState(open); });
     m_console =
@@ -73,7 +73,7 @@ void frmRs232SetCmd::choosePort(const QString& port) {
 }
 
 QWidget* frmRs232SetCmd::buildNames() {
-    auto* names = new QGroupBox(QStringLiteral("Parameter name"), this);
+    auto* names = new QGroupBox(tr("Parameter name"), this);
     auto* namesRow = new QHBoxLayout(names);
     Combo1 = makeComboBox(names, QStringLiteral("Combo1"), QString(), 16);
     QStringList parameterNames;
@@ -87,21 +87,19 @@ QWidget* frmRs232SetCmd::buildNames() {
 }
 
 QWidget* frmRs232SetCmd::buildNavigation() {
-    auto* navigation = new QGroupBox(QStringLiteral("Windows"), this);
+    auto* navigation = new QGroupBox(tr("Windows"), this);
     auto* navGrid = new QGridLayout(navigation);
-    cmdRs232WRCal =
-        makeButton(navigation, QStringLiteral("cmdRs232WRCal"), QStringLiteral("cmdRs232WRCal"));
-    cmdRs232WRPara =
-        makeButton(navigation, QStringLiteral("cmdRs232WRPara"), QStringLiteral("cmdRs232WRPara"));
-    Command1 = makeButton(navigation, QStringLiteral("Command1"), QStringLiteral("Command1"));
-    cmdEnd = makeButton(navigation, QStringLiteral("cmdEnd"), QStringLiteral("End"));
-    cmdHistory = makeButton(navigation, QStringLiteral("cmdHistory"), QStringLiteral("History"));
+    cmdRs232WRCal = makeButton(navigation, QStringLiteral("cmdRs232WRCal"), tr("cmdRs232WRCal"));
+    cmdRs232WRPara = makeButton(navigation, QStringLiteral("cmdRs232WRPara"), tr("cmdRs232WRPara"));
+    Command1 = makeButton(navigation, QStringLiteral("Command1"), tr("Command1"));
+    cmdEnd = makeButton(navigation, QStringLiteral("cmdEnd"), tr("End"));
+    cmdHistory = makeButton(navigation, QStringLiteral("cmdHistory"), tr("History"));
     navGrid->addWidget(cmdRs232WRCal, 0, 0);
     navGrid->addWidget(cmdRs232WRPara, 0, 1);
     navGrid->addWidget(Command1, 1, 0);
     navGrid->addWidget(cmdEnd, 1, 1);
     navGrid->addWidget(cmdHistory, 1, 2);
-    navGrid->addWidget(makeLabel(navigation, QStringLiteral("Hw ver: rs232 v2.26")), 2, 0, 1, 2);
+    navGrid->addWidget(makeLabel(navigation, tr("Hw ver: rs232 v2.26")), 2, 0, 1, 2);
     // A box that has always sat on this window without a use: small, out of the way.
     Text1 = makeTextBox(navigation, QStringLiteral("Text1"), QStringLiteral("Text1"), 3);
     navGrid->addWidget(Text1, 3, 1, Qt::AlignRight);

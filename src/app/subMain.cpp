@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/subMain.h"
 
+#include "app/Language.h"
 #include "app/frmRs232SetCmd.h"
 #include "common/TextConv.h"
 #include "records/RecordWriter.h"
@@ -16,6 +17,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QTranslator>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -169,7 +171,8 @@ void Application::showRecordsFailure(const QString& message) {
         });
         return;
     }
-    m_boxes->show(message, QStringLiteral("Service records"), BoxIcon::Warning, BoxButtons::Ok);
+    m_boxes->show(message, QCoreApplication::translate("zelcor::Application", "Service records"),
+                  BoxIcon::Warning, BoxButtons::Ok);
 }
 
 int Application::run() {
@@ -264,6 +267,16 @@ int Main(int argc, char** argv) {
     resolved.recordsTarget = *target;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("zelcor"));
+    // The windows take their texts as they are built: the language comes first.
+    QTranslator translator;
+    if (!options.language.isEmpty()) {
+        if (!LoadLanguage(translator, options.language)) {
+            std::fprintf(stderr, "zelcor: the %s texts cannot be loaded\n",
+                         qPrintable(options.language));
+            return 2;
+        }
+        QCoreApplication::installTranslator(&translator);
+    }
     Application zelcor(resolved, std::move(script));
     return zelcor.run();
 }

@@ -34,9 +34,9 @@ double tickStep(double span) {
 }
 
 QString askWithDialog(QWidget* parent) {
-    return QFileDialog::getSaveFileName(parent, QStringLiteral("Save as CSV"),
+    return QFileDialog::getSaveFileName(parent, TorquePlot::tr("Save as CSV"),
                                         QStringLiteral("torque.csv"),
-                                        QStringLiteral("CSV files (*.csv);;All files (*)"));
+                                        TorquePlot::tr("CSV files (*.csv);;All files (*)"));
 }
 
 } // namespace
@@ -50,14 +50,14 @@ TorquePlot::TorquePlot(QWidget* parent) : QWidget(parent), m_askPath(askWithDial
     chart->addSeries(m_series);
 
     m_timeAxis = new QValueAxis(chart);
-    m_timeAxis->setTitleText(QStringLiteral("Time (s)"));
+    m_timeAxis->setTitleText(tr("Time (s)"));
     m_timeAxis->setLabelFormat(QStringLiteral("%g"));
     // Ticks on whole multiples, so that they stay put while the minute shown slides on.
     m_timeAxis->setTickType(QValueAxis::TicksDynamic);
     m_timeAxis->setTickAnchor(0);
     m_timeAxis->setTickInterval(10);
     m_torqueAxis = new QValueAxis(chart);
-    m_torqueAxis->setTitleText(QStringLiteral("Torque (N·m)"));
+    m_torqueAxis->setTitleText(tr("Torque (N·m)"));
     m_torqueAxis->setLabelFormat(QStringLiteral("%g"));
     m_torqueAxis->setTickType(QValueAxis::TicksDynamic);
     m_torqueAxis->setTickAnchor(0);
@@ -74,9 +74,9 @@ TorquePlot::TorquePlot(QWidget* parent) : QWidget(parent), m_askPath(askWithDial
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(view);
 
-    mnuSaveCsv = new QAction(QStringLiteral("Save as CSV…"), this);
+    mnuSaveCsv = new QAction(tr("Save as CSV…"), this);
     mnuSaveCsv->setObjectName(QStringLiteral("mnuSaveCsv"));
-    mnuClear = new QAction(QStringLiteral("Clear"), this);
+    mnuClear = new QAction(tr("Clear"), this);
     mnuClear->setObjectName(QStringLiteral("mnuClear"));
     connect(mnuSaveCsv, &QAction::triggered, this, [this] { saveAsCsv(); });
     connect(mnuClear, &QAction::triggered, this, [this] { clear(); });
@@ -151,9 +151,9 @@ void TorquePlot::saveAsCsv() {
         return;
     }
     if (m_boxes != nullptr) {
-        m_boxes->show(QStringLiteral("The torque could not be saved to %1:\r\n%2")
-                          .arg(path, file.errorString()),
-                      QStringLiteral("Save as CSV"), BoxIcon::Critical, BoxButtons::Ok);
+        m_boxes->show(
+            tr("The torque could not be saved to %1:\r\n%2").arg(path, file.errorString()),
+            tr("Save as CSV"), BoxIcon::Critical, BoxButtons::Ok);
     }
 }
 

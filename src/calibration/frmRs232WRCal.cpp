@@ -23,13 +23,21 @@ namespace {
 // Lit indicators are pure red.
 const QColor kIndicatorSet(255, 0, 0);
 
+// The wrench's digits after the decimal point, as cmbPt lists them, and what they mean.
+const char* const kDigitItems[] = {QT_TRANSLATE_NOOP("zelcor::frmRs232WRCal", "1位"),
+                                   QT_TRANSLATE_NOOP("zelcor::frmRs232WRCal", "2位"),
+                                   QT_TRANSLATE_NOOP("zelcor::frmRs232WRCal", "3位")};
+const char* const kDigitMeanings[] = {QT_TRANSLATE_NOOP("zelcor::frmRs232WRCal", "1 digit"),
+                                      QT_TRANSLATE_NOOP("zelcor::frmRs232WRCal", "2 digits"),
+                                      QT_TRANSLATE_NOOP("zelcor::frmRs232WRCal", "3 digits")};
+
 } // namespace
 
 frmRs232WRCal::frmRs232WRCal(WrenchSession& session, std::function<void()> showMainWindow)
     : m_session(session), m_showMainWindow(std::move(showMainWindow)),
       m_exchangeControls(std::make_unique<ExchangeControls>(session.link())) {
     setObjectName(QStringLiteral("frmRs232WRCal"));
-    setWindowTitle(QStringLiteral("扳手校正命令"));
+    setWindowTitle(tr("扳手校正命令"));
     resize(1060, 500);
     buildControls();
     chtTorque->setMessageBoxes(m_session.boxes());
@@ -86,45 +94,49 @@ void frmRs232WRCal::buildControls() {
 
     // Decimal digits, at the left edge.
     cmbPt = new QComboBox(this);
-    grid->addWidget(label("Label1", QStringLiteral("扳手小數位")), 0, 0);
+    QLabel* digitsLabel = label("Label1", tr("扳手小數位"));
+    digitsLabel->setToolTip(tr("Wrench decimal places"));
+    grid->addWidget(digitsLabel, 0, 0);
     grid->addWidget(cmbPt, 0, 1);
     grid->setRowMinimumHeight(1, 10);
 
     // Clockwise constants: first order, second order, then the stored status; then
     // counter-clockwise.
-    row(2,
-        {label("Label20", QStringLiteral("gK_CWI_H")), label("Label19", QStringLiteral("gK_CWI_L")),
-         label("Label21", QStringLiteral("gK_CWA_H")), label("Label22", QStringLiteral("gK_CWA_L")),
-         label("Label10", QStringLiteral("gStatusEp"))});
+    row(2, {label("Label20", tr("gK_CWI_H")), label("Label19", tr("gK_CWI_L")),
+            label("Label21", tr("gK_CWA_H")), label("Label22", tr("gK_CWA_L")),
+            label("Label10", tr("gStatusEp"))});
     txtgk_cwi_h = valueBox("txtgk_cwi_h");
     txtgk_cwi_l = valueBox("txtgk_cwi_l");
     txtgk_cwg_h = valueBox("txtgk_cwg_h");
     txtgk_cwg_l = valueBox("txtgk_cwg_l");
     txtgStatusEp = valueBox("txtgStatusEp");
     row(3, {txtgk_cwi_h, txtgk_cwi_l, txtgk_cwg_h, txtgk_cwg_l, txtgStatusEp});
-    row(4, {label("Label33", QStringLiteral("gK_CCWI_H")),
-            label("Label34", QStringLiteral("gK_CCWI_L")),
-            label("Label32", QStringLiteral("gK_CCWA_H")),
-            label("Label31", QStringLiteral("gK_CCWA_L"))});
-    grid->addLayout(indicator(shpCWMinus, "shpCWMinus", "Label11", QStringLiteral("CW minus")), 4,
-                    4);
+    row(4, {label("Label33", tr("gK_CCWI_H")), label("Label34", tr("gK_CCWI_L")),
+            label("Label32", tr("gK_CCWA_H")), label("Label31", tr("gK_CCWA_L"))});
+    grid->addLayout(indicator(shpCWMinus, "shpCWMinus", "Label11", tr("CW minus")), 4, 4);
     txtgk_ccwi_h = valueBox("txtgk_ccwi_h");
     txtgk_ccwi_l = valueBox("txtgk_ccwi_l");
     txtgk_ccwg_h = valueBox("txtgk_ccwg_h");
     txtgk_ccwg_l = valueBox("txtgk_ccwg_l");
     row(5, {txtgk_ccwi_h, txtgk_ccwi_l, txtgk_ccwg_h, txtgk_ccwg_l});
-    grid->addLayout(indicator(shpCCWMinus, "shpCCWMinus", "Label35", QStringLiteral("CCW minus")),
-                    5, 4);
+    grid->addLayout(indicator(shpCCWMinus, "shpCCWMinus", "Label35", tr("CCW minus")), 5, 4);
     grid->setRowMinimumHeight(6, 14);
 
     // The mode and read commands in a column; leaving calibration mode beside and a little
     // below entering it.
-    cmdReakAllKandA = button("cmdReakAllKandA", QStringLiteral("讀取校正參數"));
-    cmdRst232 = button("cmdRst232", QStringLiteral("Reset 扳手RS232模式"));
-    cmdESC232 = button("cmdESC232", QStringLiteral("離開 扳手RS232模式"));
-    CmdCal = button("CmdCal", QStringLiteral("讀取扳手值(進入校正模式)"));
-    CmdESCCal = button("CmdESCCal", QStringLiteral("離開校正模式"));
-    cmdCalTk = button("cmdCalTk", QStringLiteral("計算扳手扭力值"));
+    // The captions in the system's own language carry their meaning in English.
+    cmdReakAllKandA = button("cmdReakAllKandA", tr("讀取校正參數"));
+    cmdReakAllKandA->setToolTip(tr("Read Calibration Parameters"));
+    cmdRst232 = button("cmdRst232", tr("Reset 扳手RS232模式"));
+    cmdRst232->setToolTip(tr("Reset Wrench RS232 Mode"));
+    cmdESC232 = button("cmdESC232", tr("離開 扳手RS232模式"));
+    cmdESC232->setToolTip(tr("Leave Wrench RS232 Mode"));
+    CmdCal = button("CmdCal", tr("讀取扳手值(進入校正模式)"));
+    CmdCal->setToolTip(tr("Read Wrench Values (Enter Calibration Mode)"));
+    CmdESCCal = button("CmdESCCal", tr("離開校正模式"));
+    CmdESCCal->setToolTip(tr("Leave Calibration Mode"));
+    cmdCalTk = button("cmdCalTk", tr("計算扳手扭力值"));
+    cmdCalTk->setToolTip(tr("Calculate Wrench Torque"));
     grid->addWidget(cmdReakAllKandA, 7, 0, 1, 2);
     grid->addWidget(cmdRst232, 8, 0, 1, 2);
     grid->addWidget(cmdESC232, 9, 0, 1, 2);
@@ -133,15 +145,15 @@ void frmRs232WRCal::buildControls() {
     grid->addWidget(cmdCalTk, 12, 4);
 
     // The live value, its status, the INV indicator and the torque in one row.
-    grid->addWidget(label("Label28", QStringLiteral("a_Ad_Ajust_H")), 13, 0);
-    grid->addWidget(label("Label27", QStringLiteral("a_Ad_Ajust_L")), 13, 1);
-    grid->addWidget(label("Label29", QStringLiteral("gStatus")), 13, 2);
-    grid->addWidget(label("Label30", QStringLiteral("Torque value(N-m)")), 13, 4);
+    grid->addWidget(label("Label28", tr("a_Ad_Ajust_H")), 13, 0);
+    grid->addWidget(label("Label27", tr("a_Ad_Ajust_L")), 13, 1);
+    grid->addWidget(label("Label29", tr("gStatus")), 13, 2);
+    grid->addWidget(label("Label30", tr("Torque value(N-m)")), 13, 4);
     txta_Ad_Ajust_H = valueBox("txta_Ad_Ajust_H");
     txta_Ad_Ajust_L = valueBox("txta_Ad_Ajust_L");
     txtgStatus = valueBox("txtgStatus");
     row(14, {txta_Ad_Ajust_H, txta_Ad_Ajust_L, txtgStatus});
-    grid->addLayout(indicator(shpInv, "shpInv", "Label4", QStringLiteral("INV")), 14, 3);
+    grid->addLayout(indicator(shpInv, "shpInv", "Label4", tr("INV")), 14, 3);
     txtTk = makeTextBox(this, QStringLiteral("txtTk"), QStringLiteral("0"));
     grid->addWidget(txtTk, 14, 4);
 
@@ -149,9 +161,9 @@ void frmRs232WRCal::buildControls() {
     auto* testRow = new QHBoxLayout;
     txtDelayTime = makeTextBox(this, QStringLiteral("txtDelayTime"), QStringLiteral("300"));
     txtDelayTime->setMaximumWidth(56);
-    txtDelayTime->setToolTip(QStringLiteral("Pause between two readings, in ms (1 to 32767)"));
-    cmdTestStart = button("cmdTestStart", QStringLiteral("Start"));
-    cmdTestStop = button("cmdTestStop", QStringLiteral("Stop"));
+    txtDelayTime->setToolTip(tr("Pause between two readings, in ms (1 to 32767)"));
+    cmdTestStart = button("cmdTestStart", tr("Start"));
+    cmdTestStop = button("cmdTestStop", tr("Stop"));
     testRow->addStretch();
     testRow->addWidget(txtDelayTime);
     testRow->addWidget(cmdTestStart);
@@ -165,7 +177,8 @@ void frmRs232WRCal::buildControls() {
     chtTorque->setObjectName(QStringLiteral("chtTorque"));
     chtTorque->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     chtTorque->setMinimumSize(420, 300);
-    cmdReturn = button("cmdReturn", QStringLiteral("返回"));
+    cmdReturn = button("cmdReturn", tr("返回"));
+    cmdReturn->setToolTip(tr("Back"));
     auto* returnRow = new QHBoxLayout;
     returnRow->addStretch();
     returnRow->addWidget(cmdReturn);
@@ -254,8 +267,16 @@ void frmRs232WRCal::connectHandlers() {
 
 void frmRs232WRCal::Form_Load() {
     // The same rules as every combo box of the program: what was typed stays as typed.
-    setUpComboBox(cmbPt, QStringLiteral("cmbPt"), QStringLiteral("1位"), 5);
-    addComboItems(cmbPt, {QStringLiteral("1位"), QStringLiteral("2位"), QStringLiteral("3位")});
+    setUpComboBox(cmbPt, QStringLiteral("cmbPt"), tr(kDigitItems[0]), 5);
+    cmbPt->setToolTip(tr("Digits after the decimal point"));
+    QStringList items;
+    for (const char* item : kDigitItems) {
+        items << tr(item);
+    }
+    addComboItems(cmbPt, items);
+    for (int i = 0; i < cmbPt->count(); ++i) {
+        cmbPt->setItemData(i, tr(kDigitMeanings[i]), Qt::ToolTipRole);
+    }
     cmbPt_Click();
     m_session.setTestPause(txtDelayTime->text().toStdString());
     for (Shape* indicator : {shpInv, shpCWMinus, shpCCWMinus}) {
@@ -265,9 +286,11 @@ void frmRs232WRCal::Form_Load() {
 }
 
 void frmRs232WRCal::cmbPt_Click() {
+    // The item as the window shows it, or typed in the system's own words.
     const QString text = cmbPt->currentText();
     for (int digits = 1; digits <= 3; ++digits) {
-        if (text == QStringLiteral("%1位").arg(digits)) {
+        const char* item = kDigitItems[digits - 1];
+        if (text == tr(item) || text == QString::fromUtf8(item)) {
             m_session.setDivisor(*DivisorForDigits(digits));
         }
     }

@@ -3,6 +3,12 @@
 
 #include "common/TextConv.h"
 
+// Marks a message for the translation file (translations/zelcor_en.ts); the register console
+// shows it translated in this context.
+#ifndef QT_TRANSLATE_NOOP
+#define QT_TRANSLATE_NOOP(context, text) text
+#endif
+
 namespace zelcor {
 
 bool Check0ToF(std::string_view InS) {
@@ -17,18 +23,20 @@ void Cleckhex(std::string_view InputString, bool& error, std::string& MessageStr
     const std::size_t length = CharacterCount(InputString);
     if (length >= 3) {
         error = true;
-        MessageString = "length>2,please Enter 00~FF,no space";
+        MessageString =
+            QT_TRANSLATE_NOOP("zelcor::HexInput", "length>2,please Enter 00~FF,no space");
         return;
     }
     if (length == 0) {
         error = true;
-        MessageString = "length=0,please Enter 00~FF,no space";
+        MessageString =
+            QT_TRANSLATE_NOOP("zelcor::HexInput", "length=0,please Enter 00~FF,no space");
         return;
     }
     const std::string_view second = InputString.size() > 1 ? InputString.substr(1, 1) : "";
     if (!Check0ToF(InputString.substr(0, 1)) || !Check0ToF(second)) {
         error = true;
-        MessageString = "Enter 0123456789ABCDEFabcdef";
+        MessageString = QT_TRANSLATE_NOOP("zelcor::HexInput", "Enter 0123456789ABCDEFabcdef");
         return;
     }
     error = false;

@@ -56,23 +56,21 @@ RegisterConsole::RegisterConsole(QWidget* parent, WrenchSession& session,
 }
 
 void RegisterConsole::build(QWidget* parent, MessageBoxes& boxes) {
-    m_group = new QGroupBox(QStringLiteral("Register console"), parent);
+    m_group = new QGroupBox(tr("Register console"), parent);
     QGroupBox* console = m_group;
     auto* grid = new QGridLayout(console);
-    cmdRstSend = makeButton(console, QStringLiteral("cmdRstSend"), QStringLiteral("Reset 232"));
-    cmdSendAByte = makeButton(console, QStringLiteral("cmdSendAByte"), QStringLiteral("Send Byte"));
+    cmdRstSend = makeButton(console, QStringLiteral("cmdRstSend"), tr("Reset 232"));
+    cmdSendAByte = makeButton(console, QStringLiteral("cmdSendAByte"), tr("Send Byte"));
     txtSendByte = makeTextBox(console, QStringLiteral("txtSendByte"), QStringLiteral("00"));
     grid->addWidget(cmdRstSend, 0, 0);
-    grid->addWidget(makeLabel(console, QStringLiteral("Data")), 0, 1, Qt::AlignRight);
+    grid->addWidget(makeLabel(console, tr("Data")), 0, 1, Qt::AlignRight);
     grid->addWidget(txtSendByte, 0, 2);
     grid->addWidget(cmdSendAByte, 0, 3);
 
-    cmdRead = makeButton(console, QStringLiteral("cmdRead"), QStringLiteral("Read"));
+    cmdRead = makeButton(console, QStringLiteral("cmdRead"), tr("Read"));
     txtAddr1Read = makeTextBox(console, QStringLiteral("txtAddr1Read"), QStringLiteral("00"));
     txtAddr0Read = makeTextBox(console, QStringLiteral("txtAddr0Read"), QStringLiteral("05"));
-    const QStringList readHeaders{QStringLiteral("Addr1"), QStringLiteral("Addr0"),
-                                  QStringLiteral("Data0"), QStringLiteral("Data1"),
-                                  QStringLiteral("Data2")};
+    const QStringList readHeaders{tr("Addr1"), tr("Addr0"), tr("Data0"), tr("Data1"), tr("Data2")};
     for (int i = 0; i < readHeaders.size(); ++i) {
         grid->addWidget(makeLabel(console, readHeaders[i]), 1, i);
     }
@@ -87,13 +85,13 @@ void RegisterConsole::build(QWidget* parent, MessageBoxes& boxes) {
     }
     grid->addWidget(cmdRead, 2, 5);
 
-    cmdWrite = makeButton(console, QStringLiteral("cmdWrite"), QStringLiteral("Write"));
+    cmdWrite = makeButton(console, QStringLiteral("cmdWrite"), tr("Write"));
     txtAddr1Write = makeTextBox(console, QStringLiteral("txtAddr1Write"), QStringLiteral("00"));
     txtAddr0Write = makeTextBox(console, QStringLiteral("txtAddr0Write"), QStringLiteral("05"));
     txtWriteData = makeTextBox(console, QStringLiteral("txtWriteData"), QStringLiteral("00"));
-    grid->addWidget(makeLabel(console, QStringLiteral("Addr1")), 3, 0);
-    grid->addWidget(makeLabel(console, QStringLiteral("Addr0")), 3, 1);
-    grid->addWidget(makeLabel(console, QStringLiteral("Data")), 3, 2);
+    grid->addWidget(makeLabel(console, tr("Addr1")), 3, 0);
+    grid->addWidget(makeLabel(console, tr("Addr0")), 3, 1);
+    grid->addWidget(makeLabel(console, tr("Data")), 3, 2);
     grid->addWidget(txtAddr1Write, 4, 0);
     grid->addWidget(txtAddr0Write, 4, 1);
     grid->addWidget(txtWriteData, 4, 2);
@@ -102,10 +100,9 @@ void RegisterConsole::build(QWidget* parent, MessageBoxes& boxes) {
     txtReplyNo = makeTextBox(console, QStringLiteral("txtReplyNo"), QStringLiteral("10"));
     txtState = makeDisplayBox(console, QStringLiteral("txtState"), QStringLiteral("State"), 8);
     grid->addWidget(txtReplyNo, 5, 0);
-    grid->addWidget(makeLabel(console, QStringLiteral("timRecvTimeOut")), 5, 1, 1, 2);
+    grid->addWidget(makeLabel(console, tr("timRecvTimeOut")), 5, 1, 1, 2);
     grid->addWidget(txtState, 5, 3, 1, 2);
-    lblErrorMessage =
-        makeLabel(console, QStringLiteral("Error message"), QStringLiteral("lblErrorMessage"));
+    lblErrorMessage = makeLabel(console, tr("Error message"), QStringLiteral("lblErrorMessage"));
     lblErrorMessage->setStyleSheet(QStringLiteral("color: red"));
     lblErrorMessage->hide();
     grid->addWidget(lblErrorMessage, 6, 0, 1, 6);
@@ -117,9 +114,9 @@ void RegisterConsole::build(QWidget* parent, MessageBoxes& boxes) {
     txtRemoteHex->setObjectName(QStringLiteral("txtRemoteHex"));
     txtLocalHex->enableSaveAs(boxes, QStringLiteral("transmitted.txt"));
     txtRemoteHex->enableSaveAs(boxes, QStringLiteral("received.txt"));
-    cmdClr = makeButton(console, QStringLiteral("cmdClr"), QStringLiteral("Clr Hex"));
-    echoes->addWidget(makeLabel(console, QStringLiteral("Transmitted(HEX)")), 0, 0);
-    echoes->addWidget(makeLabel(console, QStringLiteral("Recived(HEX)")), 0, 1);
+    cmdClr = makeButton(console, QStringLiteral("cmdClr"), tr("Clr Hex"));
+    echoes->addWidget(makeLabel(console, tr("Transmitted(HEX)")), 0, 0);
+    echoes->addWidget(makeLabel(console, tr("Recived(HEX)")), 0, 1);
     echoes->addWidget(txtLocalHex, 1, 0);
     echoes->addWidget(txtRemoteHex, 1, 1);
     echoes->addWidget(cmdClr, 2, 1, Qt::AlignRight);
@@ -157,7 +154,8 @@ bool RegisterConsole::checkField(const QLineEdit* box, const QString& prefix) {
     Cleckhex(box->text().toStdString(), error, message);
     if (error) {
         // A later failing field replaces the text of an earlier one.
-        lblErrorMessage->setText(prefix + QString::fromStdString(message));
+        lblErrorMessage->setText(prefix +
+                                 QCoreApplication::translate("zelcor::HexInput", message.c_str()));
         lblErrorMessage->show();
     }
     return !error;
@@ -165,8 +163,8 @@ bool RegisterConsole::checkField(const QLineEdit* box, const QString& prefix) {
 
 void RegisterConsole::cmdRead_Click() {
     lblErrorMessage->hide();
-    const bool addr1Ok = checkField(txtAddr1Read, QStringLiteral("read addr1 error"));
-    const bool addr0Ok = checkField(txtAddr0Read, QStringLiteral("read addr0 error"));
+    const bool addr1Ok = checkField(txtAddr1Read, tr("read addr1 error"));
+    const bool addr0Ok = checkField(txtAddr0Read, tr("read addr0 error"));
     if (!addr1Ok || !addr0Ok) {
         return;
     }
@@ -183,9 +181,9 @@ void RegisterConsole::cmdRead_Click() {
 
 void RegisterConsole::cmdWrite_Click() {
     lblErrorMessage->hide();
-    const bool addr1Ok = checkField(txtAddr1Write, QStringLiteral("write addr1 error"));
-    const bool addr0Ok = checkField(txtAddr0Write, QStringLiteral("write addr0 error"));
-    const bool dataOk = checkField(txtWriteData, QStringLiteral("write data error"));
+    const bool addr1Ok = checkField(txtAddr1Write, tr("write addr1 error"));
+    const bool addr0Ok = checkField(txtAddr0Write, tr("write addr0 error"));
+    const bool dataOk = checkField(txtWriteData, tr("write data error"));
     if (!addr1Ok || !addr0Ok || !dataOk) {
         return;
     }
@@ -198,7 +196,7 @@ void RegisterConsole::cmdWrite_Click() {
 void RegisterConsole::cmdSendAByte_Click() {
     const QString text = txtSendByte->text();
     lblErrorMessage->hide();
-    if (!checkField(txtSendByte, QStringLiteral("Enter the hex-value 00~FF.   "))) {
+    if (!checkField(txtSendByte, tr("Enter the hex-value 00~FF.   "))) {
         return;
     }
     if (m_session.sendByte(HexToByte(text.toStdString()))) {

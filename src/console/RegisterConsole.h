@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QCoreApplication>
 #include <QList>
 #include <QString>
 
@@ -24,6 +25,8 @@ class WrenchSession;
 // byte, reset the receive engine, the reply length it counts on, and the transmit and
 // receive echoes. Input is checked before anything is sent.
 class RegisterConsole {
+    Q_DECLARE_TR_FUNCTIONS(zelcor::RegisterConsole)
+
 public:
     RegisterConsole(QWidget* parent, WrenchSession& session, ExchangeControls& controls,
                     MessageBoxes& boxes);

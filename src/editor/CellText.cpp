@@ -5,6 +5,12 @@
 
 #include <algorithm>
 
+// Marks a text for the translation file (translations/zelcor_en.ts); the window that shows
+// it translates it in this context.
+#ifndef QT_TRANSLATE_NOOP
+#define QT_TRANSLATE_NOOP(context, text) text
+#endif
+
 namespace zelcor {
 
 namespace {
@@ -48,20 +54,34 @@ CellByte CellTextToByte(std::string_view text) {
 }
 
 std::string CellTextFaultReason(CellTextFault fault, std::string_view text) {
-    const std::string quoted = "\"" + QuotedInput(text) + "\"";
+    return CellTextFaultReason(CellTextFaultPattern(fault), text);
+}
+
+std::string_view CellTextFaultPattern(CellTextFault fault) {
     switch (fault) {
     case CellTextFault::None:
         return {};
     case CellTextFault::Empty:
-        return "is empty";
+        return QT_TRANSLATE_NOOP("zelcor::CellText", "is empty");
     case CellTextFault::NotRead:
-        return "holds " + quoted + ": this byte has not been read from the wrench";
+        return QT_TRANSLATE_NOOP("zelcor::CellText",
+                                 "holds %1: this byte has not been read from the wrench");
     case CellTextFault::NotHex:
-        return "holds " + quoted + ", which is not a hexadecimal byte 00 to FF";
+        return QT_TRANSLATE_NOOP("zelcor::CellText",
+                                 "holds %1, which is not a hexadecimal byte 00 to FF");
     case CellTextFault::TooLarge:
-        return "holds " + quoted + ", whose value is above FF: no byte 00 to FF";
+        return QT_TRANSLATE_NOOP("zelcor::CellText",
+                                 "holds %1, whose value is above FF: no byte 00 to FF");
     }
     return {};
+}
+
+std::string CellTextFaultReason(std::string_view pattern, std::string_view text) {
+    std::string reason(pattern);
+    if (const std::size_t at = reason.find("%1"); at != std::string::npos) {
+        reason.replace(at, 2, "\"" + QuotedInput(text) + "\"");
+    }
+    return reason;
 }
 
 } // namespace zelcor

@@ -30,5 +30,9 @@ CellByte CellTextToByte(std::string_view text);
 
 // A short English reason for a refused text, to follow the cell's name in a message.
 std::string CellTextFaultReason(CellTextFault fault, std::string_view text);
+// The reason's words, with %1 where the quoted text goes: what a translation translates.
+std::string_view CellTextFaultPattern(CellTextFault fault);
+// The reason from its words (CellTextFaultPattern's or a translation of them) and the text.
+std::string CellTextFaultReason(std::string_view pattern, std::string_view text);
 
 } // namespace zelcor

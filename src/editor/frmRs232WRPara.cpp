@@ -8,6 +8,7 @@
 #include "widgets/Shape.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
@@ -18,6 +19,17 @@ namespace {
 
 constexpr int kRows = 8;
 constexpr int kColumns = 6;
+
+// What the legends in the system's own language mean, shown as their tooltips.
+const std::pair<int, const char*> kLegendMeanings[] = {
+    {0x29, QT_TRANSLATE_NOOP("zelcor::frmRs232WRPara", "29H: reserved for fgauge")},
+    {0x2A, QT_TRANSLATE_NOOP("zelcor::frmRs232WRPara", "2AH: reserved for fgauge")}};
+
+// A cell's legend as the window shows it: the memory's, translated.
+QString LegendCaption(int address) {
+    const std::string legend(ParameterMemory::Legend(address));
+    return QCoreApplication::translate("zelcor::ParameterMemory", legend.c_str());
+}
 
 // A step marker: large red digits inside an outline.
 QWidget* makeStepMarker(QWidget* parent, QLabel*& label, const QString& name,
@@ -48,7 +60,7 @@ frmRs232WRPara::frmRs232WRPara(WrenchSession& session, QWidget& mainWindow)
     : m_session(session), m_main(mainWindow),
       m_exchangeControls(std::make_unique<ExchangeControls>(session.link())) {
     setObjectName(QStringLiteral("frmRs232WRPara"));
-    setWindowTitle(QStringLiteral("扳手參數"));
+    setWindowTitle(tr("扳手參數"));
     buildControls();
     connectHandlers();
 
@@ -72,8 +84,11 @@ void frmRs232WRPara::buildControls() {
         "QComboBox { color: rgb(0, 255, 0); background-color: black; }"
         "QComboBox QAbstractItemView { color: rgb(0, 255, 0); background-color: black; }"));
 
-    cmdClear = makeButton(this, QStringLiteral("cmdClear"), QStringLiteral("清除"));
-    cmdReadAll = makeButton(this, QStringLiteral("cmdReadAll"), QStringLiteral("讀取全部"));
+    // The captions in the system's own language carry their meaning in English.
+    cmdClear = makeButton(this, QStringLiteral("cmdClear"), tr("清除"));
+    cmdClear->setToolTip(tr("Clear"));
+    cmdReadAll = makeButton(this, QStringLiteral("cmdReadAll"), tr("讀取全部"));
+    cmdReadAll->setToolTip(tr("Read All"));
     Combo1 = makeComboBox(this, QStringLiteral("Combo1"), QStringLiteral("WT-07"), 6);
     QStringList models;
     for (const ModelPreset& preset : ModelPresets()) {
@@ -81,13 +96,16 @@ void frmRs232WRPara::buildControls() {
                                       static_cast<qsizetype>(preset.model.size()));
     }
     addComboItems(Combo1, models);
-    cmdLdPara = makeButton(this, QStringLiteral("cmdLdPara"), QStringLiteral("載入參數"));
-    cmdWR = makeButton(this, QStringLiteral("cmdWR"), QStringLiteral("寫入扳手"));
-    cmdFillAllFF = makeButton(this, QStringLiteral("cmdFillAllFF"), QStringLiteral("全填FF"));
-    cmdWriteAllFF =
-        makeButton(this, QStringLiteral("cmdWriteAllFF"), QStringLiteral("Write All FF"));
-    cmdStop = makeButton(this, QStringLiteral("cmdStop"), QStringLiteral("Stop"));
-    cmdReturn = makeButton(this, QStringLiteral("cmdReturn"), QStringLiteral("返回"));
+    cmdLdPara = makeButton(this, QStringLiteral("cmdLdPara"), tr("載入參數"));
+    cmdLdPara->setToolTip(tr("Load Parameters"));
+    cmdWR = makeButton(this, QStringLiteral("cmdWR"), tr("寫入扳手"));
+    cmdWR->setToolTip(tr("Write to Wrench"));
+    cmdFillAllFF = makeButton(this, QStringLiteral("cmdFillAllFF"), tr("全填FF"));
+    cmdFillAllFF->setToolTip(tr("Fill All FF"));
+    cmdWriteAllFF = makeButton(this, QStringLiteral("cmdWriteAllFF"), tr("Write All FF"));
+    cmdStop = makeButton(this, QStringLiteral("cmdStop"), tr("Stop"));
+    cmdReturn = makeButton(this, QStringLiteral("cmdReturn"), tr("返回"));
+    cmdReturn->setToolTip(tr("Back"));
 
     // The steps of a session, left to right: clear and read the wrench, load a model's
     // preset, write it, and the FF fills.
@@ -159,11 +177,13 @@ void frmRs232WRPara::buildCells(QWidget* parent) {
         text->setAlignment(Qt::AlignCenter);
         auto* check = new QCheckBox(parent);
         check->setObjectName(QStringLiteral("Check1(%1)").arg(i));
-        const std::string_view legendText = ParameterMemory::Legend(i);
-        auto* legend = makeLabel(
-            parent, QString::fromUtf8(legendText.data(), static_cast<qsizetype>(legendText.size())),
-            QStringLiteral("Label26(%1)").arg(i));
+        auto* legend = makeLabel(parent, LegendCaption(i), QStringLiteral("Label26(%1)").arg(i));
         legend->setFont(legendFont);
+        for (const auto& [address, meaning] : kLegendMeanings) {
+            if (address == i) {
+                legend->setToolTip(tr(meaning));
+            }
+        }
         // The reserved and identity bytes below 10H are the wrench's own: shown, not typed.
         if (i < ParameterMemory::kFirstEditableCell) {
             text->setEnabled(false);
@@ -227,12 +247,12 @@ void frmRs232WRPara::showProgress(const CellProgress& progress) {
     switch (progress.job) {
     case CellJob::Read:
         if (progress.selected) {
-            labMsg->setText(QStringLiteral("NO: %1 Reading").arg(progress.address));
+            labMsg->setText(tr("NO: %1 Reading").arg(progress.address));
         }
         break;
     case CellJob::Write:
-        labMsg->setText(QStringLiteral("NO: %1").arg(progress.address) +
-                        (progress.selected ? QStringLiteral("write") : QString()));
+        labMsg->setText(progress.selected ? tr("NO: %1write").arg(progress.address)
+                                          : tr("NO: %1").arg(progress.address));
         break;
     case CellJob::WriteAllFF:
         break;
@@ -241,9 +261,9 @@ void frmRs232WRPara::showProgress(const CellProgress& progress) {
 
 void frmRs232WRPara::showEnd(CellJob job, const JobResult& result) {
     if (job == CellJob::Write) {
-        labMsg->setText(result.ok() ? QStringLiteral("OK") : QStringLiteral("Fail"));
+        labMsg->setText(result.ok() ? tr("OK") : tr("Fail"));
     } else if (job == CellJob::Read && result.end == JobEnd::Failed) {
-        labMsg->setText(QStringLiteral("Fail"));
+        labMsg->setText(tr("Fail"));
     }
 }
 

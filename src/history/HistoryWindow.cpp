@@ -6,6 +6,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDateEdit>
 #include <QDateTime>
 #include <QFileDialog>
@@ -31,16 +32,16 @@ using records::RecordColumn;
 
 // The columns the list shows, with their captions; the rest shows in the detail.
 const std::pair<RecordColumn, const char*> kShownColumns[] = {
-    {records::kColTime, "Time (UTC)"},
-    {records::kColWrenchCode, "Wrench code"},
-    {records::kColJob, "Job"},
-    {records::kColOutcome, "Outcome"},
-    {records::kColFailureCode, "Failure"},
-    {records::kColDirection, "Direction"},
-    {records::kColDigits, "Digits"},
-    {records::kColOperator, "Operator"},
-    {records::kColStation, "Station"},
-    {records::kColMessage, "Message"}};
+    {records::kColTime, QT_TRANSLATE_NOOP("zelcor::HistoryWindow", "Time (UTC)")},
+    {records::kColWrenchCode, QT_TRANSLATE_NOOP("zelcor::HistoryWindow", "Wrench code")},
+    {records::kColJob, QT_TRANSLATE_NOOP("zelcor::HistoryWindow", "Job")},
+    {records::kColOutcome, QT_TRANSLATE_NOOP("zelcor::HistoryWindow", "Outcome")},
+    {records::kColFailureCode, QT_TRANSLATE_NOOP("zelcor::HistoryWindow", "Failure")},
+    {records::kColDirection, QT_TRANSLATE_NOOP("zelcor::HistoryWindow", "Direction")},
+    {records::kColDigits, QT_TRANSLATE_NOOP("zelcor::HistoryWindow", "Digits")},
+    {records::kColOperator, QT_TRANSLATE_NOOP("zelcor::HistoryWindow", "Operator")},
+    {records::kColStation, QT_TRANSLATE_NOOP("zelcor::HistoryWindow", "Station")},
+    {records::kColMessage, QT_TRANSLATE_NOOP("zelcor::HistoryWindow", "Message")}};
 
 QString qs(const std::string& text) {
     return QString::fromStdString(text);
@@ -53,50 +54,50 @@ QString HexByte(std::uint8_t value) {
 // A cell's legend ("10H:gStatusEp"); an address beyond the parameter memory as itself.
 QString CellLegend(int address) {
     if (address >= 0 && address <= ParameterMemory::kLastCell) {
-        const std::string_view legend = ParameterMemory::Legend(address);
-        return QString::fromUtf8(legend.data(), qsizetype(legend.size()));
+        const std::string legend(ParameterMemory::Legend(address));
+        return QCoreApplication::translate("zelcor::ParameterMemory", legend.c_str());
     }
     return QStringLiteral("%1H").arg(address, 4, 16, QLatin1Char('0')).toUpper();
 }
 
 QString DetailText(const ServiceRecord& r) {
     QStringList lines;
-    const auto line = [&lines](const char* caption, const std::string& value) {
+    const auto line = [&lines](const QString& caption, const std::string& value) {
         if (!value.empty()) {
-            lines << QStringLiteral("%1: %2").arg(QLatin1String(caption), qs(value));
+            lines << QStringLiteral("%1: %2").arg(caption, qs(value));
         }
     };
-    line("Time (UTC)", r.time);
-    line("Duration", std::to_string(r.durationMs) + " ms");
-    line("Job", r.job);
+    line(HistoryWindow::tr("Time (UTC)"), r.time);
+    line(HistoryWindow::tr("Duration"), std::to_string(r.durationMs) + " ms");
+    line(HistoryWindow::tr("Job"), r.job);
     std::string outcome = records::OutcomeText(r.outcome);
     if (r.failureCode != 0) {
-        outcome += " (failure code " + std::to_string(r.failureCode) + ")";
+        outcome += HistoryWindow::tr(" (failure code %1)").arg(r.failureCode).toStdString();
     }
-    line("Outcome", outcome);
-    line("Message", r.message);
-    line("Wrench code", r.wrenchCode);
-    line("Factory code", r.factoryCode);
-    line("Software version", r.softwareVersion);
-    line("Direction", r.direction);
-    line("Digits", r.digits ? std::to_string(*r.digits) : std::string());
-    line("Request code", r.requestCode);
-    line("Request", r.requestMessage);
-    line("New parameter set", r.newSet);
-    line("Detail", r.detail);
-    line("Run", r.run ? records::RunSummaryText(*r.run) : std::string());
-    line("Bytes read", records::BytesReadText(r.bytesRead));
-    line("Station", r.station);
-    line("Operator", r.operatorName);
-    line("Program", r.program);
-    line("Port", r.port);
-    line("Record", r.id);
+    line(HistoryWindow::tr("Outcome"), outcome);
+    line(HistoryWindow::tr("Message"), r.message);
+    line(HistoryWindow::tr("Wrench code"), r.wrenchCode);
+    line(HistoryWindow::tr("Factory code"), r.factoryCode);
+    line(HistoryWindow::tr("Software version"), r.softwareVersion);
+    line(HistoryWindow::tr("Direction"), r.direction);
+    line(HistoryWindow::tr("Digits"), r.digits ? std::to_string(*r.digits) : std::string());
+    line(HistoryWindow::tr("Request code"), r.requestCode);
+    line(HistoryWindow::tr("Request"), r.requestMessage);
+    line(HistoryWindow::tr("New parameter set"), r.newSet);
+    line(HistoryWindow::tr("Detail"), r.detail);
+    line(HistoryWindow::tr("Run"), r.run ? records::RunSummaryText(*r.run) : std::string());
+    line(HistoryWindow::tr("Bytes read"), records::BytesReadText(r.bytesRead));
+    line(HistoryWindow::tr("Station"), r.station);
+    line(HistoryWindow::tr("Operator"), r.operatorName);
+    line(HistoryWindow::tr("Program"), r.program);
+    line(HistoryWindow::tr("Port"), r.port);
+    line(HistoryWindow::tr("Record"), r.id);
     return lines.join(QLatin1Char('\n'));
 }
 
 QString SaveDialog(QWidget* parent, const QString& suggested) {
-    return QFileDialog::getSaveFileName(parent, QStringLiteral("Export CSV"), suggested,
-                                        QStringLiteral("CSV files (*.csv)"));
+    return QFileDialog::getSaveFileName(parent, HistoryWindow::tr("Export CSV"), suggested,
+                                        HistoryWindow::tr("CSV files (*.csv)"));
 }
 
 } // namespace
@@ -107,7 +108,7 @@ HistoryWindow::HistoryWindow(records::RecordsTarget target,
       m_chooseFile(SaveDialog),
       m_connection(QStringLiteral("zelcor-history-%1").arg(quintptr(this), 0, 16)) {
     setObjectName(QStringLiteral("frmHistory"));
-    setWindowTitle(QStringLiteral("Service records"));
+    setWindowTitle(tr("Service records"));
     resize(1000, 620);
     buildControls();
 }
@@ -122,12 +123,11 @@ HistoryWindow::~HistoryWindow() {
 
 void HistoryWindow::buildControls() {
     txtWrenchCode = makeTextBox(this, QStringLiteral("txtWrenchCode"), QString(), 8);
-    txtWrenchCode->setToolTip(QStringLiteral("The wrench code (2BH 2CH 2DH), empty for every "
-                                             "wrench"));
+    txtWrenchCode->setToolTip(tr("The wrench code (2BH 2CH 2DH), empty for every wrench"));
     cmbJob = new QComboBox(this);
     cmbJob->setObjectName(QStringLiteral("cmbJob"));
     cmbJob->setMinimumContentsLength(16);
-    cmbJob->addItem(QStringLiteral("all"));
+    cmbJob->addItem(tr("all"));
     const QDate today = QDateTime::currentDateTimeUtc().date();
     const auto dateBox = [this, today](const char* checkName, const QString& caption,
                                        const char* dateName, QCheckBox*& check, QDateEdit*& date) {
@@ -140,21 +140,21 @@ void HistoryWindow::buildControls() {
         date->setEnabled(false);
         connect(check, &QCheckBox::toggled, date, &QWidget::setEnabled);
     };
-    dateBox("chkSince", QStringLiteral("From"), "dtpSince", chkSince, dtpSince);
-    dateBox("chkUntil", QStringLiteral("Until"), "dtpUntil", chkUntil, dtpUntil);
-    cmdRefresh = makeButton(this, QStringLiteral("cmdRefresh"), QStringLiteral("Refresh"));
-    cmdExport = makeButton(this, QStringLiteral("cmdExport"), QStringLiteral("Export CSV"));
+    dateBox("chkSince", tr("From"), "dtpSince", chkSince, dtpSince);
+    dateBox("chkUntil", tr("Until"), "dtpUntil", chkUntil, dtpUntil);
+    cmdRefresh = makeButton(this, QStringLiteral("cmdRefresh"), tr("Refresh"));
+    cmdExport = makeButton(this, QStringLiteral("cmdExport"), tr("Export CSV"));
 
     auto* filters = new QHBoxLayout;
-    filters->addWidget(makeLabel(this, QStringLiteral("Wrench code")));
+    filters->addWidget(makeLabel(this, tr("Wrench code")));
     filters->addWidget(txtWrenchCode);
-    filters->addWidget(makeLabel(this, QStringLiteral("Job")));
+    filters->addWidget(makeLabel(this, tr("Job")));
     filters->addWidget(cmbJob);
     filters->addWidget(chkSince);
     filters->addWidget(dtpSince);
     filters->addWidget(chkUntil);
     filters->addWidget(dtpUntil);
-    filters->addWidget(makeLabel(this, QStringLiteral("(UTC)")));
+    filters->addWidget(makeLabel(this, tr("(UTC)")));
     filters->addStretch();
     filters->addWidget(cmdRefresh);
     filters->addWidget(cmdExport);
@@ -175,15 +175,14 @@ void HistoryWindow::buildControls() {
     txtDetail->setReadOnly(true);
     grdWritten = new QTableWidget(0, 3, this);
     grdWritten->setObjectName(QStringLiteral("grdWritten"));
-    grdWritten->setHorizontalHeaderLabels(
-        {QStringLiteral("Cell"), QStringLiteral("Before"), QStringLiteral("After")});
+    grdWritten->setHorizontalHeaderLabels({tr("Cell"), tr("Before"), tr("After")});
     grdWritten->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grdWritten->verticalHeader()->setVisible(false);
     grdWritten->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
     auto* detail = new QHBoxLayout;
     detail->addWidget(txtDetail, 3);
     auto* written = new QVBoxLayout;
-    written->addWidget(makeLabel(this, QStringLiteral("Bytes written")));
+    written->addWidget(makeLabel(this, tr("Bytes written")));
     written->addWidget(grdWritten);
     detail->addLayout(written, 2);
 
@@ -244,7 +243,7 @@ bool HistoryWindow::openDatabase() {
     QString error;
     m_open = records::OpenRecordsDatabase(m_target, m_connection, error);
     if (!m_open) {
-        showStatus(QStringLiteral("The records of %1 cannot be opened: %2")
+        showStatus(tr("The records of %1 cannot be opened: %2")
                        .arg(qs(records::TargetText(m_target)), error));
     }
     return m_open;
@@ -262,7 +261,7 @@ void HistoryWindow::refresh() {
         const QString chosen = cmbJob->currentData().toString();
         const QSignalBlocker quiet(cmbJob);
         cmbJob->clear();
-        cmbJob->addItem(QStringLiteral("all"));
+        cmbJob->addItem(tr("all"));
         for (const QString& job : *jobs) {
             cmbJob->addItem(job, job);
         }
@@ -270,7 +269,7 @@ void HistoryWindow::refresh() {
     }
     applyFilter();
     if (!jobs) {
-        showStatus(QStringLiteral("The jobs cannot be listed: %1").arg(error));
+        showStatus(tr("The jobs cannot be listed: %1").arg(error));
     }
 }
 
@@ -283,7 +282,7 @@ void HistoryWindow::applyFilter() {
     showRecord(-1);
     if (!records::RunRecordList(query, filter(), error)) {
         m_model->clear();
-        showStatus(QStringLiteral("The records cannot be read: %1").arg(error));
+        showStatus(tr("The records cannot be read: %1").arg(error));
         return;
     }
     // The model reads the first rows now and the others as the list is scrolled to them.
@@ -292,13 +291,12 @@ void HistoryWindow::applyFilter() {
         grdRecords->setColumnHidden(c, true);
     }
     for (const auto& [column, caption] : kShownColumns) {
-        m_model->setHeaderData(column, Qt::Horizontal, QLatin1String(caption));
+        m_model->setHeaderData(column, Qt::Horizontal, tr(caption));
         grdRecords->setColumnHidden(column, false);
     }
-    showStatus(
-        m_model->lastError().isValid()
-            ? QStringLiteral("The records cannot be read: %1").arg(m_model->lastError().text())
-            : QString());
+    showStatus(m_model->lastError().isValid()
+                   ? tr("The records cannot be read: %1").arg(m_model->lastError().text())
+                   : QString());
 }
 
 void HistoryWindow::showRecord(int row) {
@@ -313,9 +311,8 @@ void HistoryWindow::showRecord(int row) {
     QString error;
     const auto record = records::ReadRecord(db, id, error);
     if (!record) {
-        txtDetail->setPlainText(error.isEmpty()
-                                    ? QStringLiteral("The record is gone.")
-                                    : QStringLiteral("The record cannot be read: %1").arg(error));
+        txtDetail->setPlainText(error.isEmpty() ? tr("The record is gone.")
+                                                : tr("The record cannot be read: %1").arg(error));
         return;
     }
     txtDetail->setPlainText(DetailText(*record));
@@ -344,7 +341,7 @@ void HistoryWindow::cmdExport_Click() {
     // The file takes the place of an old one only once it is whole.
     QSaveFile file(name);
     if (!file.open(QIODevice::WriteOnly)) {
-        showStatus(QStringLiteral("%1 cannot be written: %2").arg(name, file.errorString()));
+        showStatus(tr("%1 cannot be written: %2").arg(name, file.errorString()));
         return;
     }
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
@@ -358,16 +355,15 @@ void HistoryWindow::cmdExport_Click() {
         error, &rows);
     if (!written) {
         file.cancelWriting();
-        showStatus(error.isEmpty()
-                       ? QStringLiteral("%1 cannot be written: %2").arg(name, file.errorString())
-                       : QStringLiteral("The records cannot be read: %1").arg(error));
+        showStatus(error.isEmpty() ? tr("%1 cannot be written: %2").arg(name, file.errorString())
+                                   : tr("The records cannot be read: %1").arg(error));
         return;
     }
     if (!file.commit()) {
-        showStatus(QStringLiteral("%1 cannot be written: %2").arg(name, file.errorString()));
+        showStatus(tr("%1 cannot be written: %2").arg(name, file.errorString()));
         return;
     }
-    showStatus(QStringLiteral("%1 records saved to %2").arg(rows).arg(name));
+    showStatus(tr("%1 records saved to %2").arg(rows).arg(name));
 }
 
 void HistoryWindow::showStatus(const QString& text) {

@@ -4,6 +4,8 @@
 #include "common/TextConv.h"
 #include "editor/CellText.h"
 
+#include <QtGlobal>
+
 #include <algorithm>
 
 namespace zelcor {
@@ -80,25 +82,28 @@ std::string_view NewParaFaultMessage(NewParaFault fault) {
     case NewParaFault::None:
         return {};
     case NewParaFault::MessageFormat:
-        return "Message format error";
+        return QT_TRANSLATE_NOOP("zelcor::NewParaCheck", "Message format error");
     case NewParaFault::Syntax:
-        return "Syntax error";
+        return QT_TRANSLATE_NOOP("zelcor::NewParaCheck", "Syntax error");
     case NewParaFault::CheckSum:
-        return "CheckSum error";
+        return QT_TRANSLATE_NOOP("zelcor::NewParaCheck", "CheckSum error");
     case NewParaFault::DifferentWr:
-        return "Syntax error:Different WR";
+        return QT_TRANSLATE_NOOP("zelcor::NewParaCheck", "Syntax error:Different WR");
     case NewParaFault::DifferentSoftwareVersion:
-        return "Syntax error:Different software version";
+        return QT_TRANSLATE_NOOP("zelcor::NewParaCheck", "Syntax error:Different software version");
     case NewParaFault::NotSameWrench:
-        return "Syntax error:The wrench is not the same one";
+        return QT_TRANSLATE_NOOP("zelcor::NewParaCheck",
+                                 "Syntax error:The wrench is not the same one");
     case NewParaFault::FactoryCode:
-        return "Syntax error:Factory code error";
+        return QT_TRANSLATE_NOOP("zelcor::NewParaCheck", "Syntax error:Factory code error");
     case NewParaFault::DecimalPoint:
-        return "Syntax error:The wrench is not the same one or decimal point Err";
+        return QT_TRANSLATE_NOOP(
+            "zelcor::NewParaCheck",
+            "Syntax error:The wrench is not the same one or decimal point Err");
     case NewParaFault::Direction:
-        return "Syntax error:Check CW/CCW direction";
+        return QT_TRANSLATE_NOOP("zelcor::NewParaCheck", "Syntax error:Check CW/CCW direction");
     case NewParaFault::NewParameter:
-        return "Syntax error:New parameter error";
+        return QT_TRANSLATE_NOOP("zelcor::NewParaCheck", "Syntax error:New parameter error");
     }
     return {};
 }

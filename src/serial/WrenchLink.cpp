@@ -65,10 +65,9 @@ void WrenchLink::showLogFailure() {
     }
     const QString reason = QString::fromStdString(m_logFailure);
     m_logFailure.clear();
-    m_boxes.show(QStringLiteral("The exchange log cannot be written: %1\r\n"
-                                "The session goes on without it.")
-                     .arg(reason),
-                 QStringLiteral("Exchange Log"), BoxIcon::Warning, BoxButtons::Ok);
+    m_boxes.show(
+        tr("The exchange log cannot be written: %1\r\nThe session goes on without it.").arg(reason),
+        tr("Exchange Log"), BoxIcon::Warning, BoxButtons::Ok);
 }
 
 bool WrenchLink::isOpen() const {
@@ -136,9 +135,9 @@ std::optional<WrenchLink::Hold> WrenchLink::beginOperation() {
 }
 
 void WrenchLink::showBusy() {
-    m_boxes.show(QStringLiteral("Another exchange with the wrench is still running.\r\n"
-                                "This request was not sent."),
-                 QStringLiteral("Link Busy"), BoxIcon::Warning, BoxButtons::Ok);
+    m_boxes.show(tr("Another exchange with the wrench is still running.\r\nThis request was not "
+                    "sent."),
+                 tr("Link Busy"), BoxIcon::Warning, BoxButtons::Ok);
 }
 
 bool WrenchLink::sendByte(std::uint8_t InpB) {
@@ -180,27 +179,26 @@ void WrenchLink::ShowCommResult(CommResult Result) {
     QString message;
     switch (Result) {
     case CommResult::TimeOut:
-        message = QStringLiteral("Data Receving is time-out");
+        message = tr("Data Receving is time-out");
         break;
     case CommResult::Incomplete:
-        message = QStringLiteral("Data Receving is not enough");
+        message = tr("Data Receving is not enough");
         break;
     case CommResult::SyntaxError:
-        message = QStringLiteral("Data Receving has an error(syntax err)");
+        message = tr("Data Receving has an error(syntax err)");
         break;
     case CommResult::Success:
     case CommResult::Busy:
         return;
     }
-    m_boxes.show(message, QStringLiteral("Communication Error"), BoxIcon::Critical, BoxButtons::Ok);
+    m_boxes.show(message, tr("Communication Error"), BoxIcon::Critical, BoxButtons::Ok);
     HelpMsg();
 }
 
 void WrenchLink::HelpMsg() {
-    m_boxes.show(QStringLiteral("Step1:Connect Rs232 cable firmly.\r\n"
-                                "Step2:Make sure the wrench is on 'send'state.\r\n"
-                                "Step3:Try again!"),
-                 QStringLiteral("Help"), BoxIcon::Information, BoxButtons::Ok);
+    m_boxes.show(tr("Step1:Connect Rs232 cable firmly.\r\nStep2:Make sure the wrench is on "
+                    "'send'state.\r\nStep3:Try again!"),
+                 tr("Help"), BoxIcon::Information, BoxButtons::Ok);
 }
 
 void WrenchLink::MyDelay(std::int16_t Period) {

@@ -6,6 +6,8 @@
 #include "serial/ExchangeLog.h"
 #include "serial/ReceiveEngine.h"
 
+#include <QCoreApplication>
+
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -28,6 +30,8 @@ struct SerialSettings;
 // another is on the wire (from a timer, or from a click handled inside a modal box's event
 // loop) sends nothing, shows the "Link Busy" box and fails with CommResult::Busy.
 class WrenchLink {
+    Q_DECLARE_TR_FUNCTIONS(zelcor::WrenchLink)
+
 public:
     // Where the link shows what it does: the transmit and receive echoes, the receive state.
     struct Echo {

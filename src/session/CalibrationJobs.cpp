@@ -142,11 +142,13 @@ JobResult WrenchSession::runTest() {
 
 JobResult WrenchSession::runTestCycles() {
     if (!m_pause) {
-        JobResult refused{JobEnd::Refused, CommResult::Success, -1,
-                          "The pause \"" + QuotedInput(m_pauseText) +
-                              "\" cannot be used: it must be a whole number of milliseconds "
-                              "from 1 to 32767.\r\nThe test has not been started."};
-        m_boxes.show(QString::fromStdString(refused.message), QStringLiteral("Pause"),
+        // The record keeps the system's words; the box shows them translated.
+        const char* pattern = QT_TR_NOOP("The pause \"%1\" cannot be used: it must be a whole "
+                                         "number of milliseconds from 1 to 32767.\r\nThe test "
+                                         "has not been started.");
+        const std::string pause = QuotedInput(m_pauseText);
+        JobResult refused{JobEnd::Refused, CommResult::Success, -1, recordText(pattern, {pause})};
+        m_boxes.show(tr(pattern).arg(QString::fromStdString(pause)), tr("Pause"),
                      BoxIcon::Exclamation, BoxButtons::Ok);
         return refused;
     }

@@ -5,6 +5,8 @@
 #include "platform/MessageBoxes.h"
 #include "session/WrenchSession.h"
 
+#include <QCoreApplication>
+
 namespace zelcor {
 
 namespace {
@@ -32,16 +34,15 @@ CommResult WrenchSession::writeWithRetry(std::uint8_t address, std::uint8_t data
 }
 
 void WrenchSession::showReceiveError() {
-    m_boxes.show(QStringLiteral("Data Receving Err"),
-                 QStringLiteral("Exit for Communication Error"), BoxIcon::Critical, BoxButtons::Ok);
+    m_boxes.show(tr("Data Receving Err"), tr("Exit for Communication Error"), BoxIcon::Critical,
+                 BoxButtons::Ok);
 }
 
 bool WrenchSession::stopRequested() {
     if (!m_stopCells) {
         return false;
     }
-    m_boxes.show(QStringLiteral("Communication exit"), QStringLiteral("Stop"), BoxIcon::Critical,
-                 BoxButtons::Ok);
+    m_boxes.show(tr("Communication exit"), tr("Stop"), BoxIcon::Critical, BoxButtons::Ok);
     return true;
 }
 
@@ -120,11 +121,21 @@ JobResult WrenchSession::writeCells() {
         } else {
             // Never guess a byte for the wrench's memory: an unread, empty or malformed cell
             // stops the write here.
+            // The record keeps the system's words; the box shows them translated.
+            const char* pattern =
+                QT_TR_NOOP("Cell %1 %2.\r\nNothing from this cell on has been written.");
+            const std::string legend(ParameterMemory::Legend(i));
+            const std::string reasonWords =
+                QCoreApplication::translate("zelcor::CellText",
+                                            std::string(m_memory.refusalPattern(i)).c_str())
+                    .toStdString();
             result = {JobEnd::Refused, CommResult::Success, i,
-                      "Cell " + std::string(ParameterMemory::Legend(i)) + " " +
-                          m_memory.refusal(i) + ".\r\nNothing from this cell on has been written."};
-            m_boxes.show(QString::fromStdString(result.message), QStringLiteral("Invalid Cell"),
-                         BoxIcon::Exclamation, BoxButtons::Ok);
+                      recordText(pattern, {legend, m_memory.refusal(i)})};
+            m_boxes.show(
+                tr(pattern).arg(
+                    QCoreApplication::translate("zelcor::ParameterMemory", legend.c_str()),
+                    QString::fromStdString(CellTextFaultReason(reasonWords, m_memory.text(i)))),
+                tr("Invalid Cell"), BoxIcon::Exclamation, BoxButtons::Ok);
         }
         if (!result.ok()) {
             emit cellJobEnded(CellJob::Write, result);

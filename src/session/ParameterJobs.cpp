@@ -4,6 +4,8 @@
 #include "platform/Clock.h"
 #include "session/WrenchSession.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 #include <array>
 
@@ -95,17 +97,22 @@ JobResult WrenchSession::writeParameterSet(std::string_view newParaText, ParaRec
                 (unread.empty() ? "" : ", ") + ByteToHexStr(static_cast<std::uint8_t>(cell)) + "H";
         }
     }
+    // The record keeps the refusal in the system's words; the box shows it translated.
     std::string refusal;
+    QString shown;
     ParaRecord newSet;
     if (!unread.empty()) {
-        refusal = "The wrench's identity could not be read at " + unread +
-                  ".\r\nNothing has been written.";
+        const char* pattern = QT_TR_NOOP("The wrench's identity could not be read at "
+                                         "%1.\r\nNothing has been written.");
+        refusal = recordText(pattern, {unread});
+        shown = tr(pattern).arg(QString::fromStdString(unread));
     } else if (const NewParaFault fault = VerifyNewPara(newParaText, identity, newSet);
                fault != NewParaFault::None) {
         refusal = std::string(NewParaFaultMessage(fault));
+        shown = QCoreApplication::translate("zelcor::NewParaCheck", refusal.c_str());
     }
     if (!refusal.empty()) {
-        reportError(refusal);
+        reportError(shown);
         emit parameterStage(ParameterJob::Write, ParameterStage::Finished);
         return recording.end({JobEnd::Refused, CommResult::Success, -1, refusal});
     }
@@ -166,10 +173,10 @@ JobResult WrenchSession::clearEr0() {
     JobResult result;
     if (const auto status = m_memory.byte(kStatusEpCell); !status) {
         // Written blind, the status would lose every other flag it holds.
-        result = {JobEnd::Refused, CommResult::Success, kStatusEpCell,
-                  "The status byte (10H) could not be read.\r\nNothing has been written: the "
-                  "error flag is not cleared."};
-        reportError(result.message);
+        const char* refusal = QT_TR_NOOP("The status byte (10H) could not be read.\r\nNothing "
+                                         "has been written: the error flag is not cleared.");
+        result = {JobEnd::Refused, CommResult::Success, kStatusEpCell, refusal};
+        reportError(tr(refusal));
     } else {
         emit parameterStage(ParameterJob::ClearEr0, ParameterStage::Writing);
         m_memory.setByte(kMaxTorqueLowCell, 0x00);

@@ -3,13 +3,17 @@
 
 #include "common/TextConv.h"
 
+#include <QtGlobal>
+
 #include <algorithm>
 
 namespace zelcor {
 
 namespace {
 
-// Spelled as the wrench's documentation has always shown them.
+// Spelled as the wrench's documentation has always shown them; those in its own language are
+// marked for the translation file, and the windows show them translated in this context.
+// clang-format off
 const std::array<const char*, ParameterMemory::kCellCount> kLegends{
     "00H:Reserved",      "01H:Reserved",        "02H:Reserved",        "03H:Reserved",
     "04H:Reserved",      "05H:Reserved",        "06H:Reserved",        "07H:REeserved",
@@ -21,9 +25,12 @@ const std::array<const char*, ParameterMemory::kCellCount> kLegends{
     "1CH:m_ratio_H",     "1DH:ms_TqHLimit_L",   "1EH:ms_TqHLimit_H",   "1FH:ms_TqLLimit_L",
     "20H:ms_TqLLimit_H", "21H:mr_RecLen",       "22H:mr_RecLenMax",    "23H:a_TkHisMax_L",
     "24H:a_TkHisMax_H",  "25H:gK_CWA_L",        "26H:gK_CWA_H",        "27H:gK_CCWA_L",
-    "28H:gK_CCWA_H",     "29H: 保留給  fgauge", "2AH:保留給   fgauge", "2BH:cdoe_2",
-    "2CH:code_1",        "2DH:code_0",
+    "28H:gK_CCWA_H",
+    QT_TRANSLATE_NOOP("zelcor::ParameterMemory", "29H: 保留給  fgauge"),
+    QT_TRANSLATE_NOOP("zelcor::ParameterMemory", "2AH:保留給   fgauge"),
+    "2BH:cdoe_2",        "2CH:code_1",          "2DH:code_0",
 };
+// clang-format on
 
 } // namespace
 
@@ -59,8 +66,12 @@ std::string ParameterMemory::text(int address) const {
 }
 
 std::string ParameterMemory::refusal(int address) const {
+    return CellTextFaultReason(refusalPattern(address), at(address).text);
+}
+
+std::string_view ParameterMemory::refusalPattern(int address) const {
     const Cell& cell = at(address);
-    return cell.value ? std::string() : CellTextFaultReason(cell.fault, cell.text);
+    return cell.value ? std::string_view() : CellTextFaultPattern(cell.fault);
 }
 
 void ParameterMemory::setByte(int address, std::uint8_t value) {

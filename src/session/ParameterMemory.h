@@ -37,6 +37,8 @@ public:
     std::string text(int address) const;
     // Why the cell cannot be written, for the box that refuses it; empty when it holds a byte.
     std::string refusal(int address) const;
+    // The words of that reason, with %1 for the cell's text (CellTextFaultPattern).
+    std::string_view refusalPattern(int address) const;
 
     void setByte(int address, std::uint8_t value);
     void setUnread(int address);

@@ -77,9 +77,23 @@ void WrenchSession::setTestPause(std::string text) {
     m_pauseText = std::move(text);
 }
 
-void WrenchSession::reportError(const std::string& text) {
-    m_boxes.show(QString::fromStdString(text), QStringLiteral("Error!!!"), BoxIcon::Exclamation,
-                 BoxButtons::Ok);
+std::string WrenchSession::recordText(std::string_view pattern,
+                                      std::initializer_list<std::string_view> args) {
+    std::string text;
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        const char next = i + 1 < pattern.size() ? pattern[i + 1] : '\0';
+        if (pattern[i] == '%' && next >= '1' && next < '1' + int(args.size())) {
+            text += args.begin()[next - '1'];
+            ++i;
+        } else {
+            text += pattern[i];
+        }
+    }
+    return text;
+}
+
+void WrenchSession::reportError(const QString& text) {
+    m_boxes.show(text, tr("Error!!!"), BoxIcon::Exclamation, BoxButtons::Ok);
 }
 
 // ---- the register console -----------------------------------------------------------------

@@ -267,7 +267,12 @@ private:
     // Clears the memory, selects the cells and reads them.
     JobResult readSelected(std::initializer_list<int> cells);
     JobResult readMaxTorqueCells();
-    void reportError(const std::string& text);
+    // A refusal in the "Error!!!" box, in the windows' language.
+    void reportError(const QString& text);
+    // A message for the record, in the system's own words: `pattern` with %1, %2, ... replaced
+    // by `args` in one pass, as QString::arg would (the box shows tr(pattern) instead).
+    static std::string recordText(std::string_view pattern,
+                                  std::initializer_list<std::string_view> args);
     JobResult readCommand(std::uint8_t addr0);
     void yieldToEvents();
     void storeRead(CalField field, std::uint8_t value);

@@ -17,8 +17,8 @@ namespace zelcor {
 namespace {
 
 QString chooseWithDialog(QWidget* parent, const QString& suggestedName) {
-    return QFileDialog::getSaveFileName(parent, QStringLiteral("Save as"), suggestedName,
-                                        QStringLiteral("Text files (*.txt);;All files (*)"));
+    return QFileDialog::getSaveFileName(parent, EchoBox::tr("Save as"), suggestedName,
+                                        EchoBox::tr("Text files (*.txt);;All files (*)"));
 }
 
 } // namespace
@@ -67,7 +67,7 @@ QMenu* EchoBox::createContextMenu() {
     QMenu* menu = createStandardContextMenu();
     if (m_boxes != nullptr) {
         menu->addSeparator();
-        connect(menu->addAction(QStringLiteral("Save as\u2026")), &QAction::triggered, this,
+        connect(menu->addAction(tr("Save as\u2026")), &QAction::triggered, this,
                 [this] { saveAs(); });
     }
     return menu;
@@ -90,9 +90,8 @@ void EchoBox::saveAs() {
     if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit()) {
         return;
     }
-    m_boxes->show(
-        QStringLiteral("The text could not be saved to %1:\r\n%2").arg(path, file.errorString()),
-        QStringLiteral("Save Failed"), BoxIcon::Warning, BoxButtons::Ok);
+    m_boxes->show(tr("The text could not be saved to %1:\r\n%2").arg(path, file.errorString()),
+                  tr("Save Failed"), BoxIcon::Warning, BoxButtons::Ok);
 }
 
 } // namespace zelcor

@@ -21,11 +21,11 @@ void PasteBox::insertFromMimeData(const QMimeData* source) {
         const qsizetype pasted = source->text().size();
         const qsizetype kept = toPlainText().size() - textCursor().selectedText().size();
         if (kept + pasted > m_maxChars) {
-            m_boxes->show(QStringLiteral("The text to paste has %1 characters; this box takes at "
-                                         "most %2.\r\nNothing has been pasted.")
+            m_boxes->show(tr("The text to paste has %1 characters; this box takes at most "
+                             "%2.\r\nNothing has been pasted.")
                               .arg(pasted)
                               .arg(m_maxChars),
-                          QStringLiteral("Paste"), BoxIcon::Exclamation, BoxButtons::Ok);
+                          tr("Paste"), BoxIcon::Exclamation, BoxButtons::Ok);
             return;
         }
     }

@@ -18,7 +18,8 @@ QString portToolTip(const PortInfo& port) {
         }
     }
     if (!port.serialNumber.empty()) {
-        lines << QStringLiteral("Serial number %1").arg(QString::fromStdString(port.serialNumber));
+        lines
+            << PortComboBox::tr("Serial number %1").arg(QString::fromStdString(port.serialNumber));
     }
     return lines.join(QLatin1Char('\n'));
 }

@@ -37,5 +37,16 @@ TEST(CommandLine, LogAndVersion) {
     EXPECT_FALSE(ParseCommandLine({"zelcor"}).showVersion);
 }
 
+TEST(CommandLine, Language) {
+    EXPECT_EQ(ParseCommandLine({"zelcor"}).language, "");
+    EXPECT_EQ(ParseCommandLine({"zelcor", "--language", "en"}).language, "en");
+    EXPECT_EQ(ParseCommandLine({"zelcor", "--language=en"}).language, "en");
+    EXPECT_EQ(ParseCommandLine({"zelcor", "--language", "en"}).error, "");
+    EXPECT_EQ(ParseCommandLine({"zelcor", "--language", "fr"}).error,
+              "unknown language: fr (known: en)");
+    EXPECT_EQ(ParseCommandLine({"zelcor", "--language="}).error, "unknown language:  (known: en)");
+    EXPECT_EQ(ParseCommandLine({"zelcor", "--language"}).error, "--language needs a language (en)");
+}
+
 } // namespace
 } // namespace zelcor
