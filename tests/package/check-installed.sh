@@ -75,8 +75,14 @@ desktop=("$usr"/share/applications/*.desktop)
 desktop-file-validate "${desktop[0]}" || fail "desktop entry is not valid"
 icon=$(sed -n 's/^Icon=//p' "${desktop[0]}")
 [ -f "$usr/share/icons/hicolor/scalable/apps/$icon.svg" ] || fail "icon $icon is not installed"
-exec_line=$(sed -n 's/^Exec=//p' "${desktop[0]}")
-[ -x "$usr/bin/${exec_line%% *}" ] || fail "desktop entry runs ${exec_line}, which is not installed"
+# The entry and each of its actions: the program is installed and takes the options (--help
+# after them exits 0 only when it does: --language en needs the English texts in it).
+while read -r exec_line; do
+    read -r -a words <<<"$exec_line"
+    [ -x "$usr/bin/${words[0]}" ] || fail "desktop entry runs ${exec_line}, which is not installed"
+    "$usr/bin/${words[0]}" "${words[@]:1}" --help >/dev/null ||
+        fail "desktop entry runs ${exec_line}, which its program refuses"
+done < <(sed -n 's/^Exec=//p' "${desktop[0]}")
 for metainfo in "$usr"/share/metainfo/*.metainfo.xml; do
     appstreamcli validate --no-net "$metainfo" >/dev/null || fail "$metainfo is not valid"
 done
