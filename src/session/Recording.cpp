@@ -113,15 +113,27 @@ void WrenchSession::endRecord(const JobResult& result) {
     }
     ServiceRecord& r = m_record;
     r.durationMs = m_clock.nowMs() - m_recordStartMs;
-    // A code still unknown is taken as the job leaves it; one never read stays empty.
-    const auto fill = [](std::string& code, std::string now) {
-        if (code.empty()) {
-            code = std::move(now);
+    // A code still unknown is taken from what the job read; one it only wrote (Write All FF
+    // on a wrench never read) says nothing of which wrench it was, and stays empty.
+    const auto fill = [&r](std::string& code, std::initializer_list<int> cells) {
+        if (!code.empty()) {
+            return;
         }
+        std::string text;
+        for (const int cell : cells) {
+            const auto read =
+                std::find_if(r.bytesRead.rbegin(), r.bytesRead.rend(),
+                             [cell](const RecordedRead& b) { return b.address == cell; });
+            if (read == r.bytesRead.rend()) {
+                return;
+            }
+            text += ByteToHexStr(read->value);
+        }
+        code = text;
     };
-    fill(r.factoryCode, knownCode({0x0C, 0x0D}));
-    fill(r.softwareVersion, knownCode({0x0F, 0x0E}));
-    fill(r.wrenchCode, knownCode({0x2B, 0x2C, 0x2D}));
+    fill(r.factoryCode, {0x0C, 0x0D});
+    fill(r.softwareVersion, {0x0F, 0x0E});
+    fill(r.wrenchCode, {0x2B, 0x2C, 0x2D});
     switch (result.end) {
     case JobEnd::Done:
         r.outcome = RecordOutcome::Done;
