@@ -18,6 +18,7 @@ QString HelpText() {
         "  --log FILE    write every byte sent and received to FILE as it happens, one CSV\n"
         "                line each: milliseconds since the port was opened, direction, the\n"
         "                byte, and where a request starts and an exchange ends (its result)\n"
+        "  --log-append  add to the --log file instead of replacing it\n"
         "  --script FILE play the script in FILE (\"-\" for standard input) against the\n"
         "                windows, printing what happens; exit code 0 when every line held,\n"
         "                1 when one failed, 2 when the script cannot be understood\n"
@@ -87,6 +88,8 @@ Options ParseCommandLine(const QStringList& arguments) {
         } else if (arg.startsWith(QLatin1String("--language="))) {
             options.language = arg.mid(11);
             languageGiven = true;
+        } else if (arg == QLatin1String("--log-append")) {
+            options.logAppend = true;
         } else if (arg == QLatin1String("--simulator")) {
             options.simulator = true;
         } else if (arg == QLatin1String("--script")) {

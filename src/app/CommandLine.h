@@ -15,8 +15,9 @@ struct Options {
     bool showVersion = false;
     QString port; // shown in "Com No" at start-up when given
     bool simulator = false;
-    QString script; // --script: the script to play, "-" for standard input
-    QString log;    // --log: the file every byte exchanged is written to
+    QString script;         // --script: the script to play, "-" for standard input
+    QString log;            // --log: the file every byte exchanged is written to
+    bool logAppend = false; // --log-append: after what the file holds, not replacing it
     // --records: where the service records go; ZELCOR_RECORDS when not given.
     std::optional<QString> records;
     records::RecordsTarget recordsTarget; // what Main made of it
