@@ -36,6 +36,8 @@ deb)
     fi
     dpkg-deb -x "$deb" "$root"
     version=$(dpkg-deb -f "$deb" Version)
+    dpkg-deb -f "$deb" Depends | grep -q 'fonts-noto-cjk' ||
+        fail "the package does not depend on the font for the Chinese captions"
     [ "$(basename "$deb")" = "zelcor_${version}_$(dpkg --print-architecture).deb" ] ||
         fail "package file name $(basename "$deb") does not carry version $version"
     ;;
@@ -87,4 +89,6 @@ for metainfo in "$usr"/share/metainfo/*.metainfo.xml; do
     appstreamcli validate --no-net "$metainfo" >/dev/null || fail "$metainfo is not valid"
 done
 grep -q "GPL-3" "$usr/share/doc/zelcor/copyright" || fail "copyright does not name the licence"
+zgrep -q '^## Playing a script' "$usr/share/doc/zelcor/README.md.gz" ||
+    fail "the README, with the script language, is not installed"
 echo "ok: $mode"
