@@ -28,6 +28,13 @@
     </message>
 </context>
 <context>
+    <name>zelcor::Controls</name>
+    <message>
+        <source>%v of %m</source>
+        <translation>%v of %m</translation>
+    </message>
+</context>
+<context>
     <name>zelcor::EchoBox</name>
     <message>
         <source>Save as</source>

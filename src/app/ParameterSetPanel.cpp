@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 
 namespace zelcor {
@@ -92,6 +93,11 @@ void ParameterSetPanel::build(QWidget* parent) {
     }
     paramGrid->addWidget(lblMsg, 2, 5);
     paramGrid->addWidget(lblMsg1, 3, 5);
+    // Beside each message, how many cells of its job are done.
+    prgMsg = makeProgressBar(params, QStringLiteral("prgMsg"));
+    prgMsg1 = makeProgressBar(params, QStringLiteral("prgMsg1"));
+    paramGrid->addWidget(prgMsg, 2, 6);
+    paramGrid->addWidget(prgMsg1, 3, 6);
     paramGrid->addWidget(makeLabel(params, tr("New Parameters")), 4, 0, 1, 2);
     txtNewPara = makeMultiLineBox(params, QStringLiteral("txtNewPara"));
     // A parameter text is about sixty characters.
@@ -148,6 +154,32 @@ void ParameterSetPanel::connectSession() {
     });
     QObject::connect(&m_session, &WrenchSession::newSetAccepted, m_group,
                      [this](const ParaRecord& set) { show(m_written, shownFields(set)); });
+
+    // The bar beside the job's message counts the cells its reads and writes have done,
+    // phase by phase (Write reads, then writes), and is emptied when the job ends.
+    QObject::connect(&m_session, &WrenchSession::parameterStage, m_group,
+                     [this](ParameterJob job, ParameterStage stage) {
+                         QProgressBar* bar = job == ParameterJob::Write ? prgMsg1 : prgMsg;
+                         if (stage == ParameterStage::Reading) {
+                             m_jobBar = bar;
+                         } else if (stage == ParameterStage::Finished) {
+                             bar->reset();
+                             m_jobBar = nullptr;
+                         }
+                     });
+    QObject::connect(&m_session, &WrenchSession::cellProgress, m_group,
+                     [this](const CellProgress& progress) {
+                         if (m_jobBar != nullptr && progress.index > 0) {
+                             m_jobBar->setRange(0, progress.count);
+                             m_jobBar->setValue(progress.index - 1);
+                         }
+                     });
+    QObject::connect(&m_session, &WrenchSession::cellJobEnded, m_group,
+                     [this](CellJob, const JobResult& result) {
+                         if (m_jobBar != nullptr && result.ok()) {
+                             m_jobBar->setValue(m_jobBar->maximum());
+                         }
+                     });
 }
 
 void ParameterSetPanel::setUsable(bool usable) {

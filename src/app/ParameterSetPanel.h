@@ -9,6 +9,7 @@
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QProgressBar;
 class QPushButton;
 class QWidget;
 
@@ -59,6 +60,11 @@ private:
     QPushButton* cmdWrPara = nullptr;
     QLabel* lblMsg = nullptr;
     QLabel* lblMsg1 = nullptr;
+    // Beside lblMsg and lblMsg1: the cells done of the job they report on.
+    QProgressBar* prgMsg = nullptr;
+    QProgressBar* prgMsg1 = nullptr;
+    // The bar of the parameter job running, or none.
+    QProgressBar* m_jobBar = nullptr;
 };
 
 } // namespace zelcor

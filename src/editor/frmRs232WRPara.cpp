@@ -11,6 +11,7 @@
 #include <QCoreApplication>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QProgressBar>
 #include <QVBoxLayout>
 
 namespace zelcor {
@@ -135,6 +136,11 @@ void frmRs232WRPara::buildControls() {
     labMsg->setFont(msgFont);
     labMsg->setStyleSheet(QStringLiteral("color: red"));
     labMsg->setMinimumHeight(labMsg->fontMetrics().height() + 4);
+    // Beside the message, how many cells of the running transfer are done.
+    prgCells = makeProgressBar(this, QStringLiteral("prgCells"));
+    auto* message = new QHBoxLayout;
+    message->addWidget(labMsg, 1);
+    message->addWidget(prgCells);
 
     auto* cells = new QWidget(this);
     buildCells(cells);
@@ -143,7 +149,7 @@ void frmRs232WRPara::buildControls() {
     top->setContentsMargins(12, 12, 12, 12);
     top->setSpacing(10);
     top->addLayout(steps);
-    top->addWidget(labMsg);
+    top->addLayout(message);
     top->addWidget(cells);
     top->addStretch(1);
 
@@ -244,6 +250,11 @@ void frmRs232WRPara::showCell(int i) {
 }
 
 void frmRs232WRPara::showProgress(const CellProgress& progress) {
+    // The bar counts the cells done: the one just begun is not, yet.
+    if (progress.index > 0) {
+        prgCells->setRange(0, progress.count);
+        prgCells->setValue(progress.index - 1);
+    }
     switch (progress.job) {
     case CellJob::Read:
         if (progress.selected) {
@@ -260,6 +271,10 @@ void frmRs232WRPara::showProgress(const CellProgress& progress) {
 }
 
 void frmRs232WRPara::showEnd(CellJob job, const JobResult& result) {
+    if (result.ok()) {
+        prgCells->setValue(prgCells->maximum());
+    }
+    prgCells->reset();
     if (job == CellJob::Write) {
         labMsg->setText(result.ok() ? tr("OK") : tr("Fail"));
     } else if (job == CellJob::Read && result.end == JobEnd::Failed) {

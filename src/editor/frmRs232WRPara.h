@@ -11,6 +11,7 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QProgressBar;
 class QPushButton;
 
 namespace zelcor {
@@ -59,6 +60,8 @@ public:
     QPushButton* cmdStop = nullptr;
     QPushButton* cmdReturn = nullptr;
     QLabel* labMsg = nullptr;
+    // The cells of the running transfer done, "n of m"; empty when none runs.
+    QProgressBar* prgCells = nullptr;
     // Step markers "4-1" to "4-4".
     QLabel* Label2 = nullptr;
     QLabel* Label1 = nullptr;

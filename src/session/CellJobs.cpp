@@ -152,6 +152,10 @@ JobResult WrenchSession::writeAllFF() {
         return busy();
     }
     Recording recording(*this, "Write All FF");
+    const auto end = [&](const JobResult& result) {
+        emit cellJobEnded(CellJob::WriteAllFF, result);
+        return recording.end(result);
+    };
     m_link.clearEchoes();
     m_stopCells = false;
     const int count = kLast - kFirst + 1;
@@ -161,13 +165,13 @@ JobResult WrenchSession::writeAllFF() {
             result != CommResult::Success) {
             showReceiveError();
             m_link.HelpMsg();
-            return recording.end({JobEnd::Failed, result, i, {}});
+            return end({JobEnd::Failed, result, i, {}});
         }
         if (stopRequested()) {
-            return recording.end({JobEnd::Stopped, CommResult::Success, i, {}});
+            return end({JobEnd::Stopped, CommResult::Success, i, {}});
         }
     }
-    return recording.end({});
+    return end({});
 }
 
 void WrenchSession::loadPreset(std::string_view model) {

@@ -203,7 +203,7 @@ signals:
     void portLost(const std::string& message);
 
     void cellProgress(const zelcor::CellProgress& progress);
-    // A cell job has ended; Write All FF has no end message.
+    // A cell job has ended, however it ended (the editor shows no message for Write All FF).
     void cellJobEnded(zelcor::CellJob job, const zelcor::JobResult& result);
     void parameterStage(zelcor::ParameterJob job, zelcor::ParameterStage stage);
     void currentSetChanged();

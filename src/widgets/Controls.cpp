@@ -3,7 +3,9 @@
 
 #include "widgets/PasteBox.h"
 
+#include <QCoreApplication>
 #include <QFontMetrics>
+#include <QProgressBar>
 
 namespace zelcor {
 
@@ -72,6 +74,17 @@ QLabel* makeLabel(QWidget* parent, const QString& caption, const QString& name) 
         label->setObjectName(name);
     }
     return label;
+}
+
+QProgressBar* makeProgressBar(QWidget* parent, const QString& name, int widthChars) {
+    auto* bar = new QProgressBar(parent);
+    bar->setObjectName(name);
+    bar->setFormat(QCoreApplication::translate("zelcor::Controls", "%v of %m"));
+    bar->setAlignment(Qt::AlignCenter);
+    const QFontMetrics metrics(bar->font());
+    bar->setFixedWidth(metrics.horizontalAdvance(QLatin1Char('W')) * widthChars);
+    bar->reset();
+    return bar;
 }
 
 void addComboItems(QComboBox* combo, const QStringList& items) {

@@ -9,6 +9,8 @@
 #include <QPushButton>
 #include <QStringList>
 
+class QProgressBar;
+
 namespace zelcor {
 
 class PasteBox;
@@ -33,6 +35,8 @@ QComboBox* makeComboBox(QWidget* parent, const QString& name, const QString& tex
 // Gives a combo box of any kind the name, text, width and manners makeComboBox gives.
 void setUpComboBox(QComboBox* combo, const QString& name, const QString& text, int widthChars);
 QLabel* makeLabel(QWidget* parent, const QString& caption, const QString& name = {});
+// A bar that counts the exchanges of a job, "3 of 16"; empty (reset) while none runs.
+QProgressBar* makeProgressBar(QWidget* parent, const QString& name, int widthChars = 7);
 
 // Appends items to a combo box's list without changing the text it shows (Qt would
 // otherwise select the first item added to an empty list).

@@ -9,6 +9,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 
 namespace zelcor::test {
 namespace {
@@ -98,6 +99,39 @@ TEST_F(Editor, ATransferLocksTheControlsButStopAndReturn) {
     EXPECT_EQ(seen, (QStringList{"0000000011", "0000000011", "1111111111"}));
     EXPECT_EQ(boxes.shown().back().title, "Stop");
     EXPECT_EQ(ed().Text1(0x11)->text() + ed().Text1(0x12)->text(), "51XX");
+}
+
+// The bar beside the message line counts the cells done, and is empty once the transfer has
+// ended, done or stopped.
+TEST_F(Editor, TheBarCountsTheCellsDoneAndIsEmptiedWhenTheTransferEnds) {
+    QProgressBar* bar = ed().prgCells;
+    QStringList seen;
+    QObject::connect(bar, &QProgressBar::valueChanged, [&] { seen << bar->text(); });
+    for (const int cell : {0x10, 0x11, 0x12}) {
+        ed().Check1(cell)->setChecked(true);
+    }
+    click("cmdReadAll");
+    EXPECT_EQ(seen, (QStringList{"0 of 3", "1 of 3", "2 of 3", "3 of 3"}));
+    EXPECT_EQ(bar->text(), "");
+
+    seen.clear();
+    // Stop, pressed as the second cell begins, ends the Write after that cell.
+    const auto stop = QObject::connect(&mainWindow->session(), &WrenchSession::cellProgress,
+                                       [&](const CellProgress& p) {
+                                           if (p.index == 2) {
+                                               click("cmdStop");
+                                           }
+                                       });
+    boxes.answerOk();
+    click("cmdWR");
+    QObject::disconnect(stop);
+    EXPECT_EQ(seen, (QStringList{"0 of 3", "1 of 3"}));
+    EXPECT_EQ(bar->text(), "");
+
+    // Write All FF writes 07H to 2DH.
+    click("cmdWriteAllFF");
+    EXPECT_EQ(seen.back(), "39 of 39");
+    EXPECT_EQ(bar->text(), "");
 }
 
 } // namespace

@@ -11,6 +11,7 @@
 #include <QClipboard>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 
 namespace zelcor::test {
 namespace {
@@ -75,6 +76,22 @@ TEST_F(ParameterSetWindow, WriteShowsReadingThenWritingThenTheSetWrittenOrZerosW
     click("cmdWrPara");
     EXPECT_EQ(steps, (QStringList{"Reading..... 0000000000", "- 0000000000"}));
     EXPECT_EQ(boxes.shown().back().title, "Error!!!");
+}
+
+// Beside "Reading.....", Get's bar counts its 16 reads; it is emptied as Get ends.
+TEST_F(ParameterSetWindow, GetsBarCountsItsSixteenReads) {
+    auto* bar = control<QProgressBar>("prgMsg");
+    QStringList seen;
+    QObject::connect(bar, &QProgressBar::valueChanged, [&] { seen << bar->text(); });
+    boxes.answer(BoxAnswer::Yes);
+    click("cmdGetPara");
+    QStringList counted;
+    for (int done = 0; done <= 16; ++done) {
+        counted << QString("%1 of 16").arg(done);
+    }
+    EXPECT_EQ(seen, counted);
+    EXPECT_EQ(bar->text(), "");
+    EXPECT_EQ(control<QProgressBar>("prgMsg1")->value(), -1); // Write's, untouched
 }
 
 // A megabyte on the clipboard is refused before the box lays any of it out; a set fits.
