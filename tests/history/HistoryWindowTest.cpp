@@ -27,38 +27,6 @@ namespace {
 
 using records::RecordsTarget;
 
-ServiceRecord Listed(const std::string& id, const std::string& time, const std::string& wrench,
-                     const std::string& job) {
-    ServiceRecord r;
-    r.id = id;
-    r.time = time;
-    r.wrenchCode = wrench;
-    r.job = job;
-    return r;
-}
-
-void Insert(Connection& c, const ServiceRecord& r) {
-    QSqlDatabase db = c.db();
-    QString error;
-    EXPECT_EQ(records::InsertRecord(db, r, error), records::InsertResult::Written)
-        << error.toStdString();
-}
-
-// Five records over three days; c and e begin in the same millisecond.
-void InsertFive(Connection& c) {
-    Insert(c, Listed("a", "2026-03-01T08:00:00.000Z", "123456", "Get"));
-    ServiceRecord b = Listed("b", "2026-03-02T23:59:59.999Z", "123456", "Parameter Write");
-    b.bytesWritten = {{0x10, 0x05, 0x07}, {0x11, std::nullopt, 0xFF}};
-    b.outcome = RecordOutcome::Failed;
-    b.failureCode = 1;
-    b.message = "Stop, \"now\"";
-    b.operatorName = "technician";
-    Insert(c, b);
-    Insert(c, Listed("c", "2026-03-03T00:00:00.000Z", "65A321", "Get"));
-    Insert(c, Listed("d", "2026-03-02T12:00:00.000Z", "", "Read"));
-    Insert(c, Listed("e", "2026-03-03T00:00:00.000Z", "123456", "Get"));
-}
-
 template <typename T> T* Find(QWidget* window, const char* name) {
     auto* w = window->findChild<T*>(QLatin1String(name));
     EXPECT_NE(w, nullptr) << name;
@@ -73,13 +41,6 @@ std::vector<std::string> Rows(QWidget* window) {
         ids.push_back(model->data(model->index(row, records::kColId)).toString().toStdString());
     }
     return ids;
-}
-
-void ChooseJob(QWidget* window, const QString& job) {
-    auto* combo = Find<QComboBox>(window, "cmbJob");
-    const int index = combo->findText(job);
-    ASSERT_GE(index, 0) << job.toStdString();
-    combo->setCurrentIndex(index);
 }
 
 void Type(QLineEdit* box, const QString& keys) {
@@ -110,9 +71,9 @@ TEST_F(HistoryWindowTest, FiltersShowTheirRecordsNewestFirst) {
     EXPECT_EQ(jobs, (QStringList{"all", "Get", "Parameter Write", "Read"}));
 
     Type(Find<QLineEdit>(&window, "txtWrenchCode"), QStringLiteral("123456"));
-    ChooseJob(&window, QStringLiteral("Get"));
+    combo->setCurrentText(QStringLiteral("Get"));
     EXPECT_EQ(Rows(&window), (V{"e", "a"}));
-    ChooseJob(&window, QStringLiteral("all"));
+    combo->setCurrentText(QStringLiteral("all"));
     Find<QDateEdit>(&window, "dtpSince")->setDate(QDate(2026, 3, 2));
     Find<QDateEdit>(&window, "dtpUntil")->setDate(QDate(2026, 3, 2));
     EXPECT_EQ(Rows(&window), (V{"e", "b", "a"})); // the days not ticked yet
@@ -172,8 +133,8 @@ TEST_F(HistoryWindowTest, ExportCsvSavesTheListedRows) {
               "bytes written\r\n"
               "2026-03-03T00:00:00.000Z,123456,,,Get,,,done,,,,,,,0,,\r\n"
               "2026-03-02T23:59:59.999Z,123456,,,Parameter Write,,,failed,1,"
-              "\"Stop, \"\"now\"\"\",,technician,,,0,,10:05>07 11:XX>FF\r\n"
-              "2026-03-01T08:00:00.000Z,123456,,,Get,,,done,,,,,,,0,,\r\n");
+              "\"Stop, \"\"now\"\"\r\nagain\",,technician,,,420,,10:05>07 11:XX>FF\r\n"
+              "2026-03-01T08:00:00.000Z,123456,,,Get,CW,2,done,,,,,,,0,,\r\n");
     EXPECT_EQ(Find<QLabel>(&window, "lblStatus")->text(),
               QStringLiteral("3 records saved to %1").arg(chosen));
 }
@@ -205,8 +166,8 @@ TEST_F(HistoryFromMainWindow, HistoryOpensOnTheProgramsRecordsWithTheConnectedWr
     {
         Connection file(target);
         // The simulated wrench's code is 6B 6C 6D (40H + the address).
-        Insert(file, Listed("mine", "2026-03-01T08:00:00.000Z", "6B6C6D", "Get"));
-        Insert(file, Listed("other", "2026-03-02T08:00:00.000Z", "123456", "Get"));
+        file.insert(Listed("mine", "2026-03-01T08:00:00.000Z", "6B6C6D", "Get"));
+        file.insert(Listed("other", "2026-03-02T08:00:00.000Z", "123456", "Get"));
     }
     mainWindow->setRecordsTarget(target);
     EXPECT_EQ(mainWindow->history(), nullptr);

@@ -1,11 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "records/PostgresServer.h"
 
-#include <QCollator>
 #include <QFileInfo>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
 
 #include <gtest/gtest.h>
 
@@ -51,15 +47,10 @@ int FreePort() {
     return port;
 }
 
-// The newest installed server's programs folder, or empty.
+// An installed server's programs folder, or empty.
 QString ServerPrograms() {
-    QDir versions(QStringLiteral("/usr/lib/postgresql"));
-    QStringList names = versions.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    QCollator numeric;
-    numeric.setNumericMode(true);
-    std::sort(names.begin(), names.end(),
-              [&](const QString& a, const QString& b) { return numeric.compare(a, b) > 0; });
-    for (const QString& name : names) {
+    const QDir versions(QStringLiteral("/usr/lib/postgresql"));
+    for (const QString& name : versions.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
         const QString bin = versions.filePath(name + QStringLiteral("/bin"));
         if (QFileInfo(bin + QStringLiteral("/initdb")).isExecutable() &&
             QFileInfo(bin + QStringLiteral("/pg_ctl")).isExecutable()) {
@@ -100,21 +91,19 @@ PostgresServer::~PostgresServer() {
     m_watchdog.waitForFinished(60'000);
 }
 
-bool PostgresServer::run(const QString& program, const QStringList& arguments, std::string& error,
-                         int timeoutMs) {
-    QProcess p;
-    p.setProcessChannelMode(QProcess::MergedChannels);
-    QStringList words = arguments;
+bool PostgresServer::run(const QString& commandLine, std::string& error) {
+    QStringList words = QProcess::splitCommand(commandLine);
+    const QString program = words.takeFirst();
     words.prepend(m_bin + QLatin1Char('/') + program);
     if (IsRoot()) {
         words = QStringList{QStringLiteral("-u"), QStringLiteral("nobody"), QStringLiteral("--")} +
                 words;
-        p.start(QStringLiteral("runuser"), words);
-    } else {
-        p.start(words.takeFirst(), words);
+        words.prepend(QStringLiteral("runuser"));
     }
-    if (!p.waitForFinished(timeoutMs) || p.exitStatus() != QProcess::NormalExit ||
-        p.exitCode() != 0) {
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(words.takeFirst(), words);
+    if (!p.waitForFinished(90'000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
         error = program.toStdString() + " failed: " + p.errorString().toStdString() + "\n" +
                 QString::fromLocal8Bit(p.readAll()).toStdString();
         p.kill();
@@ -161,10 +150,8 @@ bool PostgresServer::create(std::string& error) {
         error = "cannot start the watchdog of the PostgreSQL server";
         return false;
     }
-    if (!run(QStringLiteral("initdb"),
-             {QStringLiteral("-D"), m_data, QStringLiteral("-A"), QStringLiteral("trust"),
-              QStringLiteral("-U"), QStringLiteral("zelcor"), QStringLiteral("-E"),
-              QStringLiteral("UTF8"), QStringLiteral("--no-locale"), QStringLiteral("--no-sync")},
+    if (!run(QStringLiteral("initdb -D \"%1\" -A trust -U zelcor -E UTF8 --no-locale --no-sync")
+                 .arg(m_data),
              error)) {
         return false;
     }
@@ -183,11 +170,9 @@ bool PostgresServer::start(std::string& error) {
                                            "-c full_page_writes=off -c max_connections=50")
                                 .arg(m_port)
                                 .arg(m_root.path());
-    if (!run(QStringLiteral("pg_ctl"),
-             {QStringLiteral("start"), QStringLiteral("-D"), m_data, QStringLiteral("-w"),
-              QStringLiteral("-t"), QStringLiteral("60"), QStringLiteral("-l"),
-              m_root.filePath(QStringLiteral("server.log")), QStringLiteral("-o"), options},
-             error, 90'000)) {
+    if (!run(QStringLiteral("pg_ctl start -D \"%1\" -w -t 60 -l \"%2\" -o \"%3\"")
+                 .arg(m_data, m_root.filePath(QStringLiteral("server.log")), options),
+             error)) {
         QFile log(m_root.filePath(QStringLiteral("server.log")));
         if (log.open(QIODevice::ReadOnly)) {
             error += "\nserver log:\n" + log.readAll().right(4000).toStdString();
@@ -200,11 +185,7 @@ bool PostgresServer::start(std::string& error) {
 
 bool PostgresServer::stop(std::string& error) {
     m_running = false;
-    return run(QStringLiteral("pg_ctl"),
-               {QStringLiteral("stop"), QStringLiteral("-D"), m_data, QStringLiteral("-m"),
-                QStringLiteral("fast"), QStringLiteral("-w"), QStringLiteral("-t"),
-                QStringLiteral("60")},
-               error, 90'000);
+    return run(QStringLiteral("pg_ctl stop -D \"%1\" -m fast -w -t 60").arg(m_data), error);
 }
 
 std::optional<records::RecordsTarget> PostgresServer::newDatabase(std::string& error) {
@@ -214,26 +195,10 @@ std::optional<records::RecordsTarget> PostgresServer::newDatabase(std::string& e
     target.host = "127.0.0.1";
     target.port = m_port;
     target.database = "records_" + std::to_string(++m_databases);
-    const QString connection = QStringLiteral("zelcor-test-createdb");
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), connection);
-        db.setHostName(QString::fromStdString(target.host));
-        db.setPort(m_port);
-        db.setUserName(QStringLiteral("zelcor"));
-        db.setDatabaseName(QStringLiteral("postgres"));
-        if (!db.open()) {
-            error = "cannot connect to the test server: " + db.lastError().text().toStdString();
-        } else {
-            QSqlQuery q(db);
-            if (!q.exec(QStringLiteral("CREATE DATABASE %1")
-                            .arg(QString::fromStdString(target.database)))) {
-                error = "CREATE DATABASE failed: " + q.lastError().text().toStdString();
-            }
-        }
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(connection);
-    if (!error.empty()) {
+    if (!run(QStringLiteral("createdb -h 127.0.0.1 -p %1 -U zelcor %2")
+                 .arg(m_port)
+                 .arg(QString::fromStdString(target.database)),
+             error)) {
         return std::nullopt;
     }
     return target;

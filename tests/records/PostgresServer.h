@@ -38,16 +38,13 @@ public:
     // Stops the server (connections are cut) and starts it again on the same port.
     bool stop(std::string& error);
     bool start(std::string& error);
-    bool running() const { return m_running; }
-    int port() const { return m_port; }
 
 private:
     PostgresServer() = default;
     bool create(std::string& error);
-    // Runs one of the server's programs (as "nobody" when we are root); its output in
-    // `output`.
-    bool run(const QString& program, const QStringList& arguments, std::string& error,
-             int timeoutMs = 60'000);
+    // Runs one of the server's programs, "initdb -D \"/path\" ..." (as "nobody" when we are
+    // root); what it said in `error` when it fails.
+    bool run(const QString& commandLine, std::string& error);
 
     QString m_bin;
     QTemporaryDir m_root{QDir::tempPath() + QStringLiteral("/zelcor-pg-XXXXXX")};

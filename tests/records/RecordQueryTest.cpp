@@ -9,17 +9,6 @@ namespace zelcor::test {
 namespace {
 
 using records::RecordFilter;
-using records::RecordsTarget;
-
-ServiceRecord Listed(const std::string& id, const std::string& time, const std::string& wrench,
-                     const std::string& job) {
-    ServiceRecord r;
-    r.id = id;
-    r.time = time;
-    r.wrenchCode = wrench;
-    r.job = job;
-    return r;
-}
 
 std::vector<std::string> Ids(QSqlDatabase db, const RecordFilter& filter) {
     std::vector<std::string> ids;
@@ -43,69 +32,30 @@ std::vector<std::string> Ids(QSqlDatabase db, const RecordFilter& filter) {
     return ids;
 }
 
-RecordFilter Days(std::optional<QDate> since, std::optional<QDate> until) {
-    RecordFilter f;
-    f.since = since;
-    f.until = until;
-    return f;
-}
-
-class RecordQueryTest : public ::testing::TestWithParam<RecordsTarget::Kind> {
-protected:
-    void SetUp() override {
-        target = GetParam() == RecordsTarget::Kind::Sqlite ? SqliteTarget(dir) : PostgresTarget();
-        ASSERT_TRUE(target);
-        c = std::make_unique<Connection>(*target);
-        ASSERT_TRUE(c->open()) << c->error();
-    }
-    void insert(const ServiceRecord& r) {
-        QSqlDatabase db = c->db();
-        QString error;
-        ASSERT_EQ(records::InsertRecord(db, r, error), records::InsertResult::Written)
-            << error.toStdString();
-    }
-    // Five records over three days; c and e begin in the same millisecond.
-    void insertFive() {
-        insert(Listed("a", "2026-03-01T08:00:00.000Z", "123456", "Get"));
-        insert(Listed("b", "2026-03-02T23:59:59.999Z", "123456", "Parameter Write"));
-        insert(Listed("c", "2026-03-03T00:00:00.000Z", "65A321", "Get"));
-        insert(Listed("d", "2026-03-02T12:00:00.000Z", "", "Read"));
-        insert(Listed("e", "2026-03-03T00:00:00.000Z", "123456", "Get"));
-    }
-    QTemporaryDir dir;
-    std::optional<RecordsTarget> target;
-    std::unique_ptr<Connection> c;
-};
+class RecordQueryTest : public ConnectedTest {};
 
 using V = std::vector<std::string>;
 
 TEST_P(RecordQueryTest, FiltersByWrenchJobAndDaysNewestFirst) {
-    insertFive();
+    InsertFive(*c);
     QSqlDatabase db = c->db();
-    EXPECT_EQ(Ids(db, {}), (V{"e", "c", "b", "d", "a"}));
-
-    RecordFilter wrench;
-    wrench.wrenchCode = "123456";
-    EXPECT_EQ(Ids(db, wrench), (V{"e", "b", "a"}));
-    wrench.wrenchCode = " 65a321 "; // as typed: blanks and case aside
-    EXPECT_EQ(Ids(db, wrench), (V{"c"}));
-
-    RecordFilter job;
-    job.job = "Get";
-    EXPECT_EQ(Ids(db, job), (V{"e", "c", "a"}));
-    job.wrenchCode = "123456";
-    EXPECT_EQ(Ids(db, job), (V{"e", "a"}));
-    // A job's text is a value, never part of the query.
-    job = {};
-    job.job = "Get' OR '1'='1";
-    EXPECT_EQ(Ids(db, job), V{});
-
-    // Days are UTC days, both ends included: b's last millisecond of 2 March is in, c's
-    // first of 3 March is out.
-    EXPECT_EQ(Ids(db, Days(QDate(2026, 3, 2), std::nullopt)), (V{"e", "c", "b", "d"}));
-    EXPECT_EQ(Ids(db, Days(std::nullopt, QDate(2026, 3, 2))), (V{"b", "d", "a"}));
-    EXPECT_EQ(Ids(db, Days(QDate(2026, 3, 2), QDate(2026, 3, 2))), (V{"b", "d"}));
-
+    const QDate march2(2026, 3, 2);
+    const std::pair<RecordFilter, V> cases[] = {
+        {{}, {"e", "c", "b", "d", "a"}},
+        {{"123456", "", {}, {}}, {"e", "b", "a"}},
+        {{" 65a321 ", "", {}, {}}, {"c"}}, // as typed: blanks and case aside
+        {{"", "Get", {}, {}}, {"e", "c", "a"}},
+        {{"123456", "Get", {}, {}}, {"e", "a"}},
+        {{"", "Get' OR '1'='1", {}, {}}, {}}, // a job's text is a value, never part of the query
+        // Days are UTC days, both ends included: b's last millisecond of 2 March is in, c's
+        // first of 3 March is out.
+        {{"", "", march2, std::nullopt}, {"e", "c", "b", "d"}},
+        {{"", "", std::nullopt, march2}, {"b", "d", "a"}},
+        {{"", "", march2, march2}, {"b", "d"}},
+    };
+    for (const auto& [filter, ids] : cases) {
+        EXPECT_EQ(Ids(db, filter), ids) << filter.wrenchCode << '/' << filter.job;
+    }
     QString error;
     const auto jobs = records::RecordedJobs(db, error);
     ASSERT_TRUE(jobs) << error.toStdString();
@@ -125,27 +75,21 @@ TEST_P(RecordQueryTest, AWalkOverManyRecordsMissesNoneAcrossPages) {
                            "WHERE substr(id, 5, 2) = '00'"));
     QSqlDatabase db = c->db();
     QString error;
-    std::vector<std::string> ids;
-    int withBytes = 0;
+    V walked;
     ASSERT_TRUE(records::ForEachRecord(
         db, {},
         [&](const ServiceRecord& r) {
-            ids.push_back(r.id);
-            if (!r.bytesWritten.empty()) {
-                ++withBytes;
-                EXPECT_EQ(r.id.substr(4, 2), "00") << r.id;
-                EXPECT_EQ(records::WrittenBytesText(r.bytesWritten), "10:XX>80");
-            }
+            walked.push_back(r.id + ' ' + records::WrittenBytesText(r.bytesWritten));
             return true;
         },
         error))
         << error.toStdString();
-    ASSERT_EQ(ids.size(), 1203u);
-    // Newest first is the ids from p11202 down to p10000.
-    for (std::size_t k = 0; k < ids.size(); ++k) {
-        ASSERT_EQ(ids[k], "p" + std::to_string(11202 - k)) << "at " << k;
+    // Newest first is the ids from p11202 down to p10000; p10000, p10100 ... with their byte.
+    V expected;
+    for (int i = 11202; i >= 10000; --i) {
+        expected.push_back('p' + std::to_string(i) + (i % 100 == 0 ? " 10:XX>80" : " "));
     }
-    EXPECT_EQ(withBytes, 13); // p10000, p10100 ... p11200
+    EXPECT_EQ(walked, expected);
 
     int seen = 0;
     ASSERT_TRUE(records::ForEachRecord(
@@ -153,13 +97,7 @@ TEST_P(RecordQueryTest, AWalkOverManyRecordsMissesNoneAcrossPages) {
     EXPECT_EQ(seen, 3);
 }
 
-INSTANTIATE_TEST_SUITE_P(Databases, RecordQueryTest,
-                         ::testing::Values(RecordsTarget::Kind::Sqlite,
-                                           RecordsTarget::Kind::Postgresql),
-                         [](const auto& info) {
-                             return info.param == RecordsTarget::Kind::Sqlite ? "Sqlite"
-                                                                              : "Postgresql";
-                         });
+ZELCOR_ON_BOTH_DATABASES(RecordQueryTest);
 
 // At a million records the list must come from an index, in its order: a full scan or a sort
 // of every row would read them all before the first is shown.
@@ -167,16 +105,11 @@ TEST(RecordQueryPlanTest, EveryFilterReadsAnIndexInTimeOrder) {
     QTemporaryDir dir;
     Connection c(SqliteTarget(dir));
     ASSERT_TRUE(c.open()) << c.error();
-    RecordFilter wrenchAndJob;
-    wrenchAndJob.wrenchCode = "123456";
-    wrenchAndJob.job = "Get";
-    RecordFilter jobAndDays = Days(QDate(2026, 1, 1), QDate(2026, 2, 1));
-    jobAndDays.job = "Get";
     const std::pair<RecordFilter, const char*> cases[] = {
         {{}, "service_record_time"},
-        {wrenchAndJob, "service_record_wrench_time"},
-        {jobAndDays, "service_record_job_time"},
-        {Days(QDate(2026, 1, 1), std::nullopt), "service_record_time"}};
+        {{"123456", "Get", {}, {}}, "service_record_wrench_time"},
+        {{"", "Get", QDate(2026, 1, 1), QDate(2026, 2, 1)}, "service_record_job_time"},
+        {{"", "", QDate(2026, 1, 1), std::nullopt}, "service_record_time"}};
     for (const auto& [filter, index] : cases) {
         const records::ListSql sql = records::RecordListSql(filter);
         QSqlQuery q(c.db());

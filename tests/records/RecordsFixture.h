@@ -6,6 +6,7 @@
 
 #include "records/PostgresServer.h"
 
+#include "records/RecordQuery.h"
 #include "records/RecordStore.h"
 
 #include <QSqlDatabase>
@@ -16,9 +17,9 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace zelcor::test {
 
@@ -53,35 +54,25 @@ inline ServiceRecord FullRecord(const std::string& id) {
 
 // Every field of a record on one line, to be compared with a line written by hand.
 inline std::string Describe(const ServiceRecord& r) {
-    char byte[16];
-    std::string read, written;
-    for (const RecordedRead& b : r.bytesRead) {
-        std::snprintf(byte, sizeof byte, " %02X=%02X", b.address, b.value);
-        read += byte;
-    }
-    for (const RecordedWrite& w : r.bytesWritten) {
-        std::snprintf(byte, sizeof byte, " %02X:", w.address);
-        written += byte;
-        if (w.before) {
-            std::snprintf(byte, sizeof byte, "%02X", *w.before);
-        }
-        written += (w.before ? std::string(byte) : "--") + '>';
-        std::snprintf(byte, sizeof byte, "%02X", w.after);
-        written += byte;
-    }
-    std::string run = "-";
-    if (r.run) {
-        run = std::to_string(r.run->cycles) + '/' + std::to_string(r.run->firstMs) + '/' +
-              std::to_string(r.run->lastMs) + '/' + QString::number(r.run->lowest).toStdString() +
-              '/' + QString::number(r.run->highest).toStdString();
-    }
     return r.id + '|' + r.time + '|' + std::to_string(r.durationMs) + '|' + r.station + '|' +
            r.operatorName + '|' + r.program + '|' + r.port + '|' + r.factoryCode + '|' +
            r.softwareVersion + '|' + r.wrenchCode + '|' + r.job + '|' + r.direction + '|' +
-           (r.digits ? std::to_string(*r.digits) : "-") + "|read" + read + "|wrote" + written +
+           (r.digits ? std::to_string(*r.digits) : "-") + '|' +
+           records::BytesReadText(r.bytesRead) + '|' + records::WrittenBytesText(r.bytesWritten) +
            '|' + r.requestCode + '|' + r.requestMessage + '|' + r.newSet + '|' + r.detail + '|' +
-           run + '|' + std::to_string(int(r.outcome)) + '|' + std::to_string(r.failureCode) + '|' +
-           r.message;
+           (r.run ? records::RunSummaryText(*r.run) : "-") + '|' + records::OutcomeText(r.outcome) +
+           '|' + std::to_string(r.failureCode) + '|' + r.message;
+}
+
+// A record as the history lists it: an id, a time, a wrench and a job.
+inline ServiceRecord Listed(const std::string& id, const std::string& time,
+                            const std::string& wrench, const std::string& job) {
+    ServiceRecord r;
+    r.id = id;
+    r.time = time;
+    r.wrenchCode = wrench;
+    r.job = job;
+    return r;
 }
 
 inline records::RecordsTarget SqliteTarget(const QTemporaryDir& dir,
@@ -96,42 +87,21 @@ inline records::RecordsTarget SqliteTarget(const QTemporaryDir& dir,
 inline std::optional<records::RecordsTarget> PostgresTarget() {
     std::string error;
     PostgresServer* server = PostgresServer::Get(error);
-    if (server == nullptr) {
-        ADD_FAILURE() << error;
-        return std::nullopt;
-    }
-    auto target = server->newDatabase(error);
+    auto target = server ? server->newDatabase(error) : std::nullopt;
     if (!target) {
         ADD_FAILURE() << error;
     }
     return target;
 }
 
-// A connection of the test's own to a target, opened through the library (migrated), or
-// raw (as it is, for a database made by hand).
+// A connection of the test's own to a target, opened through the library (migrated).
 class Connection {
 public:
-    explicit Connection(const records::RecordsTarget& target, bool migrate = true)
-        : m_name(QStringLiteral("zelcor-test-%1").arg(++Counter())) {
-        if (migrate) {
-            QString error;
-            m_open = records::OpenRecordsDatabase(target, m_name, error);
-            m_error = error.toStdString();
-            return;
-        }
-        const bool sqlite = target.kind == records::RecordsTarget::Kind::Sqlite;
-        QSqlDatabase db = QSqlDatabase::addDatabase(
-            sqlite ? QStringLiteral("QSQLITE") : QStringLiteral("QPSQL"), m_name);
-        if (sqlite) {
-            db.setDatabaseName(QString::fromStdString(target.sqlitePath));
-        } else {
-            db.setHostName(QString::fromStdString(target.host));
-            db.setPort(target.port);
-            db.setUserName(QString::fromStdString(target.user));
-            db.setDatabaseName(QString::fromStdString(target.database));
-        }
-        m_open = db.open();
-        m_error = db.lastError().text().toStdString();
+    explicit Connection(const records::RecordsTarget& target)
+        : m_name(QStringLiteral("zelcor-test-%1").arg(++s_connections)) {
+        QString error;
+        m_open = records::OpenRecordsDatabase(target, m_name, error);
+        m_error = error.toStdString();
     }
     ~Connection() {
         if (QSqlDatabase::contains(m_name)) {
@@ -142,36 +112,30 @@ public:
     Connection& operator=(const Connection&) = delete;
 
     bool open() const { return m_open; }
+    // Why it did not open, or why the last insert() failed.
     const std::string& error() const { return m_error; }
     QSqlDatabase db() const { return QSqlDatabase::database(m_name, false); }
 
+    records::InsertResult insert(const ServiceRecord& r) {
+        QSqlDatabase d = db();
+        QString error;
+        const records::InsertResult result = records::InsertRecord(d, r, error);
+        m_error = error.toStdString();
+        return result;
+    }
+    std::optional<ServiceRecord> read(const std::string& id) {
+        QSqlDatabase d = db();
+        QString error;
+        auto r = records::ReadRecord(d, id, error);
+        EXPECT_EQ(error.toStdString(), "") << id;
+        return r;
+    }
     // Runs a statement; a failure fails the test.
     void exec(const QString& sql) {
         QSqlQuery q(db());
         EXPECT_TRUE(q.exec(sql)) << sql.toStdString() << ": " << q.lastError().text().toStdString();
     }
-    // The first column of the first row, as a text ("" for NULL); "<error>" on failure.
-    std::string text(const QString& sql) {
-        QSqlQuery q(db());
-        if (!q.exec(sql)) {
-            ADD_FAILURE() << sql.toStdString() << ": " << q.lastError().text().toStdString();
-            return "<error>";
-        }
-        if (!q.next()) {
-            return "<no row>";
-        }
-        return q.value(0).isNull() ? "<null>" : q.value(0).toString().toStdString();
-    }
-    long long number(const QString& sql) {
-        const std::string t = text(sql);
-        try {
-            return std::stoll(t);
-        } catch (...) {
-            ADD_FAILURE() << sql.toStdString() << " gave " << t;
-            return -1;
-        }
-    }
-    // Every row of the first column, in the order the query gives.
+    // Every row of the first column, in the order the query gives ("<null>" for NULL).
     std::vector<std::string> column(const QString& sql) {
         std::vector<std::string> values;
         QSqlQuery q(db());
@@ -181,15 +145,74 @@ public:
         }
         return values;
     }
+    // The first column of the first row.
+    std::string text(const QString& sql) {
+        const std::vector<std::string> values = column(sql);
+        return values.empty() ? "<no row>" : values.front();
+    }
+    // "N records, M bytes": the rows of service_record and of written_byte.
+    std::string counts() {
+        return text("SELECT (SELECT count(*) FROM service_record) || ' records, ' || "
+                    "(SELECT count(*) FROM written_byte) || ' bytes'");
+    }
 
 private:
-    static int& Counter() {
-        static int counter = 0;
-        return counter;
-    }
+    inline static int s_connections = 0;
     QString m_name;
     bool m_open = false;
     std::string m_error;
 };
+
+// Five records over three days, the first two with most fields set; c and e begin in the
+// same millisecond.
+inline void InsertFive(Connection& c) {
+    ServiceRecord a = Listed("a", "2026-03-01T08:00:00.000Z", "123456", "Get");
+    a.digits = 2;
+    a.direction = "CW";
+    a.bytesRead = {{0x2B, 0x12}};
+    a.run = RecordedRun{3, 150, 900, 1.25, 10.5};
+    ServiceRecord b = Listed("b", "2026-03-02T23:59:59.999Z", "123456", "Parameter Write");
+    b.durationMs = 420;
+    b.bytesWritten = {{0x10, 0x05, 0x07}, {0x11, std::nullopt, 0xFF}};
+    b.outcome = RecordOutcome::Failed;
+    b.failureCode = 1;
+    b.message = "Stop, \"now\"\r\nagain";
+    b.operatorName = "technician";
+    for (const ServiceRecord& r : {a, b, Listed("c", "2026-03-03T00:00:00.000Z", "65A321", "Get"),
+                                   Listed("d", "2026-03-02T12:00:00.000Z", "", "Read"),
+                                   Listed("e", "2026-03-03T00:00:00.000Z", "123456", "Get")}) {
+        ASSERT_EQ(c.insert(r), records::InsertResult::Written) << c.error();
+    }
+}
+
+// The same tests on both kinds of database, each test on a new one (`target`), which
+// ConnectedTest opens as `c`.
+class DatabaseTest : public ::testing::TestWithParam<records::RecordsTarget::Kind> {
+protected:
+    void SetUp() override {
+        target = sqlite() ? SqliteTarget(dir) : PostgresTarget();
+        ASSERT_TRUE(target);
+    }
+    bool sqlite() const { return GetParam() == records::RecordsTarget::Kind::Sqlite; }
+    QTemporaryDir dir;
+    std::optional<records::RecordsTarget> target;
+};
+class ConnectedTest : public DatabaseTest {
+protected:
+    void SetUp() override {
+        ASSERT_NO_FATAL_FAILURE(DatabaseTest::SetUp());
+        c.emplace(*target);
+        ASSERT_TRUE(c->open()) << c->error();
+    }
+    std::optional<Connection> c;
+};
+inline std::string DatabaseName(const ::testing::TestParamInfo<records::RecordsTarget::Kind>& i) {
+    return i.param == records::RecordsTarget::Kind::Sqlite ? "Sqlite" : "Postgresql";
+}
+#define ZELCOR_ON_BOTH_DATABASES(suite)                                                            \
+    INSTANTIATE_TEST_SUITE_P(Databases, suite,                                                     \
+                             ::testing::Values(records::RecordsTarget::Kind::Sqlite,               \
+                                               records::RecordsTarget::Kind::Postgresql),          \
+                             DatabaseName)
 
 } // namespace zelcor::test

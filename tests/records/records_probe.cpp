@@ -39,30 +39,27 @@ zelcor::ServiceRecord ProbeRecord(const std::string& prefix, int i) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    if (argc < 4) {
-        std::fprintf(stderr, "usage: zelcor_records_probe TARGET COUNT PREFIX [direct]\n");
-        return 2;
-    }
     std::string error;
-    const auto target = zelcor::records::ParseRecordsTarget(argv[1], error);
+    const auto target =
+        argc >= 4 ? zelcor::records::ParseRecordsTarget(argv[1], error) : std::nullopt;
     if (!target) {
-        std::fprintf(stderr, "%s\n", error.c_str());
+        std::fprintf(stderr, "usage: zelcor_records_probe TARGET COUNT PREFIX [direct]\n%s\n",
+                     error.c_str());
         return 2;
     }
     const int count = std::atoi(argv[2]);
     const std::string prefix = argv[3];
     if (argc > 4 && std::string(argv[4]) == "direct") {
-        QString openError;
-        if (!zelcor::records::OpenRecordsDatabase(*target, QStringLiteral("probe"), openError)) {
-            std::fprintf(stderr, "%s\n", qPrintable(openError));
+        QString failure;
+        if (!zelcor::records::OpenRecordsDatabase(*target, QStringLiteral("probe"), failure)) {
+            std::fprintf(stderr, "%s\n", qPrintable(failure));
             return 1;
         }
         QSqlDatabase db = QSqlDatabase::database(QStringLiteral("probe"));
         for (int i = 0; i < count; ++i) {
-            QString insertError;
-            if (zelcor::records::InsertRecord(db, ProbeRecord(prefix, i), insertError) !=
+            if (zelcor::records::InsertRecord(db, ProbeRecord(prefix, i), failure) !=
                 zelcor::records::InsertResult::Written) {
-                std::fprintf(stderr, "record %d: %s\n", i, qPrintable(insertError));
+                std::fprintf(stderr, "record %d: %s\n", i, qPrintable(failure));
                 return 1;
             }
             std::printf("written %d\n", i + 1);
@@ -80,6 +77,5 @@ int main(int argc, char** argv) {
     for (int i = 0; i < count; ++i) {
         writer.submit(ProbeRecord(prefix, i));
     }
-    const bool flushed = writer.flush(std::chrono::minutes(2));
-    return flushed && !failed ? 0 : 1;
+    return writer.flush(std::chrono::minutes(2)) && !failed ? 0 : 1;
 }
