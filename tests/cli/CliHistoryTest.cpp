@@ -1,18 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // zelcor-cli history on a SQLite file in a temporary folder: the options, and the records as
 // JSON, as lines and as CSV; no port is opened for it.
+#include "records/RecordsFixture.h"
 #include "support/RecordingPort.h"
 #include "support/ScriptedMessageBoxes.h"
 #include "support/VirtualClock.h"
 
 #include "cli/CliRunner.h"
-#include "records/RecordStore.h"
-
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QSqlDatabase>
-#include <QTemporaryDir>
 
 #include <sstream>
 
@@ -26,57 +20,16 @@ cli::CliOptions Parse(std::vector<std::string> words) {
 
 class CliHistoryTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        records::RecordsTarget target;
-        target.kind = records::RecordsTarget::Kind::Sqlite;
-        target.sqlitePath = path;
-        QString error;
-        ASSERT_TRUE(records::OpenRecordsDatabase(target, kConnection, error))
-            << error.toStdString();
-        QSqlDatabase db = QSqlDatabase::database(kConnection, false);
-        ServiceRecord a;
-        a.id = "a";
-        a.time = "2026-03-01T08:00:00.000Z";
-        a.wrenchCode = "123456";
-        a.job = "Get";
-        a.digits = 2;
-        a.direction = "CW";
-        a.bytesRead = {{0x2B, 0x12}};
-        a.run = RecordedRun{3, 150, 900, 1.25, 10.5};
-        ServiceRecord b;
-        b.id = "b";
-        b.time = "2026-03-02T23:59:59.999Z";
-        b.durationMs = 420;
-        b.wrenchCode = "123456";
-        b.job = "Parameter Write";
-        b.bytesWritten = {{0x10, 0x05, 0x07}, {0x11, std::nullopt, 0xFF}};
-        b.outcome = RecordOutcome::Failed;
-        b.failureCode = 1;
-        b.message = "Stop, \"now\"\r\nagain";
-        b.operatorName = "technician";
-        for (const ServiceRecord& r : {a, b}) {
-            ASSERT_EQ(records::InsertRecord(db, r, error), records::InsertResult::Written)
-                << error.toStdString();
-        }
-    }
-    void TearDown() override { records::CloseRecordsDatabase(kConnection); }
+    void SetUp() override { InsertFive(file); }
 
     int run(std::vector<std::string> words) {
-        words.insert(words.end(), {"--records", "sqlite:" + path});
+        words.insert(words.end(), {"--records", records::TargetText(target)});
         const cli::CliOptions options = Parse(words);
         EXPECT_EQ(options.error, "");
         out.str("");
         err.str("");
-        cli::CliContext context{clock,
-                                port,
-                                boxes,
-                                [] { return std::string("4711"); },
-                                out,
-                                err,
-                                false,
-                                [](std::size_t) { return std::optional<std::string>(); },
-                                [] { return std::string("2026-12-06T23:00:00Z"); },
-                                {}};
+        // No request code, input, time or port names: history asks for none.
+        cli::CliContext context{clock, port, boxes, {}, out, err, false, {}, {}, {}};
         cli::CliRunner runner(options, context);
         const int code = runner.run("");
         EXPECT_FALSE(port.isOpen());
@@ -84,9 +37,9 @@ protected:
         return code;
     }
 
-    inline static const QString kConnection = QStringLiteral("cli-history-test");
     QTemporaryDir dir;
-    std::string path = dir.filePath(QStringLiteral("records.sqlite")).toStdString();
+    records::RecordsTarget target = SqliteTarget(dir);
+    Connection file{target};
     VirtualClock clock;
     RecordingPort port{clock};
     ScriptedMessageBoxes boxes;
@@ -95,43 +48,41 @@ protected:
 };
 
 TEST_F(CliHistoryTest, JsonIsOneDocumentOfTheRecordsNewestFirst) {
-    ASSERT_EQ(run({"history", "--wrench", "123456", "--json"}), cli::kExitDone) << err.str();
-    QJsonParseError parsed;
-    const QJsonDocument document = QJsonDocument::fromJson(out.str().c_str(), &parsed);
-    ASSERT_EQ(parsed.error, QJsonParseError::NoError) << out.str();
-    const QJsonArray list = document.object().value("records").toArray();
-    ASSERT_EQ(list.size(), 2);
-    const QJsonObject b = list[0].toObject();
-    EXPECT_EQ(b.value("id").toString(), "b");
-    EXPECT_EQ(b.value("outcome").toString(), "failed");
-    EXPECT_EQ(b.value("failureCode").toInt(), 1);
-    EXPECT_EQ(b.value("message").toString(), "Stop, \"now\"\r\nagain");
-    EXPECT_TRUE(b.value("digits").isNull());
-    EXPECT_EQ(b.value("bytesWritten").toArray(),
-              (QJsonArray{QJsonObject{{"address", "10"},
-                                      {"legend", "10H:gStatusEp"},
-                                      {"before", "05"},
-                                      {"after", "07"}},
-                          QJsonObject{{"address", "11"},
-                                      {"legend", "11H:gK_CWi_L"},
-                                      {"before", QJsonValue()},
-                                      {"after", "FF"}}}));
-    const QJsonObject a = list[1].toObject();
-    EXPECT_EQ(a.value("digits").toInt(), 2);
-    EXPECT_TRUE(a.value("failureCode").isNull());
-    EXPECT_EQ(a.value("bytesRead").toArray(),
-              (QJsonArray{QJsonObject{{"address", "2B"}, {"value", "12"}}}));
-    EXPECT_EQ(a.value("run").toObject().value("highest").toDouble(), 10.5);
+    ASSERT_EQ(run({"history", "--wrench", "123456", "--until", "2026-03-02", "--json"}),
+              cli::kExitDone)
+        << err.str();
+    // Every field, newest first, a record at a time in one document.
+    EXPECT_EQ(
+        out.str(),
+        "{\n    \"records\": [\n        "
+        R"({"bytesRead":[],"bytesWritten":[{"address":"10","after":"07","before":"05",)"
+        R"("legend":"10H:gStatusEp"},{"address":"11","after":"FF","before":null,)"
+        R"("legend":"11H:gK_CWi_L"}],"detail":null,"digits":null,"direction":null,)"
+        R"("durationMs":420,"factoryCode":null,"failureCode":1,"id":"b",)"
+        R"("job":"Parameter Write","message":"Stop, \"now\"\r\nagain","newSet":null,)"
+        R"("operator":"technician","outcome":"failed","port":null,"program":null,)"
+        R"("requestCode":null,"requestMessage":null,"run":null,"softwareVersion":null,)"
+        R"("station":null,"time":"2026-03-02T23:59:59.999Z","wrenchCode":"123456"},)"
+        "\n        "
+        R"({"bytesRead":[{"address":"2B","value":"12"}],"bytesWritten":[],"detail":null,)"
+        R"("digits":2,"direction":"CW","durationMs":0,"factoryCode":null,"failureCode":null,)"
+        R"("id":"a","job":"Get","message":null,"newSet":null,"operator":null,"outcome":"done",)"
+        R"("port":null,"program":null,"requestCode":null,"requestMessage":null,)"
+        R"("run":{"cycles":3,"firstMs":150,"highest":10.5,"lastMs":900,"lowest":1.25},)"
+        R"("softwareVersion":null,"station":null,"time":"2026-03-01T08:00:00.000Z",)"
+        R"("wrenchCode":"123456"})"
+        "\n    ]\n}\n");
 
     // Nothing matches: still one document.
-    ASSERT_EQ(run({"history", "--job", "Read", "--json"}), cli::kExitDone);
-    EXPECT_EQ(QJsonDocument::fromJson(out.str().c_str()).object().value("records"), QJsonArray());
+    ASSERT_EQ(run({"history", "--job", "Write All FF", "--json"}), cli::kExitDone);
+    EXPECT_EQ(out.str(), "{\n    \"records\": []\n}\n");
 }
 
 TEST_F(CliHistoryTest, TextIsOneLinePerRecordAndCsvIsTheWindowsExport) {
     ASSERT_EQ(run({"history", "--since", "2026-03-02", "--until", "2026-03-02"}), cli::kExitDone);
     EXPECT_EQ(out.str(), "2026-03-02T23:59:59.999Z\t123456\tParameter Write\tfailed 1\t"
-                         "technician\t-\t10:05>07 11:XX>FF\tStop, \"now\"  again\n");
+                         "technician\t-\t10:05>07 11:XX>FF\tStop, \"now\"  again\n"
+                         "2026-03-02T12:00:00.000Z\t-\tRead\tdone\t-\t-\t-\t-\n");
 
     ASSERT_EQ(run({"history", "--job", "Get", "--until", "2026-03-02", "--csv"}), cli::kExitDone);
     EXPECT_EQ(out.str(), "time,wrench code,factory code,software version,job,direction,digits,"
