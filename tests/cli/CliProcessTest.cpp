@@ -190,18 +190,14 @@ TEST_F(CliProcess, RunsWithNoDisplayKeepingItsRequestCodeInItsOwnHome) {
     for (const char* code : {"0001", "0002"}) {
         ASSERT_EQ(run({"--simulator", "get", "--direction", "cw", "--json", "--log", log}), 0)
             << err.toStdString();
-        QJsonParseError error{};
-        const QJsonDocument json = QJsonDocument::fromJson(out.toUtf8(), &error);
-        ASSERT_TRUE(json.isObject()) << error.errorString().toStdString() << out.toStdString();
-        EXPECT_EQ(json["requestCode"], code);
-        EXPECT_TRUE(json["request"].toString().startsWith(QStringLiteral("0001") + code));
-        QFile file(log);
-        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-        const QStringList rows = QString::fromUtf8(file.readAll()).split('\n');
-        EXPECT_EQ(rows[0], "ms,direction,byte,marker,result");
-        EXPECT_FALSE(rows.filter(",TX,0xC8,").isEmpty()) << rows.join('\n').toStdString();
+        EXPECT_EQ(QJsonDocument::fromJson(out.toUtf8())["requestCode"], code) << out.toStdString();
     }
     EXPECT_TRUE(QFile::exists(home.filePath(".config/Zelcor/Zelcor.conf")));
+    QFile file(log);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray rows = file.readAll();
+    EXPECT_TRUE(rows.startsWith("ms,direction,byte,marker,result\n") && rows.contains(",TX,0xC8,"))
+        << rows.toStdString();
 }
 
 } // namespace

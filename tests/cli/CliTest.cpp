@@ -11,7 +11,6 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 
-#include <csignal>
 #include <fstream>
 #include <sstream>
 
@@ -37,8 +36,8 @@ protected:
             wrench.poke(0x00, std::uint8_t(a), std::uint8_t(v));
         }
     }
-    // Runs one command line; `atCell` is called at every cell a job passes.
-    int run(std::vector<std::string> words, std::function<void(CliRunner&, int)> atCell = {}) {
+    // Runs one command line. A signal in the middle of a job is the process test's (CliProcess).
+    int run(std::vector<std::string> words) {
         words.insert(words.end(), {"--port", "sim"});
         const CliOptions options = Parse(words);
         EXPECT_EQ(options.error, "");
@@ -62,12 +61,6 @@ protected:
         CliRunner runner(options, context);
         QObject::connect(&runner.session(), &WrenchSession::jobRecorded,
                          [this](const ServiceRecord& r) { records.push_back(r); });
-        QObject::connect(&runner.session(), &WrenchSession::cellProgress,
-                         [&](const CellProgress& p) {
-                             if (atCell) {
-                                 atCell(runner, p.address);
-                             }
-                         });
         return runner.run("sim");
     }
     Bytes sent() {
@@ -77,14 +70,6 @@ protected:
         return fresh;
     }
     QJsonObject json() const { return QJsonDocument::fromJson(out.str().c_str()).object(); }
-    // A signal the `nth` time a job comes to the cell.
-    static std::function<void(CliRunner&, int)> interruptAt(int address, int nth = 1) {
-        return [address, nth, passed = 0](CliRunner& runner, int at) mutable {
-            if (at == address && ++passed == nth) {
-                runner.interrupt(SIGINT);
-            }
-        };
-    }
 
     VirtualClock clock;
     sim::SimulatedWrench wrench{clock};
@@ -159,12 +144,6 @@ TEST_F(CliTest, DumpPrintsEachCellAndAnUnreadCellAsXXWithACommunicationFailure) 
     EXPECT_NE(err.str().find("Data Receving Err"), std::string::npos) << err.str();
 }
 
-TEST_F(CliTest, ASignalStopsDumpAfterTheCellItIsAt) {
-    EXPECT_EQ(run({"dump", "--cells", "07-0B"}, interruptAt(0x08)), 130);
-    EXPECT_EQ(sent(), reads({0x07, 0x08}));
-    EXPECT_NE(out.str().find("09H:Reserved         XX"), std::string::npos) << out.str();
-}
-
 TEST_F(CliTest, RestoreWritesOnlyTheChangedCellsNeverTheIdentityAndRefusesAnotherWrench) {
     const std::string file = folder.filePath("wrench.json").toStdString();
     ASSERT_EQ(run({"backup", file}), 0);
@@ -202,15 +181,6 @@ TEST_F(CliTest, RestoreWritesOnlyTheChangedCellsNeverTheIdentityAndRefusesAnothe
     EXPECT_EQ(r.bytesWritten[0].before, 0x44);
     EXPECT_EQ(r.bytesWritten[0].after, 0x33);
     EXPECT_EQ(r.wrenchCode, "123457");
-
-    // A signal during a cell's write (after the reading of the whole memory has passed the
-    // cell): that cell is written and read back, nothing after it.
-    wrench.poke(0x00, 0x1B, 0x44);
-    wrench.poke(0x00, 0x20, 0x01);
-    sent();
-    EXPECT_EQ(run({"restore", file, "--force-other-wrench"}, interruptAt(0x1B, 2)), 130);
-    wire = sent();
-    EXPECT_EQ(Bytes(wire.begin() + 39 * 3, wire.end()), writes({{0x1B, 0x33}}) + reads({0x1B}));
 }
 
 TEST_F(CliTest, PresetRefusesAnUnknownModelWithTheListAndWritesAKnownOne) {
