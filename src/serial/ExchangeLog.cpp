@@ -34,8 +34,7 @@ std::string csvField(const std::string& text) {
 ExchangeLog::ExchangeLog(const Clock& clock, const std::string& path, bool append,
                          const std::string& startedAt)
     : m_clock(clock), m_path(path),
-      m_file(std::fopen(path.c_str(), append ? "a" : "w"), &std::fclose),
-      m_openedAtMs(clock.nowMs()) {
+      m_file(std::fopen(path.c_str(), append ? "a" : "w"), &std::fclose) {
     if (!m_file) {
         fail(std::strerror(errno));
         return;
@@ -46,7 +45,9 @@ ExchangeLog::ExchangeLog(const Clock& clock, const std::string& path, bool appen
         fail(std::strerror(errno));
         return;
     }
-    write({}, {}, "session start " + startedAt, {});
+    // The session's line is its time zero, however long opening the file took.
+    m_openedAtMs = m_clock.nowMs();
+    writeAt(0, {}, {}, "session start " + startedAt, {});
 }
 
 std::string ExchangeLog::WallClockNow() {
@@ -73,11 +74,16 @@ void ExchangeLog::fail(const std::string& reason) {
 
 void ExchangeLog::write(const std::string& direction, const std::string& byte,
                         const std::string& marker, const std::string& result) {
+    writeAt(m_clock.nowMs() - m_openedAtMs, direction, byte, marker, result);
+}
+
+void ExchangeLog::writeAt(std::int64_t ms, const std::string& direction, const std::string& byte,
+                          const std::string& marker, const std::string& result) {
     if (!m_file) {
         return;
     }
-    const std::string line = std::to_string(m_clock.nowMs() - m_openedAtMs) + ',' + direction +
-                             ',' + byte + ',' + csvField(marker) + ',' + result + '\n';
+    const std::string line = std::to_string(ms) + ',' + direction + ',' + byte + ',' +
+                             csvField(marker) + ',' + result + '\n';
     if (std::fputs(line.c_str(), m_file.get()) < 0 || std::fflush(m_file.get()) != 0) {
         fail(std::strerror(errno));
     }

@@ -60,6 +60,8 @@ private:
     bool failed() const { return !m_failure.empty(); }
     void write(const std::string& direction, const std::string& byte, const std::string& marker,
                const std::string& result);
+    void writeAt(std::int64_t ms, const std::string& direction, const std::string& byte,
+                 const std::string& marker, const std::string& result);
     void fail(const std::string& reason);
 
     const Clock& m_clock;
