@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <cstdio>
@@ -45,9 +46,15 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
+    // Pictures only: the settings and records go to a folder of their own, thrown away after.
+    const QTemporaryDir home;
+    qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral("config")).toLocal8Bit());
+    qputenv("XDG_DATA_HOME", home.filePath(QStringLiteral("data")).toLocal8Bit());
     QApplication app(argc, argv);
     const QDir dir(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("."));
-    zelcor::Application zelcor{zelcor::Options{}};
+    zelcor::Options options;
+    options.recordsTarget.kind = zelcor::records::RecordsTarget::Kind::Off;
+    zelcor::Application zelcor{options};
     auto& main = zelcor.mainWindow();
     const QList<QWidget*> windows{&main, &main.editor(), &main.calibration()};
     for (QWidget* w : windows) {
