@@ -25,10 +25,10 @@
 
 #include <cerrno>
 #include <chrono>
-#include <memory>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
+#include <memory>
 
 namespace zelcor {
 
@@ -91,8 +91,8 @@ Application::Application(const Options& options, ScriptInput script)
         Platform{m_clock, m_port, *m_boxes, [this] { endProgram(); }});
     startRecords(options.recordsTarget);
     if (!options.log.isEmpty()) {
-        m_log = std::make_unique<ExchangeLog>(
-            m_clock, QFile::encodeName(options.log).toStdString(), options.logAppend);
+        m_log = std::make_unique<ExchangeLog>(m_clock, QFile::encodeName(options.log).toStdString(),
+                                              options.logAppend);
         m_main->session().link().setExchangeLog(m_log.get());
     }
     if (!options.port.isEmpty()) {
