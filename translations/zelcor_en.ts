@@ -580,6 +580,10 @@ Nothing has been pasted.</translation>
         <source>Enter the hex-value 00~FF.   </source>
         <translation>Send Byte: </translation>
     </message>
+    <message>
+        <source>Parameter name</source>
+        <translation>Parameter name</translation>
+    </message>
 </context>
 <context>
     <name>zelcor::TorquePlot</name>
@@ -725,10 +729,6 @@ Nothing has been written: the error flag is not cleared.</translation>
     <message>
         <source>Zelcor V1.3</source>
         <translation>Zelcor V1.3</translation>
-    </message>
-    <message>
-        <source>Parameter name</source>
-        <translation>Parameter name</translation>
     </message>
     <message>
         <source>Windows</source>

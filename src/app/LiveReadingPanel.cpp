@@ -62,13 +62,19 @@ void LiveReadingPanel::build(QWidget* parent) {
     m_group = new QGroupBox(tr("Live reading"), parent);
     QGroupBox* live = m_group;
     auto* liveGrid = new QGridLayout(live);
+    // Each part reads its settings first, then what the wrench shows, then the buttons that
+    // act: Tab from a list the technician has just set never lands on a button of another row.
+    // The boxes show what the wrench sent and are not typed into.
     cmbDir = makeComboBox(live, QStringLiteral("cmbDir"), QString());
     addComboItems(cmbDir, {QStringLiteral("CW"), QStringLiteral("CCW")});
+    cmbFraN = makeComboBox(live, QStringLiteral("cmbFraN"), QStringLiteral("1"), 3);
     liveGrid->addWidget(makeLabel(live, tr("Direction")), 0, 0);
     liveGrid->addWidget(cmbDir, 0, 1);
-    txta_Ad_Ajust_H = makeTextBox(live, QStringLiteral("txta_Ad_Ajust_H"), QStringLiteral("00"));
-    txta_Ad_Ajust_L = makeTextBox(live, QStringLiteral("txta_Ad_Ajust_L"), QStringLiteral("05"));
-    txtTk = makeTextBox(live, QStringLiteral("txtTk"), QStringLiteral("00"), 8);
+    liveGrid->addWidget(makeLabel(live, tr("Digits after decimal  pt.")), 0, 2);
+    liveGrid->addWidget(cmbFraN, 0, 3);
+    txta_Ad_Ajust_H = makeDisplayBox(live, QStringLiteral("txta_Ad_Ajust_H"), QStringLiteral("00"));
+    txta_Ad_Ajust_L = makeDisplayBox(live, QStringLiteral("txta_Ad_Ajust_L"), QStringLiteral("05"));
+    txtTk = makeDisplayBox(live, QStringLiteral("txtTk"), QStringLiteral("00"), 8);
     liveGrid->addWidget(makeLabel(live, tr("DUT(hex)_H")), 1, 0);
     liveGrid->addWidget(txta_Ad_Ajust_H, 1, 1);
     liveGrid->addWidget(makeLabel(live, tr("DUT(hex)_L")), 1, 2);
@@ -84,25 +90,23 @@ void LiveReadingPanel::build(QWidget* parent) {
     liveGrid->addWidget(cmdAutoOn, 3, 0, 1, 2);
     liveGrid->addWidget(cmdAutoOff, 3, 2, 1, 2);
     liveGrid->addWidget(Shape1, 3, 4);
-    cmbFraN = makeComboBox(live, QStringLiteral("cmbFraN"), QStringLiteral("1"), 3);
-    liveGrid->addWidget(makeLabel(live, tr("Digits after decimal  pt.")), 4, 0, 1, 3);
-    liveGrid->addWidget(cmbFraN, 4, 3);
-    cmdRdMaxTk = makeButton(live, QStringLiteral("cmdRdMaxTk"), tr("Read Max Torque"));
-    txtMaxTk = makeTextBox(live, QStringLiteral("txtMaxTk"), QStringLiteral("00"), 8);
-    liveGrid->addWidget(cmdRdMaxTk, 5, 0, 1, 2);
-    liveGrid->addWidget(makeLabel(live, tr("Max Torque")), 6, 0);
-    liveGrid->addWidget(txtMaxTk, 6, 1);
-    liveGrid->addWidget(makeLabel(live, tr("N-m")), 6, 2);
+
     cmbFraN1 = makeComboBox(live, QStringLiteral("cmbFraN1"), QStringLiteral("1"), 3);
-    liveGrid->addWidget(makeLabel(live, tr("Digits after decimal  pt.")), 7, 0, 1, 3);
-    liveGrid->addWidget(cmbFraN1, 7, 3);
+    liveGrid->addWidget(makeLabel(live, tr("Digits after decimal  pt.")), 4, 0, 1, 3);
+    liveGrid->addWidget(cmbFraN1, 4, 3);
+    txtMaxTk = makeDisplayBox(live, QStringLiteral("txtMaxTk"), QStringLiteral("00"), 8);
+    liveGrid->addWidget(makeLabel(live, tr("Max Torque")), 5, 0);
+    liveGrid->addWidget(txtMaxTk, 5, 1);
+    liveGrid->addWidget(makeLabel(live, tr("N-m")), 5, 2);
+    cmdRdMaxTk = makeButton(live, QStringLiteral("cmdRdMaxTk"), tr("Read Max Torque"));
     cmdClrEr0 = makeButton(live, QStringLiteral("cmdClrEr0"), tr("Clear Er0/Max Torque"));
-    liveGrid->addWidget(cmdClrEr0, 8, 0, 1, 4);
+    liveGrid->addWidget(cmdRdMaxTk, 6, 0, 1, 2);
+    liveGrid->addWidget(cmdClrEr0, 6, 2, 1, 2);
 }
 
 QList<QWidget*> LiveReadingPanel::tabOrder() const {
-    return {cmbDir,  txta_Ad_Ajust_H, txta_Ad_Ajust_L, txtTk,    cmdAutoOn, cmdAutoOff,
-            cmbFraN, cmdRdMaxTk,      txtMaxTk,        cmbFraN1, cmdClrEr0};
+    return {cmbDir,     cmbFraN,  txta_Ad_Ajust_H, txta_Ad_Ajust_L, txtTk,    cmdAutoOn,
+            cmdAutoOff, cmbFraN1, txtMaxTk,        cmdRdMaxTk,      cmdClrEr0};
 }
 
 void LiveReadingPanel::connectSession() {

@@ -4,7 +4,6 @@
 #include "app/LiveReadingPanel.h"
 #include "app/ParameterSetPanel.h"
 #include "app/PortPanel.h"
-#include "calibration/ParameterMap.h"
 #include "calibration/frmRs232WRCal.h"
 #include "common/TextConv.h"
 #include "console/RegisterConsole.h"
@@ -16,7 +15,6 @@
 #include "widgets/ExchangeControls.h"
 
 #include <QCloseEvent>
-#include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -48,17 +46,17 @@ frmRs232SetCmd::frmRs232SetCmd(Platform platform, QWidget* parent)
     auto* right = new QVBoxLayout;
     right->addWidget(m_console->group(), 1);
     auto* bottomRight = new QHBoxLayout;
-    bottomRight->addWidget(buildNames());
+    bottomRight->addStretch();
     bottomRight->addWidget(buildNavigation());
     right->addLayout(bottomRight);
     auto* top = new QHBoxLayout(this);
     top->addLayout(left);
     top->addLayout(right, 1);
     // Tab goes down the left column, then down the right one.
-    chainTabOrder(m_port->tabOrder() + m_parameterSet->tabOrder() + m_liveReading->tabOrder() +
-                  m_console->tabOrder() +
-                  QList<QWidget*>{Combo1, cmdRs232WRCal, cmdRs232WRPara, Command1, cmdEnd,
-                                  cmdHistory, Text1});
+    chainTabOrder(
+        m_port->tabOrder() + m_parameterSet->tabOrder() + m_liveReading->tabOrder() +
+        m_console->tabOrder() +
+        QList<QWidget*>{cmdRs232WRCal, cmdRs232WRPara, Command1, cmdEnd, cmdHistory, Text1});
     Form_Load();
 }
 
@@ -70,20 +68,6 @@ QList<QWidget*> frmRs232SetCmd::windows() {
 
 void frmRs232SetCmd::choosePort(const QString& port) {
     m_port->choosePort(port);
-}
-
-QWidget* frmRs232SetCmd::buildNames() {
-    auto* names = new QGroupBox(tr("Parameter name"), this);
-    auto* namesRow = new QHBoxLayout(names);
-    Combo1 = makeComboBox(names, QStringLiteral("Combo1"), QString(), 16);
-    QStringList parameterNames;
-    for (const NamedParameter& p : NamedParameters()) {
-        parameterNames << QString::fromLatin1(p.name.data(), static_cast<qsizetype>(p.name.size()));
-    }
-    addComboItems(Combo1, parameterNames);
-    namesRow->addWidget(Combo1);
-    connect(Combo1, &QComboBox::activated, this, [this] { Combo1_Click(); });
-    return names;
 }
 
 QWidget* frmRs232SetCmd::buildNavigation() {
@@ -127,13 +111,6 @@ void frmRs232SetCmd::showMainWindow() {
     show();
     raise();
     activateWindow();
-}
-
-void frmRs232SetCmd::Combo1_Click() {
-    // Fills the console's address boxes only; nothing is sent.
-    const NamedParameter* p = FindNamedParameter(Combo1->currentText().toStdString());
-    m_console->setAddress(p != nullptr ? QString::fromStdString(ByteToHexStr(p->addr0))
-                                       : QString());
 }
 
 void frmRs232SetCmd::cmdRs232WRPara_Click() {

@@ -10,7 +10,6 @@
 #include <memory>
 #include <optional>
 
-class QComboBox;
 class QLineEdit;
 class QPushButton;
 
@@ -49,7 +48,6 @@ public:
     // The port to open, as if typed into "Com No", after the system's ports are read afresh.
     void choosePort(const QString& port);
 
-    void Combo1_Click();
     void cmdRs232WRPara_Click();
     void Command1_Click();
     void cmdRs232WRCal_Click();
@@ -61,7 +59,6 @@ protected:
 
 private:
     void Form_Load();
-    QWidget* buildNames();
     QWidget* buildNavigation();
     void showPortState(bool open);
     void showMainWindow();
@@ -78,7 +75,6 @@ private:
     std::unique_ptr<frmRs232WRCal> m_calibration;
     std::optional<records::RecordsTarget> m_recordsTarget;
     std::unique_ptr<HistoryWindow> m_history;
-    QComboBox* Combo1 = nullptr;
     QPushButton* cmdRs232WRCal = nullptr;
     QPushButton* cmdRs232WRPara = nullptr;
     QPushButton* Command1 = nullptr;

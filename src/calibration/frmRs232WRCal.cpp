@@ -92,17 +92,9 @@ void frmRs232WRCal::buildControls() {
         }
     };
 
-    // Decimal digits, at the left edge.
-    cmbPt = new QComboBox(this);
-    QLabel* digitsLabel = label("Label1", tr("扳手小數位"));
-    digitsLabel->setToolTip(tr("Wrench decimal places"));
-    grid->addWidget(digitsLabel, 0, 0);
-    grid->addWidget(cmbPt, 0, 1);
-    grid->setRowMinimumHeight(1, 10);
-
     // Clockwise constants: first order, second order, then the stored status; then
     // counter-clockwise.
-    row(2, {label("Label20", tr("gK_CWI_H")), label("Label19", tr("gK_CWI_L")),
+    row(0, {label("Label20", tr("gK_CWI_H")), label("Label19", tr("gK_CWI_L")),
             label("Label21", tr("gK_CWA_H")), label("Label22", tr("gK_CWA_L")),
             label("Label10", tr("gStatusEp"))});
     txtgk_cwi_h = valueBox("txtgk_cwi_h");
@@ -110,16 +102,25 @@ void frmRs232WRCal::buildControls() {
     txtgk_cwg_h = valueBox("txtgk_cwg_h");
     txtgk_cwg_l = valueBox("txtgk_cwg_l");
     txtgStatusEp = valueBox("txtgStatusEp");
-    row(3, {txtgk_cwi_h, txtgk_cwi_l, txtgk_cwg_h, txtgk_cwg_l, txtgStatusEp});
-    row(4, {label("Label33", tr("gK_CCWI_H")), label("Label34", tr("gK_CCWI_L")),
+    row(1, {txtgk_cwi_h, txtgk_cwi_l, txtgk_cwg_h, txtgk_cwg_l, txtgStatusEp});
+    row(2, {label("Label33", tr("gK_CCWI_H")), label("Label34", tr("gK_CCWI_L")),
             label("Label32", tr("gK_CCWA_H")), label("Label31", tr("gK_CCWA_L"))});
-    grid->addLayout(indicator(shpCWMinus, "shpCWMinus", "Label11", tr("CW minus")), 4, 4);
+    grid->addLayout(indicator(shpCWMinus, "shpCWMinus", "Label11", tr("CW minus")), 2, 4);
     txtgk_ccwi_h = valueBox("txtgk_ccwi_h");
     txtgk_ccwi_l = valueBox("txtgk_ccwi_l");
     txtgk_ccwg_h = valueBox("txtgk_ccwg_h");
     txtgk_ccwg_l = valueBox("txtgk_ccwg_l");
-    row(5, {txtgk_ccwi_h, txtgk_ccwi_l, txtgk_ccwg_h, txtgk_ccwg_l});
-    grid->addLayout(indicator(shpCCWMinus, "shpCCWMinus", "Label35", tr("CCW minus")), 5, 4);
+    row(3, {txtgk_ccwi_h, txtgk_ccwi_l, txtgk_ccwg_h, txtgk_ccwg_l});
+    grid->addLayout(indicator(shpCCWMinus, "shpCCWMinus", "Label35", tr("CCW minus")), 3, 4);
+
+    // Decimal digits, at the left edge under the constants: with them it is what the torque
+    // is computed from, and Tab from the last constant comes to it before any command.
+    cmbPt = new QComboBox(this);
+    QLabel* digitsLabel = label("Label1", tr("扳手小數位"));
+    digitsLabel->setToolTip(tr("Wrench decimal places"));
+    grid->setRowMinimumHeight(4, 10);
+    grid->addWidget(digitsLabel, 5, 0);
+    grid->addWidget(cmbPt, 5, 1);
     grid->setRowMinimumHeight(6, 14);
 
     // The mode and read commands in a column; leaving calibration mode beside and a little
@@ -192,8 +193,8 @@ void frmRs232WRCal::buildControls() {
 
     // The plot takes the focus in its chart view.
     QWidget* plotView = chtTorque->findChild<QChartView*>();
-    chainTabOrder({cmbPt,           txtgk_cwi_h,     txtgk_cwi_l,     txtgk_cwg_h,  txtgk_cwg_l,
-                   txtgStatusEp,    txtgk_ccwi_h,    txtgk_ccwi_l,    txtgk_ccwg_h, txtgk_ccwg_l,
+    chainTabOrder({txtgk_cwi_h,     txtgk_cwi_l,     txtgk_cwg_h,     txtgk_cwg_l,  txtgStatusEp,
+                   txtgk_ccwi_h,    txtgk_ccwi_l,    txtgk_ccwg_h,    txtgk_ccwg_l, cmbPt,
                    cmdReakAllKandA, cmdRst232,       cmdESC232,       CmdCal,       CmdESCCal,
                    cmdCalTk,        txta_Ad_Ajust_H, txta_Ad_Ajust_L, txtgStatus,   txtTk,
                    txtDelayTime,    cmdTestStart,    cmdTestStop,     plotView,     cmdReturn});

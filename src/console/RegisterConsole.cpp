@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "console/RegisterConsole.h"
 
+#include "calibration/ParameterMap.h"
 #include "common/TextConv.h"
 #include "console/HexInput.h"
 #include "session/WrenchSession.h"
@@ -8,6 +9,7 @@
 #include "widgets/EchoBox.h"
 #include "widgets/ExchangeControls.h"
 
+#include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -38,6 +40,7 @@ RegisterConsole::RegisterConsole(QWidget* parent, WrenchSession& session,
     QObject::connect(cmdSendAByte, &QPushButton::clicked, m_group,
                      [this] { cmdSendAByte_Click(); });
     QObject::connect(cmdClr, &QPushButton::clicked, m_group, [this] { cmdClr_Click(); });
+    QObject::connect(Combo1, &QComboBox::activated, m_group, [this] { Combo1_Click(); });
     QObject::connect(txtReplyNo, &QLineEdit::textChanged, m_group, [this] { txtReplyNo_Change(); });
 
     QObject::connect(&session, &WrenchSession::localEcho, m_group, [this](const std::string& t) {
@@ -67,45 +70,55 @@ void RegisterConsole::build(QWidget* parent, MessageBoxes& boxes) {
     grid->addWidget(txtSendByte, 0, 2);
     grid->addWidget(cmdSendAByte, 0, 3);
 
+    // A parameter's name fills the address boxes of both rows below; nothing is sent.
+    Combo1 = makeComboBox(console, QStringLiteral("Combo1"), QString(), 16);
+    QStringList parameterNames;
+    for (const NamedParameter& p : NamedParameters()) {
+        parameterNames << QString::fromLatin1(p.name.data(), static_cast<qsizetype>(p.name.size()));
+    }
+    addComboItems(Combo1, parameterNames);
+    grid->addWidget(makeLabel(console, tr("Parameter name")), 1, 0, 1, 2);
+    grid->addWidget(Combo1, 1, 2, 1, 2);
+
     cmdRead = makeButton(console, QStringLiteral("cmdRead"), tr("Read"));
     txtAddr1Read = makeTextBox(console, QStringLiteral("txtAddr1Read"), QStringLiteral("00"));
     txtAddr0Read = makeTextBox(console, QStringLiteral("txtAddr0Read"), QStringLiteral("05"));
     const QStringList readHeaders{tr("Addr1"), tr("Addr0"), tr("Data0"), tr("Data1"), tr("Data2")};
     for (int i = 0; i < readHeaders.size(); ++i) {
-        grid->addWidget(makeLabel(console, readHeaders[i]), 1, i);
+        grid->addWidget(makeLabel(console, readHeaders[i]), 2, i);
     }
     // The boxes of a row, then its button: Tab goes from the boxes to their own button.
-    grid->addWidget(txtAddr1Read, 2, 0);
-    grid->addWidget(txtAddr0Read, 2, 1);
+    grid->addWidget(txtAddr1Read, 3, 0);
+    grid->addWidget(txtAddr0Read, 3, 1);
     for (int i = 0; i < 3; ++i) {
         txtReadData[i] =
             makeTextBox(console, QStringLiteral("txtReadData(%1)").arg(i), QStringLiteral("XX"));
         txtReadData[i]->setEnabled(false); // display only
-        grid->addWidget(txtReadData[i], 2, 2 + i);
+        grid->addWidget(txtReadData[i], 3, 2 + i);
     }
-    grid->addWidget(cmdRead, 2, 5);
+    grid->addWidget(cmdRead, 3, 5);
 
     cmdWrite = makeButton(console, QStringLiteral("cmdWrite"), tr("Write"));
     txtAddr1Write = makeTextBox(console, QStringLiteral("txtAddr1Write"), QStringLiteral("00"));
     txtAddr0Write = makeTextBox(console, QStringLiteral("txtAddr0Write"), QStringLiteral("05"));
     txtWriteData = makeTextBox(console, QStringLiteral("txtWriteData"), QStringLiteral("00"));
-    grid->addWidget(makeLabel(console, tr("Addr1")), 3, 0);
-    grid->addWidget(makeLabel(console, tr("Addr0")), 3, 1);
-    grid->addWidget(makeLabel(console, tr("Data")), 3, 2);
-    grid->addWidget(txtAddr1Write, 4, 0);
-    grid->addWidget(txtAddr0Write, 4, 1);
-    grid->addWidget(txtWriteData, 4, 2);
-    grid->addWidget(cmdWrite, 4, 3);
+    grid->addWidget(makeLabel(console, tr("Addr1")), 4, 0);
+    grid->addWidget(makeLabel(console, tr("Addr0")), 4, 1);
+    grid->addWidget(makeLabel(console, tr("Data")), 4, 2);
+    grid->addWidget(txtAddr1Write, 5, 0);
+    grid->addWidget(txtAddr0Write, 5, 1);
+    grid->addWidget(txtWriteData, 5, 2);
+    grid->addWidget(cmdWrite, 5, 3);
 
     txtReplyNo = makeTextBox(console, QStringLiteral("txtReplyNo"), QStringLiteral("10"));
     txtState = makeDisplayBox(console, QStringLiteral("txtState"), QStringLiteral("State"), 8);
-    grid->addWidget(txtReplyNo, 5, 0);
-    grid->addWidget(makeLabel(console, tr("timRecvTimeOut")), 5, 1, 1, 2);
-    grid->addWidget(txtState, 5, 3, 1, 2);
+    grid->addWidget(txtReplyNo, 6, 0);
+    grid->addWidget(makeLabel(console, tr("timRecvTimeOut")), 6, 1, 1, 2);
+    grid->addWidget(txtState, 6, 3, 1, 2);
     lblErrorMessage = makeLabel(console, tr("Error message"), QStringLiteral("lblErrorMessage"));
     lblErrorMessage->setStyleSheet(QStringLiteral("color: red"));
     lblErrorMessage->hide();
-    grid->addWidget(lblErrorMessage, 6, 0, 1, 6);
+    grid->addWidget(lblErrorMessage, 7, 0, 1, 6);
 
     auto* echoes = new QGridLayout;
     txtLocalHex = new EchoBox(console);
@@ -120,14 +133,19 @@ void RegisterConsole::build(QWidget* parent, MessageBoxes& boxes) {
     echoes->addWidget(txtLocalHex, 1, 0);
     echoes->addWidget(txtRemoteHex, 1, 1);
     echoes->addWidget(cmdClr, 2, 1, Qt::AlignRight);
-    grid->addLayout(echoes, 7, 0, 1, 6);
+    grid->addLayout(echoes, 8, 0, 1, 6);
 }
 
 QList<QWidget*> RegisterConsole::tabOrder() const {
-    return {cmdRstSend,     txtSendByte,    cmdSendAByte,   txtAddr1Read, txtAddr0Read,
-            txtReadData[0], txtReadData[1], txtReadData[2], cmdRead,      txtAddr1Write,
-            txtAddr0Write,  txtWriteData,   cmdWrite,       txtReplyNo,   txtState,
-            txtLocalHex,    txtRemoteHex,   cmdClr};
+    return {cmdRstSend,    txtSendByte,    cmdSendAByte,   Combo1,         txtAddr1Read,
+            txtAddr0Read,  txtReadData[0], txtReadData[1], txtReadData[2], cmdRead,
+            txtAddr1Write, txtAddr0Write,  txtWriteData,   cmdWrite,       txtReplyNo,
+            txtState,      txtLocalHex,    txtRemoteHex,   cmdClr};
+}
+
+void RegisterConsole::Combo1_Click() {
+    const NamedParameter* p = FindNamedParameter(Combo1->currentText().toStdString());
+    setAddress(p != nullptr ? QString::fromStdString(ByteToHexStr(p->addr0)) : QString());
 }
 
 void RegisterConsole::setAddress(const QString& addr0) {

@@ -8,6 +8,7 @@
 #include <array>
 #include <string>
 
+class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -40,6 +41,8 @@ public:
     // opening gave them.
     void showPortState(bool open);
 
+    // Fills the address boxes of Read and Write for the parameter chosen by its name.
+    void Combo1_Click();
     void cmdRead_Click();
     void cmdWrite_Click();
     void cmdSendAByte_Click();
@@ -55,6 +58,7 @@ private:
     WrenchSession& m_session;
     ExchangeControls& m_controls;
     QGroupBox* m_group = nullptr;
+    QComboBox* Combo1 = nullptr;
     QPushButton* cmdRstSend = nullptr;
     QPushButton* cmdSendAByte = nullptr;
     QLineEdit* txtSendByte = nullptr;
