@@ -40,76 +40,75 @@ QString VersionText() {
     return QStringLiteral("zelcor " ZELCOR_VERSION "\n");
 }
 
+namespace {
+
+enum class Value { NotThis, Given, Missing };
+
+// An option with a value, as "--name value" or "--name=value"; the first form takes the next
+// argument.
+Value OptionValue(const QStringList& arguments, int& i, QLatin1String name, QString& value) {
+    const QString& arg = arguments[i];
+    if (arg == name) {
+        if (i + 1 >= arguments.size()) {
+            return Value::Missing;
+        }
+        value = arguments[++i];
+        return Value::Given;
+    }
+    if (arg.startsWith(name) && arg.size() > name.size() && arg[name.size()] == u'=') {
+        value = arg.mid(name.size() + 1);
+        return Value::Given;
+    }
+    return Value::NotThis;
+}
+
+} // namespace
+
 Options ParseCommandLine(const QStringList& arguments) {
     Options options;
     bool languageGiven = false;
-    for (int i = 1; i < arguments.size(); ++i) {
+    for (int i = 1; i < arguments.size() && options.error.isEmpty(); ++i) {
         const QString& arg = arguments[i];
+        QString value;
+        // True when `arg` is the option `name`; the error is `need` when its value is missing
+        // (or empty, for a file name).
+        const auto valued = [&](const char* name, const QString& need, bool mayBeEmpty) {
+            const Value v = OptionValue(arguments, i, QLatin1String(name), value);
+            if (v == Value::Missing || (v == Value::Given && !mayBeEmpty && value.isEmpty())) {
+                options.error = need;
+            }
+            return v != Value::NotThis;
+        };
         if (arg == QLatin1String("-h") || arg == QLatin1String("--help")) {
             options.showHelp = true;
-        } else if (arg == QLatin1String("--port")) {
-            if (i + 1 >= arguments.size()) {
-                options.error = QStringLiteral("--port needs a port name");
-                return options;
-            }
-            options.port = arguments[++i];
-        } else if (arg.startsWith(QLatin1String("--port="))) {
-            options.port = arg.mid(7);
         } else if (arg == QLatin1String("--version")) {
             options.showVersion = true;
-        } else if (arg == QLatin1String("--log")) {
-            if (i + 1 >= arguments.size()) {
-                options.error = QStringLiteral("--log needs a file name");
-                return options;
-            }
-            options.log = arguments[++i];
-        } else if (arg.startsWith(QLatin1String("--log="))) {
-            options.log = arg.mid(6);
-            if (options.log.isEmpty()) {
-                options.error = QStringLiteral("--log needs a file name");
-                return options;
-            }
-        } else if (arg == QLatin1String("--records")) {
-            if (i + 1 >= arguments.size()) {
-                options.error = QStringLiteral("--records needs a place (or off)");
-                return options;
-            }
-            options.records = arguments[++i];
-        } else if (arg.startsWith(QLatin1String("--records="))) {
-            options.records = arg.mid(10);
-        } else if (arg == QLatin1String("--language")) {
-            if (i + 1 >= arguments.size()) {
-                options.error = QStringLiteral("--language needs a language (%1)")
-                                    .arg(Languages().join(QStringLiteral(", ")));
-                return options;
-            }
-            options.language = arguments[++i];
-            languageGiven = true;
-        } else if (arg.startsWith(QLatin1String("--language="))) {
-            options.language = arg.mid(11);
-            languageGiven = true;
         } else if (arg == QLatin1String("--log-append")) {
             options.logAppend = true;
         } else if (arg == QLatin1String("--simulator")) {
             options.simulator = true;
-        } else if (arg == QLatin1String("--script")) {
-            if (i + 1 >= arguments.size()) {
-                options.error =
-                    QStringLiteral("--script needs a file name (\"-\" for standard input)");
-                return options;
-            }
-            options.script = arguments[++i];
-        } else if (arg.startsWith(QLatin1String("--script="))) {
-            options.script = arg.mid(9);
-            if (options.script.isEmpty()) {
-                options.error =
-                    QStringLiteral("--script needs a file name (\"-\" for standard input)");
-                return options;
-            }
+        } else if (valued("--port", QStringLiteral("--port needs a port name"), true)) {
+            options.port = value;
+        } else if (valued("--log", QStringLiteral("--log needs a file name"), false)) {
+            options.log = value;
+        } else if (valued("--records", QStringLiteral("--records needs a place (or off)"), true)) {
+            options.records = value;
+        } else if (valued("--language",
+                          QStringLiteral("--language needs a language (%1)")
+                              .arg(Languages().join(QStringLiteral(", "))),
+                          true)) {
+            options.language = value;
+            languageGiven = true;
+        } else if (valued("--script",
+                          QStringLiteral("--script needs a file name (\"-\" for standard input)"),
+                          false)) {
+            options.script = value;
         } else {
             options.error = QStringLiteral("unknown option: %1").arg(arg);
-            return options;
         }
+    }
+    if (!options.error.isEmpty()) {
+        return options;
     }
     if (languageGiven && !Languages().contains(options.language)) {
         options.error = QStringLiteral("unknown language: %1 (known: %2)")
