@@ -418,40 +418,44 @@ InsertResult InsertRecord(QSqlDatabase& db, const ServiceRecord& r, QString& err
         Rollback(db);
         return InsertResult::Failed;
     };
+    const QVariant noNumber(QMetaType::fromType<int>());
+    const std::pair<const char*, QVariant> columns[] = {
+        {"id", NotNullText(r.id)},
+        {"time_utc", NotNullText(r.time)},
+        {"duration_ms", qint64(r.durationMs)},
+        {"station", Text(r.station)},
+        {"operator", Text(r.operatorName)},
+        {"program", Text(r.program)},
+        {"port", Text(r.port)},
+        {"factory_code", Text(r.factoryCode)},
+        {"software_version", Text(r.softwareVersion)},
+        {"wrench_code", Text(r.wrenchCode)},
+        {"job", NotNullText(r.job)},
+        {"direction", Text(r.direction)},
+        {"digits", r.digits ? QVariant(*r.digits) : noNumber},
+        {"bytes_read", Text(BytesReadText(r.bytesRead))},
+        {"request_code", Text(r.requestCode)},
+        {"request_message", Text(r.requestMessage)},
+        {"new_set", Text(r.newSet)},
+        {"detail", Text(r.detail)},
+        {"run_summary", Text(r.run ? RunSummaryText(*r.run) : "")},
+        {"outcome", NotNullText(OutcomeText(r.outcome))},
+        {"failure_code", r.failureCode != 0 ? QVariant(r.failureCode) : noNumber},
+        {"message", Text(r.message)},
+    };
+    QStringList names;
+    QStringList placeholders;
+    for (const auto& [name, value] : columns) {
+        names << QLatin1String(name);
+        placeholders << QLatin1Char(':') + QLatin1String(name);
+    }
     QSqlQuery q(db);
-    q.prepare(QStringLiteral(
-        "INSERT INTO service_record (id, time_utc, duration_ms, station, operator, program, "
-        "port, factory_code, software_version, wrench_code, job, direction, digits, bytes_read, "
-        "request_code, request_message, new_set, detail, run_summary, outcome, failure_code, "
-        "message) VALUES (:id, :time_utc, :duration_ms, :station, :operator, :program, :port, "
-        ":factory_code, :software_version, :wrench_code, :job, :direction, :digits, "
-        ":bytes_read, :request_code, :request_message, :new_set, :detail, :run_summary, "
-        ":outcome, :failure_code, :message) ON CONFLICT (id) DO NOTHING"));
-    q.bindValue(QStringLiteral(":id"), NotNullText(r.id));
-    q.bindValue(QStringLiteral(":time_utc"), NotNullText(r.time));
-    q.bindValue(QStringLiteral(":duration_ms"), qint64(r.durationMs));
-    q.bindValue(QStringLiteral(":station"), Text(r.station));
-    q.bindValue(QStringLiteral(":operator"), Text(r.operatorName));
-    q.bindValue(QStringLiteral(":program"), Text(r.program));
-    q.bindValue(QStringLiteral(":port"), Text(r.port));
-    q.bindValue(QStringLiteral(":factory_code"), Text(r.factoryCode));
-    q.bindValue(QStringLiteral(":software_version"), Text(r.softwareVersion));
-    q.bindValue(QStringLiteral(":wrench_code"), Text(r.wrenchCode));
-    q.bindValue(QStringLiteral(":job"), NotNullText(r.job));
-    q.bindValue(QStringLiteral(":direction"), Text(r.direction));
-    q.bindValue(QStringLiteral(":digits"),
-                r.digits ? QVariant(*r.digits) : QVariant(QMetaType::fromType<int>()));
-    q.bindValue(QStringLiteral(":bytes_read"), Text(BytesReadText(r.bytesRead)));
-    q.bindValue(QStringLiteral(":request_code"), Text(r.requestCode));
-    q.bindValue(QStringLiteral(":request_message"), Text(r.requestMessage));
-    q.bindValue(QStringLiteral(":new_set"), Text(r.newSet));
-    q.bindValue(QStringLiteral(":detail"), Text(r.detail));
-    q.bindValue(QStringLiteral(":run_summary"), Text(r.run ? RunSummaryText(*r.run) : ""));
-    q.bindValue(QStringLiteral(":outcome"), NotNullText(OutcomeText(r.outcome)));
-    q.bindValue(QStringLiteral(":failure_code"), r.failureCode != 0
-                                                     ? QVariant(r.failureCode)
-                                                     : QVariant(QMetaType::fromType<int>()));
-    q.bindValue(QStringLiteral(":message"), Text(r.message));
+    q.prepare(QStringLiteral("INSERT INTO service_record (%1) VALUES (%2) ON CONFLICT (id) DO "
+                             "NOTHING")
+                  .arg(names.join(QStringLiteral(", ")), placeholders.join(QStringLiteral(", "))));
+    for (const auto& [name, value] : columns) {
+        q.bindValue(QLatin1Char(':') + QLatin1String(name), value);
+    }
     if (!q.exec()) {
         return fail(q);
     }
