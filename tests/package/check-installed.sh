@@ -38,6 +38,8 @@ deb)
     version=$(dpkg-deb -f "$deb" Version)
     dpkg-deb -f "$deb" Depends | grep -q 'fonts-noto-cjk' ||
         fail "the package does not depend on the font for the Chinese captions"
+    dpkg-deb -f "$deb" Depends | grep -q 'libqt6sql6-sqlite' ||
+        fail "the package does not depend on the SQLite driver its records are written with"
     [ "$(basename "$deb")" = "zelcor_${version}_$(dpkg --print-architecture).deb" ] ||
         fail "package file name $(basename "$deb") does not carry version $version"
     ;;
