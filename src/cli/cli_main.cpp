@@ -133,7 +133,7 @@ int main(int argc, char** argv) {
     std::unique_ptr<records::RecordWriter> recordWriter;
     std::unique_ptr<records::Recorder> recorder;
     if (options.recordsTarget.kind != records::RecordsTarget::Kind::Off &&
-        options.command != "history" && options.command != "ports") {
+        options.command != "ports") {
         records::RecordWriter::Options writing;
         writing.onFailure = [](const std::string& message) {
             std::fprintf(stderr, "zelcor-cli: %s\n", message.c_str());
@@ -166,6 +166,11 @@ int main(int argc, char** argv) {
             runner.interrupt(byte);
         }
     });
+    if (recordWriter && options.command == "history") {
+        // What an earlier run left waiting in the spool is part of the history: the database
+        // gets it first, when it answers.
+        recordWriter->flush(std::chrono::seconds(5));
+    }
     const int code = runner.run(device);
     std::cout.flush();
     if (recordWriter) {
