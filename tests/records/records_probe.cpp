@@ -1,17 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Writes records to a target as a program of its own, for the tests with several processes
-// and with a process killed while it writes.
+// Writes records to a target as a program of its own, for the test with several processes:
 //
-//   zelcor_records_probe TARGET COUNT PREFIX          through a RecordWriter, then flush
-//   zelcor_records_probe TARGET COUNT PREFIX direct   one InsertRecord after another, each
-//                                                     told on a line "written N" once done
-// Records are PREFIX-0 ... PREFIX-(COUNT-1), each with 5 written bytes. Exit code 0 when all
-// were written (writer: handled, and no failure reported).
+//   zelcor_records_probe TARGET COUNT PREFIX
+//
+// writes PREFIX-0 ... PREFIX-(COUNT-1), each with 5 written bytes, through a RecordWriter,
+// then flushes. Exit code 0 when all were written (handled, and no failure reported).
 #include "records/RecordStore.h"
 #include "records/RecordWriter.h"
 
 #include <QCoreApplication>
-#include <QSqlDatabase>
 
 #include <atomic>
 #include <cstdio>
@@ -43,30 +40,12 @@ int main(int argc, char** argv) {
     const auto target =
         argc >= 4 ? zelcor::records::ParseRecordsTarget(argv[1], error) : std::nullopt;
     if (!target) {
-        std::fprintf(stderr, "usage: zelcor_records_probe TARGET COUNT PREFIX [direct]\n%s\n",
+        std::fprintf(stderr, "usage: zelcor_records_probe TARGET COUNT PREFIX\n%s\n",
                      error.c_str());
         return 2;
     }
     const int count = std::atoi(argv[2]);
     const std::string prefix = argv[3];
-    if (argc > 4 && std::string(argv[4]) == "direct") {
-        QString failure;
-        if (!zelcor::records::OpenRecordsDatabase(*target, QStringLiteral("probe"), failure)) {
-            std::fprintf(stderr, "%s\n", qPrintable(failure));
-            return 1;
-        }
-        QSqlDatabase db = QSqlDatabase::database(QStringLiteral("probe"));
-        for (int i = 0; i < count; ++i) {
-            if (zelcor::records::InsertRecord(db, ProbeRecord(prefix, i), failure) !=
-                zelcor::records::InsertResult::Written) {
-                std::fprintf(stderr, "record %d: %s\n", i, qPrintable(failure));
-                return 1;
-            }
-            std::printf("written %d\n", i + 1);
-            std::fflush(stdout);
-        }
-        return 0;
-    }
     std::atomic<bool> failed{false};
     zelcor::records::RecordWriter::Options options;
     options.onFailure = [&](const std::string& message) {
