@@ -216,14 +216,11 @@ QString oneLine(QString text) {
     return text.replace(QStringLiteral("\r\n"), QStringLiteral(" / "));
 }
 
-struct Outcome {
-    QStringList boxes; // "Title: text"
-    QStringList problems;
-};
-
-Outcome runCell(const Operation& op, const Fault& fault) {
+// One cell of the matrix: the operation run with the fault. Fails the test for a byte the
+// operation did not mean to write, a control that does not come back and a next read that
+// fails; returns the boxes shown, each "Title: text".
+QStringList runCell(const Operation& op, const Fault& fault) {
     World w;
-    Outcome out;
     const std::map<QString, bool> before = w.controlStates();
     if (fault.faults) {
         w.wrench.setFaults(*fault.faults);
@@ -233,18 +230,16 @@ Outcome runCell(const Operation& op, const Fault& fault) {
     }
     const std::size_t framesBefore = w.wrench.receivedFrames().size();
     op.run(w);
+    QStringList boxes;
     for (const ShownBox& box : w.boxes.shown()) {
-        out.boxes << box.title + QStringLiteral(": ") + oneLine(box.text);
+        boxes << box.title + QStringLiteral(": ") + oneLine(box.text);
     }
 
-    const std::set<Write>& meant = op.meant;
     const auto& frames = w.wrench.receivedFrames();
     for (std::size_t i = framesBefore; i < frames.size(); ++i) {
-        if (frames[i].write && !meant.contains({frames[i].addr0, frames[i].data})) {
-            out.problems << QStringLiteral("wrote %1 to 00 %2, which it never meant to")
-                                .arg(frames[i].data, 2, 16, QLatin1Char('0'))
-                                .arg(frames[i].addr0, 2, 16, QLatin1Char('0'));
-        }
+        EXPECT_TRUE(!frames[i].write || op.meant.contains({frames[i].addr0, frames[i].data}))
+            << std::hex << "wrote " << int(frames[i].data) << " to 00 " << int(frames[i].addr0)
+            << ", which it never meant to";
     }
 
     // The technician carries on: the line is good again, the port open again.
@@ -256,21 +251,21 @@ Outcome runCell(const Operation& op, const Fault& fault) {
     const std::map<QString, bool> after = w.controlStates();
     for (const auto& [name, enabled] : before) {
         // Copy is meant to stay usable once a Get has handed out a request.
-        if (after.at(name) != enabled && name != QLatin1String("frmRs232SetCmd.cmdCopyReq")) {
-            out.problems << name + (enabled ? " stayed disabled" : " stayed enabled");
-        }
+        EXPECT_TRUE(after.at(name) == enabled || name == "frmRs232SetCmd.cmdCopyReq")
+            << name.toStdString() << (enabled ? " stayed disabled" : " stayed enabled");
     }
     const std::size_t boxesBefore = w.boxes.shown().size();
     w.set("txtAddr0Read", "05"); // a byte no operation here writes
     w.click("cmdRead");
-    if (controlText(w.control("txtReadData(0)")) != QStringLiteral("45") ||
-        w.boxes.shown().size() != boxesBefore) {
-        out.problems << QStringLiteral("the next read failed");
-    }
-    return out;
+    EXPECT_EQ(controlText(w.control("txtReadData(0)")), "45") << "the next read failed";
+    EXPECT_EQ(w.boxes.shown().size(), boxesBefore) << "the next read showed a box";
+    return boxes;
 }
 
-std::string matrixDocument(const std::map<std::pair<int, int>, Outcome>& outcomes) {
+// The boxes of every cell, by operation and then by fault.
+using Matrix = std::vector<std::vector<QStringList>>;
+
+std::string matrixDocument(const Matrix& matrix) {
     // Boxes in the table by title; their texts in full below it.
     const auto shortBox = [](const QString& box) {
         const QString title = box.section(QStringLiteral(": "), 0, 0);
@@ -325,9 +320,7 @@ std::string matrixDocument(const std::map<std::pair<int, int>, Outcome>& outcome
     for (std::size_t o = 0; o < operations().size(); ++o) {
         doc << "| " << operations()[o].name;
         for (std::size_t f = 0; f < faults().size(); ++f) {
-            doc << " | "
-                << cellText(outcomes.at({static_cast<int>(o), static_cast<int>(f)}).boxes)
-                       .toStdString();
+            doc << " | " << cellText(matrix[o][f]).toStdString();
         }
         doc << " |\n";
     }
@@ -336,8 +329,7 @@ std::string matrixDocument(const std::map<std::pair<int, int>, Outcome>& outcome
         doc << "\n### " << operations()[o].name << "\n\n";
         for (std::size_t f = 0; f < faults().size(); ++f) {
             doc << "- " << faults()[f].name << ":";
-            const QStringList& boxes =
-                outcomes.at({static_cast<int>(o), static_cast<int>(f)}).boxes;
+            const QStringList& boxes = matrix[o][f];
             if (boxes.isEmpty()) {
                 doc << " no box";
             }
@@ -351,18 +343,15 @@ std::string matrixDocument(const std::map<std::pair<int, int>, Outcome>& outcome
 }
 
 TEST(FaultMatrix, EveryOperationAgainstEveryFault) {
-    std::map<std::pair<int, int>, Outcome> outcomes;
-    for (std::size_t o = 0; o < operations().size(); ++o) {
-        for (std::size_t f = 0; f < faults().size(); ++f) {
-            const Outcome outcome = runCell(operations()[o], faults()[f]);
-            for (const QString& problem : outcome.problems) {
-                ADD_FAILURE() << operations()[o].name << " / " << faults()[f].name << ": "
-                              << problem.toStdString();
-            }
-            outcomes[{static_cast<int>(o), static_cast<int>(f)}] = outcome;
+    Matrix matrix;
+    for (const Operation& op : operations()) {
+        matrix.emplace_back();
+        for (const Fault& fault : faults()) {
+            SCOPED_TRACE(std::string(op.name) + " / " + fault.name);
+            matrix.back().push_back(runCell(op, fault));
         }
     }
-    const std::string document = matrixDocument(outcomes);
+    const std::string document = matrixDocument(matrix);
     std::cout << document;
 
     const std::string path = std::string(ZELCOR_SOURCE_DIR) + "/docs/fault-matrix.md";
