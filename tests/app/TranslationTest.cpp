@@ -198,9 +198,6 @@ TEST_F(English, NoWindowShowsTheSystemsOwnTextsOrOneLeftUntranslated) {
     EXPECT_EQ(text("cmdClear"), "Clear");
     EXPECT_EQ(control("cmdClear")->toolTip(), "Clear");
     EXPECT_EQ(text("Label26(41)"), "29H: reserved for fgauge");
-    EXPECT_EQ(text("CmdCal"), "Read Wrench Values (Enter Calibration Mode)");
-    EXPECT_EQ(text("cmdRs232WRCal"), "Wrench Calibration");
-    EXPECT_EQ(text("cmdAutoOff"), "Reading Off");
     EXPECT_EQ(text("cmbPt"), "1 digit");
 }
 
