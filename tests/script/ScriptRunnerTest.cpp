@@ -121,7 +121,6 @@ TEST_F(Script, UnknownAmbiguousOrUnfitNamesStopTheScriptBeforeItsFirstLine) {
     ScriptLine huge;
     huge.op = ScriptOp::Click;
     huge.control = QString(10'000'000, 'q');
-    EXPECT_EQ(runner->check({huge}).value().reason, "no control named " + QString(40, 'q') + "...");
     huge.control = "frmRs232SetCmd." + huge.control;
     EXPECT_EQ(runner->check({huge}).value().reason,
               "no control named " + QString(40, 'q') + "... in frmRs232SetCmd");
