@@ -13,15 +13,12 @@
 namespace zelcor::test {
 namespace {
 
-using records::RecordsTarget;
-
 constexpr int kGuardMs = 120'000;
 
 class RecordsProcessTest : public DatabaseTest {
 protected:
-    // A probe writing `count` records PREFIX-0...
-    std::unique_ptr<QProcess> startProbe(const RecordsTarget& target, int count,
-                                         const QString& prefix) {
+    // A probe writing 250 records PREFIX-0... to the test's database.
+    std::unique_ptr<QProcess> startProbe(const QString& prefix) {
         auto home = std::make_unique<QTemporaryDir>();
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"}) {
@@ -30,10 +27,8 @@ protected:
         }
         auto p = std::make_unique<QProcess>();
         p->setProcessEnvironment(env);
-        p->setProcessChannelMode(QProcess::SeparateChannels);
-        p->start(
-            QStringLiteral(ZELCOR_RECORDS_PROBE),
-            {QString::fromStdString(records::TargetText(target)), QString::number(count), prefix});
+        p->start(QStringLiteral(ZELCOR_RECORDS_PROBE),
+                 {QString::fromStdString(records::TargetText(*target)), "250", prefix});
         EXPECT_TRUE(p->waitForStarted(kGuardMs)) << p->errorString().toStdString();
         homes.push_back(std::move(home));
         return p;
@@ -44,7 +39,7 @@ protected:
 TEST_P(RecordsProcessTest, FourProgramsWritingAtOnceGiveEveryRecordOnce) {
     std::array<std::unique_ptr<QProcess>, 4> probes;
     for (std::size_t i = 0; i < probes.size(); ++i) {
-        probes[i] = startProbe(*target, 250, QStringLiteral("p%1").arg(i));
+        probes[i] = startProbe(QStringLiteral("p%1").arg(i));
     }
     for (auto& p : probes) {
         ASSERT_TRUE(p->waitForFinished(kGuardMs));
