@@ -84,11 +84,10 @@ TEST_F(CliHistoryTest, TextIsOneLinePerRecordAndCsvIsTheWindowsExport) {
                          "technician\t-\t10:05>07 11:XX>FF\tStop, \"now\"  again\n"
                          "2026-03-02T12:00:00.000Z\t-\tRead\tdone\t-\t-\t-\t-\n");
 
+    // The window's export (its header is HistoryWindowTest's), of the records listed.
     ASSERT_EQ(run({"history", "--job", "Get", "--until", "2026-03-02", "--csv"}), cli::kExitDone);
-    EXPECT_EQ(out.str(), "time,wrench code,factory code,software version,job,direction,digits,"
-                         "outcome,failure code,message,station,operator,program,port,duration "
-                         "ms,request code,bytes written\r\n"
-                         "2026-03-01T08:00:00.000Z,123456,,,Get,CW,2,done,,,,,,,0,,\r\n");
+    EXPECT_EQ(out.str().substr(out.str().find("\r\n") + 2),
+              "2026-03-01T08:00:00.000Z,123456,,,Get,CW,2,done,,,,,,,0,,\r\n");
 
     ASSERT_EQ(run({"history", "--wrench", "ABCDEF"}), cli::kExitDone);
     EXPECT_EQ(out.str(), "");
