@@ -124,13 +124,14 @@ TEST_F(RecordWriterTest, RecordsWaitInTheSpoolForTheirOwnDatabase) {
     EXPECT_EQ(Connection(other).column("SELECT id FROM service_record"), V{"other-0"});
     EXPECT_EQ(waiting(share), 4);
 
+    // The share is back, with late-1 in it already.
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("share")));
-    Connection share1(share);
-    ASSERT_EQ(share1.insert(Numbered("late", 1)), records::InsertResult::Written) << share1.error();
+    Connection c(share);
+    ASSERT_EQ(c.insert(Numbered("late", 1)), records::InsertResult::Written) << c.error();
     Reports later;
     RecordWriter next(share, later.options(spoolPath));
     EXPECT_TRUE(later.waitForWaiting(0));
-    EXPECT_EQ(share1.column("SELECT id FROM service_record ORDER BY id"),
+    EXPECT_EQ(c.column("SELECT id FROM service_record ORDER BY id"),
               (V{"late-0", "late-1", "late-2", "late-3"}));
     EXPECT_EQ(later.failuresSoFar(), V{});
 }
