@@ -8,6 +8,7 @@
 
 #include "records/RecordQuery.h"
 
+#include <QDir>
 #include <QProcess>
 
 namespace zelcor::test {
@@ -45,12 +46,12 @@ protected:
         wrench.terminate();
         wrench.waitForFinished(kGuardMs);
     }
-    // Runs a program to its end, with a home, settings and data folder of its own.
-    void run(const char* program, const QStringList& arguments) {
-        QTemporaryDir home;
+    // Runs a program to its end with its home, settings and data folders in `home`; what it
+    // printed.
+    QByteArray run(const char* program, const QStringList& arguments, const QString& home) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME"}) {
-            env.insert(QLatin1String(name), home.filePath(QLatin1String(name)));
+            env.insert(QLatin1String(name), home + '/' + QLatin1String(name));
         }
         QProcess p;
         p.setProcessEnvironment(env);
@@ -59,10 +60,17 @@ protected:
             p.kill();
             p.waitForFinished();
         }
+        const QByteArray out = p.readAllStandardOutput();
         EXPECT_TRUE(p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0)
             << program << ' ' << arguments.join(' ').toStdString() << '\n'
-            << (p.readAllStandardOutput() + p.readAllStandardError()).toStdString();
-        // Every record reached its database: none waits in the spool.
+            << (out + p.readAllStandardError()).toStdString();
+        return out;
+    }
+    // The same with a home of its own, every record reaching its database: none waits in the
+    // spool.
+    void run(const char* program, const QStringList& arguments) {
+        QTemporaryDir home;
+        run(program, arguments, home.path());
         EXPECT_FALSE(QFile::exists(home.filePath("XDG_DATA_HOME/Zelcor/records-spool.sqlite")));
     }
     // Every record of the database, oldest first, as lines; each names its program and port.
@@ -114,6 +122,23 @@ TEST_F(RecordsEndToEnd, TheCommandLineRecordsEachJobOnceInPostgresql) {
                                             kGetRead + " | wrote  | " + kRequest + " |  | done0",
                                         "zelcor-cli clear-er0 |    | - | " + kClearEr0 +
                                             " |   |  | done0"}));
+}
+
+// A record its database could not take waits in the spool; the next history hands it to the
+// database first, and lists it.
+TEST_F(RecordsEndToEnd, HistoryListsWhatWaitedInTheSpool) {
+    const QTemporaryDir home;
+    const QString folder = dir.filePath(QStringLiteral("records")); // not there yet
+    const records::RecordsTarget target = SqliteTarget(dir, QStringLiteral("records/r.sqlite"));
+    const QString place = QString::fromStdString(records::TargetText(target));
+    run(ZELCOR_CLI_BINARY, {"--port", link, "--records", place, "clear-er0"}, home.path());
+    ASSERT_TRUE(QDir().mkdir(folder));
+    const QByteArray listed = run(ZELCOR_CLI_BINARY, {"--records", place, "history"}, home.path());
+    EXPECT_TRUE(listed.contains("\t-\tzelcor-cli clear-er0\tdone\t")) << listed.toStdString();
+    EXPECT_TRUE(listed.endsWith("\t10:02>02 23:00>00 24:00>00\t-\n")) << listed.toStdString();
+    EXPECT_EQ(lines(target, "zelcor-cli"),
+              (std::vector<std::string>{"zelcor-cli clear-er0 |    | - | " + kClearEr0 +
+                                        " |   |  | done0"}));
 }
 
 } // namespace
