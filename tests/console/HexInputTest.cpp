@@ -28,11 +28,6 @@ TEST(HexInput, TwoHexadecimalDigitsOfEitherCaseAndNothingElse) {
         EXPECT_EQ(error, !reason.empty()) << input;
         EXPECT_EQ(message, reason.empty() ? "unchanged" : reason) << input;
     }
-    EXPECT_FALSE(Check0ToF("") || Check0ToF("AB") || Check0ToF("g"));
-    EXPECT_TRUE(Check0ToF("f"));
-    EXPECT_EQ(
-        (std::vector<int>{HexToByte("00"), HexToByte("1a"), HexToByte("FF"), HexToByte("7F")}),
-        (std::vector<int>{0x00, 0x1A, 0xFF, 0x7F}));
 }
 
 } // namespace

