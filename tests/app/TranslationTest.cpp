@@ -249,7 +249,8 @@ TEST_F(SystemsOwnTexts, EachCaptionInTheSystemsLanguageHasItsEnglishAsTooltip) {
     // in the calibration window, and its three digits. The titles have no tooltip, and that
     // of the list of digits tells what the list is for.
     EXPECT_EQ(tipped, 19);
-    EXPECT_EQ(untipped, (QStringList{"frmRs232WRPara title", "frmRs232WRCal title", "cmbPt"}));
+    EXPECT_EQ(untipped.join(", ").toStdString(),
+              "frmRs232WRPara title, frmRs232WRCal title, cmbPt");
     EXPECT_EQ(control("frmRs232WRCal.cmdReturn")->toolTip(), "Back");
 }
 
