@@ -32,12 +32,22 @@ protected:
     QStringList steps;
 };
 
-TEST_F(ParameterSetWindow, GetShowsReadingThenOKThenTheSetAndItsRequest) {
+// Beside "Reading.....", Get's bar counts its 16 reads; it is emptied as Get ends.
+TEST_F(ParameterSetWindow, GetShowsReadingWithItsBarThenOKThenTheSetAndItsRequest) {
     watch("lblMsg", "");
+    auto* bar = control<QProgressBar>("prgMsg");
+    QStringList counted;
+    QObject::connect(bar, &QProgressBar::valueChanged, [&] { counted << bar->text(); });
     EXPECT_FALSE(enabled("cmdCopyReq"));
     boxes.answer(BoxAnswer::Yes);
     click("cmdGetPara");
     EXPECT_EQ(steps, (QStringList{"Reading..... 0000000000", "OK 0000000000", "- 5052516665"}));
+    EXPECT_EQ(counted,
+              (QStringList{"0 of 16", "1 of 16", "2 of 16", "3 of 16", "4 of 16", "5 of 16",
+                           "6 of 16", "7 of 16", "8 of 16", "9 of 16", "10 of 16", "11 of 16",
+                           "12 of 16", "13 of 16", "14 of 16", "15 of 16", "16 of 16"}));
+    EXPECT_EQ(bar->text(), "");
+    EXPECT_EQ(control<QProgressBar>("prgMsg1")->value(), -1); // Write's, untouched
     ASSERT_EQ(boxes.shown().size(), 1u);
     EXPECT_EQ(boxes.shown()[0].title, "Warning");
     EXPECT_EQ(boxes.shown()[0].text,
@@ -76,22 +86,6 @@ TEST_F(ParameterSetWindow, WriteShowsReadingThenWritingThenTheSetWrittenOrZerosW
     click("cmdWrPara");
     EXPECT_EQ(steps, (QStringList{"Reading..... 0000000000", "- 0000000000"}));
     EXPECT_EQ(boxes.shown().back().title, "Error!!!");
-}
-
-// Beside "Reading.....", Get's bar counts its 16 reads; it is emptied as Get ends.
-TEST_F(ParameterSetWindow, GetsBarCountsItsSixteenReads) {
-    auto* bar = control<QProgressBar>("prgMsg");
-    QStringList seen;
-    QObject::connect(bar, &QProgressBar::valueChanged, [&] { seen << bar->text(); });
-    boxes.answer(BoxAnswer::Yes);
-    click("cmdGetPara");
-    QStringList counted;
-    for (int done = 0; done <= 16; ++done) {
-        counted << QString("%1 of 16").arg(done);
-    }
-    EXPECT_EQ(seen, counted);
-    EXPECT_EQ(bar->text(), "");
-    EXPECT_EQ(control<QProgressBar>("prgMsg1")->value(), -1); // Write's, untouched
 }
 
 // A megabyte on the clipboard is refused before the box lays any of it out; a set fits.
