@@ -40,18 +40,6 @@ TEST(ParaRecord, GetComposesTheMessageFromTheCellsOfTheChosenDirection) {
         cellsOf({{0x0C, "12"}, {0x0D, "34"}, {0x0E, "B2"}, {0x0F, "A1"}, {0x10, "05"}}), {false, 2},
         "0000");
     EXPECT_EQ(partial.Message, "/1/00/01/A1/B2/1234/XXXXXX/02/0010/05/XX/XX/XX/XX/2956");
-
-    // A digit setting outside 0 to 3 has no code: its message carries blanks (2444 less "02"
-    // plus two blanks: 2410), and it matches no message, not even that one.
-    for (const int digits : {-1, 4}) {
-        const ParaRecord set = CurrentSetFromCells(cellsOf(kWrench), {false, digits}, "0815");
-        EXPECT_EQ(set.Message, "/1/00/01/10/05/A1B2/123456/  /0010/00/12/34/56/78/2410");
-        ParaRecord newPara;
-        EXPECT_EQ(VerifyNewPara("00010815/1/00/01/10/05/A1B2/123456/  /0010/00/12/34/56/78/2410",
-                                IdentityFromCells(cellsOf(kWrench), {false, digits}), newPara),
-                  NewParaFault::DecimalPoint)
-            << digits;
-    }
 }
 
 TEST(ParaChecksum, FourDigitsOfTheCodePointSumModuloTenThousand) {
