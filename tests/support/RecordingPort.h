@@ -15,22 +15,18 @@ struct WireByte {
     std::int64_t atMs;
 };
 
-// A serial port double: records what is written (with the virtual time of each byte),
-// opens or refuses as the test says, and delivers bytes the test injects.
+// A serial port double: records what is written (with the virtual time of each byte) and
+// delivers bytes the test injects.
 class RecordingPort final : public SerialPort {
 public:
     explicit RecordingPort(const Clock& clock) : m_clock(clock) {}
 
-    bool open(const std::string& portName, const SerialSettings& settings,
+    bool open(const std::string& portName, const SerialSettings& /*settings*/,
               std::string& error) override {
-        error = m_refusal;
-        m_open = m_refusal.empty();
-        if (m_open) {
-            m_name = portName;
-            m_settings = settings;
-            ++m_openCount;
-        }
-        return m_open;
+        error.clear();
+        m_open = true;
+        m_name = portName;
+        return true;
     }
     void close() override { m_open = false; }
     bool isOpen() const override { return m_open; }
@@ -44,7 +40,6 @@ public:
 
     // Test side.
     void setAvailablePorts(std::vector<PortInfo> ports) { m_available = std::move(ports); }
-    void refuseOpen(std::string reason) { m_refusal = std::move(reason); }
     void receive(const std::vector<std::uint8_t>& bytes) { deliver(bytes); }
     void fail(const std::string& message) { reportError(message); }
 
@@ -57,16 +52,11 @@ public:
         return bytes;
     }
     const std::string& openedName() const { return m_name; }
-    const SerialSettings& openedSettings() const { return m_settings; }
-    int openCount() const { return m_openCount; }
 
 private:
     const Clock& m_clock;
     bool m_open = false;
-    std::string m_refusal;
     std::string m_name;
-    SerialSettings m_settings;
-    int m_openCount = 0;
     std::vector<WireByte> m_written;
     std::vector<PortInfo> m_available;
 };
