@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Saves a picture of each of the three windows (offscreen unless a platform is chosen), for
-// the README and for looking at the layout: zelcor_screenshot DIR
+// the README and for looking at the layout: zelcor_screenshot DIR [LANGUAGE]
+#include "app/Language.h"
 #include "app/frmRs232SetCmd.h"
 #include "app/subMain.h"
 #include "calibration/frmRs232WRCal.h"
@@ -15,6 +16,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QTranslator>
 
 #include <cstdio>
 
@@ -52,6 +54,15 @@ int main(int argc, char** argv) {
     qputenv("XDG_DATA_HOME", home.filePath(QStringLiteral("data")).toLocal8Bit());
     QApplication app(argc, argv);
     const QDir dir(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("."));
+    // The windows in a language of their own, as `zelcor --language` shows them.
+    QTranslator translator;
+    if (argc > 2) {
+        if (!zelcor::LoadLanguage(translator, QString::fromLocal8Bit(argv[2]))) {
+            std::fprintf(stderr, "no texts in the language %s\n", argv[2]);
+            return 2;
+        }
+        QCoreApplication::installTranslator(&translator);
+    }
     zelcor::Options options;
     options.recordsTarget.kind = zelcor::records::RecordsTarget::Kind::Off;
     zelcor::Application zelcor{options};
