@@ -58,8 +58,9 @@ TorquePlot& frmRs232WRCal::plot() const {
     return *chtTorque;
 }
 
-QPushButton* frmRs232WRCal::button(const char* name, const QString& caption) {
-    return makeButton(this, QString::fromLatin1(name), caption);
+QPushButton* frmRs232WRCal::button(const char* name, const QString& caption,
+                                   const QString& meaning) {
+    return makeButton(this, QString::fromLatin1(name), caption, meaning);
 }
 
 QLineEdit* frmRs232WRCal::valueBox(const char* name) {
@@ -126,18 +127,14 @@ void frmRs232WRCal::buildControls() {
     // The mode and read commands in a column; leaving calibration mode beside and a little
     // below entering it.
     // The captions in the system's own language carry their meaning in English.
-    cmdReakAllKandA = button("cmdReakAllKandA", tr("讀取校正參數"));
-    cmdReakAllKandA->setToolTip(tr("Read Calibration Parameters"));
-    cmdRst232 = button("cmdRst232", tr("Reset 扳手RS232模式"));
-    cmdRst232->setToolTip(tr("Reset Wrench RS232 Mode"));
-    cmdESC232 = button("cmdESC232", tr("離開 扳手RS232模式"));
-    cmdESC232->setToolTip(tr("Leave Wrench RS232 Mode"));
-    CmdCal = button("CmdCal", tr("讀取扳手值(進入校正模式)"));
-    CmdCal->setToolTip(tr("Read Wrench Values (Enter Calibration Mode)"));
-    CmdESCCal = button("CmdESCCal", tr("離開校正模式"));
-    CmdESCCal->setToolTip(tr("Leave Calibration Mode"));
-    cmdCalTk = button("cmdCalTk", tr("計算扳手扭力值"));
-    cmdCalTk->setToolTip(tr("Calculate Wrench Torque"));
+    cmdReakAllKandA =
+        button("cmdReakAllKandA", tr("讀取校正參數"), tr("Read Calibration Parameters"));
+    cmdRst232 = button("cmdRst232", tr("Reset 扳手RS232模式"), tr("Reset Wrench RS232 Mode"));
+    cmdESC232 = button("cmdESC232", tr("離開 扳手RS232模式"), tr("Leave Wrench RS232 Mode"));
+    CmdCal = button("CmdCal", tr("讀取扳手值(進入校正模式)"),
+                    tr("Read Wrench Values (Enter Calibration Mode)"));
+    CmdESCCal = button("CmdESCCal", tr("離開校正模式"), tr("Leave Calibration Mode"));
+    cmdCalTk = button("cmdCalTk", tr("計算扳手扭力值"), tr("Calculate Wrench Torque"));
     grid->addWidget(cmdReakAllKandA, 7, 0, 1, 2);
     grid->addWidget(cmdRst232, 8, 0, 1, 2);
     grid->addWidget(cmdESC232, 9, 0, 1, 2);
@@ -178,8 +175,7 @@ void frmRs232WRCal::buildControls() {
     chtTorque->setObjectName(QStringLiteral("chtTorque"));
     chtTorque->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     chtTorque->setMinimumSize(420, 300);
-    cmdReturn = button("cmdReturn", tr("返回"));
-    cmdReturn->setToolTip(tr("Back"));
+    cmdReturn = button("cmdReturn", tr("返回"), tr("Back"));
     auto* returnRow = new QHBoxLayout;
     returnRow->addStretch();
     returnRow->addWidget(cmdReturn);

@@ -50,7 +50,7 @@ private:
     void cmdCalTk_Click();
 
     void buildControls();
-    QPushButton* button(const char* name, const QString& caption);
+    QPushButton* button(const char* name, const QString& caption, const QString& meaning = {});
     QLineEdit* valueBox(const char* name);
     // An indicator with its caption beside it.
     QLayout* indicator(Shape*& shape, const char* name, const char* labelName,

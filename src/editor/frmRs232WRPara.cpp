@@ -86,10 +86,8 @@ void frmRs232WRPara::buildControls() {
         "QComboBox QAbstractItemView { color: rgb(0, 255, 0); background-color: black; }"));
 
     // The captions in the system's own language carry their meaning in English.
-    cmdClear = makeButton(this, QStringLiteral("cmdClear"), tr("清除"));
-    cmdClear->setToolTip(tr("Clear"));
-    cmdReadAll = makeButton(this, QStringLiteral("cmdReadAll"), tr("讀取全部"));
-    cmdReadAll->setToolTip(tr("Read All"));
+    cmdClear = makeButton(this, QStringLiteral("cmdClear"), tr("清除"), tr("Clear"));
+    cmdReadAll = makeButton(this, QStringLiteral("cmdReadAll"), tr("讀取全部"), tr("Read All"));
     Combo1 = makeComboBox(this, QStringLiteral("Combo1"), QStringLiteral("WT-07"), 6);
     QStringList models;
     for (const ModelPreset& preset : ModelPresets()) {
@@ -97,16 +95,14 @@ void frmRs232WRPara::buildControls() {
                                       static_cast<qsizetype>(preset.model.size()));
     }
     addComboItems(Combo1, models);
-    cmdLdPara = makeButton(this, QStringLiteral("cmdLdPara"), tr("載入參數"));
-    cmdLdPara->setToolTip(tr("Load Parameters"));
-    cmdWR = makeButton(this, QStringLiteral("cmdWR"), tr("寫入扳手"));
-    cmdWR->setToolTip(tr("Write to Wrench"));
-    cmdFillAllFF = makeButton(this, QStringLiteral("cmdFillAllFF"), tr("全填FF"));
-    cmdFillAllFF->setToolTip(tr("Fill All FF"));
+    cmdLdPara =
+        makeButton(this, QStringLiteral("cmdLdPara"), tr("載入參數"), tr("Load Parameters"));
+    cmdWR = makeButton(this, QStringLiteral("cmdWR"), tr("寫入扳手"), tr("Write to Wrench"));
+    cmdFillAllFF =
+        makeButton(this, QStringLiteral("cmdFillAllFF"), tr("全填FF"), tr("Fill All FF"));
     cmdWriteAllFF = makeButton(this, QStringLiteral("cmdWriteAllFF"), tr("Write All FF"));
     cmdStop = makeButton(this, QStringLiteral("cmdStop"), tr("Stop"));
-    cmdReturn = makeButton(this, QStringLiteral("cmdReturn"), tr("返回"));
-    cmdReturn->setToolTip(tr("Back"));
+    cmdReturn = makeButton(this, QStringLiteral("cmdReturn"), tr("返回"), tr("Back"));
 
     // The steps of a session, left to right: clear and read the wrench, load a model's
     // preset, write it, and the FF fills.

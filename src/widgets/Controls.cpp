@@ -9,9 +9,11 @@
 
 namespace zelcor {
 
-QPushButton* makeButton(QWidget* parent, const QString& name, const QString& caption) {
+QPushButton* makeButton(QWidget* parent, const QString& name, const QString& caption,
+                        const QString& meaning) {
     auto* button = new QPushButton(caption, parent);
     button->setObjectName(name);
+    button->setToolTip(meaning);
     button->setAutoDefault(false);
     return button;
 }

@@ -18,7 +18,9 @@ class PasteBox;
 // Builders for the controls of the three windows. Every control carries its system name as
 // objectName, so that tests, scripts and people find it by that name.
 
-QPushButton* makeButton(QWidget* parent, const QString& name, const QString& caption);
+// `meaning`, when given, is the caption's meaning in English, shown as its tooltip.
+QPushButton* makeButton(QWidget* parent, const QString& name, const QString& caption,
+                        const QString& meaning = {});
 QLineEdit* makeTextBox(QWidget* parent, const QString& name, const QString& text,
                        int widthChars = 4);
 // A box exactly widthChars wide, for a byte or a value of a few digits.
