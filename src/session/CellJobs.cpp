@@ -19,7 +19,7 @@ constexpr int kLast = ParameterMemory::kLastCell;
 ReadReply WrenchSession::readWithRetry(std::uint8_t address) {
     ReadReply reply = m_link.read(0x00, address);
     // Refused is not failed: trying again at once would be refused too.
-    if (!reply.hasData && reply.result != CommResult::Busy) {
+    if (!reply.hasData && reply.result != CommResult::Busy && !m_noRetries) {
         reply = m_link.read(0x00, address);
     }
     return reply;
@@ -27,7 +27,7 @@ ReadReply WrenchSession::readWithRetry(std::uint8_t address) {
 
 CommResult WrenchSession::writeWithRetry(std::uint8_t address, std::uint8_t data) {
     CommResult result = m_link.write(0x00, address, data);
-    if (result != CommResult::Success && result != CommResult::Busy) {
+    if (result != CommResult::Success && result != CommResult::Busy && !m_noRetries) {
         result = m_link.write(0x00, address, data);
     }
     return result;
@@ -36,6 +36,15 @@ CommResult WrenchSession::writeWithRetry(std::uint8_t address, std::uint8_t data
 void WrenchSession::showReceiveError() {
     m_boxes.show(tr("Data Receving Err"), tr("Exit for Communication Error"), BoxIcon::Critical,
                  BoxButtons::Ok);
+}
+
+JobResult WrenchSession::cellFailed(int address, CommResult result) {
+    if (m_noRetries) {
+        m_boxes.show(tr("Communication exit"), tr("Stop"), BoxIcon::Critical, BoxButtons::Ok);
+        return {JobEnd::Stopped, result, address, {}};
+    }
+    showReceiveError();
+    return {JobEnd::Failed, result, address, {}};
 }
 
 bool WrenchSession::stopRequested() {
@@ -62,10 +71,11 @@ JobResult WrenchSession::readCells() {
         if (selected) {
             const ReadReply reply = readWithRetry(static_cast<std::uint8_t>(i));
             if (!reply.hasData) {
-                const JobResult failed{JobEnd::Failed, reply.result, i, {}};
-                showReceiveError();
+                const JobResult failed = cellFailed(i, reply.result);
                 emit cellJobEnded(CellJob::Read, failed);
-                m_link.HelpMsg();
+                if (failed.end == JobEnd::Failed) {
+                    m_link.HelpMsg();
+                }
                 return failed;
             }
             m_memory.setByte(i, reply.data[0]);
@@ -85,10 +95,10 @@ JobResult WrenchSession::writeParameter(std::uint8_t address, std::uint8_t data)
     JobResult result;
     result.address = address;
     if (const CommResult written = writeWithRetry(address, data); written != CommResult::Success) {
-        showReceiveError();
-        m_link.HelpMsg();
-        result.end = JobEnd::Failed;
-        result.failure = written;
+        result = cellFailed(address, written);
+        if (result.end == JobEnd::Failed) {
+            m_link.HelpMsg();
+        }
     }
     // A stop asked for during this byte is reported after its failure, if it failed too.
     if (stopRequested() && result.ok()) {
@@ -163,9 +173,11 @@ JobResult WrenchSession::writeAllFF() {
         emit cellProgress({CellJob::WriteAllFF, i, true, i - kFirst + 1, count});
         if (const CommResult result = writeWithRetry(static_cast<std::uint8_t>(i), 0xFF);
             result != CommResult::Success) {
-            showReceiveError();
-            m_link.HelpMsg();
-            return end({JobEnd::Failed, result, i, {}});
+            const JobResult failed = cellFailed(i, result);
+            if (failed.end == JobEnd::Failed) {
+                m_link.HelpMsg();
+            }
+            return end(failed);
         }
         if (stopRequested()) {
             return end({JobEnd::Stopped, CommResult::Success, i, {}});

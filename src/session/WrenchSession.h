@@ -33,9 +33,11 @@ enum class JobEnd {
 
 struct JobResult {
     JobEnd end = JobEnd::Done;
-    CommResult failure = CommResult::Success; // how the failed exchange ended
-    int address = -1;                         // the cell it failed or stopped at
-    std::string message;                      // a refusal: the text of the box shown
+    // How the failed exchange ended; also for a job stopped at a cell whose exchange failed.
+    CommResult failure = CommResult::Success;
+    // The cell it failed at, or stopped at: after that cell when its exchange went through.
+    int address = -1;
+    std::string message; // a refusal: the text of the box shown
     bool ok() const { return end == JobEnd::Done; }
 };
 
@@ -135,6 +137,10 @@ public:
     JobResult writeAllFF();
     // Asks a running cell job to stop after its current cell.
     void stopCells() { m_stopCells = true; }
+    // zelcor-cli's stop: from now on a cell exchange that fails is not tried again, and the
+    // cell job ends there as stopped, so a stop asked for while a reply is awaited sends
+    // nothing more. The windows' Stop is seen after the cell, its retry included.
+    void stopBeforeRetries() { m_noRetries = true; }
     // The preset of a model (WT-07 for an unknown name) into 10H to 2AH, exactly those cells
     // selected; nothing is sent.
     void loadPreset(std::string_view model);
@@ -260,6 +266,9 @@ private:
     ReadReply readWithRetry(std::uint8_t address);
     CommResult writeWithRetry(std::uint8_t address, std::uint8_t data);
     void showReceiveError();
+    // How a cell job ends on a cell whose exchange failed, with its box (the help box after it
+    // is the caller's): failed, or stopped there when stopBeforeRetries was asked for.
+    JobResult cellFailed(int address, CommResult result);
     bool stopRequested();
     // One cell of Write: the byte with its retry, reported when it fails; then the stop.
     JobResult writeParameter(std::uint8_t address, std::uint8_t data);
@@ -290,6 +299,7 @@ private:
     std::string m_pauseText = "300";
     std::optional<std::int16_t> m_pause{300};
     bool m_stopCells = false;
+    bool m_noRetries = false;
     bool m_stopTest = false;
     bool m_testRunning = false;
     bool m_liveReading = false;

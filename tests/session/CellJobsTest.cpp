@@ -81,6 +81,44 @@ TEST_F(Cells, StopEndsReadAllAndWriteAfterTheCurrentCell) {
     EXPECT_EQ(shown(), std::vector<std::string>{kStop});
 }
 
+// Stop while the reply for 10H is awaited, and it never comes: the windows' Stop lets the
+// cell's retry go out and the job ends failed; zelcor-cli's stop sends nothing more and the
+// job ends stopped at that cell, with how its exchange ended.
+TEST_F(Cells, AStopDuringAnUnansweredCellKeepsItsRetryUnlessRetriesAreStoppedToo) {
+    struct Row {
+        const char* who;
+        bool noRetries;
+        Bytes wire;
+        JobEnd end;
+        std::vector<std::string> boxes;
+    };
+    const Row rows[] = {
+        {"windows", false, reads({0x10, 0x10}), JobEnd::Failed, {kReceiveErr, kHelp}},
+        {"zelcor-cli", true, reads({0x10}), JobEnd::Stopped, {kStop}}};
+    for (const Row& row : rows) { // the second's stop before retries is for good
+        SCOPED_TRACE(row.who);
+        session.memory().selectOnly({0x10, 0x11});
+        wrench.setFaults({.noReply = true});
+        onCell = [&](const CellProgress& p) {
+            if (p.address == 0x10) {
+                clock.after(1000, [&] {
+                    session.stopCells();
+                    if (row.noRetries) {
+                        session.stopBeforeRetries();
+                    }
+                });
+            }
+        };
+        boxes.answerOk(static_cast<int>(row.boxes.size()));
+        const JobResult result = session.readCells();
+        EXPECT_EQ(result.end, row.end);
+        EXPECT_EQ(result.failure, CommResult::TimeOut);
+        EXPECT_EQ(result.address, 0x10);
+        EXPECT_EQ(sent(), row.wire);
+        EXPECT_EQ(shown(), row.boxes);
+    }
+}
+
 TEST_F(Cells, WriteSendsTheSelectedBytesAscendingFrom07H) {
     ParameterMemory& m = session.memory();
     m.setTyped(0x05, "11");
