@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <system_error>
+#include <utility>
 
 namespace zelcor {
 
@@ -181,6 +182,67 @@ std::size_t CharacterCount(std::string_view text) {
         ++count;
     }
     return count;
+}
+
+namespace {
+
+// The code point of the character of `length` bytes at byte `i`; a lone byte is its own value.
+char32_t CodePointAt(std::string_view text, std::size_t i, std::size_t length) {
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[i + k]); };
+    if (length == 1) {
+        return byte(0);
+    }
+    char32_t point = byte(0) & (0x7FU >> length);
+    for (std::size_t k = 1; k < length; ++k) {
+        point = point << 6 | (byte(k) & 0x3FU);
+    }
+    return point;
+}
+
+// East Asian Wide and Fullwidth: the CJK scripts and symbols, Hangul, the fullwidth forms and
+// the emoji a terminal draws two columns wide.
+bool IsWide(char32_t c) {
+    static constexpr std::pair<char32_t, char32_t> kWide[] = {
+        {0x1100, 0x115F},   {0x231A, 0x231B},   {0x2329, 0x232A},  {0x2E80, 0x303E},
+        {0x3041, 0x33FF},   {0x3400, 0x4DBF},   {0x4E00, 0x9FFF},  {0xA000, 0xA4CF},
+        {0xA960, 0xA97F},   {0xAC00, 0xD7A3},   {0xF900, 0xFAFF},  {0xFE10, 0xFE19},
+        {0xFE30, 0xFE6F},   {0xFF00, 0xFF60},   {0xFFE0, 0xFFE6},  {0x1F300, 0x1F64F},
+        {0x1F900, 0x1F9FF}, {0x20000, 0x2FFFD}, {0x30000, 0x3FFFD}};
+    for (const auto& [first, last] : kWide) {
+        if (c >= first && c <= last) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+std::size_t DisplayColumns(std::string_view text) {
+    std::size_t columns = 0;
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t length = Utf8SequenceLength(text, i);
+        columns += IsWide(CodePointAt(text, i, length)) ? 2 : 1;
+        i += length;
+    }
+    return columns;
+}
+
+std::string PadToColumns(std::string_view text, std::size_t columns) {
+    std::string result;
+    std::size_t used = 0;
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t length = Utf8SequenceLength(text, i);
+        const std::size_t width = IsWide(CodePointAt(text, i, length)) ? 2 : 1;
+        if (used + width > columns) {
+            break;
+        }
+        result.append(text.substr(i, length));
+        used += width;
+        i += length;
+    }
+    result.append(columns - used, ' ');
+    return result;
 }
 
 std::string FixedWidth(std::string_view text, std::size_t width) {

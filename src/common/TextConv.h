@@ -41,6 +41,15 @@ std::size_t CharacterCount(std::string_view text);
 // characters, not bytes, so a cut never splits a multi-byte character.
 std::string FixedWidth(std::string_view text, std::size_t width);
 
+// The columns a UTF-8 text takes on a terminal: two for each East Asian wide or fullwidth
+// character (漢字, ｆｕｌｌ), one for any other.
+std::size_t DisplayColumns(std::string_view text);
+
+// The text padded with blanks on the right, or cut, to exactly `columns` terminal columns,
+// so that what follows it lines up whatever script it is in. A wide character that would
+// straddle the last column is left out and its place filled with a blank.
+std::string PadToColumns(std::string_view text, std::size_t columns);
+
 // What a message quotes of a technician's or a file's input: at most the first 40
 // characters, then "..." when there was more, so no input makes a message of any length.
 inline constexpr std::size_t kQuotedCharacters = 40;

@@ -78,5 +78,25 @@ TEST(FixedWidth, PadsAndCutsCharactersNotBytes) {
     EXPECT_EQ(CharacterCount("\xE6\x89/"), 3u);
 }
 
+// What a terminal shows: CJK and fullwidth characters take two columns.
+TEST(PadToColumns, CountsWideCharactersTwice) {
+    struct Row {
+        const char* text;
+        std::size_t columns; // the text's own
+        std::size_t to;
+        const char* padded;
+    };
+    for (const Row& row : std::initializer_list<Row>{
+             {"29H: 保留給  fgauge", 19, 20, "29H: 保留給  fgauge "},
+             {"AB", 2, 4, "AB  "},
+             {"ＡB", 3, 4, "ＡB "},        // fullwidth A
+             {"扳手參數", 8, 5, "扳手 "},  // the third would straddle the edge
+             {"한글", 4, 4, "한글"},       // Hangul
+             {"é\xC3", 2, 3, "é\xC3 "}}) { // a lone lead byte is one narrow column
+        EXPECT_EQ(DisplayColumns(row.text), row.columns) << row.text;
+        EXPECT_EQ(PadToColumns(row.text, row.to), row.padded) << row.text;
+    }
+}
+
 } // namespace
 } // namespace zelcor
