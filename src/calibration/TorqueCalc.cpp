@@ -137,8 +137,12 @@ TorqueResult ComputeTorque(const TorqueInputs& in, std::int16_t divisor) {
     r.ad = *ad;
     r.raw = *raw;
     r.torque = static_cast<double>(*raw) / divisor;
-    r.text = NumberText(r.torque);
+    r.text = TorqueText(r.torque);
     return r;
+}
+
+std::string TorqueText(double torque) {
+    return NumberText(torque);
 }
 
 } // namespace zelcor

@@ -59,4 +59,9 @@ struct TorqueResult {
 
 TorqueResult ComputeTorque(const TorqueInputs& in, std::int16_t divisor);
 
+// A torque in N·m as every place writes it: the windows, zelcor-cli's text, JSON and CSV, and
+// the plot's CSV. NumberText's form: a blank before a value that is not negative, no 0 before
+// the point, no trailing zeros (" 58.4", " .9", " 0", "-.05").
+std::string TorqueText(double torque);
+
 } // namespace zelcor

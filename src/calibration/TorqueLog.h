@@ -15,8 +15,8 @@ struct TorqueSample {
 };
 
 // The samples as a CSV file: a header line, then one line per sample with its time in ms
-// after the first sample, the raw value and the torque, lines ended by CR LF. The numbers are
-// plain decimals with a period, whatever the locale.
+// after the first sample, the raw value and the torque as the windows show it (TorqueText),
+// lines ended by CR LF.
 std::string TorqueCsv(const std::vector<TorqueSample>& samples);
 
 } // namespace zelcor

@@ -65,7 +65,7 @@ void WrenchSession::setDigits(int digits) {
 
 std::string WrenchSession::maxTorqueText() const {
     const double divisor = DivisorForDigits(m_setting.FraDigits).value_or(1);
-    return NumberText(m_maxTorqueRaw / divisor);
+    return TorqueText(m_maxTorqueRaw / divisor);
 }
 
 void WrenchSession::setTestPause(std::string text) {

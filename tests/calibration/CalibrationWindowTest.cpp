@@ -214,7 +214,7 @@ TEST_F(Calibration, ThePlotsMenuSavesEveryPointOrClearsThem) {
     plot.mnuSaveCsv->trigger();
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), "time_ms,raw_ad,torque_nm\r\n0,160,1\r\n250,-48,-0.3\r\n");
+    EXPECT_EQ(file.readAll(), "time_ms,raw_ad,torque_nm\r\n0,160, 1\r\n250,-48,-.3\r\n");
     path = dir.filePath("no-such-folder/run.csv"); // said so, in a box naming it
     boxes.answerOk();
     plot.mnuSaveCsv->trigger();
