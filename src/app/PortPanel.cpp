@@ -47,7 +47,11 @@ void PortPanel::build(QWidget* parent, SerialPort& port) {
         new PortComboBox(m_group, QStringLiteral("cmbComSelect"), QStringLiteral("1"), 10);
     cmbComSelect->setPortSource([&port] { return port.availablePorts(); });
     cmbBaudrate = makeComboBox(m_group, QStringLiteral("cmbBaudrate"), QStringLiteral("1200"));
-    addComboItems(cmbBaudrate, {QStringLiteral("1200"), QStringLiteral("2400")});
+    QStringList speeds;
+    for (const int baud : kWrenchBaudRates) {
+        speeds << QString::number(baud);
+    }
+    addComboItems(cmbBaudrate, speeds);
     cmbDatabit = makeComboBox(m_group, QStringLiteral("cmbDatabit"), QStringLiteral("8"), 2);
     addComboItems(cmbDatabit, {QStringLiteral("7"), QStringLiteral("8")});
     cmbParity = makeComboBox(m_group, QStringLiteral("cmbParity"), QStringLiteral("N"), 2);
