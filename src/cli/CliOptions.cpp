@@ -2,6 +2,7 @@
 #include "cli/CliOptions.h"
 
 #include "common/TextConv.h"
+#include "serial/PortSettings.h"
 #include "session/ParameterMemory.h"
 
 #include <algorithm>
@@ -76,8 +77,13 @@ bool TakeValue(CliOptions& options, std::string_view name, const std::string& va
         options.port = value;
     } else if (name == "--baud") {
         const auto baud = WholeNumber(value);
-        if (!baud || *baud <= 0 || *baud > 4000000) {
-            options.error = "--baud takes a baud rate such as 1200, not " + quoted;
+        if (!baud || std::find(kWrenchBaudRates.begin(), kWrenchBaudRates.end(), *baud) ==
+                         kWrenchBaudRates.end()) {
+            std::string speeds;
+            for (const int speed : kWrenchBaudRates) {
+                speeds += (speeds.empty() ? "" : " or ") + std::to_string(speed);
+            }
+            options.error = "--baud takes a speed the wrench speaks, " + speeds + ", not " + quoted;
             return false;
         }
         options.baud = static_cast<int>(*baud);
@@ -326,7 +332,7 @@ std::string CliHelpText() {
            "\n"
            "Options:\n"
            "  --port NAME    the wrench's port: a number (1 = /dev/ttyS0) or a device path\n"
-           "  --baud N       the line's baud rate (1200 unless given)\n"
+           "  --baud N       the line's speed: 1200 (unless given) or 2400\n"
            "  --simulator    a simulated wrench on a pseudo-terminal\n"
            "  --log FILE     every byte sent and received, as CSV\n"
            "  --log-append   add to the --log file instead of replacing it\n"

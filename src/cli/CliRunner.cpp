@@ -29,6 +29,8 @@ constexpr int kFirst = ParameterMemory::kFirstTransferCell;
 constexpr int kLast = ParameterMemory::kLastCell;
 // A parameter text is about 60 characters; the windows' box takes no more than this either.
 constexpr std::size_t kParameterTextLimit = 4096;
+// A cell's legend in the text output takes this many terminal columns, so its byte lines up.
+constexpr std::size_t kLegendColumns = 20;
 // The stored status and the eight bytes of the four constants.
 constexpr int kConstantCount = 9;
 
@@ -45,20 +47,38 @@ std::string HexOrXX(const TorqueValue& value) {
     return value ? Hex(*value & 0xFF) : "XX";
 }
 
-// A torque as a number a program reads: "12.5", "-0.14", or "Overflow".
-std::string TorqueNumber(const TorqueResult& result, std::int16_t divisor) {
-    if (result.overflow) {
-        return "Overflow";
-    }
-    int digits = 0;
-    for (int d = divisor; d >= 10; d /= 10) {
-        ++digits;
-    }
-    return QString::number(result.torque, 'f', digits).toStdString();
+// The live value as the wrench sent it, 0 to 65535: also when the torque computation
+// overflows on it.
+std::int32_t LiveRaw(const TorqueInputs& in) {
+    return Word32(in.adL, in.adH).value_or(0);
 }
 
 QJsonValue JsonByte(std::optional<std::uint8_t> value) {
     return value ? QJsonValue(qs(Hex(*value))) : QJsonValue(QJsonValue::Null);
+}
+
+// How a cell's exchange failed, as a report names it.
+std::string FailureWords(CommResult result) {
+    switch (result) {
+    case CommResult::TimeOut:
+        return "no answer";
+    case CommResult::Incomplete:
+        return "a short answer";
+    case CommResult::SyntaxError:
+        return "a wrong answer";
+    case CommResult::Success:
+    case CommResult::Busy:
+        break;
+    }
+    return "no exchange";
+}
+
+std::vector<int> TransferCells() {
+    std::vector<int> cells;
+    for (int cell = kFirst; cell <= kLast; ++cell) {
+        cells.push_back(cell);
+    }
+    return cells;
 }
 
 // The boxes of the session, with the progress line ended first so a box's text starts a line.
@@ -138,6 +158,10 @@ void CliRunner::interrupt(int signal) {
     if (m_stopSessionOnSignal) {
         m_session->stopCells();
         m_session->stopTest();
+    }
+    if (!m_retryAfterSignal) {
+        // The exchange on the wire ends, answered or timed out; nothing more is sent for it.
+        m_session->stopBeforeRetries();
     }
 }
 
@@ -325,6 +349,60 @@ void CliRunner::endProgress() {
 void CliRunner::printJson(const QJsonObject& object) {
     m_context.out << QJsonDocument(object).toJson(QJsonDocument::Indented).toStdString()
                   << std::flush;
+}
+
+QJsonValue CliRunner::reportStop(const WriteStop& stop, std::size_t count, const char* done) {
+    if (stop.cell < 0) {
+        return QJsonValue(QJsonValue::Null);
+    }
+    const std::string legend(ParameterMemory::Legend(stop.cell));
+    endProgress();
+    m_context.err << "zelcor-cli: " << stop.what << ": " << stop.writtenBefore << " of the "
+                  << count << " cells " << (stop.writtenBefore == 1 ? "was " : "were ") << done
+                  << " before it" << std::endl;
+    return QJsonObject{{QStringLiteral("address"), qs(Hex(stop.cell))},
+                       {QStringLiteral("legend"), qs(legend)},
+                       {QStringLiteral("reason"), qs(stop.reason)},
+                       {QStringLiteral("writtenBefore"), stop.writtenBefore}};
+}
+
+int CliRunner::endOfWrite(const std::vector<int>& cells, const JobResult& result) {
+    WriteStop stop;
+    int written = static_cast<int>(cells.size());
+    if (!result.ok() && !cells.empty()) {
+        auto at = std::find(cells.begin(), cells.end(), result.address);
+        const bool begun = at != cells.end();
+        if (!begun) {
+            at = cells.begin(); // ended before its first exchange
+        } else if (result.end == JobEnd::Stopped && result.failure == CommResult::Success) {
+            ++at; // stopped after a cell that went through: before the next one
+        }
+        written = static_cast<int>(at - cells.begin());
+        if (at != cells.end()) {
+            const std::string legend(ParameterMemory::Legend(*at));
+            stop.cell = *at;
+            stop.writtenBefore = written;
+            if (!begun || *at != result.address) {
+                stop.reason = result.end == JobEnd::Stopped ? "stopped" : "refused";
+                stop.what = stop.reason + " before cell " + legend;
+            } else if (result.end == JobEnd::Refused) {
+                stop.reason = "refused";
+                stop.what = "cell " + legend + " was refused, nothing of it sent";
+            } else {
+                stop.reason = m_portLost ? "port lost" : FailureWords(result.failure);
+                stop.what = "cell " + legend + " got " +
+                            (m_portLost ? "no answer, its port gone" : stop.reason) +
+                            "; whether it holds its new byte is not known";
+            }
+        }
+    }
+    const QJsonValue stoppedAt = reportStop(stop, cells.size(), "written");
+    if (m_options.json) {
+        printJson({{QStringLiteral("cells"), static_cast<int>(cells.size())},
+                   {QStringLiteral("written"), written},
+                   {QStringLiteral("stoppedAt"), stoppedAt}});
+    }
+    return endOf(result);
 }
 
 JobResult CliRunner::readCells(const std::vector<int>& cells) {
@@ -569,7 +647,7 @@ int CliRunner::dump() {
                 {QStringLiteral("legend"), qs(std::string(ParameterMemory::Legend(cell)))},
                 {QStringLiteral("byte"), JsonByte(memory.byte(cell))}});
         } else {
-            m_context.out << FixedWidth(ParameterMemory::Legend(cell), 20) << ' '
+            m_context.out << PadToColumns(ParameterMemory::Legend(cell), kLegendColumns) << ' '
                           << memory.text(cell) << '\n';
         }
     }
@@ -620,7 +698,8 @@ int CliRunner::backup() {
 }
 
 int CliRunner::restore() {
-    // A signal is looked at between cells, so the cell being written is always read back.
+    // A signal is looked at between cells, so a cell whose write went through is read back;
+    // one whose write then fails is not retried, nor read back.
     m_stopSessionOnSignal = false;
     std::vector<int> cells;
     for (int cell = kFirst; cell <= kLast; ++cell) {
@@ -661,56 +740,75 @@ int CliRunner::restore() {
     }
     m_ownProgress = true;
     QJsonArray written;
+    WriteStop stop;
     int code = kExitDone;
     for (std::size_t i = 0; i < changes.size() && code == kExitDone; ++i) {
+        const int cell = changes[i];
+        const std::string legend(ParameterMemory::Legend(cell));
+        stop = {cell, static_cast<int>(i), "stopped", "stopped before cell " + legend};
         if (interrupted()) {
             code = interruptedCode();
             break;
         }
-        const int cell = changes[i];
         const std::uint8_t value = m_backup->cells.at(cell);
         showProgress(static_cast<int>(i + 1), static_cast<int>(changes.size()), cell);
         memory.clear();
         memory.setByte(cell, value);
         memory.setSelected(cell, true);
-        JobResult result = m_session->writeCells();
-        if (result.ok()) {
+        const JobResult write = m_session->writeCells();
+        JobResult result = write;
+        // Only a read that answered says what the cell holds: the memory still has the byte
+        // that was to be written.
+        std::optional<std::uint8_t> readBack;
+        if (write.ok()) {
             memory.setUnread(cell);
             result = m_session->readCells();
+            readBack = result.ok() ? memory.byte(cell) : std::nullopt;
         }
-        if (!result.ok()) {
+        const std::string lost = m_portLost ? "no answer, its port gone" : "";
+        std::string outcome;
+        if (!write.ok()) {
+            stop.reason = m_portLost ? "port lost" : FailureWords(write.failure);
+            stop.what = "cell " + legend + " got " + (lost.empty() ? stop.reason : lost) +
+                        " to its write; whether it holds the backup's byte is not known";
+            outcome = " not read back";
+            code = endOf(write);
+        } else if (!readBack) {
+            stop.reason = "not read back";
+            stop.what = "cell " + legend + " was written, but its read-back got " +
+                        (lost.empty() ? FailureWords(result.failure) : lost);
+            outcome = " not read back";
             code = endOf(result);
-        } else if (memory.byte(cell) != value) {
-            endProgress();
-            m_context.err << "zelcor-cli: cell " << ParameterMemory::Legend(cell) << " reads back "
-                          << memory.text(cell) << " after " << Hex(value)
-                          << " was written: the restore has stopped there" << std::endl;
+        } else if (*readBack != value) {
+            stop.reason = "read back " + Hex(*readBack);
+            stop.what = "cell " + legend + " reads back " + Hex(*readBack) + " after " +
+                        Hex(value) + " was written";
+            outcome = " read back " + Hex(*readBack);
             code = kExitCommFailure;
         }
-        if (result.ok() || result.end == JobEnd::Failed) {
-            // A cell that failed may hold either byte now; it is listed with what it read.
-            written.append(QJsonObject{
-                {QStringLiteral("address"), qs(Hex(cell))},
-                {QStringLiteral("legend"), qs(std::string(ParameterMemory::Legend(cell)))},
-                {QStringLiteral("before"), qs(Hex(before[cell]))},
-                {QStringLiteral("after"), qs(Hex(value))},
-                {QStringLiteral("readBack"), JsonByte(memory.byte(cell))}});
-            if (!m_options.json && result.ok()) {
-                endProgress();
-                m_context.out << FixedWidth(ParameterMemory::Legend(cell), 20) << ' '
-                              << Hex(before[cell]) << " -> " << Hex(value) << std::endl;
-            }
+        // Every cell it began to write is listed, with what it read back, if anything.
+        written.append(QJsonObject{{QStringLiteral("address"), qs(Hex(cell))},
+                                   {QStringLiteral("legend"), qs(legend)},
+                                   {QStringLiteral("before"), qs(Hex(before[cell]))},
+                                   {QStringLiteral("after"), qs(Hex(value))},
+                                   {QStringLiteral("readBack"), JsonByte(readBack)}});
+        if (!m_options.json) {
+            endProgress();
+            m_context.out << PadToColumns(legend, kLegendColumns) << ' ' << Hex(before[cell])
+                          << " -> " << Hex(value) << outcome << std::endl;
         }
     }
     endProgress();
+    const QJsonValue stoppedAt =
+        reportStop(code == kExitDone ? WriteStop{} : stop, changes.size(), "written and read back");
+    const std::size_t unchanged = cells.size() - kIdentityCells.size() - changes.size();
     if (m_options.json) {
         printJson({{QStringLiteral("identity"), qs(wrenchIdentity)},
                    {QStringLiteral("written"), written},
-                   {QStringLiteral("unchanged"),
-                    static_cast<int>(cells.size() - kIdentityCells.size() - changes.size())}});
+                   {QStringLiteral("unchanged"), static_cast<int>(unchanged)},
+                   {QStringLiteral("stoppedAt"), stoppedAt}});
     }
     if (code == kExitDone) {
-        const std::size_t unchanged = cells.size() - kIdentityCells.size() - changes.size();
         m_context.err << "zelcor-cli: " << changes.size()
                       << (changes.size() == 1 ? " cell" : " cells") << " written and read back, "
                       << unchanged << " already held the backup's bytes" << std::endl;
@@ -720,10 +818,16 @@ int CliRunner::restore() {
 
 int CliRunner::preset() {
     m_session->loadPreset(m_options.args[0]);
-    if (interrupted()) {
-        return interruptedCode();
+    std::vector<int> cells;
+    for (int cell = kFirst; cell <= kLast; ++cell) {
+        if (m_session->memory().selected(cell)) {
+            cells.push_back(cell);
+        }
     }
-    return endOf(m_session->writeCells());
+    if (interrupted()) {
+        return endOfWrite(cells, {JobEnd::Stopped, CommResult::Success, -1, {}});
+    }
+    return endOfWrite(cells, m_session->writeCells());
 }
 
 int CliRunner::get() {
@@ -765,6 +869,7 @@ int CliRunner::writeParams() {
     // A parameter set half written would leave the wrench with constants that belong to no
     // set: a signal waits until the whole set is written.
     m_stopSessionOnSignal = false;
+    m_retryAfterSignal = true;
     m_session->setDirection(*m_options.ccw);
     m_session->setDigits(*m_options.digits);
     if (interrupted()) {
@@ -856,13 +961,13 @@ int CliRunner::live() {
                 return;
             }
             if (m_options.json) {
-                readings.append(QJsonObject{
-                    {QStringLiteral("timeMs"), qint64(timeMs - start)},
-                    {QStringLiteral("raw"), result.ad},
-                    {QStringLiteral("torque"), qs(TorqueNumber(result, m_session->divisor()))}});
+                readings.append(
+                    QJsonObject{{QStringLiteral("timeMs"), qint64(timeMs - start)},
+                                {QStringLiteral("raw"), LiveRaw(m_session->calibration())},
+                                {QStringLiteral("torque"), qs(result.text)}});
             } else {
-                m_context.out << timeMs - start << ',' << result.ad << ','
-                              << TorqueNumber(result, m_session->divisor()) << std::endl;
+                m_context.out << timeMs - start << ',' << LiveRaw(m_session->calibration()) << ','
+                              << result.text << std::endl;
             }
         });
     const auto timer = m_context.clock.createTimer([this] { m_session->stopTest(); });
@@ -893,9 +998,9 @@ int CliRunner::live() {
 
 int CliRunner::writeAllFF() {
     if (interrupted()) {
-        return interruptedCode();
+        return endOfWrite(TransferCells(), {JobEnd::Stopped, CommResult::Success, -1, {}});
     }
-    return endOf(m_session->writeAllFF());
+    return endOfWrite(TransferCells(), m_session->writeAllFF());
 }
 
 } // namespace zelcor::cli

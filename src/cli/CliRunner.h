@@ -96,6 +96,19 @@ private:
     // Reads the cells into the memory (one retry each); true when every one was read.
     JobResult readCells(const std::vector<int>& cells);
     void printJson(const QJsonObject& object);
+    // Where a job that writes cells one after the other ended before its last one.
+    struct WriteStop {
+        int cell = -1;         // the first cell that may not hold its new byte; -1: none
+        int writtenBefore = 0; // the cells before it, each written
+        std::string reason;    // for --json: "no answer", "stopped", ...
+        std::string what;      // for the text: what happened at the cell
+    };
+    // Says on standard error where the job ended, and how many of its `count` cells were
+    // `done` before; its "stoppedAt" for --json, null when it did not end early.
+    QJsonValue reportStop(const WriteStop& stop, std::size_t count, const char* done);
+    // The end of preset or write-all-ff over `cells`: where it stopped, its --json document,
+    // and its exit code.
+    int endOfWrite(const std::vector<int>& cells, const JobResult& result);
 
     const CliOptions& m_options;
     CliContext& m_context;
@@ -113,6 +126,8 @@ private:
     bool m_progressShown = false;
     bool m_ownProgress = false; // the job counts its cells itself
     bool m_stopSessionOnSignal = true;
+    // A signal lets a failed exchange be tried again (write-params: a set is written whole).
+    bool m_retryAfterSignal = false;
     int m_signal = 0;
 };
 

@@ -134,6 +134,20 @@ TEST_F(CliProcess, CtrlCInADumpEndsAfterTheExchangeUnderWay) {
     }
 }
 
+// Ctrl+C while the wrench leaves a request unanswered: its time-out ends the job, stopped,
+// with no retry sent (a request with no answer between runs on in the same exchange).
+TEST_F(CliProcess, CtrlCWhileAReplyIsAwaitedSendsNoRetry) {
+    bridge.wrench().setFaults({.noReply = true});
+    const std::pair<QStringList, qsizetype> rows[] = {{{"dump"}, 3}, {{"preset", "WT-07"}, 4}};
+    for (const auto& [words, requestBytes] : rows) {
+        SCOPED_TRACE(words.join(' ').toStdString());
+        bridge.clearLineLog();
+        EXPECT_EQ(run(QStringList{"--port", port} + words, [](auto&) { return true; }), 130);
+        ASSERT_EQ(line.size(), 1u);
+        EXPECT_EQ(QString::fromStdString(line[0]).split(' ').size(), requestBytes) << line[0];
+    }
+}
+
 // A port that does not exist is CliTest's and PtyLinkTest's; one held by another program is
 // only met here. A first run holds the port until SIGTERM ends it; a second is told who holds it.
 TEST_F(CliProcess, APortInUseExitsFourNamingItsHolder) {

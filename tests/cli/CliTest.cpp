@@ -5,6 +5,7 @@
 #include "support/IssuedSet.h"
 
 #include "cli/CliRunner.h"
+#include "common/TextConv.h"
 #include "records/RecordQuery.h"
 
 #include <QJsonArray>
@@ -38,8 +39,8 @@ protected:
             wrench.poke(0x00, std::uint8_t(a), std::uint8_t(v));
         }
     }
-    // Runs one command line; with `interruptAtWrite`, as Ctrl+C would (CliProcess has the
-    // signal itself) once the first cell is being written.
+    // Runs one command line; `onCell` is called as each cell job reaches a cell, with the
+    // runner, so a test can interrupt it as Ctrl+C would (CliProcess has the signal itself).
     int run(std::vector<std::string> words) {
         words.insert(words.end(), {"--port", "sim"});
         const CliOptions options = Parse(words);
@@ -66,8 +67,8 @@ protected:
                          [this](const ServiceRecord& r) { records.push_back(r); });
         QObject::connect(&runner.session(), &WrenchSession::cellProgress,
                          [&](const CellProgress& p) {
-                             if (interruptAtWrite && p.job == CellJob::Write && p.selected) {
-                                 runner.interrupt(SIGINT);
+                             if (onCell && p.index > 0) {
+                                 onCell(runner, p);
                              }
                          });
         return runner.run("sim");
@@ -88,7 +89,7 @@ protected:
     std::string input;
     QTemporaryDir folder;
     std::vector<ServiceRecord> records;
-    bool interruptAtWrite = false;
+    std::function<void(CliRunner&, const CellProgress&)> onCell;
 
 private:
     std::size_t m_seen = 0;
@@ -122,6 +123,18 @@ TEST(CliOptions, OptionsStandAnywhereAndEveryBadCommandLineIsRefused) {
     }
 }
 
+// Only the speeds the wrench speaks: any other would open the line at a rate no wrench
+// answers at.
+TEST(CliOptions, BaudTakesOnlyTheWrenchsSpeeds) {
+    EXPECT_EQ(Parse({"dump", "--simulator"}).baud, 1200);
+    EXPECT_EQ(Parse({"dump", "--simulator", "--baud", "2400"}).baud, 2400);
+    for (const char* bad : {"7", "9600", "0", "-1200", "1200.0", "fast"}) {
+        EXPECT_EQ(Parse({"dump", "--simulator", "--baud", bad}).error,
+                  "--baud takes a speed the wrench speaks, 1200 or 2400, not \"" +
+                      std::string(bad) + "\"");
+    }
+}
+
 TEST_F(CliTest, ReadAndWriteAreOneExchangeEachAndBadBytesNeverReachTheWire) {
     wrench.poke(0x00, 0x10, 0x5A);
     EXPECT_EQ(run({"read", "00", "10"}), 0);
@@ -151,6 +164,18 @@ TEST_F(CliTest, DumpPrintsEachCellAndAnUnreadCellAsXXWithACommunicationFailure) 
     EXPECT_NE(out.str().find("2BH:cdoe_2           XX\n2DH:code_0           XX"), std::string::npos)
         << out.str();
     EXPECT_NE(err.str().find("Data Receving Err"), std::string::npos) << err.str();
+}
+
+// The legends of 29H and 2AH hold Chinese characters, two columns each on a terminal: the
+// bytes still line up.
+TEST_F(CliTest, DumpLinesUpTheBytesWhateverScriptTheLegendIsIn) {
+    wrench.poke(0x00, 0x28, 0x00);
+    wrench.poke(0x00, 0x29, 0x11);
+    wrench.poke(0x00, 0x2A, 0x22);
+    EXPECT_EQ(run({"dump", "--cells", "28-2A"}), 0);
+    EXPECT_EQ(out.str(), "28H:gK_CCWA_H        00\n"
+                         "29H: 保留給  fgauge  11\n"
+                         "2AH:保留給   fgauge  22\n");
 }
 
 TEST_F(CliTest, RestoreWritesOnlyTheChangedCellsNeverTheIdentityAndRefusesAnotherWrench) {
@@ -196,12 +221,155 @@ TEST_F(CliTest, AnInterruptedRestoreEndsWithTheCellUnderWayWrittenAndReadBack) {
     wrench.poke(0x00, 0x10, 0x03);
     wrench.poke(0x00, 0x1D, 0xC4);
     sent();
-    interruptAtWrite = true;
+    onCell = [](CliRunner& runner, const CellProgress& p) {
+        if (p.job == CellJob::Write) {
+            runner.interrupt(SIGINT);
+        }
+    };
     EXPECT_EQ(run({"restore", file}), 130);
     const Bytes wire = sent();
     EXPECT_EQ(Bytes(wire.begin() + 39 * 3, wire.end()), writes({{0x10, 0x00}}) + reads({0x10}));
     EXPECT_EQ(wrench.peek(0x00, 0x1D), 0xC4);
     EXPECT_NE(out.str().find("03 -> 00"), std::string::npos) << out.str();
+}
+
+// A cell whose write or read-back went unanswered is listed as not read back, never with the
+// byte that was to be written: the wrench may hold either.
+TEST_F(CliTest, RestoreNeverReportsAReadBackThatDidNotHappen) {
+    const std::string file = folder.filePath("wrench.json").toStdString();
+    wrench.poke(0x00, 0x1F, 0xC8);
+    ASSERT_EQ(run({"backup", file}), 0);
+    struct Row {
+        const char* what;
+        CellJob job; // the fault comes as this job reaches 1FH, once it is written
+        std::function<void()> fault;
+        std::uint8_t holds;
+    };
+    const Row rows[] = {
+        {"write unanswered", CellJob::Write, [this] { wrench.setFaults({.noReply = true}); }, 0xC8},
+        {"port gone", CellJob::Write, [this] { port.unplug(); }, 0x64},
+        {"read-back unanswered", CellJob::Read, [this] { wrench.setFaults({.noReply = true}); },
+         0xC8}};
+    for (const Row& row : rows) {
+        for (const bool asJson : {true, false}) {
+            SCOPED_TRACE(std::string(row.what) + (asJson ? " --json" : ""));
+            wrench.clearFaults();
+            wrench.poke(0x00, 0x1F, 0x64);
+            bool writing = false;
+            onCell = [&](CliRunner&, const CellProgress& p) {
+                writing |= p.job == CellJob::Write;
+                if (writing && p.job == row.job) {
+                    row.fault();
+                }
+            };
+            EXPECT_EQ(run(asJson ? std::vector<std::string>{"restore", file, "--json"}
+                                 : std::vector<std::string>{"restore", file}),
+                      1);
+            EXPECT_EQ(wrench.peek(0x00, 0x1F), row.holds);
+            if (asJson) {
+                const QJsonArray written = json().value("written").toArray();
+                ASSERT_EQ(written.size(), 1);
+                EXPECT_EQ(written[0].toObject().value("after").toString(), "C8");
+                EXPECT_TRUE(written[0].toObject().value("readBack").isNull()) << out.str();
+            } else {
+                EXPECT_EQ(out.str(), "1FH:ms_TqLLimit_L    64 -> C8 not read back\n");
+            }
+        }
+    }
+}
+
+// A write over cells that ends early names the cell it ended at and how many were written
+// before it: the wrench falls silent at one cell (it still takes the byte, the retry too).
+TEST_F(CliTest, AWriteThatEndsEarlySaysAtWhichCellAndHowManyCellsWereWrittenBeforeIt) {
+    const std::string file = folder.filePath("wrench.json").toStdString();
+    ASSERT_EQ(run({"backup", file}), 0);
+    struct Row {
+        std::vector<std::string> words;
+        int silentFrom;
+        std::string said;
+        int writtenBefore;
+    };
+    const Row rows[] = {
+        // The wrench's 1BH and 20H differ from the backup: 20H is the second to be written.
+        {{"restore", file},
+         0x20,
+         "cell 20H:ms_TqLLimit_H got no answer to its write; whether it holds the backup's byte "
+         "is not known: 1 of the 2 cells was written and read back before it",
+         1},
+        {{"preset", "WT-07"},
+         0x13,
+         "cell 13H:gK_CCWi_L got no answer; whether it holds its new byte is not known: 3 of the "
+         "27 cells were written before it",
+         3},
+        {{"write-all-ff", "--yes"},
+         0x0A,
+         "cell 0AH:Reserved got no answer; whether it holds its new byte is not known: 3 of the "
+         "39 cells were written before it",
+         3}};
+    for (const Row& row : rows) {
+        for (const bool asJson : {false, true}) {
+            SCOPED_TRACE(row.words[0] + (asJson ? " --json" : ""));
+            wrench.clearFaults();
+            wrench.poke(0x00, 0x1B, 0x44);
+            wrench.poke(0x00, 0x20, 0x01);
+            onCell = [&](CliRunner&, const CellProgress& p) {
+                if (p.job != CellJob::Read && p.address == row.silentFrom) {
+                    wrench.setFaults({.noReply = true});
+                }
+            };
+            std::vector<std::string> words = row.words;
+            if (asJson) {
+                words.push_back("--json");
+            }
+            EXPECT_EQ(run(words), 1);
+            EXPECT_NE(err.str().find("zelcor-cli: " + row.said + "\n"), std::string::npos)
+                << err.str();
+            if (asJson) {
+                const QJsonObject at = json().value("stoppedAt").toObject();
+                EXPECT_EQ(at.value("address").toString().toStdString(),
+                          ByteToHexStr(std::uint8_t(row.silentFrom)));
+                EXPECT_EQ(at.value("reason").toString(), "no answer");
+                EXPECT_EQ(at.value("writtenBefore").toInt(), row.writtenBefore);
+            }
+        }
+    }
+}
+
+// Ctrl+C while a reply is awaited, the reply never coming: nothing more goes out, not even
+// the retry; the job ends stopped at that cell, exit status 130, recorded as stopped.
+TEST_F(CliTest, CtrlCWhileAReplyIsAwaitedSendsNothingMoreAndStops) {
+    struct Row {
+        std::vector<std::string> words;
+        std::size_t requestBytes;
+        std::string said;
+    };
+    const Row rows[] = {
+        {{"dump", "--cells", "07-09"}, 3, ""},
+        {{"preset", "WT-07"},
+         4,
+         "cell 10H:gStatusEp got no answer; whether it holds its new byte is not known: 0 of the "
+         "27 cells were written before it"},
+        {{"write-all-ff", "--yes"},
+         4,
+         "cell 07H:REeserved got no answer; whether it holds its new byte is not known: 0 of the "
+         "39 cells were written before it"}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.words[0]);
+        sent();
+        wrench.setFaults({.noReply = true});
+        onCell = [this](CliRunner& runner, const CellProgress& p) {
+            if (p.index == 1) {
+                clock.at(clock.nowMs() + 1000, [&runner] { runner.interrupt(SIGINT); });
+            }
+        };
+        EXPECT_EQ(run(row.words), 130);
+        EXPECT_EQ(sent().size(), row.requestBytes);
+        EXPECT_EQ(records.back().outcome, RecordOutcome::Stopped);
+        const std::string said = row.said.empty() ? "" : "zelcor-cli: " + row.said + "\n";
+        EXPECT_NE(err.str().find("zelcor-cli: Stop: Communication exit\n" + said),
+                  std::string::npos)
+            << err.str();
+    }
 }
 
 TEST_F(CliTest, PresetRefusesAnUnknownModelWithTheListAndWritesAKnownOne) {
@@ -237,6 +405,37 @@ TEST_F(CliTest, GetGivesTheRequestAndWriteParamsWritesOnlyAVerifiedSet) {
     // Where each constant goes is the session's test; here that the set was written.
     EXPECT_EQ(wrench.peek(0x00, 0x12), 0xA1);
     EXPECT_EQ(wrench.peek(0x00, 0x25), 0xD4);
+}
+
+// live writes a torque as the windows and max-torque do, in its CSV and its JSON alike; with
+// the CW constant 1000H the torque in counts is the live value over 16. A live value beyond
+// the computation's range is printed as received.
+TEST_F(CliTest, LiveWritesTheTorqueAsEveryOtherPlaceDoes) {
+    for (const int cell : {0x11, 0x13, 0x14, 0x25, 0x26, 0x27, 0x28}) {
+        wrench.poke(0x00, std::uint8_t(cell), 0x00);
+    }
+    wrench.poke(0x00, 0x12, 0x10);
+    struct Row {
+        std::uint16_t live;
+        const char* digits;
+        std::string torque;
+    };
+    const Row rows[] = {{9344, "1", " 58.4"}, // 584 counts
+                        {144, "1", " .9"},
+                        {0, "1", " 0"},
+                        {144, "3", " .009"},
+                        {65535, "1", "Overflow"}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.live);
+        wrench.holdLive(row.live, 0x00);
+        EXPECT_EQ(run({"live", "--seconds", "2", "--digits", row.digits}), 0);
+        const std::string line = "," + std::to_string(row.live) + "," + row.torque + "\n";
+        EXPECT_NE(out.str().find(line), std::string::npos) << out.str();
+        EXPECT_EQ(run({"live", "--seconds", "2", "--digits", row.digits, "--json"}), 0);
+        const QJsonObject reading = json().value("readings").toArray()[0].toObject();
+        EXPECT_EQ(reading.value("raw").toInt(), row.live);
+        EXPECT_EQ(reading.value("torque").toString().toStdString(), row.torque);
+    }
 }
 
 TEST_F(CliTest, LiveReadsUntilTheTimeIsUpAndAPortThatWillNotOpenIsExitCode4) {
