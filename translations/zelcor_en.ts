@@ -723,6 +723,16 @@ Nothing has been written: the error flag is not cleared.</translation>
         <source>Error!!!</source>
         <translation>Error</translation>
     </message>
+    <message>
+        <source>This parameter set was issued for the wrench %1; the wrench connected is %2.<byte value="xd"/>
+Write it into this wrench all the same?</source>
+        <translation>This parameter set was issued for the wrench %1; the wrench connected is %2.<byte value="xd"/>
+Write it into this wrench all the same?</translation>
+    </message>
+    <message>
+        <source>Warning!!!</source>
+        <translation>Warning</translation>
+    </message>
 </context>
 <context>
     <name>zelcor::frmRs232SetCmd</name>

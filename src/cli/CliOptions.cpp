@@ -32,7 +32,7 @@ const std::vector<Subcommand>& Subcommands() {
         {"restore", 1, 1, {"--force-other-wrench"}},
         {"preset", 1, 1, {}},
         {"get", 0, 0, {"--direction", "--digits"}},
-        {"write-params", 1, 1, {"--direction", "--digits"}},
+        {"write-params", 1, 1, {"--direction", "--digits", "--force-other-wrench"}},
         {"max-torque", 0, 0, {"--digits"}},
         {"clear-er0", 0, 0, {}},
         {"constants", 0, 0, {}},
@@ -317,8 +317,9 @@ std::string CliHelpText() {
            "  preset MODEL                load a model's factory preset into 10H to 2AH\n"
            "  get --direction cw|ccw [--digits N]\n"
            "                              the parameter set and the request for the factory\n"
-           "  write-params --direction cw|ccw --digits N TEXT|-\n"
-           "                              check and write a new parameter set\n"
+           "  write-params --direction cw|ccw --digits N [--force-other-wrench] TEXT|-\n"
+           "                              check and write a new parameter set; one issued\n"
+           "                              for another wrench code only with the option\n"
            "  max-torque [--digits N]     read the maximum torque\n"
            "  clear-er0                   clear the error flag and the maximum torque\n"
            "  constants                   read the calibration constants\n"

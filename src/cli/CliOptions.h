@@ -49,7 +49,7 @@ struct CliOptions {
     std::optional<double> seconds;    // live
     std::optional<std::string> pause; // live: the pause as typed
     bool yes = false;                 // write-all-ff
-    bool forceOtherWrench = false;    // restore
+    bool forceOtherWrench = false;    // restore, write-params
     records::RecordFilter filter;     // history: --wrench, --job, --since, --until
     bool csv = false;                 // history
 

@@ -116,7 +116,16 @@ BoxAnswer StreamMessageBoxes::show(const QString& text, const QString& title, Bo
     QString body = text;
     body.replace(QStringLiteral("\r\n"), QStringLiteral("\n  "));
     m_err << "zelcor-cli: " << title.toStdString() << ": " << body.toStdString() << std::endl;
-    return buttons == BoxButtons::YesNo ? BoxAnswer::Yes : BoxAnswer::Ok;
+    // A question whose default is No is never answered Yes for a technician who is not there.
+    switch (buttons) {
+    case BoxButtons::Ok:
+        return BoxAnswer::Ok;
+    case BoxButtons::YesNo:
+        return BoxAnswer::Yes;
+    case BoxButtons::YesNoDefaultNo:
+        return BoxAnswer::No;
+    }
+    return BoxAnswer::No;
 }
 
 CliRunner::CliRunner(const CliOptions& options, CliContext& context)
@@ -875,7 +884,24 @@ int CliRunner::writeParams() {
     if (interrupted()) {
         return interruptedCode();
     }
-    return endOf(m_session->writeParameterSet(m_text));
+    // No technician is there to be asked about a set issued for another wrench: the command
+    // line says beforehand.
+    const auto otherWrench = [this](const std::string& setCode, const std::string& wrenchCode) {
+        endProgress();
+        if (!m_options.forceOtherWrench) {
+            m_context.err << "zelcor-cli: the parameter set was issued for the wrench " << setCode
+                          << ", not for the one connected (" << wrenchCode
+                          << "): nothing has been written. --force-other-wrench writes it all "
+                             "the same."
+                          << std::endl;
+            return false;
+        }
+        m_context.err << "zelcor-cli: the parameter set was issued for the wrench " << setCode
+                      << "; writing it to the connected one (" << wrenchCode << ") as asked"
+                      << std::endl;
+        return true;
+    };
+    return endOf(m_session->writeParameterSet(m_text, otherWrench));
 }
 
 int CliRunner::maxTorque() {

@@ -23,7 +23,7 @@ class Clock;
 namespace zelcor::cli {
 
 // The system's boxes as lines on standard error: "zelcor-cli: Title: text", each answered
-// with its first button.
+// with its first button, or No where No is the box's default.
 class StreamMessageBoxes final : public MessageBoxes {
 public:
     explicit StreamMessageBoxes(std::ostream& err) : m_err(err) {}

@@ -160,6 +160,10 @@ NewParaFault VerifyNewPara(std::string_view newParaText, const ParaRecord& chk,
     return NewParaFault::None;
 }
 
+bool IssuedForOtherWrench(const ParaRecord& newPara, const ParaRecord& chk) {
+    return !equalIgnoringCase(newPara.WrCode, chk.WrCode);
+}
+
 std::array<NewCellValue, 5> NewCellValues(const ParaRecord& newPara, bool dirCCW) {
     const ConstantCells cells = ConstantCellsFor(dirCCW);
     return {{cellValue(kStatusEpCell, newPara.StatusEp), cellValue(cells.VIL, newPara.VIL),

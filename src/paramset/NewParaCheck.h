@@ -48,6 +48,11 @@ std::string_view NewParaFaultMessage(NewParaFault fault);
 NewParaFault VerifyNewPara(std::string_view newParaText, const ParaRecord& chk,
                            ParaRecord& newPara);
 
+// True when a set that VerifyNewPara accepted names another wrench code (WrCode, 2BH to
+// 2DH, compared ignoring letter case) than the one chk read: a set issued for another wrench
+// of the same make, software and factory.
+bool IssuedForOtherWrench(const ParaRecord& newPara, const ParaRecord& chk);
+
 // A cell of the editor to set before writing: its address (high byte 00) and text.
 struct NewCellValue {
     int address;

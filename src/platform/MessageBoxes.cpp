@@ -18,7 +18,15 @@ QString toString(BoxIcon icon) {
 }
 
 QString toString(BoxButtons buttons) {
-    return buttons == BoxButtons::Ok ? QStringLiteral("ok") : QStringLiteral("yes/no");
+    switch (buttons) {
+    case BoxButtons::Ok:
+        return QStringLiteral("ok");
+    case BoxButtons::YesNo:
+        return QStringLiteral("yes/no");
+    case BoxButtons::YesNoDefaultNo:
+        return QStringLiteral("yes/no (no by default)");
+    }
+    return {};
 }
 
 QString toString(BoxAnswer answer) {

@@ -6,7 +6,9 @@
 namespace zelcor {
 
 enum class BoxIcon { Critical, Exclamation, Information, Warning };
-enum class BoxButtons { Ok, YesNo };
+// YesNoDefaultNo: a question whose Yes does something that cannot be undone, so that Enter
+// or Escape answers No.
+enum class BoxButtons { Ok, YesNo, YesNoDefaultNo };
 enum class BoxAnswer { Ok, Yes, No };
 
 // Modal message boxes. show() returns when the user has answered.

@@ -2,6 +2,7 @@
 // The parameter set: Get, the verified Write, Read Max Torque and Clear Er0.
 #include "common/TextConv.h"
 #include "platform/Clock.h"
+#include "platform/MessageBoxes.h"
 #include "session/WrenchSession.h"
 
 #include <QCoreApplication>
@@ -73,7 +74,8 @@ std::string WrenchSession::parameterRequest() const {
     return ParameterRequestText(m_currentSet);
 }
 
-JobResult WrenchSession::writeParameterSet(std::string_view newParaText, ParaRecord* written) {
+JobResult WrenchSession::writeParameterSet(std::string_view newParaText,
+                                           const OtherWrenchAnswer& otherWrench) {
     const auto operation = m_link.beginOperation();
     if (!operation) {
         return busy();
@@ -116,6 +118,32 @@ JobResult WrenchSession::writeParameterSet(std::string_view newParaText, ParaRec
         emit parameterStage(ParameterJob::Write, ParameterStage::Finished);
         return recording.end({JobEnd::Refused, CommResult::Success, -1, refusal});
     }
+    // The checks above leave the wrench code alone, yet another wrench's constants make a
+    // wrench that reads wrong with nothing to show why: that takes a decision of its own.
+    if (IssuedForOtherWrench(newSet, identity)) {
+        const std::string setCode = newSet.WrCode;
+        const std::string wrenchCode = identity.WrCode;
+        const bool write =
+            otherWrench
+                ? otherWrench(setCode, wrenchCode)
+                : m_boxes.show(
+                      tr("This parameter set was issued for the wrench %1; the wrench "
+                         "connected is %2.\r\nWrite it into this wrench all the same?")
+                          .arg(QString::fromStdString(setCode), QString::fromStdString(wrenchCode)),
+                      tr("Warning!!!"), BoxIcon::Exclamation,
+                      BoxButtons::YesNoDefaultNo) == BoxAnswer::Yes;
+        if (!write) {
+            emit parameterStage(ParameterJob::Write, ParameterStage::Finished);
+            return recording.end(
+                {JobEnd::Refused, CommResult::Success, -1,
+                 recordText("The parameter set was issued for the wrench %1, not for this one "
+                            "(%2): nothing has been written.",
+                            {setCode, wrenchCode})});
+        }
+        if (ServiceRecord* r = record()) {
+            r->detail = "issued for the wrench " + setCode + ", written all the same";
+        }
+    }
 
     emit parameterStage(ParameterJob::Write, ParameterStage::Writing);
     for (const NewCellValue& cell : NewCellValues(newSet, m_setting.DirCCW)) {
@@ -123,9 +151,6 @@ JobResult WrenchSession::writeParameterSet(std::string_view newParaText, ParaRec
         m_memory.setSelected(cell.address, true);
     }
     emit newSetAccepted(newSet);
-    if (written != nullptr) {
-        *written = newSet;
-    }
     // A write that fails is reported where it fails, and ends there.
     const JobResult result = writeCells();
     emit parameterStage(ParameterJob::Write, ParameterStage::Finished);

@@ -153,9 +153,15 @@ public:
     JobResult getParameterSet();
     // The parameter request of the current set: the format tag, its code and the message.
     std::string parameterRequest() const;
+    // Asked when a set that passed every check was issued for another wrench code than the
+    // one the wrench holds: true writes it all the same.
+    using OtherWrenchAnswer =
+        std::function<bool(const std::string& setCode, const std::string& wrenchCode)>;
     // Checks a new parameter set against the wrench and, only when every check holds, writes
-    // its status byte and constants. `written` receives the verified set.
-    JobResult writeParameterSet(std::string_view newParaText, ParaRecord* written = nullptr);
+    // its status byte and constants. A set issued for another wrench code is written only
+    // when `otherWrench` says so; without it the technician is asked in a box.
+    JobResult writeParameterSet(std::string_view newParaText,
+                                const OtherWrenchAnswer& otherWrench = {});
     // Reads the status byte and the maximum torque (23H, 24H); an unread byte counts as 0.
     JobResult readMaxTorque();
     // Clears the error flag (bit 7 of the status 10H) and the stored maximum torque; never

@@ -24,6 +24,10 @@ BoxAnswer QtMessageBoxes::show(const QString& text, const QString& title, BoxIco
     const auto qtButtons =
         buttons == BoxButtons::Ok ? QMessageBox::Ok : (QMessageBox::Yes | QMessageBox::No);
     QMessageBox box(qtIcon, title, text, qtButtons, QApplication::activeWindow());
+    if (buttons == BoxButtons::YesNoDefaultNo) {
+        box.setDefaultButton(QMessageBox::No);
+        box.setEscapeButton(QMessageBox::No);
+    }
     const int result = box.exec();
     if (buttons == BoxButtons::Ok) {
         return BoxAnswer::Ok;

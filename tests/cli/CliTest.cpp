@@ -438,6 +438,27 @@ TEST_F(CliTest, LiveWritesTheTorqueAsEveryOtherPlaceDoes) {
     }
 }
 
+// A set issued for the wrench A1B2C3 passes every check on the wrench 9F00D1: refused with
+// exit code 3 unless the command line says to write it.
+TEST_F(CliTest, WriteParamsWritesASetForAnotherWrenchCodeOnlyWhenForced) {
+    for (const auto& [a, v] : {std::pair{0x2B, 0x9F}, {0x2C, 0x00}, {0x2D, 0xD1}}) {
+        wrench.poke(0x00, std::uint8_t(a), std::uint8_t(v));
+    }
+    const std::string text = IssuedFor(wrench, {false, 1, "A1", "B2", "C3", "D4"}, "A1B2C3");
+    std::vector<std::string> words{"write-params", "--direction", "cw", "--digits", "1", text};
+    EXPECT_EQ(run(words), 3);
+    EXPECT_EQ(sent(), reads({0x0C, 0x0D, 0x0E, 0x0F, 0x10, 0x2B, 0x2C, 0x2D}));
+    EXPECT_EQ(err.str(), "zelcor-cli: the parameter set was issued for the wrench A1B2C3, not for "
+                         "the one connected (9F00D1): nothing has been written. "
+                         "--force-other-wrench writes it all the same.\n");
+    EXPECT_EQ(records.back().outcome, RecordOutcome::Refused);
+
+    words.push_back("--force-other-wrench");
+    EXPECT_EQ(run(words), 0);
+    EXPECT_EQ(wrench.peek(0x00, 0x12), 0xA1);
+    EXPECT_EQ(wrench.peek(0x00, 0x2B), 0x9F);
+}
+
 TEST_F(CliTest, LiveReadsUntilTheTimeIsUpAndAPortThatWillNotOpenIsExitCode4) {
     wrench.holdLive(1234, 0x00);
     EXPECT_EQ(run({"live", "--seconds", "2", "--pause", "500"}), 0);

@@ -5,13 +5,17 @@
 #include "support/WrenchFixture.h"
 
 #include "session/WrenchSession.h"
+#include "widgets/QtMessageBoxes.h"
 #include "widgets/Shape.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QTest>
+#include <QTimer>
 
 namespace zelcor::test {
 namespace {
@@ -86,6 +90,50 @@ TEST_F(ParameterSetWindow, WriteShowsReadingThenWritingThenTheSetWrittenOrZerosW
     click("cmdWrPara");
     EXPECT_EQ(steps, (QStringList{"Reading..... 0000000000", "- 0000000000"}));
     EXPECT_EQ(boxes.shown().back().title, "Error!!!");
+}
+
+// A set issued for another wrench code (A1B2C3 on the wrench 6B6C6D) passes the system's
+// checks; the Write asks before it writes, and No writes nothing (Yes is the session's test).
+TEST_F(ParameterSetWindow, ASetForAnotherWrenchIsNotWrittenWhenItsQuestionIsAnsweredNo) {
+    control<QPlainTextEdit>("txtNewPara")
+        ->setPlainText(QString::fromStdString(
+            IssuedFor(wrench, {false, 1, "A1", "b2", "C3", "D4", "82"}, "A1B2C3")));
+    watch("lblMsg1", "1");
+    boxes.answer(BoxAnswer::Yes);
+    boxes.answer(BoxAnswer::No);
+    click("cmdWrPara");
+    ASSERT_EQ(boxes.shown().size(), 2u);
+    EXPECT_EQ(boxes.shown()[1].title + " " + toString(boxes.shown()[1].buttons),
+              "Warning!!! yes/no (no by default)");
+    EXPECT_EQ(steps, (QStringList{"Reading..... 0000000000", "- 0000000000"}));
+    EXPECT_EQ(addresses(true), std::vector<int>{});
+}
+
+// The real box: Enter and Escape answer its default, which is No where No is asked for.
+TEST_F(ParameterSetWindow, AQuestionWhoseDefaultIsNoIsAnsweredNoByEnter) {
+    const std::tuple<BoxButtons, Qt::Key, BoxAnswer> rows[] = {
+        {BoxButtons::YesNo, Qt::Key_Return, BoxAnswer::Yes},
+        {BoxButtons::YesNoDefaultNo, Qt::Key_Return, BoxAnswer::No},
+        {BoxButtons::YesNoDefaultNo, Qt::Key_Escape, BoxAnswer::No}};
+    QtMessageBoxes real;
+    for (const auto& [buttons, key, answer] : rows) {
+        SCOPED_TRACE(toString(buttons).toStdString() + " " + std::to_string(key));
+        QTimer::singleShot(0, [key] {
+            QMessageBox* box = nullptr;
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                if (auto* b = qobject_cast<QMessageBox*>(w); b != nullptr && b->isVisible()) {
+                    box = b;
+                }
+            }
+            ASSERT_NE(box, nullptr);
+            QTest::keyClick(box, key);
+            if (box->isVisible()) {
+                ADD_FAILURE() << "the key left the box up";
+                box->close();
+            }
+        });
+        EXPECT_EQ(real.show("?", "Warning!!!", BoxIcon::Exclamation, buttons), answer);
+    }
 }
 
 // A megabyte on the clipboard is refused before the box lays any of it out; a set fits.

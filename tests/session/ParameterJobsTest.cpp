@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Get, the verified parameter Write, Read Max Torque and Clear Er0, on the simulated wrench.
 #include "SessionFixture.h"
+#include "support/IssuedSet.h"
 
 namespace zelcor::test {
 namespace {
@@ -87,6 +88,43 @@ TEST_F(ParameterSet, ARefusedTextWritesNothingAndSaysWhy) {
         EXPECT_EQ(shown(), std::vector<std::string>{std::string("Error!!!|") + message});
         EXPECT_EQ(sent(), kIdentityReads);
     }
+}
+
+// A set the factory issued for the wrench A1B2C3, to be written to the wrench 9F00D1 of the
+// same make, software and factory: every check of the system holds, so the Write asks, No by
+// default. No writes nothing; Yes writes the set and leaves the wrench its own code.
+TEST_F(ParameterSet, ASetIssuedForAnotherWrenchCodeIsWrittenOnlyOnYes) {
+    const std::string forA1B2C3 =
+        IssuedFor(wrench, {false, 1, "A1", "B2", "C3", "D4", "82"}, "A1B2C3");
+    const std::string forCCW = IssuedFor(wrench, {true, 1, "A1", "B2", "C3", "D4", "82"}, "A1B2C3");
+    for (const auto& [a, v] : {std::pair{0x2B, 0x9F}, {0x2C, 0x00}, {0x2D, 0xD1}}) {
+        wrench.poke(0x00, std::uint8_t(a), std::uint8_t(v));
+    }
+    const std::string question =
+        "Warning!!!|This parameter set was issued for the wrench A1B2C3; the wrench connected is "
+        "9F00D1.\r\nWrite it into this wrench all the same?";
+
+    boxes.answer(BoxAnswer::No);
+    JobResult result = session.writeParameterSet(forA1B2C3);
+    EXPECT_EQ(result.end, JobEnd::Refused);
+    EXPECT_EQ(result.message, "The parameter set was issued for the wrench A1B2C3, not for this "
+                              "one (9F00D1): nothing has been written.");
+    EXPECT_EQ(shown(), std::vector<std::string>{question});
+    EXPECT_EQ(sent(), kIdentityReads);
+
+    // The system's checks come first, with their own message and no question.
+    boxes.answerOk();
+    EXPECT_EQ(session.writeParameterSet(forCCW).message, "Syntax error:Check CW/CCW direction");
+    EXPECT_EQ(shown(), std::vector<std::string>{"Error!!!|Syntax error:Check CW/CCW direction"});
+    EXPECT_EQ(sent(), kIdentityReads);
+
+    boxes.answer(BoxAnswer::Yes);
+    EXPECT_TRUE(session.writeParameterSet(forA1B2C3).ok());
+    EXPECT_EQ(shown(), std::vector<std::string>{question});
+    EXPECT_EQ(sent(), kIdentityReads +
+                          writes({{0x0C, 0xA1}, {0x0D, 0xB2}, {0x0E, 0x05}, {0x0F, 0x10}}) +
+                          writes({{0x10, 0x82}, {0x11, 0xB2}, {0x12, 0xA1}, {0x25, 0xD4}}) +
+                          writes({{0x26, 0xC3}, {0x2B, 0x9F}, {0x2C, 0x00}, {0x2D, 0xD1}}));
 }
 
 TEST_F(ParameterSet, AnIdentityByteThatCouldNotBeReadRefusesWriteBeforeAnyWrite) {

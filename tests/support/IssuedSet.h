@@ -21,6 +21,9 @@ struct NewConstants {
 // holds its identity now: "0001", the request code 4711, the message with its checksum. Put
 // together here field by field, and summed here, so that it does not lean on the program's
 // own message code.
-std::string IssuedFor(const sim::SimulatedWrench& wrench, const NewConstants& values);
+// With `wrenchCode` (six hexadecimal digits), issued for that wrench code instead: another
+// wrench of the same make, software and factory.
+std::string IssuedFor(const sim::SimulatedWrench& wrench, const NewConstants& values,
+                      const std::string& wrenchCode = {});
 
 } // namespace zelcor::test
