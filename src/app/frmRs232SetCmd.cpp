@@ -139,18 +139,9 @@ void frmRs232SetCmd::cmdHistory_Click() {
         std::string error;
         const records::RecordsTarget target =
             m_recordsTarget ? *m_recordsTarget : *records::ParseRecordsTarget("", error);
-        // The connected wrench's code, once every byte of it has been read or written.
-        m_history = std::make_unique<HistoryWindow>(target, [this] {
-            std::string code;
-            for (const int cell : {0x2B, 0x2C, 0x2D}) {
-                const auto value = m_session->knownByte(cell);
-                if (!value) {
-                    return std::string();
-                }
-                code += ByteToHexStr(*value);
-            }
-            return code;
-        });
+        // The connected wrench's code, once it has been read on this connection.
+        m_history =
+            std::make_unique<HistoryWindow>(target, [this] { return m_session->wrenchCode(); });
     }
     m_history->show();
     m_history->raise();

@@ -44,6 +44,9 @@ void WrenchLink::close() {
     }
     // No reply can come through a closed port.
     m_engine.lineLost();
+    if (m_onClosed) {
+        m_onClosed();
+    }
 }
 
 void WrenchLink::setExchangeLog(ExchangeLog* log) {
@@ -84,6 +87,9 @@ void WrenchLink::onPortError(const std::string& message) {
     m_engine.lineLost();
     if (m_log != nullptr) {
         m_log->portClosed(message);
+    }
+    if (m_onClosed) {
+        m_onClosed();
     }
     if (m_onPortLost) {
         m_onPortLost(message);

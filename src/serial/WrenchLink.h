@@ -58,6 +58,9 @@ public:
     // time-out, and every exchange fails so at once, sending nothing, until the port is
     // opened again.
     void setPortLostHandler(std::function<void(const std::string&)> handler);
+    // Called whenever the port has been closed: by close(), by open() before it opens, or
+    // because it was lost. Another wrench may be on the far end from then on.
+    void setClosedObserver(std::function<void()> observer) { m_onClosed = std::move(observer); }
 
     // A job begins: the exchange log names it at its first byte.
     void beginJob(const std::string& name) {
@@ -157,6 +160,7 @@ private:
     ReceiveEngine m_engine;
     CommandProtocol m_protocol;
     std::function<void(const std::string&)> m_onPortLost;
+    std::function<void()> m_onClosed;
     std::function<void(const Exchange&)> m_observer;
     std::string m_portName;
     std::vector<std::pair<int, std::function<void(bool)>>> m_busyListeners;

@@ -36,6 +36,7 @@ void WrenchSession::onExchange(const WrenchLink::Exchange& e) {
         // A write whose reply went wrong may have taken effect or not.
         if (e.write && memoryCell) {
             m_known[e.addr0].reset();
+            m_read[e.addr0].reset();
         }
         return;
     }
@@ -52,19 +53,33 @@ void WrenchSession::onExchange(const WrenchLink::Exchange& e) {
     }
     if (memoryCell) {
         m_known[e.addr0] = value;
+        if (!e.write) {
+            m_read[e.addr0] = value;
+        } else if (m_read[e.addr0] != value) {
+            m_read[e.addr0].reset();
+        }
     }
 }
 
-std::string WrenchSession::knownCode(std::initializer_list<int> cells) const {
+void WrenchSession::forgetWrench() {
+    m_known.fill(std::nullopt);
+    m_read.fill(std::nullopt);
+}
+
+std::string WrenchSession::readCode(std::initializer_list<int> cells) const {
     std::string text;
     for (const int cell : cells) {
-        const auto value = knownByte(cell);
+        const auto value = m_read[static_cast<std::size_t>(cell)];
         if (!value) {
             return {};
         }
         text += ByteToHexStr(*value);
     }
     return text;
+}
+
+std::string WrenchSession::wrenchCode() const {
+    return readCode({0x2B, 0x2C, 0x2D});
 }
 
 void WrenchSession::beginRecord(std::string job, bool recorded) {
@@ -77,9 +92,9 @@ void WrenchSession::beginRecord(std::string job, bool recorded) {
     m_record.job = std::move(job);
     // The wrench the job is done to is the one known when it begins (Write All FF overwrites
     // its identity); what the job itself reads fills in what was not known.
-    m_record.factoryCode = knownCode({0x0C, 0x0D});
-    m_record.softwareVersion = knownCode({0x0F, 0x0E});
-    m_record.wrenchCode = knownCode({0x2B, 0x2C, 0x2D});
+    m_record.factoryCode = readCode({0x0C, 0x0D});
+    m_record.softwareVersion = readCode({0x0F, 0x0E});
+    m_record.wrenchCode = wrenchCode();
     m_record.port = m_link.portName();
     m_recordStartMs = m_clock.nowMs();
 }

@@ -40,6 +40,7 @@ WrenchSession::WrenchSession(Clock& clock, SerialPort& port, MessageBoxes& boxes
         emit memoryChanged(address);
     };
     m_link.setExchangeObserver([this](const WrenchLink::Exchange& e) { onExchange(e); });
+    m_link.setClosedObserver([this] { forgetWrench(); });
     m_link.setPortLostHandler([this](const std::string& message) {
         // A live reading would go on reporting a failed read every cycle: it stops after its
         // current cycle.

@@ -200,8 +200,13 @@ public:
     // log all the same.
     void beginRecord(std::string job, bool recorded = true);
     void endRecord(const JobResult& result);
-    // What is known of the wrench's memory, 00 07H to 00 2DH, from every exchange so far.
+    // What is known of the wrench's memory, 00 07H to 00 2DH, from the exchanges since the
+    // port was opened: another wrench may be plugged in while it is closed, so what was
+    // learnt before is forgotten when it closes or is lost.
     std::optional<std::uint8_t> knownByte(int address) const;
+    // The wrench code (2BH to 2DH) as read since the port was opened, and not overwritten
+    // with other bytes since; empty when it is not known so.
+    std::string wrenchCode() const;
 
 signals:
     // A job has ended; the record holds what the session knows of it.
@@ -257,8 +262,11 @@ private:
     ServiceRecord* record() { return m_recordDepth > 0 && m_recording ? &m_record : nullptr; }
     void onExchange(const WrenchLink::Exchange& exchange);
     void recordTorque(const TorqueResult& result);
-    // The bytes of `cells` as hexadecimal text; empty when one of them is not known.
-    std::string knownCode(std::initializer_list<int> cells) const;
+    // The bytes of `cells` as read on this connection, as hexadecimal text; empty when one of
+    // them is not known so. A record names a wrench only by what was read of it: a code
+    // that was only written (Write All FF) says nothing of which wrench it is.
+    std::string readCode(std::initializer_list<int> cells) const;
+    void forgetWrench();
     // The direction and digits the job runs with.
     void recordSetting();
     // The test run's cycles until a stop is asked for; a stop asked for before it begins
@@ -310,6 +318,8 @@ private:
     bool m_testRunning = false;
     bool m_liveReading = false;
     std::array<std::optional<std::uint8_t>, ParameterMemory::kCellCount> m_known{};
+    // The part of m_known that was read from the wrench (a write of the same byte keeps it).
+    std::array<std::optional<std::uint8_t>, ParameterMemory::kCellCount> m_read{};
     ServiceRecord m_record;
     int m_recordDepth = 0;
     bool m_recording = false; // the outermost job is one that is recorded

@@ -69,6 +69,53 @@ TEST_F(Records, AWriteKeepsEachByteBeforeAndAfterAndLeavesAnUnknownWrenchEmpty) 
     EXPECT_EQ(writesText(r), "32:?>90 ");
 }
 
+// What a job that does not read the wrench's code names: the wrench an earlier job read on
+// this connection, and none once the port has been closed or lost, since another wrench may
+// be plugged in meanwhile (here 998877 after 123456).
+TEST_F(Records, AJobNamesOnlyAWrenchReadSinceThePortWasOpened) {
+    const auto identity = [](const ServiceRecord& r) {
+        return r.factoryCode + "|" + r.softwareVersion + "|" + r.wrenchCode;
+    };
+    std::string error;
+    ASSERT_TRUE(session.getParameterSet().ok());
+    only();
+    ASSERT_TRUE(session.clearEr0().ok());
+    EXPECT_EQ(identity(only()), "A1B2|1005|123456");
+
+    // The wrench read, how the port closes, the wrench plugged in then.
+    const std::tuple<const char*, std::function<void()>, std::array<int, 3>> closings[] = {
+        {"123456", [this] { session.link().close(); }, {0x99, 0x88, 0x77}},
+        {"998877", [this] { port.unplug(); }, {0x12, 0x34, 0x56}}};
+    for (const auto& [read, closing, next] : closings) {
+        ASSERT_TRUE(session.getParameterSet().ok());
+        only();
+        EXPECT_EQ(session.wrenchCode(), read);
+        closing();
+        EXPECT_EQ(session.wrenchCode(), "");
+        for (int i = 0; i < 3; ++i) {
+            wrench.poke(0x00, std::uint8_t(0x2B + i), std::uint8_t(next[std::size_t(i)]));
+        }
+        ASSERT_TRUE(session.link().open("sim", {}, error)) << error;
+        ASSERT_TRUE(session.readMaxTorque().ok());
+        EXPECT_EQ(identity(only()), "||") << read;
+        ASSERT_TRUE(session.clearEr0().ok());
+        EXPECT_EQ(identity(only()), "||") << read;
+    }
+}
+
+// Write All FF on a wrench never read: neither its record nor the next job's names the code
+// it only wrote.
+TEST_F(Records, ACodeOnlyWrittenNamesNoWrench) {
+    ASSERT_TRUE(session.writeAllFF().ok());
+    ServiceRecord r = only();
+    EXPECT_EQ(r.bytesWritten.size(), 39u);
+    EXPECT_EQ(r.factoryCode + r.softwareVersion + r.wrenchCode, "");
+    ASSERT_TRUE(session.clearEr0().ok());
+    r = only();
+    EXPECT_EQ(r.factoryCode + r.softwareVersion + r.wrenchCode, "");
+    EXPECT_EQ(session.wrenchCode(), "");
+}
+
 TEST_F(Records, ARefusedWriteAndAStoppedJobAreRecordedAsSuch) {
     session.setDigits(2);
     boxes.answerOk();
