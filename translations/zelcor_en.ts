@@ -248,6 +248,10 @@
         <source>%1 records saved to %2</source>
         <translation>%1 records saved to %2</translation>
     </message>
+    <message>
+        <source>unknown</source>
+        <translation>unknown</translation>
+    </message>
 </context>
 <context>
     <name>zelcor::LiveReadingPanel</name>

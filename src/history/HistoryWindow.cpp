@@ -18,6 +18,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlQueryModel>
+#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -46,6 +47,17 @@ const std::pair<RecordColumn, const char*> kShownColumns[] = {
 QString qs(const std::string& text) {
     return QString::fromStdString(text);
 }
+
+// A record whose job never read the wrench's code names no wrench: the list says so rather
+// than leave a blank that reads like a fault of the list.
+class WrenchCodeDelegate final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QString displayText(const QVariant& value, const QLocale& locale) const override {
+        return value.toString().isEmpty() ? HistoryWindow::tr("unknown")
+                                          : QStyledItemDelegate::displayText(value, locale);
+    }
+};
 
 QString HexByte(std::uint8_t value) {
     return QStringLiteral("%1").arg(value, 2, 16, QLatin1Char('0')).toUpper();
@@ -76,7 +88,8 @@ QString DetailText(const ServiceRecord& r) {
     }
     line(HistoryWindow::tr("Outcome"), outcome);
     line(HistoryWindow::tr("Message"), r.message);
-    line(HistoryWindow::tr("Wrench code"), r.wrenchCode);
+    line(HistoryWindow::tr("Wrench code"),
+         r.wrenchCode.empty() ? HistoryWindow::tr("unknown").toStdString() : r.wrenchCode);
     line(HistoryWindow::tr("Factory code"), r.factoryCode);
     line(HistoryWindow::tr("Software version"), r.softwareVersion);
     line(HistoryWindow::tr("Direction"), r.direction);
@@ -163,6 +176,8 @@ void HistoryWindow::buildControls() {
     grdRecords = new QTableView(this);
     grdRecords->setObjectName(QStringLiteral("grdRecords"));
     grdRecords->setModel(m_model);
+    grdRecords->setItemDelegateForColumn(records::kColWrenchCode,
+                                         new WrenchCodeDelegate(grdRecords));
     grdRecords->setSelectionBehavior(QAbstractItemView::SelectRows);
     grdRecords->setSelectionMode(QAbstractItemView::SingleSelection);
     grdRecords->setEditTriggers(QAbstractItemView::NoEditTriggers);

@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QTableWidget>
 #include <QTest>
@@ -100,6 +101,27 @@ TEST_F(HistoryWindowTest, TheChosenRecordShowsItsBytesBeforeAndAfterWithTheirLeg
     list->setCurrentIndex(list->model()->index(0, records::kColTime)); // e: nothing written
     EXPECT_EQ(written->rowCount(), 0);
     EXPECT_TRUE(Find<QPlainTextEdit>(&window, "txtDetail")->toPlainText().contains("Job: Get"));
+}
+
+// A job that never read the wrench's code names no wrench: "unknown" in the list and in the
+// record in full, not a blank.
+TEST_F(HistoryWindowTest, ARecordWithoutAWrenchCodeShowsUnknown) {
+    file.insert(Listed("known", "2026-03-01T08:00:00.000Z", "123456", "Get"));
+    file.insert(Listed("none", "2026-03-02T08:00:00.000Z", "", "Clear Er0"));
+    window.show();
+    auto* list = Find<QTableView>(&window, "grdRecords");
+    QStringList shown;
+    for (int row = 0; row < 2; ++row) {
+        const QModelIndex index = list->model()->index(row, records::kColWrenchCode);
+        auto* delegate = qobject_cast<QStyledItemDelegate*>(list->itemDelegateForIndex(index));
+        ASSERT_NE(delegate, nullptr);
+        shown << delegate->displayText(index.data(), QLocale());
+    }
+    EXPECT_EQ(shown, (QStringList{"unknown", "123456"}));
+    list->setCurrentIndex(list->model()->index(0, records::kColTime));
+    EXPECT_TRUE(Find<QPlainTextEdit>(&window, "txtDetail")
+                    ->toPlainText()
+                    .contains(QLatin1String("Wrench code: unknown\n")));
 }
 
 TEST_F(HistoryWindowTest, ExportCsvSavesTheListedRows) {
