@@ -18,6 +18,7 @@
 #include <QSqlDatabase>
 
 #include <algorithm>
+#include <array>
 #include <ostream>
 #include <utility>
 
@@ -31,6 +32,8 @@ constexpr int kLast = ParameterMemory::kLastCell;
 constexpr std::size_t kParameterTextLimit = 4096;
 // A cell's legend in the text output takes this many terminal columns, so its byte lines up.
 constexpr std::size_t kLegendColumns = 20;
+// The wrench code, 2BH to 2DH: what a service record names a wrench by.
+constexpr std::array<int, 3> kWrenchCodeCells{0x2B, 0x2C, 0x2D};
 // The stored status and the eight bytes of the four constants.
 constexpr int kConstantCount = 9;
 
@@ -202,9 +205,18 @@ int CliRunner::run(const std::string& device) {
     if (interrupted()) {
         return interruptedCode();
     }
-    // The whole command is one job of the service records.
+    // The whole command is one job of the service records. A new connection knows nothing of
+    // the wrench: a job that does not read its code has it read first, so that its record
+    // names the wrench; with the records off only the job's own exchanges are sent.
     m_session->beginRecord("zelcor-cli " + m_options.command);
-    const int code = runJob();
+    int code = kExitDone;
+    if (m_options.recordsTarget.kind != records::RecordsTarget::Kind::Off &&
+        !jobReadsWrenchCode()) {
+        code = readWrenchCode();
+    }
+    if (code == kExitDone) {
+        code = runJob();
+    }
     endProgress();
     JobResult recorded;
     if (code == kExitCommFailure) {
@@ -319,6 +331,29 @@ int CliRunner::runJob() {
         return live();
     }
     return writeAllFF();
+}
+
+bool CliRunner::jobReadsWrenchCode() const {
+    const std::string& c = m_options.command;
+    if (c == "dump") {
+        const std::vector<int>& cells = m_options.cells;
+        return std::all_of(kWrenchCodeCells.begin(), kWrenchCodeCells.end(), [&](int cell) {
+            return std::find(cells.begin(), cells.end(), cell) != cells.end();
+        });
+    }
+    return c == "backup" || c == "restore" || c == "get" || c == "write-params";
+}
+
+int CliRunner::readWrenchCode() {
+    const JobResult result = readCells({kWrenchCodeCells.begin(), kWrenchCodeCells.end()});
+    // The job begins with the memory as it found it.
+    m_session->memory().clear();
+    if (result.end == JobEnd::Failed) {
+        m_context.err << "zelcor-cli: the wrench code (2BH-2DH), which its service record "
+                         "names it by, could not be read: nothing else has been done"
+                      << std::endl;
+    }
+    return result.ok() ? kExitDone : endOf(result);
 }
 
 int CliRunner::endOf(const JobResult& result) {

@@ -86,6 +86,10 @@ private:
     int constants();
     int live();
     int writeAllFF();
+    // Whether the subcommand's own reads take in the wrench code (2BH to 2DH).
+    bool jobReadsWrenchCode() const;
+    // Reads the wrench code so that the service record names the wrench.
+    int readWrenchCode();
 
     // The exit code of a job that has ended: 0 only when it was done and nothing failed.
     int endOf(const JobResult& result);

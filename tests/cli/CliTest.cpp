@@ -42,7 +42,7 @@ protected:
     // Runs one command line; `onCell` is called as each cell job reaches a cell, with the
     // runner, so a test can interrupt it as Ctrl+C would (CliProcess has the signal itself).
     int run(std::vector<std::string> words) {
-        words.insert(words.end(), {"--port", "sim"});
+        words.insert(words.end(), {"--port", "sim", "--records", recordsPlace});
         const CliOptions options = Parse(words);
         EXPECT_EQ(options.error, "");
         out.str("");
@@ -90,6 +90,9 @@ protected:
     QTemporaryDir folder;
     std::vector<ServiceRecord> records;
     std::function<void(CliRunner&, const CellProgress&)> onCell;
+    // Where the records would go: the runner only sees whether they are kept (nothing here
+    // writes them). Off, the wire carries the job's own exchanges alone.
+    std::string recordsPlace = "off";
 
 private:
     std::size_t m_seen = 0;
@@ -457,6 +460,34 @@ TEST_F(CliTest, WriteParamsWritesASetForAnotherWrenchCodeOnlyWhenForced) {
     EXPECT_EQ(run(words), 0);
     EXPECT_EQ(wrench.peek(0x00, 0x12), 0xA1);
     EXPECT_EQ(wrench.peek(0x00, 0x2B), 0x9F);
+}
+
+// Each run is a new connection that knows nothing of the wrench: with records kept, a job
+// that does not read the wrench code reads it first, so that its record names the wrench.
+TEST_F(CliTest, WithRecordsKeptEveryRecordNamesItsWrench) {
+    const Bytes clearEr0 =
+        reads({0x10, 0x23, 0x24}) + writes({{0x10, 0x00}, {0x23, 0x00}, {0x24, 0x00}});
+    EXPECT_EQ(run({"clear-er0"}), 0);
+    EXPECT_EQ(sent(), clearEr0);
+    EXPECT_EQ(records.back().wrenchCode, "");
+
+    recordsPlace = "sqlite:" + folder.filePath("records.sqlite").toStdString();
+    EXPECT_EQ(run({"clear-er0"}), 0);
+    EXPECT_EQ(sent(), reads({0x2B, 0x2C, 0x2D}) + clearEr0);
+    EXPECT_EQ(records.back().wrenchCode, "123456");
+    // A job that reads the code itself reads it once.
+    EXPECT_EQ(run({"dump", "--cells", "2B-2D"}), 0);
+    EXPECT_EQ(sent(), reads({0x2B, 0x2C, 0x2D}));
+
+    // Unread, the code leaves the job undone: its record would name no wrench.
+    wrench.setFaults({.noReply = true});
+    EXPECT_EQ(run({"clear-er0"}), 1);
+    EXPECT_EQ(sent(), reads({0x2B, 0x2B}));
+    EXPECT_NE(err.str().find("the wrench code (2BH-2DH), which its service record names it by, "
+                             "could not be read"),
+              std::string::npos)
+        << err.str();
+    EXPECT_EQ(records.back().outcome, RecordOutcome::Failed);
 }
 
 TEST_F(CliTest, LiveReadsUntilTheTimeIsUpAndAPortThatWillNotOpenIsExitCode4) {

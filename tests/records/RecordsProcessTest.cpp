@@ -23,6 +23,9 @@ const std::string kGetRead = "0C=20 0D=17 0E=05 0F=01 10=02 11=53 12=57 13=53 14
 const std::string kRequest = "0001 00010001/1/00/01/01/05/2017/123456/01/0010/02/57/53/00/00/2401";
 // Clear Er0 on the same wrench: status 02 has no error flag to clear, the maximum is 0 already.
 const std::string kClearEr0 = "read 10=02 23=00 24=00 | wrote 10:02>02 23:00>00 24:00>00";
+// zelcor-cli's Clear Er0 reads the wrench code first: each run is a connection of its own.
+const std::string kCliClearEr0 = "  123456 | - | read 2B=12 2C=34 2D=56 10=02 23=00 24=00 | "
+                                 "wrote 10:02>02 23:00>00 24:00>00";
 
 // A record as one line, without what changes from run to run (id, time, duration, station).
 std::string Line(const ServiceRecord& r) {
@@ -116,12 +119,12 @@ TEST_F(RecordsEndToEnd, TheCommandLineRecordsEachJobOnceInPostgresql) {
                              QString::fromStdString(records::TargetText(*target))};
     run(ZELCOR_CLI_BINARY, common + QStringList{"get", "--direction", "cw"});
     run(ZELCOR_CLI_BINARY, common + QStringList{"clear-er0"});
-    // Each run knows nothing of the wrench before its job: clear-er0 names no wrench.
-    EXPECT_EQ(lines(*target, "zelcor-cli"),
-              (std::vector<std::string>{"zelcor-cli get | 2017 0105 123456 | CW1 | read " +
-                                            kGetRead + " | wrote  | " + kRequest + " |  | done0",
-                                        "zelcor-cli clear-er0 |    | - | " + kClearEr0 +
-                                            " |   |  | done0"}));
+    // Each run knows nothing of the wrench before its job: clear-er0 reads its code first.
+    EXPECT_EQ(
+        lines(*target, "zelcor-cli"),
+        (std::vector<std::string>{"zelcor-cli get | 2017 0105 123456 | CW1 | read " + kGetRead +
+                                      " | wrote  | " + kRequest + " |  | done0",
+                                  "zelcor-cli clear-er0 | " + kCliClearEr0 + " |   |  | done0"}));
 }
 
 // A record its database could not take waits in the spool; the next history hands it to the
@@ -134,11 +137,11 @@ TEST_F(RecordsEndToEnd, HistoryListsWhatWaitedInTheSpool) {
     run(ZELCOR_CLI_BINARY, {"--port", link, "--records", place, "clear-er0"}, home.path());
     ASSERT_TRUE(QDir().mkdir(folder));
     const QByteArray listed = run(ZELCOR_CLI_BINARY, {"--records", place, "history"}, home.path());
-    EXPECT_TRUE(listed.contains("\t-\tzelcor-cli clear-er0\tdone\t")) << listed.toStdString();
+    EXPECT_TRUE(listed.contains("\t123456\tzelcor-cli clear-er0\tdone\t")) << listed.toStdString();
     EXPECT_TRUE(listed.endsWith("\t10:02>02 23:00>00 24:00>00\t-\n")) << listed.toStdString();
-    EXPECT_EQ(lines(target, "zelcor-cli"),
-              (std::vector<std::string>{"zelcor-cli clear-er0 |    | - | " + kClearEr0 +
-                                        " |   |  | done0"}));
+    EXPECT_EQ(
+        lines(target, "zelcor-cli"),
+        (std::vector<std::string>{"zelcor-cli clear-er0 | " + kCliClearEr0 + " |   |  | done0"}));
 }
 
 } // namespace
