@@ -261,12 +261,52 @@ std::string FixedWidth(std::string_view text, std::size_t width) {
     return result;
 }
 
-std::string QuotedInput(std::string_view text) {
-    std::size_t end = 0;
-    for (std::size_t count = 0; end < text.size() && count < kQuotedCharacters; ++count) {
-        end += Utf8SequenceLength(text, end);
+namespace {
+
+// A control character as a message shows it, or nothing for any other character.
+std::string EscapedControl(std::string_view character) {
+    const auto c = static_cast<unsigned char>(character[0]);
+    switch (c) {
+    case '\n':
+        return "\\n";
+    case '\r':
+        return "\\r";
+    case '\t':
+        return "\\t";
+    case 0x1B:
+        return "\\e";
+    default:
+        break;
     }
-    return std::string(text.substr(0, end)) + (end < text.size() ? "..." : "");
+    char hex[8];
+    if (c < 0x20 || c == 0x7F) {
+        std::snprintf(hex, sizeof hex, "\\x%02X", c);
+        return hex;
+    }
+    // C1 controls (U+0080 to U+009F) act on a terminal as ESC sequences do.
+    if (c == 0xC2 && character.size() == 2) {
+        const auto next = static_cast<unsigned char>(character[1]);
+        if (next >= 0x80 && next <= 0x9F) {
+            std::snprintf(hex, sizeof hex, "\\u%04X", next);
+            return hex;
+        }
+    }
+    return {};
+}
+
+} // namespace
+
+std::string QuotedInput(std::string_view text) {
+    std::string shown;
+    std::size_t i = 0;
+    for (std::size_t count = 0; i < text.size() && count < kQuotedCharacters; ++count) {
+        const std::size_t length = Utf8SequenceLength(text, i);
+        const std::string_view character = text.substr(i, length);
+        const std::string escaped = EscapedControl(character);
+        shown += escaped.empty() ? std::string(character) : escaped;
+        i += length;
+    }
+    return shown + (i < text.size() ? "..." : "");
 }
 
 } // namespace zelcor

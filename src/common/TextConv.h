@@ -50,9 +50,12 @@ std::size_t DisplayColumns(std::string_view text);
 // straddle the last column is left out and its place filled with a blank.
 std::string PadToColumns(std::string_view text, std::size_t columns);
 
-// What a message quotes of a technician's or a file's input: at most the first 40
-// characters, then "..." when there was more, so no input makes a message of any length.
-inline constexpr std::size_t kQuotedCharacters = 40;
+// What a message quotes of a technician's or a file's input: at most the first 255
+// characters, then "..." when there was more, so that a whole device path, host or address
+// is shown (a /dev/serial/by-id/ name runs to 60 and more) and still no input makes a message
+// of any length. A control character is written escaped (\n, \t, \r, \e, \xNN) so that no
+// input can move the cursor, clear a terminal or change its colours through a message.
+inline constexpr std::size_t kQuotedCharacters = 255;
 std::string QuotedInput(std::string_view text);
 
 } // namespace zelcor

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "records/RecordStore.h"
 
+#include "common/TextConv.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QSqlDatabase>
@@ -18,11 +20,8 @@
 namespace zelcor::records {
 namespace {
 
-// At most this much of a technician's text is quoted in a message.
 std::string Quoted(const std::string& text) {
-    constexpr std::size_t kMost = 40;
-    const QString t = QString::fromStdString(text);
-    return '"' + (t.size() > qsizetype(kMost) ? t.left(kMost).toStdString() + "..." : text) + '"';
+    return '"' + QuotedInput(text) + '"';
 }
 
 const char* const kTargetForms = "off, sqlite:PATH or postgresql://user@host[:port]/dbname";

@@ -89,7 +89,7 @@ QString ScriptTooLarge(const QString& name);
 // more memory than that.
 ParsedScript LoadScript(const QString& path);
 
-// A text from the script as an error message shows it: its first 40 characters (QuotedInput),
+// A text from the script as an error message shows it: its first 255 characters (QuotedInput),
 // followed by "..." when there were more, line breaks written as \n and \r. Every message
 // that quotes the script goes through this, so that no input makes a message of any length.
 QString ShortenScriptText(QStringView text);

@@ -98,5 +98,25 @@ TEST(PadToColumns, CountsWideCharactersTwice) {
     }
 }
 
+// A message quotes input whole up to 255 characters, so a /dev/serial/by-id/ name keeps the
+// serial number that tells two adapters apart, and no input reaches a terminal as a control.
+TEST(QuotedInput, ShowsNamesWholeAndControlsEscaped) {
+    const std::string byId = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
+    EXPECT_EQ(QuotedInput(byId), byId);
+    EXPECT_EQ(QuotedInput(std::string(255, 'a')), std::string(255, 'a'));
+    EXPECT_EQ(QuotedInput(std::string(256, 'a')), std::string(255, 'a') + "...");
+    // Characters are counted, not bytes: 255 of 3-byte characters stay whole.
+    std::string wide;
+    for (int i = 0; i < 256; ++i) {
+        wide += "扳";
+    }
+    EXPECT_EQ(QuotedInput(wide), wide.substr(0, 255 * 3) + "...");
+    EXPECT_EQ(QuotedInput("a\nb\r\tc\x1b[2Jd\x07\x7f"), "a\\nb\\r\\tc\\e[2Jd\\x07\\x7F");
+    EXPECT_EQ(QuotedInput("x\xc2\x9b"
+                          "31m"),
+              "x\\u009B31m");                         // C1 CSI
+    EXPECT_EQ(QuotedInput("\xc2\xa0é"), "\xc2\xa0é"); // no-break space is text
+}
+
 } // namespace
 } // namespace zelcor

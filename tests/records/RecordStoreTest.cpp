@@ -59,7 +59,7 @@ TEST(RecordsTargetTest, TextsThatAreRefused) {
         {"OFF", "unknown records target"},
         {"sqlite:", "sqlite: needs the path"},
         // A long text is quoted in part.
-        {std::string(200, 'x'), '"' + std::string(40, 'x') + "...\""},
+        {std::string(300, 'x'), '"' + std::string(255, 'x') + "...\""},
     };
     for (const auto& [text, expected] : refused) {
         std::string error;

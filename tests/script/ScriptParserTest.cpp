@@ -74,18 +74,18 @@ TEST(ScriptParser, ScriptErrorsNameTheirLine) {
               "the line is longer than 65536 bytes");
 }
 
-// Whatever a script holds, a message quotes at most 40 characters of it, on one line.
+// Whatever a script holds, a message quotes at most 255 characters of it, on one line.
 TEST(ScriptParser, MessagesQuoteTheScriptShortened) {
     const std::pair<QString, QString> cases[] = {
-        {QString(40, 'x'), QString(40, 'x')},
-        {QString(41, 'x'), QString(40, 'x') + "..."},
+        {QString(255, 'x'), QString(255, 'x')},
+        {QString(256, 'x'), QString(255, 'x') + "..."},
         {"a\nb\r", "a\\nb\\r"},
     };
     for (const auto& [text, shown] : cases) {
         EXPECT_EQ(ShortenScriptText(text), shown);
     }
     EXPECT_EQ(ParseScript("idle " + QByteArray(60000, 'z')).error.value().reason,
-              "unexpected \"" + QString(40, 'z') + "...\" at the end of the line");
+              "unexpected \"" + QString(255, 'z') + "...\" at the end of the line");
 }
 
 } // namespace

@@ -124,7 +124,7 @@ TEST_F(Script, UnknownAmbiguousOrUnfitNamesStopTheScriptBeforeItsFirstLine) {
     huge.control = QString(10'000'000, 'q');
     huge.control = "frmRs232SetCmd." + huge.control;
     EXPECT_EQ(runner->check({huge}).value().reason,
-              "no control named " + QString(40, 'q') + "... in frmRs232SetCmd");
+              "no control named " + QString(255, 'q') + "... in frmRs232SetCmd");
 }
 
 TEST_F(Script, TextsReachTheControlsExactlyAndAreComparedExactly) {
