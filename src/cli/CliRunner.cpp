@@ -562,14 +562,10 @@ QJsonObject RecordJson(const ServiceRecord& r) {
             {QStringLiteral("run"), run}};
 }
 
-// A field of a record's line: "-" when empty, on one line.
-std::string LineField(std::string text) {
-    if (text.empty()) {
-        return "-";
-    }
-    std::replace_if(
-        text.begin(), text.end(), [](char c) { return c == '\t' || c == '\r' || c == '\n'; }, ' ');
-    return text;
+// A field of a record's line: "-" when empty, on one line, and nothing in it that a terminal
+// would act on (tabs, line ends and other control characters escaped).
+std::string LineField(const std::string& text) {
+    return text.empty() ? "-" : EscapedText(text);
 }
 
 } // namespace
@@ -614,9 +610,11 @@ int CliRunner::history() {
                         const std::string outcome =
                             records::OutcomeText(r.outcome) +
                             (r.failureCode != 0 ? " " + std::to_string(r.failureCode) : "");
-                        out << r.time << '\t' << LineField(r.wrenchCode) << '\t' << LineField(r.job)
-                            << '\t' << outcome << '\t' << LineField(r.operatorName) << '\t'
-                            << LineField(r.station) << '\t'
+                        // A record that names no wrench says so, as the History window does.
+                        out << LineField(r.time) << '\t'
+                            << (r.wrenchCode.empty() ? "unknown" : LineField(r.wrenchCode)) << '\t'
+                            << LineField(r.job) << '\t' << outcome << '\t'
+                            << LineField(r.operatorName) << '\t' << LineField(r.station) << '\t'
                             << LineField(records::WrittenBytesText(r.bytesWritten)) << '\t'
                             << LineField(r.message) << '\n';
                     }

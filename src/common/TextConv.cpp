@@ -296,17 +296,35 @@ std::string EscapedControl(std::string_view character) {
 
 } // namespace
 
-std::string QuotedInput(std::string_view text) {
+namespace {
+
+// The text's characters from byte 0 with their control characters escaped, at most `limit`
+// of them; `end` receives the byte where it stopped.
+std::string Escaped(std::string_view text, std::size_t limit, std::size_t& end) {
     std::string shown;
     std::size_t i = 0;
-    for (std::size_t count = 0; i < text.size() && count < kQuotedCharacters; ++count) {
+    for (std::size_t count = 0; i < text.size() && count < limit; ++count) {
         const std::size_t length = Utf8SequenceLength(text, i);
         const std::string_view character = text.substr(i, length);
         const std::string escaped = EscapedControl(character);
         shown += escaped.empty() ? std::string(character) : escaped;
         i += length;
     }
-    return shown + (i < text.size() ? "..." : "");
+    end = i;
+    return shown;
+}
+
+} // namespace
+
+std::string QuotedInput(std::string_view text) {
+    std::size_t end = 0;
+    const std::string shown = Escaped(text, kQuotedCharacters, end);
+    return shown + (end < text.size() ? "..." : "");
+}
+
+std::string EscapedText(std::string_view text) {
+    std::size_t end = 0;
+    return Escaped(text, text.size(), end);
 }
 
 } // namespace zelcor

@@ -58,4 +58,8 @@ std::string PadToColumns(std::string_view text, std::size_t columns);
 inline constexpr std::size_t kQuotedCharacters = 255;
 std::string QuotedInput(std::string_view text);
 
+// The whole text with its control characters escaped as QuotedInput escapes them, nothing
+// cut: what a terminal is given of text that came from a file or a database.
+std::string EscapedText(std::string_view text);
+
 } // namespace zelcor

@@ -80,9 +80,10 @@ TEST_F(CliHistoryTest, JsonIsOneDocumentOfTheRecordsNewestFirst) {
 
 TEST_F(CliHistoryTest, TextIsOneLinePerRecordAndCsvIsTheWindowsExport) {
     ASSERT_EQ(run({"history", "--since", "2026-03-02", "--until", "2026-03-02"}), cli::kExitDone);
+    // Control characters from the database come out escaped; d names no wrench.
     EXPECT_EQ(out.str(), "2026-03-02T23:59:59.999Z\t123456\tParameter Write\tfailed 1\t"
-                         "technician\t-\t10:05>07 11:XX>FF\tStop, \"now\"  again\n"
-                         "2026-03-02T12:00:00.000Z\t-\tRead\tdone\t-\t-\t-\t-\n");
+                         "technician\t-\t10:05>07 11:XX>FF\tStop, \"now\"\\r\\nagain\n"
+                         "2026-03-02T12:00:00.000Z\tunknown\tRead\tdone\t-\t-\t-\t-\n");
 
     // The window's export (its header is HistoryWindowTest's), of the records listed.
     ASSERT_EQ(run({"history", "--job", "Get", "--until", "2026-03-02", "--csv"}), cli::kExitDone);

@@ -118,5 +118,14 @@ TEST(QuotedInput, ShowsNamesWholeAndControlsEscaped) {
     EXPECT_EQ(QuotedInput("\xc2\xa0é"), "\xc2\xa0é"); // no-break space is text
 }
 
+TEST(EscapedText, EscapesAsQuotedInputDoesAndCutsNothing) {
+    const std::string long300 = std::string(299, 'a') + "\x1b";
+    EXPECT_EQ(EscapedText(long300), std::string(299, 'a') + "\\e");
+    EXPECT_EQ(EscapedText("\x1b]0;title\x07\xc2\x9b"
+                          "2J\tok"),
+              "\\e]0;title\\x07\\u009B2J\\tok");
+    EXPECT_EQ(EscapedText(""), "");
+}
+
 } // namespace
 } // namespace zelcor
