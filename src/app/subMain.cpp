@@ -261,7 +261,8 @@ int Main(int argc, char** argv) {
     const auto target = records::ParseRecordsTarget(recordsText.toStdString(), recordsError);
     if (!target) {
         std::fprintf(stderr, "zelcor: the records' place %s: %s\n",
-                     QuotedInput(recordsText.toStdString()).c_str(), recordsError.c_str());
+                     QuotedInput(records::WithoutPassword(recordsText.toStdString())).c_str(),
+                     recordsError.c_str());
         return 2;
     }
     resolved.recordsTarget = *target;

@@ -4,13 +4,16 @@
 #include "common/TextConv.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardPaths>
 #include <QStringList>
 #include <QUrl>
+#include <QUrlQuery>
 #include <QVariant>
 
 #include <charconv>
@@ -24,31 +27,162 @@ std::string Quoted(const std::string& text) {
     return '"' + QuotedInput(text) + '"';
 }
 
-const char* const kTargetForms = "off, sqlite:PATH or postgresql://user@host[:port]/dbname";
+const char* const kTargetForms =
+    "off, sqlite:PATH or postgresql://user@host[:port]/dbname[?PARAMETERS]";
+
+// Where the user part of an address ends: the last "@" that a "/" follows (the database's
+// name comes after the host), or failing that the last "@"; npos when there is none. A
+// password may hold "/", "?" and "@" of its own.
+std::size_t UserEnd(const std::string& text, std::size_t start) {
+    const std::size_t lastSlash = text.rfind('/');
+    std::size_t at = lastSlash == std::string::npos || lastSlash <= start
+                         ? std::string::npos
+                         : text.rfind('@', lastSlash);
+    if (at == std::string::npos || at < start) {
+        at = text.rfind('@');
+    }
+    return at != std::string::npos && at >= start ? at : std::string::npos;
+}
+
+// The connection parameters an address may give, and what each takes.
+const char* const kSslModes[] = {"disable", "allow",     "prefer",
+                                 "require", "verify-ca", "verify-full"};
+const char* const kParameterUsage =
+    "the records address takes sslmode, sslrootcert, connect_timeout and application_name";
+
+// A parameter's text as the connect options carry it: plain text, no ";" (the driver makes
+// every ";" a separator) and no control character.
+bool PlainValue(const QString& value, int maxLength, bool asciiOnly) {
+    if (value.isEmpty() || value.size() > maxLength) {
+        return false;
+    }
+    for (const QChar c : value) {
+        if (c == QLatin1Char(';') || c.category() == QChar::Other_Control ||
+            (asciiOnly && (c.unicode() < 0x20 || c.unicode() > 0x7E))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Takes one parameter of the address into `target`; false with `error` set when it is not
+// one the address may give or its value is bad.
+bool TakeParameter(RecordsTarget& target, const QString& key, const QString& value,
+                   std::string& error) {
+    const std::string shownValue = Quoted(value.toStdString());
+    if (key == QLatin1String("sslmode")) {
+        for (const char* mode : kSslModes) {
+            if (value == QLatin1String(mode)) {
+                target.sslMode = mode;
+                return true;
+            }
+        }
+        error = "sslmode " + shownValue +
+                " is none of disable, allow, prefer, require, verify-ca and verify-full";
+        return false;
+    }
+    if (key == QLatin1String("sslrootcert")) {
+        if (!PlainValue(value, 4096, false)) {
+            error = "sslrootcert " + shownValue + " is not the name of a file";
+            return false;
+        }
+        target.sslRootCert = value.toStdString();
+        return true;
+    }
+    if (key == QLatin1String("connect_timeout")) {
+        static const QRegularExpression digits(QStringLiteral("^[0-9]{1,4}$"));
+        const int seconds = digits.match(value).hasMatch() ? value.toInt() : 0;
+        if (seconds < 1 || seconds > 3600) {
+            error = "connect_timeout " + shownValue + " is not a number of seconds, 1 to 3600";
+            return false;
+        }
+        target.connectTimeout = seconds;
+        return true;
+    }
+    if (key == QLatin1String("application_name")) {
+        if (!PlainValue(value, 63, true)) {
+            error = "application_name " + shownValue +
+                    " is not up to 63 printable ASCII characters without \";\"";
+            return false;
+        }
+        target.applicationName = value.toStdString();
+        return true;
+    }
+    error = "unknown parameter " + Quoted(key.toStdString()) + ": " + kParameterUsage;
+    return false;
+}
+
+// A value as libpq's connection string quotes it: 'text', with \ and ' escaped.
+QString ConninfoQuoted(const std::string& value) {
+    QString quoted = QString::fromStdString(value);
+    quoted.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
+    quoted.replace(QLatin1Char('\''), QStringLiteral("\\'"));
+    return QLatin1Char('\'') + quoted + QLatin1Char('\'');
+}
+
+// The QPSQL driver's connect options for a PostgreSQL target: libpq's connection parameters,
+// "key=value" separated by ";". Every connection parameter is set here and nowhere else.
+QString PostgresConnectOptions(const RecordsTarget& target) {
+    QStringList options;
+    options << QStringLiteral("connect_timeout=%1")
+                   .arg(target.connectTimeout > 0 ? target.connectTimeout : 3);
+    if (!target.sslMode.empty()) {
+        options << QStringLiteral("sslmode=") + QString::fromStdString(target.sslMode);
+    }
+    if (!target.sslRootCert.empty()) {
+        options << QStringLiteral("sslrootcert=") + ConninfoQuoted(target.sslRootCert);
+    }
+    if (!target.applicationName.empty()) {
+        options << QStringLiteral("application_name=") + ConninfoQuoted(target.applicationName);
+    }
+    return options.join(QLatin1Char(';'));
+}
 
 std::optional<RecordsTarget> ParsePostgresql(const std::string& text, std::string& error) {
+    const std::string usage = "; use postgresql://user@host[:port]/dbname[?PARAMETERS]";
+    const std::string shown = Quoted(WithoutPassword(text));
     // A password is refused before anything else is looked at, whatever else is wrong.
-    const auto schemeEnd = text.find("://");
-    const std::string rest = text.substr(schemeEnd + 3);
-    const std::string authority = rest.substr(0, rest.find('/'));
-    const auto at = authority.rfind('@');
-    if (at != std::string::npos && authority.substr(0, at).find(':') != std::string::npos) {
-        error = "a password does not belong in the records target: libpq reads it from "
-                "~/.pgpass or PGPASSWORD";
+    const std::string passwordWhere = "a password does not belong in the records address " + shown +
+                                      ": put it in ~/.pgpass or PGPASSWORD, where libpq reads it";
+    const std::size_t start = text.find("://") + 3;
+    const std::size_t userEnd = UserEnd(text, start);
+    if (userEnd != std::string::npos &&
+        text.substr(start, userEnd - start).find(':') != std::string::npos) {
+        error = passwordWhere;
         return std::nullopt;
     }
     const QUrl url(QString::fromStdString(text), QUrl::StrictMode);
-    const std::string usage = "; use postgresql://user@host[:port]/dbname";
     if (!url.isValid()) {
-        error = "cannot read the records address " + Quoted(text) + usage;
+        error = "cannot read the records address " + shown + usage;
         return std::nullopt;
     }
-    if (url.hasQuery() || url.hasFragment()) {
-        error = "the records address " + Quoted(text) + " takes no options after the name" + usage;
+    const QList<std::pair<QString, QString>> parameters =
+        QUrlQuery(url).queryItems(QUrl::FullyDecoded);
+    for (const auto& [key, value] : parameters) {
+        if (key == QLatin1String("password")) {
+            error = passwordWhere;
+            return std::nullopt;
+        }
+    }
+    if (url.hasFragment()) {
+        error = "the records address " + shown + " takes no \"#\"" + usage;
         return std::nullopt;
     }
     RecordsTarget target;
     target.kind = RecordsTarget::Kind::Postgresql;
+    QStringList keys;
+    for (const auto& [key, value] : parameters) {
+        if (keys.contains(key)) {
+            error =
+                "the records address " + shown + " gives " + Quoted(key.toStdString()) + " twice";
+            return std::nullopt;
+        }
+        keys << key;
+        if (!TakeParameter(target, key, value, error)) {
+            error = "the records address " + shown + ": " + error;
+            return std::nullopt;
+        }
+    }
     target.user = url.userName().toStdString();
     target.host = url.host().toStdString();
     QString path = url.path();
@@ -57,20 +191,20 @@ std::optional<RecordsTarget> ParsePostgresql(const std::string& text, std::strin
     }
     target.database = path.toStdString();
     if (target.user.empty()) {
-        error = "the records address " + Quoted(text) + " names no user" + usage;
+        error = "the records address " + shown + " names no user" + usage;
         return std::nullopt;
     }
     if (target.host.empty()) {
-        error = "the records address " + Quoted(text) + " names no host" + usage;
+        error = "the records address " + shown + " names no host" + usage;
         return std::nullopt;
     }
     if (target.database.empty() || path.contains(QLatin1Char('/'))) {
-        error = "the records address " + Quoted(text) + " names no database" + usage;
+        error = "the records address " + shown + " names no database" + usage;
         return std::nullopt;
     }
     const int port = url.port(5432);
     if (port <= 0 || port > 65535) {
-        error = "the port of the records address " + Quoted(text) + " is out of range";
+        error = "the port of the records address " + shown + " is out of range";
         return std::nullopt;
     }
     target.port = port;
@@ -223,6 +357,74 @@ bool Migrate(QSqlDatabase& db, QString& error) {
     return true;
 }
 
+// ---- a file of someone else's -------------------------------------------------------------
+
+// Whether the SQLite file at `path` may be taken for the records: missing, empty, a SQLite
+// file without any table yet (another program making it this moment), or one that holds
+// the records' tables. Anything else (someone's own database, a file that is not SQLite)
+// is refused with `error` saying so. Looked at through a read-only connection that leaves
+// the file, its journal and its neighbours as they were.
+bool MayTakeSqliteFile(const QString& path, QString& error) {
+    QFile file(path);
+    if (!file.exists() || file.size() == 0) {
+        return true;
+    }
+    const QString refused =
+        QStringLiteral("%1 is not a Zelcor records file (%2); it is left as it is: name "
+                       "another file");
+    if (!file.open(QIODevice::ReadOnly)) {
+        error = QStringLiteral("%1 cannot be read: %2").arg(path, file.errorString());
+        return false;
+    }
+    const QByteArray header = file.read(100);
+    file.close();
+    if (!header.startsWith(QByteArray("SQLite format 3\0", 16))) {
+        error = refused.arg(path, QStringLiteral("not a SQLite database"));
+        return false;
+    }
+    // A file in write-ahead-log mode that no program has open (no log beside it) is read as
+    // it stands: a read-only connection would otherwise leave a log and its index behind.
+    const bool walMode = header.size() > 19 && header[18] == 2 && header[19] == 2;
+    const bool idle = walMode && !QFile::exists(path + QStringLiteral("-wal"));
+    const QString connection = QStringLiteral("zelcor-inspect-%1").arg(quintptr(&file), 0, 16);
+    QStringList tables;
+    QString failure;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+        db.setConnectOptions(
+            QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=5000"));
+        db.setDatabaseName(
+            QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded) +
+            (idle ? QStringLiteral("?mode=ro&immutable=1") : QStringLiteral("?mode=ro")));
+        if (!db.open()) {
+            failure = db.lastError().text();
+        } else {
+            QSqlQuery q(db);
+            if (!q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"))) {
+                failure = LastError(q);
+            }
+            while (q.next()) {
+                tables << q.value(0).toString();
+            }
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(connection);
+    if (!failure.isEmpty()) {
+        error = QStringLiteral("%1 cannot be read: %2").arg(path, failure);
+        return false;
+    }
+    if (tables.isEmpty() || (tables.contains(QLatin1String("schema_version")) &&
+                             tables.contains(QLatin1String("service_record")))) {
+        return true;
+    }
+    tables.sort();
+    error = refused.arg(path, QStringLiteral("its tables: %1")
+                                  .arg(QString::fromStdString(QuotedInput(
+                                      tables.join(QStringLiteral(", ")).toStdString()))));
+    return false;
+}
+
 // ---- columns ---------------------------------------------------------------------------------
 
 // An empty text is NULL; NUL characters, which PostgreSQL's texts cannot hold, are dropped.
@@ -303,7 +505,7 @@ std::optional<RecordsTarget> ParseRecordsTarget(const std::string& raw, std::str
     if (text.rfind("postgresql://", 0) == 0 || text.rfind("postgres://", 0) == 0) {
         return ParsePostgresql(text, error);
     }
-    error = "unknown records target " + Quoted(text) + ": use " + kTargetForms;
+    error = "unknown records target " + Quoted(WithoutPassword(text)) + ": use " + kTargetForms;
     return std::nullopt;
 }
 
@@ -317,8 +519,52 @@ std::string TargetText(const RecordsTarget& target) {
         break;
     }
     const bool ipv6 = target.host.find(':') != std::string::npos;
-    return "postgresql://" + target.user + '@' + (ipv6 ? '[' + target.host + ']' : target.host) +
-           ':' + std::to_string(target.port) + '/' + target.database;
+    std::string text = "postgresql://" + target.user + '@' +
+                       (ipv6 ? '[' + target.host + ']' : target.host) + ':' +
+                       std::to_string(target.port) + '/' + target.database;
+    char separator = '?';
+    const auto parameter = [&](const char* key, const std::string& value) {
+        if (!value.empty()) {
+            text += separator + std::string(key) + '=' +
+                    QUrl::toPercentEncoding(QString::fromStdString(value), "/").toStdString();
+            separator = '&';
+        }
+    };
+    parameter("sslmode", target.sslMode);
+    parameter("sslrootcert", target.sslRootCert);
+    parameter("connect_timeout",
+              target.connectTimeout > 0 ? std::to_string(target.connectTimeout) : "");
+    parameter("application_name", target.applicationName);
+    return text;
+}
+
+std::string WithoutPassword(const std::string& raw) {
+    const std::size_t scheme = raw.find("://");
+    if (scheme == std::string::npos) {
+        return raw;
+    }
+    std::string text = raw;
+    const std::size_t start = scheme + 3;
+    const std::size_t userEnd = UserEnd(text, start);
+    const std::size_t colon = text.find(':', start);
+    if (userEnd != std::string::npos && colon < userEnd) {
+        text.replace(colon + 1, userEnd - colon - 1, "***");
+    }
+    // password=... among the parameters, its name written plainly or percent-encoded.
+    std::size_t item = text.find('?', start);
+    while (item != std::string::npos) {
+        const std::size_t begin = item + 1;
+        const std::size_t end = std::min(text.find('&', begin), text.find('#', begin));
+        const std::size_t equals = text.find('=', begin);
+        if (equals != std::string::npos && equals < end &&
+            QUrl::fromPercentEncoding(QByteArray::fromStdString(text.substr(begin, equals - begin)))
+                    .trimmed() == QLatin1String("password")) {
+            const std::size_t valueEnd = end == std::string::npos ? text.size() : end;
+            text.replace(equals + 1, valueEnd - equals - 1, "***");
+        }
+        item = text.find('&', begin);
+    }
+    return text;
 }
 
 std::string DefaultSqlitePath() {
@@ -359,6 +605,8 @@ bool OpenRecordsDatabase(const RecordsTarget& target, const QString& connectionN
             }
             if (!QFileInfo(folder).isDir()) {
                 error = QStringLiteral("the folder %1 does not exist").arg(folder);
+            } else {
+                MayTakeSqliteFile(path, error);
             }
             db.setDatabaseName(path);
             db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
@@ -367,7 +615,7 @@ bool OpenRecordsDatabase(const RecordsTarget& target, const QString& connectionN
             db.setPort(target.port);
             db.setUserName(QString::fromStdString(target.user));
             db.setDatabaseName(QString::fromStdString(target.database));
-            db.setConnectOptions(QStringLiteral("connect_timeout=3"));
+            db.setConnectOptions(PostgresConnectOptions(target));
         }
         if (error.isEmpty() && !db.open()) {
             const QSqlError e = db.lastError();

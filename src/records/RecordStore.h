@@ -19,23 +19,33 @@ namespace zelcor::records {
 //   off              nothing is recorded
 //   sqlite:PATH      that SQLite file (tests, and a file shared by a bench's programs); a
 //                    relative PATH is taken from the current folder
-//   postgresql://user@host[:port]/dbname   a PostgreSQL database; the password from
-//                    ~/.pgpass or PGPASSWORD, which libpq reads itself, never on the command
-//                    line ("postgres://" is read the same)
+//   postgresql://user@host[:port]/dbname[?PARAMETERS]   a PostgreSQL database; the password
+//                    from ~/.pgpass or PGPASSWORD, which libpq reads itself, never in the
+//                    address ("postgres://" is read the same). PARAMETERS, joined by "&":
+//                    sslmode=disable|allow|prefer|require|verify-ca|verify-full,
+//                    sslrootcert=FILE, connect_timeout=SECONDS (1 to 3600, 3 by default),
+//                    application_name=NAME (printable ASCII, up to 63 characters)
 struct RecordsTarget {
     enum class Kind { Off, Sqlite, Postgresql } kind = Kind::Sqlite;
     std::string sqlitePath; // absolute
     std::string user, host, database;
     int port = 5432;
+    // The address's connection parameters; empty or 0 when it does not give them.
+    std::string sslMode, sslRootCert, applicationName;
+    int connectTimeout = 0;
 
     bool operator==(const RecordsTarget&) const = default;
 };
 // The target of a --records text (blanks around it ignored); none with `error` set when it
-// cannot be understood. A password in a PostgreSQL address is refused.
+// cannot be understood. A password in a PostgreSQL address, before the host or as a
+// parameter, is refused; no message repeats it.
 std::optional<RecordsTarget> ParseRecordsTarget(const std::string& text, std::string& error);
+// A --records text as a message may show it: a password in an address replaced by "***"
+// ("postgresql://u:***@h/d", "...?password=***"); any other text as it is.
+std::string WithoutPassword(const std::string& text);
 // The target as ParseRecordsTarget reads it back: "off", "sqlite:/abs/path" or
-// "postgresql://user@host:port/dbname". Messages show it, and the spool files its records
-// under it.
+// "postgresql://user@host:port/dbname", with the parameters given after "?". Messages show
+// it, and the spool files its records under it.
 std::string TargetText(const RecordsTarget& target);
 
 // The SQLite file both programs (zelcor and zelcor-cli) share on one computer:
@@ -87,7 +97,8 @@ inline constexpr int kSchemaVersion = 2;
 // write-ahead log and a busy time-out of 5 s, so the programs of one bench share the file;
 // synchronous=NORMAL (a commit survives the program killed, the last ones may not survive a
 // power cut; a record is whole or absent either way); foreign keys on; the default file's folder is
-// made when missing. PostgreSQL: a connect time-out of 3 s. A database of a later version is opened
+// made when missing. PostgreSQL: the address's parameters, and a connect time-out of 3 s
+// unless it gives another. A database of a later version is opened
 // as it is. On failure `error` tells why, and no connection of that name is left.
 bool OpenRecordsDatabase(const RecordsTarget& target, const QString& connectionName,
                          QString& error);

@@ -3,6 +3,9 @@
 // written and read back, on SQLite and on PostgreSQL.
 #include "records/RecordsFixture.h"
 
+#include "records/RecordWriter.h"
+#include "records/Spool.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -33,6 +36,10 @@ TEST(RecordsTargetTest, TextsAreReadAndShownAsTheyReadBack) {
         {"postgresql://svc@db.bench.lan:5433/zelcor", "postgresql://svc@db.bench.lan:5433/zelcor"},
         {"postgres://svc@10.0.0.5/records", "postgresql://svc@10.0.0.5:5432/records"},
         {"postgresql://svc@[::1]:6000/records", "postgresql://svc@[::1]:6000/records"},
+        {"postgresql://svc@db/r?connect_timeout=10&sslrootcert=/etc/ca%20b.pem&sslmode=verify-ca"
+         "&application_name=bench%203",
+         "postgresql://svc@db:5432/r?sslmode=verify-ca&sslrootcert=/etc/ca%20b.pem"
+         "&connect_timeout=10&application_name=bench%203"},
     };
     for (const auto& [text, expected] : accepted) {
         std::string error;
@@ -45,16 +52,32 @@ TEST(RecordsTargetTest, TextsAreReadAndShownAsTheyReadBack) {
 
 TEST(RecordsTargetTest, TextsThatAreRefused) {
     const std::pair<std::string, std::string> refused[] = {
-        // A password is refused, and not repeated.
-        {"postgresql://svc:s3cret@db/records", "PGPASSWORD"},
+        // A password is refused, and shown as stars.
+        {"postgresql://svc:s3cret@db/records", "\"postgresql://svc:***@db/records\""},
         {"postgresql://svc:s3cret@db:5432/records?x=1", "PGPASSWORD"},
+        {"postgresql://svc:ab/s3cret@db/records", "\"postgresql://svc:***@db/records\""},
+        {"postgresql://svc:a?s3cret@db", "\"postgresql://svc:***@db\""},
+        {"postgres://svc@db/records?sslmode=require&password=s3cret",
+         "\"postgres://svc@db/records?sslmode=require&password=***\": put it in ~/.pgpass or "
+         "PGPASSWORD"},
+        {"postgres://svc@db/records?pass%77ord=s3cret&x", "pass%77ord=***&x"},
+        {"mysql://svc:s3cret@db/records", "\"mysql://svc:***@db/records\""},
         {"postgres://svc:@db/records", "PGPASSWORD"},
         {"postgresql://db/records", "no user"},
         {"postgresql://svc@/records", "no host"},
         {"postgresql://svc@db", "no database"},
         {"postgresql://svc@db/a/b", "no database"},
         {"postgresql://svc@db:99999/records", "records address"},
-        {"postgresql://svc@db/records?sslmode=require", "no options"},
+        // Parameters: only those an address may give, each once, with values that cannot
+        // reach the connection's other settings.
+        {"postgresql://svc@db/records?options=-c%20x", "unknown parameter \"options\""},
+        {"postgresql://svc@db/records?sslmode=on", "sslmode \"on\" is none of"},
+        {"postgresql://svc@db/records?sslmode=require&sslmode=disable", "\"sslmode\" twice"},
+        {"postgresql://svc@db/records?connect_timeout=0", "1 to 3600"},
+        {"postgresql://svc@db/records?connect_timeout=3;sslmode=disable", "1 to 3600"},
+        {"postgresql://svc@db/records?application_name=a%3Bsslmode=disable", "63 printable"},
+        {"postgresql://svc@db/records?sslrootcert=a%3Bb", "not the name of a file"},
+        {"postgresql://svc@db/records#x", "takes no \"#\""},
         {"mysql://svc@db/records", "unknown records target"},
         {"OFF", "unknown records target"},
         {"sqlite:", "sqlite: needs the path"},
@@ -221,6 +244,86 @@ TEST(OpenRecordsDatabaseTest, FailuresLeaveNoConnection) {
         EXPECT_TRUE(error.contains(expected)) << error.toStdString();
         EXPECT_FALSE(QSqlDatabase::contains(QStringLiteral("failing")));
     }
+}
+
+// The address's parameters reach libpq as given, and none can carry another: a quote in
+// application_name stays in the name. sslmode=require on the suite's server, which has no
+// TLS, does not connect, and says why.
+TEST(OpenRecordsDatabaseTest, TheAddressesParametersReachTheServer) {
+    const auto base = PostgresTarget();
+    ASSERT_TRUE(base);
+    const std::string address = records::TargetText(*base);
+    std::string parseError;
+    const auto named = ParseRecordsTarget(
+        address + "?connect_timeout=5&application_name=x%27%20sslmode=require", parseError);
+    ASSERT_TRUE(named) << parseError;
+    Connection c(*named);
+    ASSERT_TRUE(c.open()) << c.error();
+    EXPECT_EQ(c.text("SELECT current_setting('application_name')"), "x' sslmode=require");
+
+    const auto tls = ParseRecordsTarget(address + "?sslmode=require", parseError);
+    ASSERT_TRUE(tls) << parseError;
+    QString error;
+    EXPECT_FALSE(records::OpenRecordsDatabase(*tls, QStringLiteral("tls"), error));
+    EXPECT_TRUE(error.contains(QLatin1String("SSL"))) << error.toStdString();
+}
+
+// Someone else's SQLite file, in either journal mode, and a file that is no database are
+// refused as records files and left byte for byte as they were, nothing made beside them; a
+// writer to such a file keeps its record in the spool.
+TEST(OpenRecordsDatabaseTest, AFileOfSomeoneElsesIsLeftAsItIs) {
+    QTemporaryDir dir;
+    for (const char* mode : {"DELETE", "WAL"}) {
+        const QString name = QStringLiteral("contacts-%1.db").arg(QLatin1String(mode));
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+            db.setDatabaseName(dir.filePath(name));
+            ASSERT_TRUE(db.open());
+            QSqlQuery q(db);
+            ASSERT_TRUE(q.exec(QStringLiteral("PRAGMA journal_mode=%1").arg(mode)));
+            ASSERT_TRUE(q.exec("CREATE TABLE contact (name TEXT)"));
+            ASSERT_TRUE(q.exec("INSERT INTO contact VALUES ('Ada')"));
+        }
+        QSqlDatabase::removeDatabase(name);
+    }
+    QFile text(dir.filePath(QStringLiteral("notes.txt")));
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.write("not a database\n");
+    text.close();
+    const auto files = [&] { return QDir(dir.path()).entryList(QDir::Files, QDir::Name); };
+    const QStringList before = files();
+    ASSERT_EQ(before, (QStringList{"contacts-DELETE.db", "contacts-WAL.db", "notes.txt"}));
+    for (const QString& name : before) {
+        QFile file(dir.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        file.close();
+        QString error;
+        EXPECT_FALSE(records::OpenRecordsDatabase(SqliteTarget(dir, name),
+                                                  QStringLiteral("foreign"), error));
+        EXPECT_TRUE(error.contains(QLatin1String("is not a Zelcor records file")))
+            << error.toStdString();
+        EXPECT_TRUE(name.endsWith(".txt") || error.contains(QLatin1String("tables: contact")))
+            << error.toStdString();
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), bytes) << name.toStdString();
+        EXPECT_EQ(files(), before);
+    }
+
+    std::string failure;
+    records::RecordWriter::Options options;
+    options.spoolPath = dir.filePath(QStringLiteral("spool.sqlite")).toStdString();
+    options.onFailure = [&failure](const std::string& message) { failure = message; };
+    const RecordsTarget contacts = SqliteTarget(dir, QStringLiteral("contacts-WAL.db"));
+    {
+        records::RecordWriter writer(contacts, options);
+        writer.submit(FullRecord("kept"));
+        writer.flush(std::chrono::seconds(60));
+    }
+    EXPECT_NE(failure.find("is not a Zelcor records file"), std::string::npos) << failure;
+    records::Spool spool(options.spoolPath, contacts, QStringLiteral("foreign-spool"));
+    QString error;
+    EXPECT_EQ(spool.count(error), std::optional<long long>(1)) << error.toStdString();
 }
 
 TEST(OpenRecordsDatabaseTest, TheDefaultFileIsMadeInItsFolder) {

@@ -144,5 +144,29 @@ TEST_F(RecordsEndToEnd, HistoryListsWhatWaitedInTheSpool) {
         (std::vector<std::string>{"zelcor-cli clear-er0 | " + kCliClearEr0 + " |   |  | done0"}));
 }
 
+// A password in the records' address is refused by both programs, and neither shows it.
+TEST(RecordsAddressProcess, NeitherProgramShowsAPassword) {
+    const QTemporaryDir home;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), home.path());
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
+    env.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
+    for (const char* address : {"postgresql://u:Secret@h/d", "postgresql://u:ab/Secret@h/d",
+                                "postgres://u@h/d?password=Secret"}) {
+        for (const auto& [program, arguments] :
+             {std::pair{ZELCOR_BINARY, QStringList{"--records", address}},
+              std::pair{ZELCOR_CLI_BINARY, QStringList{"--records", address, "history"}}}) {
+            QProcess p;
+            p.setProcessEnvironment(env);
+            p.start(QLatin1String(program), arguments);
+            ASSERT_TRUE(p.waitForFinished(kGuardMs));
+            const QByteArray said = p.readAllStandardOutput() + p.readAllStandardError();
+            EXPECT_EQ(p.exitCode(), 2) << program << ' ' << address;
+            EXPECT_TRUE(said.contains("***")) << said.toStdString();
+            EXPECT_FALSE(said.contains("Secret")) << said.toStdString();
+        }
+    }
+}
+
 } // namespace
 } // namespace zelcor::test
