@@ -585,14 +585,23 @@ int CliRunner::history() {
         return kExitCommFailure;
     }
     long long count = 0;
+    long long unreadable = 0;
     bool read = false;
     {
         QSqlDatabase db = QSqlDatabase::database(connection, false);
         std::ostream& out = m_context.out;
+        // A row that is not a record is marked where it stands (in the lines) or told on
+        // standard error (JSON and CSV stay what they are), and the others are listed.
+        const auto markUnreadable = [&](const std::string& id, const QString& reason) {
+            ++unreadable;
+            (m_options.json || m_options.csv ? m_context.err << "zelcor-cli: " : out)
+                << "record " << EscapedText(id) << ": " << reason.toStdString() << '\n';
+            return bool(out);
+        };
         if (m_options.csv) {
             read = records::WriteRecordsCsv(
                 db, m_options.filter, [&out](const std::string& line) { return bool(out << line); },
-                error, &count);
+                error, &count, markUnreadable);
         } else {
             // One record at a time, however many there are; the JSON document is still one.
             if (m_options.json) {
@@ -621,7 +630,7 @@ int CliRunner::history() {
                     ++count;
                     return bool(out);
                 },
-                error);
+                error, markUnreadable);
             if (m_options.json) {
                 out << (count == 0 ? "]\n}\n" : "\n    ]\n}\n");
             }
@@ -636,6 +645,12 @@ int CliRunner::history() {
     if (!read) {
         m_context.err << "zelcor-cli: the records of " << records::TargetText(target)
                       << " cannot be read: " << error.toStdString() << std::endl;
+        return kExitCommFailure;
+    }
+    if (unreadable > 0) {
+        m_context.err << "zelcor-cli: " << unreadable << (unreadable == 1 ? " record" : " records")
+                      << " of " << records::TargetText(target)
+                      << " cannot be read; the others are listed" << std::endl;
         return kExitCommFailure;
     }
     if (count == 0 && !m_options.json && !m_options.csv) {

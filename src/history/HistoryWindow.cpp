@@ -17,7 +17,6 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QSqlQueryModel>
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <QTableWidget>
@@ -172,7 +171,10 @@ void HistoryWindow::buildControls() {
     filters->addWidget(cmdRefresh);
     filters->addWidget(cmdExport);
 
-    m_model = new QSqlQueryModel(this);
+    m_model = new records::RecordListModel(this);
+    connect(m_model, &records::RecordListModel::pageFailed, this, [this](const QString& error) {
+        showStatus(tr("The records cannot be read: %1").arg(error));
+    });
     grdRecords = new QTableView(this);
     grdRecords->setObjectName(QStringLiteral("grdRecords"));
     grdRecords->setModel(m_model);
@@ -292,16 +294,10 @@ void HistoryWindow::applyFilter() {
     if (m_filling || !m_open) {
         return;
     }
-    QSqlQuery query(QSqlDatabase::database(m_connection, false));
     QString error;
     showRecord(-1);
-    if (!records::RunRecordList(query, filter(), error)) {
-        m_model->clear();
-        showStatus(tr("The records cannot be read: %1").arg(error));
-        return;
-    }
-    // The model reads the first rows now and the others as the list is scrolled to them.
-    m_model->setQuery(std::move(query));
+    // The model reads the first page now and the others as the list is scrolled to them.
+    const bool listed = m_model->list(m_connection, filter(), error);
     for (int c = 0; c < records::kRecordColumnCount; ++c) {
         grdRecords->setColumnHidden(c, true);
     }
@@ -309,9 +305,7 @@ void HistoryWindow::applyFilter() {
         m_model->setHeaderData(column, Qt::Horizontal, tr(caption));
         grdRecords->setColumnHidden(column, false);
     }
-    showStatus(m_model->lastError().isValid()
-                   ? tr("The records cannot be read: %1").arg(m_model->lastError().text())
-                   : QString());
+    showStatus(listed ? QString() : tr("The records cannot be read: %1").arg(error));
 }
 
 void HistoryWindow::showRecord(int row) {
@@ -362,12 +356,17 @@ void HistoryWindow::cmdExport_Click() {
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     QString error;
     long long rows = 0;
+    QStringList unreadable;
     const bool written = records::WriteRecordsCsv(
         db, filter(),
         [&file](const std::string& line) {
             return file.write(line.data(), qint64(line.size())) == qint64(line.size());
         },
-        error, &rows);
+        error, &rows,
+        [&unreadable](const std::string& id, const QString&) {
+            unreadable << qs(id);
+            return true;
+        });
     if (!written) {
         file.cancelWriting();
         showStatus(error.isEmpty() ? tr("%1 cannot be written: %2").arg(name, file.errorString())
@@ -378,7 +377,16 @@ void HistoryWindow::cmdExport_Click() {
         showStatus(tr("%1 cannot be written: %2").arg(name, file.errorString()));
         return;
     }
-    showStatus(tr("%1 records saved to %2").arg(rows).arg(name));
+    QString saved = tr("%1 records saved to %2").arg(rows).arg(name);
+    if (!unreadable.isEmpty()) {
+        // A few ids say which; the list marks each of them.
+        const QString some = QStringList(unreadable.mid(0, 3)).join(QStringLiteral(", ")) +
+                             (unreadable.size() > 3 ? QStringLiteral(", ...") : QString());
+        saved +=
+            tr("; %n record(s) left out that cannot be read: %1", nullptr, int(unreadable.size()))
+                .arg(some);
+    }
+    showStatus(saved);
 }
 
 void HistoryWindow::showStatus(const QString& text) {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "records/RecordListModel.h"
 #include "records/RecordQuery.h"
 #include "records/RecordStore.h"
 
@@ -17,7 +18,6 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
-class QSqlQueryModel;
 class QTableView;
 class QTableWidget;
 
@@ -26,7 +26,8 @@ namespace zelcor {
 // The service records: what was done to which wrench, newest first, filtered by wrench code,
 // job and days (UTC); the record chosen in the list in full, with the bytes it wrote before
 // and after; and the listed records saved as CSV. The list reads its rows from the database
-// as it is scrolled, never all at once.
+// a page at a time as it is scrolled, never all at once, on SQLite and PostgreSQL alike. A
+// row that cannot be read as a record is listed with the reason in its message.
 //
 // The database is opened when the window is first shown; each showing reads the list afresh.
 class HistoryWindow : public QWidget {
@@ -79,7 +80,7 @@ private:
     QPushButton* cmdRefresh = nullptr;
     QPushButton* cmdExport = nullptr;
     QTableView* grdRecords = nullptr;
-    QSqlQueryModel* m_model = nullptr;
+    records::RecordListModel* m_model = nullptr;
     QPlainTextEdit* txtDetail = nullptr;
     QTableWidget* grdWritten = nullptr;
     QLabel* lblStatus = nullptr;

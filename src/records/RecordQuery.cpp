@@ -11,6 +11,7 @@
 #include <QVariant>
 
 #include <cstdio>
+#include <variant>
 
 namespace zelcor::records {
 namespace {
@@ -100,49 +101,6 @@ std::string FromText(const QVariant& v) {
     return v.isNull() ? std::string() : v.toString().toStdString();
 }
 
-// A row of the list query as a record, without its written bytes.
-bool RowToRecord(const QSqlQuery& q, ServiceRecord& r, QString& error) {
-    r.id = FromText(q.value(kColId));
-    r.time = FromText(q.value(kColTime));
-    r.durationMs = q.value(kColDuration).toLongLong();
-    r.station = FromText(q.value(kColStation));
-    r.operatorName = FromText(q.value(kColOperator));
-    r.program = FromText(q.value(kColProgram));
-    r.port = FromText(q.value(kColPort));
-    r.factoryCode = FromText(q.value(kColFactoryCode));
-    r.softwareVersion = FromText(q.value(kColSoftwareVersion));
-    r.wrenchCode = FromText(q.value(kColWrenchCode));
-    r.job = FromText(q.value(kColJob));
-    r.direction = FromText(q.value(kColDirection));
-    if (!q.value(kColDigits).isNull()) {
-        r.digits = q.value(kColDigits).toInt();
-    }
-    r.requestCode = FromText(q.value(kColRequestCode));
-    r.requestMessage = FromText(q.value(kColRequestMessage));
-    r.newSet = FromText(q.value(kColNewSet));
-    r.detail = FromText(q.value(kColDetail));
-    r.failureCode = q.value(kColFailureCode).isNull() ? 0 : q.value(kColFailureCode).toInt();
-    r.message = FromText(q.value(kColMessage));
-    const auto bytesRead = ParseBytesRead(FromText(q.value(kColBytesRead)));
-    const std::string run = FromText(q.value(kColRunSummary));
-    if (!run.empty()) {
-        r.run = ParseRunSummary(run);
-    }
-    const auto outcome = ParseOutcome(FromText(q.value(kColOutcome)));
-    const char* bad = !bytesRead               ? "bytes_read"
-                      : !run.empty() && !r.run ? "run_summary"
-                      : !outcome               ? "outcome"
-                                               : nullptr;
-    if (bad != nullptr) {
-        error = QStringLiteral("record %1: cannot read %2")
-                    .arg(QString::fromStdString(r.id), QLatin1String(bad));
-        return false;
-    }
-    r.bytesRead = *bytesRead;
-    r.outcome = *outcome;
-    return true;
-}
-
 // The written bytes of the records, each record's in write order.
 bool AddWrittenBytes(QSqlDatabase& db, std::vector<ServiceRecord>& page, QString& error) {
     if (page.empty()) {
@@ -204,62 +162,130 @@ std::optional<QDate> ParseDay(const std::string& text) {
     return day.isValid() ? std::optional<QDate>(day) : std::nullopt;
 }
 
-ListSql RecordListSql(const RecordFilter& filter) {
-    const Where w = FilterWhere(filter);
-    return {ListText(w) + kNewestFirst, w.values};
+bool RowToRecord(const RecordRow& row, ServiceRecord& r, QString& reason) {
+    r.id = FromText(row[kColId]);
+    r.time = FromText(row[kColTime]);
+    r.durationMs = row[kColDuration].toLongLong();
+    r.station = FromText(row[kColStation]);
+    r.operatorName = FromText(row[kColOperator]);
+    r.program = FromText(row[kColProgram]);
+    r.port = FromText(row[kColPort]);
+    r.factoryCode = FromText(row[kColFactoryCode]);
+    r.softwareVersion = FromText(row[kColSoftwareVersion]);
+    r.wrenchCode = FromText(row[kColWrenchCode]);
+    r.job = FromText(row[kColJob]);
+    r.direction = FromText(row[kColDirection]);
+    if (!row[kColDigits].isNull()) {
+        r.digits = row[kColDigits].toInt();
+    }
+    r.requestCode = FromText(row[kColRequestCode]);
+    r.requestMessage = FromText(row[kColRequestMessage]);
+    r.newSet = FromText(row[kColNewSet]);
+    r.detail = FromText(row[kColDetail]);
+    r.failureCode = row[kColFailureCode].isNull() ? 0 : row[kColFailureCode].toInt();
+    r.message = FromText(row[kColMessage]);
+    const auto bytesRead = ParseBytesRead(FromText(row[kColBytesRead]));
+    const std::string run = FromText(row[kColRunSummary]);
+    if (!run.empty()) {
+        r.run = ParseRunSummary(run);
+    }
+    const auto outcome = ParseOutcome(FromText(row[kColOutcome]));
+    const char* bad = !bytesRead               ? "bytes_read"
+                      : !run.empty() && !r.run ? "run_summary"
+                      : !outcome               ? "outcome"
+                                               : nullptr;
+    if (bad != nullptr) {
+        reason = QStringLiteral("cannot read %1").arg(QLatin1String(bad));
+        return false;
+    }
+    r.bytesRead = *bytesRead;
+    r.outcome = *outcome;
+    return true;
 }
 
-bool RunRecordList(QSqlQuery& query, const RecordFilter& filter, QString& error) {
-    const ListSql sql = RecordListSql(filter);
-    return Run(query, sql.text, sql.values, error);
+ListSql RecordPageSql(const RecordFilter& filter, const std::optional<PageStart>& after,
+                      int limit) {
+    Where w = FilterWhere(filter);
+    if (after) {
+        // Older than the last record shown: an earlier time, or the same time and a lower id.
+        // Written so that the time's index bounds it, at SQLite as at PostgreSQL.
+        w.conditions << QStringLiteral("time_utc <= ? AND (time_utc < ? OR id < ?)");
+        w.values << after->time << after->time << after->id;
+    }
+    return {ListText(w) + kNewestFirst + QStringLiteral(" LIMIT %1").arg(limit), w.values};
+}
+
+bool ReadRecordPage(QSqlDatabase& db, const RecordFilter& filter,
+                    const std::optional<PageStart>& after, int limit, std::vector<RecordRow>& rows,
+                    QString& error) {
+    const ListSql sql = RecordPageSql(filter, after, limit);
+    // Forward only: PostgreSQL hands the rows over as they are read, and the query is read
+    // to its end before the next begins (a connection holds one open result).
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (!Run(q, sql.text, sql.values, error)) {
+        return false;
+    }
+    while (q.next()) {
+        RecordRow row;
+        for (int c = 0; c < kRecordColumnCount; ++c) {
+            row[std::size_t(c)] = q.value(c);
+        }
+        rows.push_back(std::move(row));
+    }
+    if (q.lastError().isValid()) {
+        error = QueryError(q);
+        return false;
+    }
+    return true;
 }
 
 bool ForEachRecord(QSqlDatabase& db, const RecordFilter& filter,
-                   const std::function<bool(const ServiceRecord&)>& visit, QString& error) {
+                   const std::function<bool(const ServiceRecord&)>& visit, QString& error,
+                   const UnreadableRow& unreadable) {
     error.clear();
-    // A page at a time, each query read to its end before the next begins (a PostgreSQL
-    // connection holds one open result): the next page begins after the last record of this
-    // one, by time and id.
-    std::optional<std::pair<QString, QString>> last;
+    // A page at a time: the next page begins after the last row of this one, by time and id,
+    // whether that row was a record or not.
+    std::optional<PageStart> last;
     for (;;) {
-        Where w = FilterWhere(filter);
-        if (last) {
-            w.conditions << QStringLiteral("time_utc <= ? AND (time_utc < ? OR id < ?)");
-            w.values << last->first << last->first << last->second;
-        }
-        QSqlQuery q(db);
-        q.setForwardOnly(true);
-        if (!Run(q, ListText(w) + kNewestFirst + QStringLiteral(" LIMIT %1").arg(kPage), w.values,
-                 error)) {
+        std::vector<RecordRow> rows;
+        rows.reserve(std::size_t(kPage));
+        if (!ReadRecordPage(db, filter, last, kPage, rows, error)) {
             return false;
         }
         std::vector<ServiceRecord> page;
-        page.reserve(std::size_t(kPage));
-        while (q.next()) {
+        page.reserve(rows.size());
+        // What each row is: an index into `page`, or the reason it is not a record.
+        std::vector<std::variant<std::size_t, QString>> read;
+        read.reserve(rows.size());
+        for (const RecordRow& row : rows) {
             ServiceRecord r;
-            if (!RowToRecord(q, r, error)) {
+            QString reason;
+            if (RowToRecord(row, r, reason)) {
+                read.emplace_back(page.size());
+                page.push_back(std::move(r));
+            } else if (!unreadable) {
+                error = QStringLiteral("record %1: %2").arg(row[kColId].toString(), reason);
                 return false;
+            } else {
+                read.emplace_back(reason);
             }
-            page.push_back(std::move(r));
         }
-        if (q.lastError().isValid()) {
-            error = QueryError(q);
-            return false;
-        }
-        q.finish();
         if (!AddWrittenBytes(db, page, error)) {
             return false;
         }
-        for (const ServiceRecord& r : page) {
-            if (!visit(r)) {
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            const bool goOn = read[i].index() == 0
+                                  ? visit(page[std::get<0>(read[i])])
+                                  : unreadable(FromText(rows[i][kColId]), std::get<1>(read[i]));
+            if (!goOn) {
                 return true;
             }
         }
-        if (page.size() < std::size_t(kPage)) {
+        if (rows.size() < std::size_t(kPage)) {
             return true;
         }
-        last.emplace(QString::fromStdString(page.back().time),
-                     QString::fromStdString(page.back().id));
+        last = PageStart{rows.back()[kColTime].toString(), rows.back()[kColId].toString()};
     }
 }
 
@@ -353,7 +379,7 @@ std::string CsvRow(const ServiceRecord& r) {
 
 bool WriteRecordsCsv(QSqlDatabase& db, const RecordFilter& filter,
                      const std::function<bool(const std::string& line)>& write, QString& error,
-                     long long* rows) {
+                     long long* rows, const UnreadableRow& unreadable) {
     long long count = 0;
     if (rows != nullptr) {
         *rows = 0;
@@ -369,7 +395,7 @@ bool WriteRecordsCsv(QSqlDatabase& db, const RecordFilter& filter,
             count += written ? 1 : 0;
             return written;
         },
-        error);
+        error, unreadable);
     if (rows != nullptr) {
         *rows = count;
     }

@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <QVariantList>
 
+#include <array>
 #include <functional>
 #include <optional>
 #include <string>
@@ -60,24 +61,46 @@ enum RecordColumn : int {
     kRecordColumnCount
 };
 
-// The query that lists the records of a filter, newest first (by time, then by id): its
-// text with a placeholder for every value, and the values in their order. A filter's texts
-// are only ever bound, never written into the text.
+// A listed row: the values of its columns, in RecordColumn order.
+using RecordRow = std::array<QVariant, kRecordColumnCount>;
+// The row as a record, without its written bytes; false with `reason` set ("cannot read
+// bytes_read") when a column does not hold what a record holds.
+bool RowToRecord(const RecordRow& row, ServiceRecord& record, QString& reason);
+
+// Where a page of the list begins: just after (older than) the record of this time and id.
+struct PageStart {
+    QString time;
+    QString id;
+};
+
+// The query that lists a page of the records of a filter, newest first (by time, then by
+// id): at most `limit` records, those after `after` when it is given. Each page comes from
+// an index in its order whatever the page, so the thousandth page costs what the first
+// does. Its text has a placeholder for every value, and the values in their order; a
+// filter's texts are only ever bound, never written into the text.
 struct ListSql {
     QString text;
     QVariantList values;
 };
-ListSql RecordListSql(const RecordFilter& filter);
+ListSql RecordPageSql(const RecordFilter& filter, const std::optional<PageStart>& after, int limit);
 
-// Prepares and runs the list query on `db` into `query` (made on that database); false with
-// `error` set when it fails. Rows are fetched as they are read.
-bool RunRecordList(QSqlQuery& query, const RecordFilter& filter, QString& error);
+// Reads one page of the list from `db` into `rows` (appended); false with `error` set when
+// it fails. The query is read to its end and closed before this returns.
+bool ReadRecordPage(QSqlDatabase& db, const RecordFilter& filter,
+                    const std::optional<PageStart>& after, int limit, std::vector<RecordRow>& rows,
+                    QString& error);
+
+// A listed row that is not a record: its id and why ("cannot read bytes_read").
+using UnreadableRow = std::function<bool(const std::string& id, const QString& reason)>;
 
 // Every record of the filter, newest first, its written bytes with it, handed to `visit`
-// one at a time (never all at once); `visit` returning false ends the walk early. False with
-// `error` set when the database cannot be read or a row is not a record.
+// one at a time (never all at once); `visit` returning false ends the walk early. A row that
+// is not a record goes to `unreadable` and the walk goes on (false from it ends the walk);
+// without `unreadable` such a row ends the walk as a failure. False with `error` set when
+// the database cannot be read or an unreadable row ends it.
 bool ForEachRecord(QSqlDatabase& db, const RecordFilter& filter,
-                   const std::function<bool(const ServiceRecord&)>& visit, QString& error);
+                   const std::function<bool(const ServiceRecord&)>& visit, QString& error,
+                   const UnreadableRow& unreadable = {});
 
 // The jobs the records hold, sorted; an index seek each, however many records there are.
 std::optional<QStringList> RecordedJobs(QSqlDatabase& db, QString& error);
@@ -101,8 +124,9 @@ std::string CsvHeader();
 std::string CsvRow(const ServiceRecord& record);
 // The header and every record of the filter, handed to `write` a line at a time; false from
 // `write` ends it with `error` unchanged. `rows` receives how many records were written.
+// A row that is not a record is left out and handed to `unreadable`, as ForEachRecord does.
 bool WriteRecordsCsv(QSqlDatabase& db, const RecordFilter& filter,
                      const std::function<bool(const std::string& line)>& write, QString& error,
-                     long long* rows = nullptr);
+                     long long* rows = nullptr, const UnreadableRow& unreadable = {});
 
 } // namespace zelcor::records

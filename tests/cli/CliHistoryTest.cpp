@@ -8,6 +8,7 @@
 
 #include "cli/CliRunner.h"
 
+#include <algorithm>
 #include <sstream>
 
 namespace zelcor::test {
@@ -93,6 +94,24 @@ TEST_F(CliHistoryTest, TextIsOneLinePerRecordAndCsvIsTheWindowsExport) {
     ASSERT_EQ(run({"history", "--wrench", "ABCDEF"}), cli::kExitDone);
     EXPECT_EQ(out.str(), "");
     EXPECT_EQ(err.str(), "zelcor-cli: no service record matches\n");
+}
+
+// One row that is not a record: the others are listed, that one marked with its id and
+// why, and the exit code tells of it at the end.
+TEST_F(CliHistoryTest, AnUnreadableRecordIsMarkedAndTheOthersListed) {
+    file.exec("UPDATE service_record SET bytes_read = 'zz' WHERE id = 'b'");
+    EXPECT_EQ(run({"history", "--since", "2026-03-02", "--until", "2026-03-02"}),
+              cli::kExitCommFailure);
+    EXPECT_EQ(out.str(), "record b: cannot read bytes_read\n"
+                         "2026-03-02T12:00:00.000Z\tunknown\tRead\tdone\t-\t-\t-\t-\n");
+    const std::string told = "zelcor-cli: 1 record of " + records::TargetText(target) +
+                             " cannot be read; the others are listed\n";
+    EXPECT_EQ(err.str(), told);
+
+    EXPECT_EQ(run({"history", "--wrench", "123456", "--csv"}), cli::kExitCommFailure);
+    const std::string csv = out.str();
+    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 3) << csv; // the header, e and a
+    EXPECT_EQ(err.str(), "zelcor-cli: record b: cannot read bytes_read\n" + told);
 }
 
 TEST(CliHistoryOptionsTest, WhatHistoryTakesAndRefuses) {

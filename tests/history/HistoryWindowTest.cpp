@@ -153,6 +153,18 @@ TEST_F(HistoryWindowTest, ExportCsvSavesTheListedRows) {
               "2026-03-01T08:00:00.000Z,123456,,,Get,CW,2,done,,,,,,,0,,\r\n");
     EXPECT_EQ(Find<QLabel>(&window, "lblStatus")->text(),
               QStringLiteral("3 records saved to %1").arg(chosen));
+
+    // A row that cannot be read is listed, and left out of the file, which says so.
+    file.exec("UPDATE service_record SET run_summary = 'cycles=x' WHERE id = 'a'");
+    window.refresh();
+    EXPECT_EQ(Rows(&window), (V{"e", "b", "a"}));
+    window.cmdExport_Click();
+    csv.close(); // the file saved is a new one
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    EXPECT_EQ(csv.readAll().count('\n'), 4); // the header, e and b (a line break in it)
+    EXPECT_EQ(Find<QLabel>(&window, "lblStatus")->text(),
+              QStringLiteral("2 records saved to %1; 1 record(s) left out that cannot be read: a")
+                  .arg(chosen));
 }
 
 TEST_F(HistoryWindowTest, RowsAreReadAsTheListIsScrolledToThem) {

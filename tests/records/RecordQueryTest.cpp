@@ -3,7 +3,10 @@
 // page at a time, the jobs listed, the query plans at SQLite, and the CSV rows.
 #include "records/RecordsFixture.h"
 
+#include "records/RecordListModel.h"
 #include "records/RecordQuery.h"
+
+#include <set>
 
 namespace zelcor::test {
 namespace {
@@ -21,12 +24,22 @@ std::vector<std::string> Ids(QSqlDatabase db, const RecordFilter& filter) {
         },
         error))
         << error.toStdString();
-    // The window's query lists the same records in the same order.
-    QSqlQuery q(db);
-    EXPECT_TRUE(records::RunRecordList(q, filter, error)) << error.toStdString();
+    // The window's list shows the same records in the same order, read two at a time here
+    // so that pages end inside a millisecond (c and e).
     std::vector<std::string> listed;
-    while (q.next()) {
-        listed.push_back(q.value(records::kColId).toString().toStdString());
+    std::optional<records::PageStart> after;
+    for (int page = 0; page < 5; ++page) {
+        std::vector<records::RecordRow> rows;
+        EXPECT_TRUE(records::ReadRecordPage(db, filter, after, 2, rows, error))
+            << error.toStdString();
+        for (const records::RecordRow& row : rows) {
+            listed.push_back(row[records::kColId].toString().toStdString());
+        }
+        if (rows.empty()) {
+            break;
+        }
+        after = records::PageStart{rows.back()[records::kColTime].toString(),
+                                   rows.back()[records::kColId].toString()};
     }
     EXPECT_EQ(listed, ids);
     return ids;
@@ -97,6 +110,63 @@ TEST_P(RecordQueryTest, AWalkOverManyRecordsMissesNoneAcrossPages) {
     EXPECT_EQ(seen, 3);
 }
 
+// A row another program filled with what no record holds: the walk hands it on with its id
+// and reason and goes on to the rest; the window's list shows it with the reason.
+TEST_P(RecordQueryTest, AnUnreadableRowIsToldAndTheOthersAreRead) {
+    InsertFive(*c);
+    c->exec("UPDATE service_record SET bytes_read = 'zz' WHERE id = 'b'");
+    QSqlDatabase db = c->db();
+    QString error;
+    V walked;
+    const auto visit = [&](const ServiceRecord& r) {
+        walked.push_back(r.id);
+        return true;
+    };
+    EXPECT_TRUE(records::ForEachRecord(db, {}, visit, error,
+                                       [&](const std::string& id, const QString& reason) {
+                                           walked.push_back(id + ": " + reason.toStdString());
+                                           return true;
+                                       }))
+        << error.toStdString();
+    EXPECT_EQ(walked, (V{"e", "c", "b: cannot read bytes_read", "d", "a"}));
+    EXPECT_FALSE(records::ForEachRecord(db, {}, visit, error));
+    EXPECT_EQ(error.toStdString(), "record b: cannot read bytes_read");
+
+    records::RecordListModel model;
+    ASSERT_TRUE(model.list(c->name(), {}, error)) << error.toStdString();
+    ASSERT_EQ(model.rowCount(), 5);
+    EXPECT_EQ(model.unreadable(1), "");
+    EXPECT_EQ(model.index(2, records::kColMessage).data().toString(),
+              "This record cannot be read (cannot read bytes_read).");
+    EXPECT_EQ(model.index(2, records::kColJob).data().toString(), "Parameter Write");
+}
+
+// The window's list reads a page when listed and one more each time the view asks, on
+// either database; the rows end where the records do.
+TEST_P(RecordQueryTest, TheListReadsAPageAtATime) {
+    c->exec(QStringLiteral(
+        "INSERT INTO service_record (id, time_utc, duration_ms, job, outcome) "
+        "WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 599) "
+        "SELECT 'r' || (10000 + i), '2026-01-01T00:00:00.' || (100 + i / 3) || 'Z', 0, 'Get', "
+        "'done' FROM n"));
+    records::RecordListModel model;
+    QString error;
+    ASSERT_TRUE(model.list(c->name(), {}, error)) << error.toStdString();
+    std::vector<int> counts{model.rowCount()};
+    while (model.canFetchMore()) {
+        model.fetchMore();
+        counts.push_back(model.rowCount());
+    }
+    EXPECT_EQ(counts, (std::vector<int>{256, 512, 600}));
+    EXPECT_EQ(model.index(0, records::kColId).data().toString(), "r10599");
+    EXPECT_EQ(model.index(599, records::kColId).data().toString(), "r10000");
+    std::set<QString> ids;
+    for (int row = 0; row < model.rowCount(); ++row) {
+        ids.insert(model.index(row, records::kColId).data().toString());
+    }
+    EXPECT_EQ(ids.size(), 600u);
+}
+
 ZELCOR_ON_BOTH_DATABASES(RecordQueryTest);
 
 // At a million records the list must come from an index, in its order: a full scan or a sort
@@ -111,7 +181,9 @@ TEST(RecordQueryPlanTest, EveryFilterReadsAnIndexInTimeOrder) {
         {{"", "Get", QDate(2026, 1, 1), QDate(2026, 2, 1)}, "service_record_job_time"},
         {{"", "", QDate(2026, 1, 1), std::nullopt}, "service_record_time"}};
     for (const auto& [filter, index] : cases) {
-        const records::ListSql sql = records::RecordListSql(filter);
+        // A later page as the first: the index bounds it.
+        const records::ListSql sql = records::RecordPageSql(
+            filter, records::PageStart{"2026-01-15T00:00:00.000Z", "x"}, 256);
         QSqlQuery q(c.db());
         ASSERT_TRUE(q.prepare(QStringLiteral("EXPLAIN QUERY PLAN ") + sql.text));
         for (const QVariant& v : sql.values) {

@@ -115,6 +115,7 @@ public:
     // Why it did not open, or why the last insert() failed.
     const std::string& error() const { return m_error; }
     QSqlDatabase db() const { return QSqlDatabase::database(m_name, false); }
+    const QString& name() const { return m_name; }
 
     records::InsertResult insert(const ServiceRecord& r) {
         QSqlDatabase d = db();
