@@ -11,6 +11,8 @@
 #include <cerrno>
 #include <csignal>
 #include <grp.h>
+#include <linux/serial.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -90,12 +92,29 @@ DeviceFacts examine(const QString& device, const QString& systemMessage) {
     return facts;
 }
 
+// A USB adapter's driver holds arrived bytes back for up to its latency timer (16 ms on the
+// common ones) to fill a packet; a five-byte reply would then come in pieces, late. Low latency
+// hands each byte on as it comes. A driver without the setting (a pseudo-terminal, a plain
+// UART that has no such delay) refuses the request, and the port works as it is.
+void askForLowLatency(int descriptor) {
+    serial_struct serial{};
+    if (descriptor < 0 || ::ioctl(descriptor, TIOCGSERIAL, &serial) != 0) {
+        return;
+    }
+    if ((serial.flags & ASYNC_LOW_LATENCY) == 0) {
+        serial.flags |= ASYNC_LOW_LATENCY;
+        ::ioctl(descriptor, TIOCSSERIAL, &serial);
+    }
+}
+
 } // namespace
 
 QtSerialPort::QtSerialPort() {
     QObject::connect(&m_port, &QSerialPort::readyRead, [this] { onReadyRead(); });
     QObject::connect(&m_port, &QSerialPort::errorOccurred,
                      [this](QSerialPort::SerialPortError error) { onError(error); });
+    m_network.setReceiveHandler([this](const std::vector<std::uint8_t>& bytes) { deliver(bytes); });
+    m_network.setErrorHandler([this](const std::string& message) { reportError(message); });
 }
 
 QtSerialPort::~QtSerialPort() {
@@ -107,6 +126,9 @@ QtSerialPort::~QtSerialPort() {
 bool QtSerialPort::open(const std::string& portName, const SerialSettings& settings,
                         std::string& error) {
     close();
+    if (IsNetworkPortName(portName)) {
+        return m_network.open(portName, settings, error);
+    }
     m_port.setPortName(QString::fromStdString(portName));
     QSerialPort::Parity parity = QSerialPort::NoParity;
     switch (settings.parity) {
@@ -143,20 +165,25 @@ bool QtSerialPort::open(const std::string& portName, const SerialSettings& setti
     // Whatever the driver kept from before this open (a reply that was on its way when the
     // port was last closed) belongs to no exchange of ours.
     m_port.clear();
+    askForLowLatency(static_cast<int>(m_port.handle()));
     return true;
 }
 
 void QtSerialPort::close() {
+    m_network.close();
     if (m_port.isOpen()) {
         m_port.close();
     }
 }
 
 bool QtSerialPort::isOpen() const {
-    return m_port.isOpen();
+    return m_port.isOpen() || m_network.isOpen();
 }
 
 bool QtSerialPort::writeByte(std::uint8_t byte) {
+    if (m_network.isOpen()) {
+        return m_network.writeByte(byte);
+    }
     if (!m_port.isOpen()) {
         return false;
     }

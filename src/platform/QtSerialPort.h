@@ -1,13 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "platform/NetworkPort.h"
 #include "platform/SerialPort.h"
 
 #include <QSerialPort>
 
 namespace zelcor {
 
-// The product's serial line on QSerialPort.
+// The product's serial line: a local device on QSerialPort, or a device server on the network
+// (tcp://HOST:PORT, rfc2217://HOST:PORT) through NetworkPort.
 class QtSerialPort final : public SerialPort {
 public:
     QtSerialPort();
@@ -29,6 +31,7 @@ private:
     void onError(QSerialPort::SerialPortError error);
 
     QSerialPort m_port;
+    NetworkPort m_network;
     std::vector<PortInfo> m_alsoListed;
 };
 
