@@ -5,12 +5,15 @@
 // has a home and settings folder of its own, so the request codes a get hands out never touch the
 // user's. No assertion on durations.
 #include "platform/QtClock.h"
+#include "sim/DeviceServer.h"
 #include "sim/PtyBridge.h"
 
 #include <QFile>
 #include <QJsonDocument>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -180,6 +183,88 @@ TEST_F(CliProcess, RunsWithNoDisplayKeepingItsRequestCodeInItsOwnHome) {
     const QByteArray rows = file.readAll();
     EXPECT_TRUE(rows.startsWith("ms,direction,byte,marker,result\n") && rows.contains(",TX,0xC8,"))
         << rows.toStdString();
+}
+
+// ser2net in front of the wrench's terminal, raw and with COM-PORT-CONTROL: the same requests
+// reach the wrench as through the local port, a write lands, and ser2net killed in the middle
+// of a dump ends it at once, with no request after the one under way. Each mode has a wrench
+// of its own: a request cut short by the kill would still be in the first one.
+TEST_F(CliProcess, ThroughADeviceServerTheWrenchSeesWhatALocalPortSends) {
+    const QStringList get{"--records", "off", "get", "--direction", "cw"};
+    bridge.wrench().poke(0x00, 0x12, 0x5A);
+    ASSERT_EQ(run(QStringList{"--port", port} + get), 0) << err.toStdString();
+    const std::vector<std::string> local = line;
+    ASSERT_EQ(local.size(), 16u);
+    for (const auto mode : {DeviceServer::Mode::Raw, DeviceServer::Mode::ComPortControl}) {
+        PtyBridge wrench;
+        DeviceServer server;
+        std::string error;
+        ASSERT_TRUE(wrench.start("", error)) << error;
+        wrench.recordLine(true);
+        wrench.wrench().poke(0x00, 0x12, 0x5A);
+        ASSERT_TRUE(server.start(wrench.terminalPath(), mode, error)) << error;
+        const QString url = QString::fromStdString(server.url());
+        SCOPED_TRACE(url.toStdString());
+        const auto runThrough = [&](const QStringList& words) {
+            wrench.clearLineLog();
+            const int code = run(QStringList{"--port", url} + words);
+            line = exchanges(wrench.lineLog());
+            return code;
+        };
+
+        EXPECT_EQ(runThrough(get), 0) << err.toStdString();
+        EXPECT_EQ(line, local);
+        EXPECT_EQ(runThrough({"--records", "off", "read", "00", "12"}), 0);
+        EXPECT_EQ(out, "5A 00 00\n");
+        EXPECT_EQ(line, std::vector<std::string>{"C8 00 12 > 00 12 AA 5A 5A"});
+        // FF is the telnet escape: it goes through doubled and comes back single.
+        EXPECT_EQ(runThrough({"--records", "off", "write", "00", "10", "FF"}), 0);
+        EXPECT_EQ(wrench.wrench().peek(0x00, 0x10), 0xFF);
+        EXPECT_EQ(line, std::vector<std::string>{"E8 00 10 FF > 00 10 FF"});
+
+        wrench.clearLineLog();
+        QProcess child;
+        start(child, {"--port", url, "--records", "off", "dump"});
+        ASSERT_TRUE(runUntil(child, [&] { return exchanges(wrench.lineLog()).size() >= 5; }));
+        server.kill();
+        EXPECT_EQ(finish(child), 1);
+        line = exchanges(wrench.lineLog());
+        const QString said = QString::fromUtf8(child.readAllStandardError());
+        EXPECT_TRUE(said.contains("port has gone away")) << said.toStdString();
+        // The cells after the lost one were not tried: XX from where the line ended.
+        const QStringList rows =
+            QString::fromUtf8(child.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+        ASSERT_EQ(rows.size(), 39);
+        ASSERT_GE(line.size(), 5u);
+        ASSERT_LE(line.size(), 6u);
+        for (qsizetype i = 0; i < rows.size(); ++i) {
+            const qsizetype exchanged = qsizetype(line.size());
+            if (i + 1 < exchanged || i >= exchanged) {
+                EXPECT_EQ(rows[i].endsWith(" XX"), i >= exchanged) << rows[i].toStdString();
+            }
+        }
+    }
+}
+
+// A device server that cannot be reached, and one that will not set the line, are open
+// failures naming the address and the reason.
+TEST_F(CliProcess, ADeviceServerThatFailsExitsFourSayingWhy) {
+    EXPECT_EQ(run({"--port", "tcp://127.0.0.1:1", "read", "00", "10"}), 4);
+    EXPECT_TRUE(err.contains("127.0.0.1:1: connection refused")) << err.toStdString();
+
+    // It takes the option, then answers SET-BAUDRATE with 9600 (00 00 25 80).
+    QTcpServer refusing;
+    ASSERT_TRUE(refusing.listen(QHostAddress::LocalHost));
+    QObject::connect(&refusing, &QTcpServer::newConnection, [&] {
+        refusing.nextPendingConnection()->write(QByteArray::fromHex("fffd2c"
+                                                                    "fffa2c6500002580fff0"));
+    });
+    const QString url = QStringLiteral("rfc2217://127.0.0.1:%1").arg(refusing.serverPort());
+    EXPECT_EQ(run({"--port", url, "read", "00", "10"}), 4);
+    EXPECT_TRUE(err.contains("refuses the line settings 1200,N,8,2: it set baud rate 9600 "
+                             "instead of 1200"))
+        << err.toStdString();
+    EXPECT_TRUE(bridge.lineLog().empty());
 }
 
 } // namespace
