@@ -55,8 +55,10 @@ std::string OpenFailureReason(const std::string& path, const DeviceFacts& facts)
     }
     if (!facts.mayReadWrite) {
         if (!facts.accessGroup.empty()) {
-            return "Permission denied: add your user to the " + facts.accessGroup +
-                   " group, then log in again.";
+            // The group that owns the device may use it; membership counts from the next login.
+            return "Permission denied: " + device + " belongs to the " + facts.accessGroup +
+                   " group. Add your user to it (sudo usermod -aG " + facts.accessGroup +
+                   " $USER), then log in again.";
         }
         return "Permission denied: " + device +
                " lets no group use it; ask the administrator for read and write access.";
