@@ -108,7 +108,7 @@ Application::Application(const Options& options, ScriptInput script)
             return;
         }
         // The system lists no pseudo-terminal: the simulated wrench's device is added.
-        m_port.alsoList({m_simulator->devicePath(), "Simulated wrench", "Zelcor", {}});
+        m_port.alsoList({m_simulator->devicePath(), "Simulated wrench", "Zelcor", {}, {}});
         m_main->choosePort(QString::fromStdString(m_simulator->devicePath()));
     }
     if (scriptBoxes != nullptr) {

@@ -463,19 +463,9 @@ JobResult CliRunner::readCells(const std::vector<int>& cells) {
 
 int CliRunner::ports() {
     const std::vector<PortInfo> list = m_context.port.availablePorts();
-    const std::map<std::string, std::string> stable =
-        m_context.stableNames ? m_context.stableNames() : std::map<std::string, std::string>{};
-    const auto stableName = [&](const std::string& device) {
-        for (const auto& [name, target] : stable) {
-            if (target == device) {
-                return name;
-            }
-        }
-        return std::string();
-    };
     QJsonArray array;
     for (const PortInfo& port : list) {
-        const std::string byId = stableName(port.device);
+        const std::string& byId = port.stableName;
         if (m_options.json) {
             array.append(QJsonObject{{QStringLiteral("device"), qs(port.device)},
                                      {QStringLiteral("description"), qs(port.description)},

@@ -48,8 +48,6 @@ struct CliContext {
     std::function<std::optional<std::string>(std::size_t limit)> readStandardInput;
     // Now as UTC, ISO 8601, for a backup's time.
     std::function<std::string()> utcNow;
-    // The device of each name in /dev/serial/by-id/, for the port list.
-    std::function<std::map<std::string, std::string>()> stableNames;
 };
 
 // One subcommand of zelcor-cli on the wrench session: opens the port, runs the job, prints

@@ -53,16 +53,6 @@ void CatchSignals() {
     ::sigaction(SIGTERM, &action, nullptr);
 }
 
-// The names in /dev/serial/by-id/ (stable across replugging), with the device each names.
-std::map<std::string, std::string> StableNames() {
-    std::map<std::string, std::string> names;
-    const QDir folder(QStringLiteral("/dev/serial/by-id"));
-    for (const QFileInfo& link : folder.entryInfoList(QDir::System | QDir::Files)) {
-        names[link.absoluteFilePath().toStdString()] = link.canonicalFilePath().toStdString();
-    }
-    return names;
-}
-
 std::optional<std::string> ReadStandardInput(std::size_t limit) {
     std::string text;
     char buffer[4096];
@@ -114,7 +104,7 @@ int main(int argc, char** argv) {
             return kExitPortFailure;
         }
         device = simulator->devicePath();
-        port.alsoList({device, "Simulated wrench", "Zelcor", {}});
+        port.alsoList({device, "Simulated wrench", "Zelcor", {}, {}});
     }
     CliContext context{
         clock,
@@ -125,8 +115,7 @@ int main(int argc, char** argv) {
         std::cerr,
         ::isatty(STDERR_FILENO) == 1,
         ReadStandardInput,
-        [] { return QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toStdString(); },
-        StableNames};
+        [] { return QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toStdString(); }};
     CliRunner runner(options, context);
     // Every job on the wrench leaves a service record. The database is written on a thread of
     // its own; a record it cannot take waits in the spool, and the job's result stays as it is.

@@ -3,6 +3,7 @@
 
 #include "platform/OpenFailure.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
@@ -209,12 +210,30 @@ bool QtSerialPort::writeByte(std::uint8_t byte) {
     return true;
 }
 
+void AddStableNames(std::vector<PortInfo>& ports, const std::string& folder) {
+    const QDir links(QString::fromStdString(folder));
+    for (const QFileInfo& link : links.entryInfoList(QDir::System | QDir::Files)) {
+        const std::string device = link.canonicalFilePath().toStdString();
+        for (PortInfo& port : ports) {
+            const std::string listed =
+                QFileInfo(QString::fromStdString(port.device)).canonicalFilePath().toStdString();
+            if (!device.empty() && listed == device) {
+                port.stableName = link.absoluteFilePath().toStdString();
+            }
+        }
+    }
+}
+
 std::vector<PortInfo> QtSerialPort::availablePorts() const {
     std::vector<PortInfo> ports;
     for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
-        ports.push_back({info.systemLocation().toStdString(), info.description().toStdString(),
-                         info.manufacturer().toStdString(), info.serialNumber().toStdString()});
+        ports.push_back({info.systemLocation().toStdString(),
+                         info.description().toStdString(),
+                         info.manufacturer().toStdString(),
+                         info.serialNumber().toStdString(),
+                         {}});
     }
+    AddStableNames(ports, "/dev/serial/by-id");
     ports.insert(ports.end(), m_alsoListed.begin(), m_alsoListed.end());
     return ports;
 }

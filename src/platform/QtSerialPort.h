@@ -8,6 +8,10 @@
 
 namespace zelcor {
 
+// Gives each port its name in `folder` (/dev/serial/by-id/ on the system): the link there
+// that leads to its device.
+void AddStableNames(std::vector<PortInfo>& ports, const std::string& folder);
+
 // The product's serial line: a local device on QSerialPort, or a device server on the network
 // (tcp://HOST:PORT, rfc2217://HOST:PORT) through NetworkPort.
 class QtSerialPort final : public SerialPort {

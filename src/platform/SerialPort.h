@@ -21,6 +21,9 @@ struct PortInfo {
     std::string description;
     std::string manufacturer;
     std::string serialNumber;
+    // Its name in /dev/serial/by-id/, which stays the same when it is plugged in again
+    // elsewhere; empty when it has none.
+    std::string stableName;
 };
 
 // The one serial line to the instrument. Arrived bytes and errors are delivered on the

@@ -9,6 +9,8 @@ namespace {
 
 // Marks the items that came from the port list, so a new list replaces only them.
 constexpr int kListedPortRole = Qt::UserRole + 1;
+// The device a listed item opens; its text names the adapter's stable name beside it.
+constexpr int kDeviceRole = Qt::UserRole + 2;
 
 QString portToolTip(const PortInfo& port) {
     QStringList lines;
@@ -30,6 +32,13 @@ PortComboBox::PortComboBox(QWidget* parent, const QString& name, const QString& 
                            int widthChars)
     : QComboBox(parent) {
     setUpComboBox(this, name, text, widthChars);
+    // An adapter picked from the list is opened by its device, whatever else its item shows.
+    connect(this, &QComboBox::currentIndexChanged, this, [this](int index) {
+        const QString device = itemData(index, kDeviceRole).toString();
+        if (!device.isEmpty()) {
+            setEditText(device);
+        }
+    });
 }
 
 void PortComboBox::setPortSource(std::function<std::vector<PortInfo>()> source) {
@@ -49,11 +58,19 @@ void PortComboBox::refreshPorts() {
         }
     }
     for (const PortInfo& port : ports) {
-        addItem(QString::fromStdString(port.device));
+        const QString device = QString::fromStdString(port.device);
+        addItem(port.stableName.empty()
+                    ? device
+                    : device + QStringLiteral("  ") + QString::fromStdString(port.stableName));
         setItemData(count() - 1, true, kListedPortRole);
+        setItemData(count() - 1, device, kDeviceRole);
         setItemData(count() - 1, portToolTip(port), Qt::ToolTipRole);
     }
-    setCurrentIndex(findText(shown, Qt::MatchExactly | Qt::MatchCaseSensitive));
+    int shownIndex = findText(shown, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (shownIndex < 0) {
+        shownIndex = findData(shown, kDeviceRole, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    }
+    setCurrentIndex(shownIndex);
     setEditText(shown);
 }
 

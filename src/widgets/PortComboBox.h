@@ -11,7 +11,8 @@
 namespace zelcor {
 
 // "Com No": the items the window puts in, then the serial ports the system has, listed
-// afresh each time the list opens, each with what the system says about it as a tooltip.
+// afresh each time the list opens (an adapter plugged in since is there), each device with its
+// stable /dev/serial/by-id/ name beside it and what the system says about it as a tooltip.
 // The text shown is never changed by a new list: a typed device path stays as typed.
 class PortComboBox : public QComboBox {
     Q_OBJECT

@@ -23,8 +23,8 @@ QStringList systemPorts(PortComboBox* combo) {
 
 TEST_F(PortList, TheSystemsPortsAsTheyAreWhenTheListOpens) {
     auto* combo = control<PortComboBox>("cmbComSelect");
-    port.setAvailablePorts({{"/dev/ttyUSB0", "USB-Serial Controller", "Prolific", "A1B2"},
-                            {"/dev/ttyACM0", "", "", ""}});
+    port.setAvailablePorts({{"/dev/ttyUSB0", "USB-Serial Controller", "Prolific", "A1B2", ""},
+                            {"/dev/ttyACM0", "", "", "", ""}});
     EXPECT_EQ(systemPorts(combo),
               (QStringList{"/dev/ttyUSB0 [USB-Serial Controller\nProlific\nSerial number A1B2]",
                            "/dev/ttyACM0 []"}));
@@ -33,7 +33,7 @@ TEST_F(PortList, TheSystemsPortsAsTheyAreWhenTheListOpens) {
 
     // An adapter unplugged, another plugged in: the next opening shows the system as it is,
     // and keeps what was typed.
-    port.setAvailablePorts({{"/dev/ttyUSB1", "FT232R USB UART", "FTDI", ""}});
+    port.setAvailablePorts({{"/dev/ttyUSB1", "FT232R USB UART", "FTDI", "", ""}});
     setText("cmbComSelect", "/dev/pts/9");
     EXPECT_EQ(systemPorts(combo), QStringList{"/dev/ttyUSB1 [FT232R USB UART\nFTDI]"});
     EXPECT_EQ(combo->currentText(), "/dev/pts/9");
@@ -41,6 +41,19 @@ TEST_F(PortList, TheSystemsPortsAsTheyAreWhenTheListOpens) {
 
     click("cmdPortOpen"); // a typed path the system does not list still opens
     EXPECT_EQ(port.openedName(), "/dev/pts/9");
+    click("cmdPortClose");
+
+    // An adapter with a stable name shows it beside its device, and is opened by its device.
+    const std::string byId = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
+    port.setAvailablePorts({{"/dev/ttyUSB1", "", "", "", byId}});
+    EXPECT_EQ(systemPorts(combo),
+              QStringList{"/dev/ttyUSB1  " + QString::fromStdString(byId) + " []"});
+    combo->setCurrentIndex(16);
+    EXPECT_EQ(combo->currentText(), "/dev/ttyUSB1");
+    EXPECT_EQ(systemPorts(combo).size(), 1); // and stays chosen through the next opening
+    EXPECT_EQ(combo->currentIndex(), 16);
+    click("cmdPortOpen");
+    EXPECT_EQ(port.openedName(), "/dev/ttyUSB1");
 }
 
 } // namespace

@@ -30,7 +30,7 @@ protected:
         out.str("");
         err.str("");
         // No request code, input, time or port names: history asks for none.
-        cli::CliContext context{clock, port, boxes, {}, out, err, false, {}, {}, {}};
+        cli::CliContext context{clock, port, boxes, {}, out, err, false, {}, {}};
         cli::CliRunner runner(options, context);
         const int code = runner.run("");
         EXPECT_FALSE(port.isOpen());

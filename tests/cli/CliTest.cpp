@@ -60,8 +60,7 @@ protected:
                                     }
                                     return input;
                                 },
-                                [] { return std::string("2026-12-06T23:00:00Z"); },
-                                {}};
+                                [] { return std::string("2026-12-06T23:00:00Z"); }};
         CliRunner runner(options, context);
         QObject::connect(&runner.session(), &WrenchSession::jobRecorded,
                          [this](const ServiceRecord& r) { records.push_back(r); });

@@ -8,6 +8,7 @@
 #include "serial/WrenchLink.h"
 #include "sim/PtyBridge.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -74,14 +75,39 @@ TEST(PtyLink, WhatIsNoPortSaysWhy) {
     const QString file = dir.filePath(QStringLiteral("notes.txt"));
     QFile(file).open(QIODevice::WriteOnly);
     const std::string notAPort = "is a file or folder, not a serial port";
+    // A stable name of 70 characters whose adapter is gone: the message holds all of it.
+    QString link = dir.filePath(QStringLiteral("usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0"));
+    link = link.left(66) + QString(std::max<qsizetype>(4, 70 - link.size()), QLatin1Char('0'));
+    link = link.left(70);
+    ASSERT_EQ(link.size(), 70);
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/ttyZELCOR-gone"), link));
     for (const auto& [path, why] : {std::pair{file, notAPort},
                                     {dir.path(), notAPort},
-                                    {QStringLiteral("/dev/ttyZELCOR-none"), "No such device"}}) {
+                                    {QStringLiteral("/dev/ttyZELCOR-none"), "No such device"},
+                                    {link, "No such device: " + link.toStdString() + ". "}}) {
         QtSerialPort port;
         std::string error;
         EXPECT_FALSE(port.open(path.toStdString(), SerialSettings{}, error));
         EXPECT_NE(error.find(why), std::string::npos) << error;
     }
+}
+
+// Each port is given the link in the by-id folder that leads to its device, and only that.
+TEST(PtyLink, PortsAreGivenTheStableNameThatLeadsToThem) {
+    QTemporaryDir dir;
+    sim::PtyBridge bridge;
+    std::string error;
+    ASSERT_TRUE(bridge.start({}, error)) << error;
+    const QString byId = dir.filePath(QStringLiteral("by-id"));
+    QDir().mkpath(byId);
+    const QString name = byId + QStringLiteral("/usb-Prolific_USB-Serial_A1B2-if00-port0");
+    ASSERT_TRUE(QFile::link(QString::fromStdString(bridge.terminalPath()), name));
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/ttyZELCOR-gone"), byId + QStringLiteral("/x")));
+    std::vector<PortInfo> ports{{"/dev/ttyZELCOR-none", "", "", "", ""},
+                                {bridge.terminalPath(), "", "", "", ""}};
+    AddStableNames(ports, byId.toStdString());
+    EXPECT_EQ(ports[0].stableName, "");
+    EXPECT_EQ(ports[1].stableName, name.toStdString());
 }
 
 TEST(PtyLink, AWrittenByteIsWithTheDriverWhenTheWriteReturns) {
