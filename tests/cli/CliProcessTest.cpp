@@ -57,7 +57,8 @@ protected:
         port = QString::fromStdString(bridge.devicePath());
     }
     // With no display either: zelcor-cli needs none.
-    void start(QProcess& child, const QStringList& arguments) {
+    void start(QProcess& child, const QStringList& arguments,
+               const QString& program = QStringLiteral(ZELCOR_CLI_BINARY)) {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("HOME", home.path());
         environment.insert("XDG_CONFIG_HOME", home.filePath(".config"));
@@ -65,7 +66,7 @@ protected:
             environment.remove(name);
         }
         child.setProcessEnvironment(environment);
-        child.start(QStringLiteral(ZELCOR_CLI_BINARY), arguments);
+        child.start(program, arguments);
     }
     // Runs the event loop, the bridge's work among it, until `done` holds or the child has
     // ended; a generous guard against hanging ends it too.
@@ -265,6 +266,25 @@ TEST_F(CliProcess, ADeviceServerThatFailsExitsFourSayingWhy) {
                              "instead of 1200"))
         << err.toStdString();
     EXPECT_TRUE(bridge.lineLog().empty());
+}
+
+// A USB adapter's driver is asked for low latency once the line is open; a pseudo-terminal has
+// no such setting and refuses, and the job goes on. QSerialPort asks the driver about the line
+// while it sets the speed: ours is the request after the flush that ends the opening.
+TEST_F(CliProcess, ALocalPortsDriverIsAskedForLowLatency) {
+    const QString trace = dir.filePath("ioctl.txt");
+    QProcess child;
+    start(child,
+          {"-f", "-e", "trace=ioctl", "-o", trace, ZELCOR_CLI_BINARY, "--port", port, "--records",
+           "off", "read", "00", "12"},
+          "strace");
+    EXPECT_EQ(finish(child), 0) << child.readAllStandardError().toStdString();
+    QFile file(trace);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString calls = QString::fromUtf8(file.readAll());
+    const qsizetype opened = calls.indexOf("TCFLSH");
+    ASSERT_GT(opened, 0) << calls.toStdString();
+    EXPECT_GT(calls.indexOf("TIOCGSERIAL", opened), opened) << calls.toStdString();
 }
 
 } // namespace
