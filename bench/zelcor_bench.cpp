@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Speed and cost figures that tests must not assert, printed as one table against the least
 // the serial line allows (or a goal). Run: build/bin/zelcor_bench, or name some of the parts
-// to run only those: build/bin/zelcor_bench exchanges waiting startup echo plot records;
+// to run only those: build/bin/zelcor_bench exchanges network waiting startup echo plot records;
 // the live reading's soak runs only when named: soak (10 minutes) or soak=MINUTES
 //
 // The exchanges run the real main window over the real QSerialPort against the simulated
@@ -22,6 +22,7 @@
 #include "records/RecordWriter.h"
 #include "records/Recorder.h"
 #include "session/WrenchSession.h"
+#include "sim/DeviceServer.h"
 #include "sim/PtyBridge.h"
 #include "widgets/EchoBox.h"
 
@@ -297,12 +298,15 @@ struct Phases {
     }
 };
 
-// The main window on the real clock and port, opened on the simulated wrench.
+// The main window on the real clock and port, opened on the simulated wrench: on its
+// terminal, or through ser2net in front of it when `front` names how.
 class ExchangeRig {
 public:
-    explicit ExchangeRig(const Line& line)
+    explicit ExchangeRig(const Line& line,
+                         std::optional<zelcor::sim::DeviceServer::Mode> front = std::nullopt)
         : m_wrench(zelcor::sim::WrenchOptions{.baudRate = line.baudRate,
-                                              .turnaroundMs = line.turnaroundMs}) {}
+                                              .turnaroundMs = line.turnaroundMs}),
+          m_front(front) {}
     ~ExchangeRig() {
         // The port goes before its far end, so it never sees the wrench vanish.
         m_window.reset();
@@ -320,6 +324,12 @@ public:
         });
         if (!started) {
             return false;
+        }
+        if (m_front) {
+            if (!m_server.start(path, *m_front, error)) {
+                return false;
+            }
+            path = m_server.url();
         }
         m_window = std::make_unique<zelcor::frmRs232SetCmd>(
             zelcor::Platform{m_clock, m_port, m_boxes, [] {}});
@@ -438,6 +448,8 @@ private:
     }
 
     WrenchThread m_wrench;
+    std::optional<zelcor::sim::DeviceServer::Mode> m_front;
+    zelcor::sim::DeviceServer m_server;
     zelcor::QtClock m_clock;
     StampedPort m_port;
     AnsweringBoxes m_boxes;
@@ -502,6 +514,67 @@ void operations(Table& table, ExchangeRig& rig, const Line& line) {
                    written && rig.boxesShown() == boxes
                        ? "limit 8 x read + 12 x write"
                        : "FAILED: refused or a box shown: " + rig.lastBox().toStdString());
+}
+
+// The read and the write exchange on the local terminal and through ser2net in front of it,
+// raw and with COM-PORT-CONTROL, one after the other in the same run, with the shortest pause
+// between request bytes as the wrench saw it.
+void deviceServer(Table& table, const Line& line) {
+    using Mode = zelcor::sim::DeviceServer::Mode;
+    const std::pair<const char*, std::optional<Mode>> fronts[] = {
+        {"local pseudo-terminal", std::nullopt},
+        {"ser2net raw TCP", Mode::Raw},
+        {"ser2net RFC 2217", Mode::ComPortControl}};
+    for (const auto& [name, front] : fronts) {
+        ExchangeRig rig(line, front);
+        std::string error;
+        if (!rig.open(error)) {
+            table.add({std::string("Exchanges, ") + name, "-", "-", "-", "not measured: " + error});
+            continue;
+        }
+        auto& link = rig.window().session().link();
+        (void)link.read(0x00, kProbeAddr0); // the first of anything pays for lazy set-up
+        Spread reads;
+        Spread writes;
+        Phases readPhases;
+        Phases writePhases;
+        int failed = 0;
+        for (int i = 0; i < kReads; ++i) {
+            bool ok = false;
+            reads.add(rig.timeExchange([&] { return link.read(0x00, kProbeAddr0).hasData; },
+                                       readPhases, ok));
+            failed += ok ? 0 : 1;
+        }
+        for (int i = 0; i < kWrites; ++i) {
+            bool ok = false;
+            const auto data = static_cast<std::uint8_t>(0xF0 + i); // FF among them
+            writes.add(rig.timeExchange(
+                [&] { return link.write(0x00, kProbeAddr0, data) == zelcor::CommResult::Success; },
+                writePhases, ok));
+            failed += ok ? 0 : 1;
+        }
+        const auto gaps = rig.gaps();
+        const std::string fault = format("FAILED: %.0f exchanges failed", failed);
+        table.addTimed(
+            format("Read exchange 00 10, mean of %.0f, ", kReads) + name, reads.mean, line.readMs(),
+            failed == 0 ? reads.text() + format("; pauses min %.2f written", gaps.sentReads.min) +
+                              format(", %.2f at the far end", gaps.farReads.min)
+                        : fault);
+        const double readAnswer = line.byteMs() + line.turnaroundMs + 5 * line.byteMs();
+        table.add(
+            {"", "", "", "",
+             readPhases.text(2 * kReadPauseMs, readAnswer, line.readMs() - 2 * kReadPauseMs)});
+        table.addTimed(format("Write exchange 00 10, mean of %.0f, ", kWrites) + name, writes.mean,
+                       line.writeMs(),
+                       failed == 0 ? writes.text() +
+                                         format("; pauses min %.2f written", gaps.sentWrites.min) +
+                                         format(", %.2f at the far end", gaps.farWrites.min)
+                                   : fault);
+        table.add({"", "", "", "",
+                   writePhases.text(3 * kWritePauseMs,
+                                    line.byteMs() + line.turnaroundMs + 3 * line.byteMs(),
+                                    kWritePauseMs)});
+    }
 }
 
 void exchanges(Table& table, const Line& line) {
@@ -1521,6 +1594,7 @@ int main(int argc, char** argv) {
         }
     };
     part("exchanges", [&] { exchanges(table, line); });
+    part("network", [&] { deviceServer(table, line); });
     part("waiting", [&] { waitingExchange(table); });
     part("startup", [&] { startup(table); });
     part("cli", [&] { cli(table, line); });

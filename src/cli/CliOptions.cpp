@@ -291,7 +291,8 @@ CliOptions ParseCliOptions(const std::vector<std::string>& arguments) {
     } else if (options.command != "ports" && options.command != "history" && !options.simulator &&
                options.port.empty()) {
         options.error = options.command + " needs the wrench: name its port with --port (a "
-                                          "number or a device path), or use --simulator";
+                                          "number, a device path or a device server's "
+                                          "address), or use --simulator";
     } else if (options.command == "dump" && !given.count("--cells")) {
         for (int cell = ParameterMemory::kFirstTransferCell; cell <= ParameterMemory::kLastCell;
              ++cell) {
@@ -332,7 +333,8 @@ std::string CliHelpText() {
            "                              wrench or port needed\n"
            "\n"
            "Options:\n"
-           "  --port NAME    the wrench's port: a number (1 = /dev/ttyS0) or a device path\n"
+           "  --port NAME    the wrench's port: a number (1 = /dev/ttyS0), a device path, or\n"
+           "                 a device server: tcp://HOST:PORT or rfc2217://HOST:PORT\n"
            "  --baud N       the line's speed: 1200 (unless given) or 2400\n"
            "  --simulator    a simulated wrench on a pseudo-terminal\n"
            "  --log FILE     every byte sent and received, as CSV\n"

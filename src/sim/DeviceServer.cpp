@@ -61,7 +61,8 @@ bool DeviceServer::start(const std::string& device, Mode mode, std::string& erro
                                 "  accepter: %1\n"
                                 "  connector: serialdev,%2,1200n82,local\n"
                                 "  options:\n"
-                                "    kickolduser: true\n")
+                                "    kickolduser: true\n"
+                                "    chardelay: false\n")
                      .arg(accepter.arg(m_port), QString::fromStdString(device))
                      .toUtf8());
     config.close();
