@@ -7,11 +7,16 @@
 #include "app/subMain.h"
 #include "platform/QtClock.h"
 #include "platform/QtSerialPort.h"
+#include "script/ControlLookup.h"
+#include "serial/ReceiveEngine.h"
 #include "serial/WrenchLink.h"
+#include "session/WrenchSession.h"
+#include "sim/DeviceServer.h"
 #include "sim/PtyBridge.h"
 
 #include <QComboBox>
 #include <QProcess>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -65,6 +70,76 @@ TEST(SystemPort, AnotherZelcorIsToldThePortIsInUseAndTheHolderGoesOn) {
         << out.toStdString();
     EXPECT_EQ(link.read(0x00, 0x05).data[0], 0x3C);
     EXPECT_TRUE(boxes.shown().empty());
+}
+
+// The windows through ser2net in front of the wrench, its address typed into "Com No": Get
+// reads the wrench as on a local port, and ser2net killed during Read All is the port lost,
+// before the exchange under way could time out, with no cell tried after it.
+TEST(SystemPort, TheWindowsThroughADeviceServer) {
+    sim::PtyBridge bridge;
+    sim::DeviceServer server;
+    std::string error;
+    ASSERT_TRUE(bridge.start({}, error)) << error;
+    bridge.recordLine(true);
+    ASSERT_TRUE(server.start(bridge.terminalPath(), sim::DeviceServer::Mode::ComPortControl, error))
+        << error;
+    QtClock clock;
+    QtSerialPort port;
+    ScriptedMessageBoxes boxes;
+    boxes.acceptAll();
+    frmRs232SetCmd window(Platform{clock, port, boxes, [] {}});
+    const auto click = [&](const char* name) {
+        auto* button = qobject_cast<QPushButton*>(findControl(window.windows(), name).widget);
+        ASSERT_NE(button, nullptr) << name;
+        button->click();
+    };
+    const auto requests = [&] {
+        // C8 starts a read request; no address or reply byte of these reads is C8.
+        return std::count_if(bridge.lineLog().begin(), bridge.lineLog().end(),
+                             [](const sim::LineByte& b) { return !b.toHost && b.value == 0xC8; });
+    };
+    const QString url = QString::fromStdString(server.url());
+    window.choosePort(url);
+    click("cmdPortOpen");
+    ASSERT_TRUE(port.isOpen())
+        << (boxes.shown().empty() ? QString() : boxes.shown()[0].text).toStdString();
+    click("cmdGetPara"); // after its reminder of the direction and digits
+    EXPECT_EQ(requests(), 16);
+    const std::size_t before = boxes.shown().size();
+
+    bridge.clearLineLog();
+    auto& memory = window.session().memory();
+    memory.clear();
+    for (int cell = ParameterMemory::kFirstTransferCell; cell <= ParameterMemory::kLastCell;
+         ++cell) {
+        memory.setSelected(cell, true);
+    }
+    bool timedOut = false;
+    auto timeOut = clock.createTimer([&] { timedOut = true; });
+    std::unique_ptr<Timer> watch;
+    watch = clock.createTimer([&] {
+        if (requests() < 5) {
+            watch->start(2);
+            return;
+        }
+        server.kill();
+        timeOut->start(ReceiveEngine::ReplyTimeOutMs);
+    });
+    watch->start(2);
+    click("cmdReadAll");
+    EXPECT_FALSE(timedOut);
+    EXPECT_FALSE(port.isOpen());
+    ASSERT_GT(boxes.shown().size(), before);
+    EXPECT_EQ(boxes.shown()[before].text.toStdString(),
+              "Com " + url.toStdString() +
+                  " has gone away: the adapter was unplugged or the device was switched off. The "
+                  "port has been closed; open it again once the device is back.");
+    const auto tried = requests();
+    EXPECT_LE(tried, 6);
+    for (int cell = ParameterMemory::kFirstTransferCell + static_cast<int>(tried);
+         cell <= ParameterMemory::kLastCell; ++cell) {
+        EXPECT_FALSE(memory.byte(cell).has_value()) << cell;
+    }
 }
 
 } // namespace
