@@ -12,6 +12,14 @@
 
 namespace zelcor {
 
+namespace {
+
+std::string limitText(int ms) {
+    return ms % 1000 == 0 ? std::to_string(ms / 1000) + " s" : std::to_string(ms) + " ms";
+}
+
+} // namespace
+
 NetworkPort::NetworkPort(int connectLimitMs) : m_connectLimitMs(connectLimitMs) {}
 
 NetworkPort::~NetworkPort() {
@@ -44,7 +52,7 @@ bool NetworkPort::open(const std::string& portName, const SerialSettings& settin
         error = "Cannot connect to the device server at " + m_address + ": " +
                 (socket->state() == QAbstractSocket::UnconnectedState
                      ? socketFailure()
-                     : "timed out after " + std::to_string(m_connectLimitMs / 1000) + " s") +
+                     : "timed out after " + limitText(m_connectLimitMs)) +
                 ".";
         close();
         return false;
@@ -70,7 +78,7 @@ bool NetworkPort::open(const std::string& portName, const SerialSettings& settin
                     ": " + control->refusal() + ".";
         } else if (!answered) {
             error = "The device server at " + m_address + " did not confirm the line settings " +
-                    line + " within " + std::to_string(m_connectLimitMs / 1000) + " s" +
+                    line + " within " + limitText(m_connectLimitMs) +
                     (socket->state() == QAbstractSocket::UnconnectedState
                          ? " (it closed the connection)"
                          : "") +

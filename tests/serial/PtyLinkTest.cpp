@@ -3,6 +3,7 @@
 // pseudo-terminal.
 #include "support/ScriptedMessageBoxes.h"
 
+#include "platform/NetworkPort.h"
 #include "platform/QtClock.h"
 #include "platform/QtSerialPort.h"
 #include "serial/WrenchLink.h"
@@ -10,6 +11,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -108,6 +110,20 @@ TEST(PtyLink, PortsAreGivenTheStableNameThatLeadsToThem) {
     AddStableNames(ports, byId.toStdString());
     EXPECT_EQ(ports[0].stableName, "");
     EXPECT_EQ(ports[1].stableName, name.toStdString());
+}
+
+// A device server that takes the connection and then says nothing is given up at the limit.
+TEST(PtyLink, ASilentDeviceServerFailsTheOpeningAtItsLimit) {
+    QTcpServer silent;
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
+    NetworkPort port(200);
+    std::string error;
+    EXPECT_FALSE(port.open("rfc2217://127.0.0.1:" + std::to_string(silent.serverPort()),
+                           SerialSettings{}, error));
+    EXPECT_NE(error.find("did not confirm the line settings 1200,N,8,2 within 200 ms"),
+              std::string::npos)
+        << error;
+    EXPECT_FALSE(port.isOpen());
 }
 
 TEST(PtyLink, AWrittenByteIsWithTheDriverWhenTheWriteReturns) {
