@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "sim/PtyBridge.h"
 
+#include "common/TextConv.h"
 #include "platform/QtClock.h"
 
 #include <QSocketNotifier>
@@ -126,14 +127,14 @@ bool PtyBridge::start(const std::string& linkPath, std::string& error) {
         struct stat st {};
         if (::lstat(linkPath.c_str(), &st) == 0) {
             if (!S_ISLNK(st.st_mode)) {
-                error = linkPath + " exists and is not a symbolic link";
+                error = QuotedInput(linkPath) + " exists and is not a symbolic link";
                 shutdown();
                 return false;
             }
             ::unlink(linkPath.c_str()); // a link left by an earlier run
         }
         if (::symlink(m_slavePath.c_str(), linkPath.c_str()) != 0) {
-            error = systemError("cannot make the link " + linkPath);
+            error = systemError("cannot make the link " + QuotedInput(linkPath));
             shutdown();
             return false;
         }
