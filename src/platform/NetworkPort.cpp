@@ -48,6 +48,10 @@ bool NetworkPort::open(const std::string& portName, const SerialSettings& settin
     socket->connectToHost(QString::fromStdString(target.host), target.port);
     const bool connected = waitFor(
         [socket] { return socket->state() == QAbstractSocket::ConnectedState; }, m_connectLimitMs);
+    if (m_socket.get() != socket) {
+        error = "The port was closed while it was being opened.";
+        return false;
+    }
     if (!connected) {
         error = "Cannot connect to the device server at " + m_address + ": " +
                 (socket->state() == QAbstractSocket::UnconnectedState
@@ -70,6 +74,10 @@ bool NetworkPort::open(const std::string& portName, const SerialSettings& settin
         const bool answered =
             waitFor([control] { return control->state() != ComPortControl::State::Waiting; },
                     std::max<int>(1, m_connectLimitMs - static_cast<int>(elapsed.elapsed())));
+        if (m_socket.get() != socket) {
+            error = "The port was closed while it was being opened.";
+            return false;
+        }
         const std::string line = std::to_string(settings.baudRate) + "," + settings.parity + "," +
                                  std::to_string(settings.dataBits) + "," +
                                  std::to_string(settings.stopBits);
@@ -98,7 +106,8 @@ bool NetworkPort::open(const std::string& portName, const SerialSettings& settin
 bool NetworkPort::waitFor(const std::function<bool()>& done, int limitMs) {
     const QDeadlineTimer deadline(limitMs);
     while (!done()) {
-        if (m_socket->state() == QAbstractSocket::UnconnectedState || deadline.hasExpired()) {
+        if (!m_socket || m_socket->state() == QAbstractSocket::UnconnectedState ||
+            deadline.hasExpired()) {
             return false;
         }
         // The loop runs on while we wait, so a window repaints and its timers fire; the
