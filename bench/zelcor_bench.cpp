@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Speed and cost figures that tests must not assert, printed as one table against the least
 // the serial line allows (or a goal). Run: build/bin/zelcor_bench, or name some of the parts
-// to run only those: build/bin/zelcor_bench exchanges network waiting startup echo plot records;
-// the live reading's soak runs only when named: soak (10 minutes) or soak=MINUTES
+// to run only those: build/bin/zelcor_bench exchanges network waiting startup cli echo plot
+// records history; the live reading's soak runs only when named: soak (10 minutes) or
+// soak=MINUTES
 //
 // The exchanges run the real main window over the real QSerialPort against the simulated
 // wrench behind a pseudo-terminal. The pseudo-terminal itself is instant; the wrench keeps
