@@ -493,6 +493,10 @@ Nothing has been pasted.</translation>
         <source>Com %1 has gone away: the adapter was unplugged or the device was switched off. The port has been closed; open it again once the device is back.</source>
         <translation>Com %1 has gone away: the adapter was unplugged or the device was switched off. The port has been closed; open it again once the device is back.</translation>
     </message>
+    <message>
+        <source>Com %1 has gone away: %2. The port has been closed; open it again once the device server is back.</source>
+        <translation>Com %1 has gone away: %2. The port has been closed; open it again once the device server is back.</translation>
+    </message>
 </context>
 <context>
     <name>zelcor::RegisterConsole</name>

@@ -2,6 +2,7 @@
 #include "app/PortPanel.h"
 
 #include "common/TextConv.h"
+#include "platform/ComPortControl.h"
 #include "platform/MessageBoxes.h"
 #include "platform/SerialPort.h"
 #include "serial/PortSettings.h"
@@ -118,16 +119,23 @@ void PortPanel::cmdPortClose_Click() {
     showOpen(false);
 }
 
-void PortPanel::onPortLost(const std::string&) {
+void PortPanel::onPortLost(const std::string& why) {
     // The port went away under us (adapter pulled, far end closed). It is closed already, the
     // exchange on the wire has failed at once, and a live reading ends after its cycle. The
-    // system's own words for it ("Resource temporarily unavailable") tell a technician
-    // nothing; the exchange log keeps them.
+    // system's own words for a local port ("Resource temporarily unavailable") tell a
+    // technician nothing; the exchange log keeps them. A device server's connection is named
+    // with our own words for what happened to it.
     showOpen(false);
+    const std::string comText = cmbComSelect->currentText().toStdString();
+    const QString com = QString::fromStdString(QuotedInput(comText));
     m_session.boxes().show(
-        tr("Com %1 has gone away: the adapter was unplugged or the device was switched off. The "
-           "port has been closed; open it again once the device is back.")
-            .arg(QString::fromStdString(QuotedInput(cmbComSelect->currentText().toStdString()))),
+        IsNetworkPortName(PortNameFromText(comText))
+            ? tr("Com %1 has gone away: %2. The port has been closed; open it again once the "
+                 "device server is back.")
+                  .arg(com, QString::fromStdString(why))
+            : tr("Com %1 has gone away: the adapter was unplugged or the device was switched "
+                 "off. The port has been closed; open it again once the device is back.")
+                  .arg(com),
         tr("Warning"), BoxIcon::Warning, BoxButtons::Ok);
 }
 

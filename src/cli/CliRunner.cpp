@@ -6,6 +6,7 @@
 #include "console/HexInput.h"
 #include "editor/Presets.h"
 #include "platform/Clock.h"
+#include "platform/ComPortControl.h"
 #include "records/RecordQuery.h"
 #include "records/RecordStore.h"
 #include "serial/PortSettings.h"
@@ -151,12 +152,14 @@ CliRunner::CliRunner(const CliOptions& options, CliContext& context)
                          m_commFailed |= result.end == JobEnd::Failed;
                          endProgress();
                      });
-    QObject::connect(m_session.get(), &WrenchSession::portLost, [this](const std::string&) {
+    QObject::connect(m_session.get(), &WrenchSession::portLost, [this](const std::string& why) {
         m_portLost = true;
         endProgress();
-        m_context.err << "zelcor-cli: the wrench's port has gone away (the adapter was "
-                         "unplugged or the device switched off); the job has ended"
-                      << std::endl;
+        // A device server's connection is named with what happened to it.
+        const bool network = IsNetworkPortName(m_session->link().portName());
+        m_context.err << "zelcor-cli: the wrench's port has gone away ("
+                      << (network ? why : "the adapter was unplugged or the device switched off")
+                      << "); the job has ended" << std::endl;
     });
 }
 

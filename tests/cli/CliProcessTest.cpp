@@ -231,7 +231,9 @@ TEST_F(CliProcess, ThroughADeviceServerTheWrenchSeesWhatALocalPortSends) {
         EXPECT_EQ(finish(child), 1);
         line = exchanges(wrench.lineLog());
         const QString said = QString::fromUtf8(child.readAllStandardError());
-        EXPECT_TRUE(said.contains("port has gone away")) << said.toStdString();
+        EXPECT_TRUE(said.contains("port has gone away (the connection to " + url.section('/', 2) +
+                                  " was lost: the server closed the connection)"))
+            << said.toStdString();
         // The cells after the lost one were not tried: XX from where the line ended.
         const QStringList rows =
             QString::fromUtf8(child.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);

@@ -131,9 +131,10 @@ TEST(SystemPort, TheWindowsThroughADeviceServer) {
     EXPECT_FALSE(port.isOpen());
     ASSERT_GT(boxes.shown().size(), before);
     EXPECT_EQ(boxes.shown()[before].text.toStdString(),
-              "Com " + url.toStdString() +
-                  " has gone away: the adapter was unplugged or the device was switched off. The "
-                  "port has been closed; open it again once the device is back.");
+              "Com " + url.toStdString() + " has gone away: the connection to " +
+                  url.section('/', 2).toStdString() +
+                  " was lost: the server closed the connection. The port has been closed; open "
+                  "it again once the device server is back.");
     const auto tried = requests();
     EXPECT_LE(tried, 6);
     for (int cell = ParameterMemory::kFirstTransferCell + static_cast<int>(tried);
