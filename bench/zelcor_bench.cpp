@@ -266,6 +266,7 @@ public:
         written.push_back({byte, false, nowUs()});
         return ok;
     }
+    int pauseMarginMs() const override { return m_port.pauseMarginMs(); }
 
     std::vector<zelcor::sim::LineByte> written;
     std::int64_t lastReceiveUs = 0;

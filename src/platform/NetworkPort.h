@@ -30,6 +30,12 @@ public:
     void close() override;
     bool isOpen() const override;
     bool writeByte(std::uint8_t byte) override;
+    // A device server passes a byte on as it comes, but one may leave it up to about 2 ms
+    // later than the next (measured through ser2net on this machine's loopback), so a pause
+    // would arrive at the wrench that much short. Three more milliseconds keep every pause
+    // the wrench sees at least what it needs.
+    int pauseMarginMs() const override { return kPauseMarginMs; }
+    static constexpr int kPauseMarginMs = 3;
 
 private:
     bool waitFor(const std::function<bool()>& done, int remainingMs);

@@ -181,6 +181,10 @@ bool QtSerialPort::isOpen() const {
     return m_port.isOpen() || m_network.isOpen();
 }
 
+int QtSerialPort::pauseMarginMs() const {
+    return m_network.isOpen() ? m_network.pauseMarginMs() : 0;
+}
+
 bool QtSerialPort::writeByte(std::uint8_t byte) {
     if (m_network.isOpen()) {
         return m_network.writeByte(byte);

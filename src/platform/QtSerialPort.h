@@ -24,6 +24,7 @@ public:
     void close() override;
     bool isOpen() const override;
     bool writeByte(std::uint8_t byte) override;
+    int pauseMarginMs() const override;
     std::vector<PortInfo> availablePorts() const override;
 
     // Lists a port the system does not (a pseudo-terminal this program made) after the

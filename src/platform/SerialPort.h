@@ -46,6 +46,10 @@ public:
     // byte could not be handed to the driver.
     virtual bool writeByte(std::uint8_t byte) = 0;
 
+    // Added to each pause after a request byte: what the path to the wrench may take off a
+    // pause on its way (nothing on a local line).
+    virtual int pauseMarginMs() const { return 0; }
+
     // The serial ports there are to choose from, in the system's order. Pseudo-terminals and
     // links to devices are not among them, but open() takes them all the same.
     virtual std::vector<PortInfo> availablePorts() const { return {}; }

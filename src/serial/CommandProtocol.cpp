@@ -32,7 +32,7 @@ bool CommandProtocol::sendPaced(std::uint8_t byte, const std::string& echo, int 
     }
     m_appendLocalHex(echo);
     // A port that goes away during the pause ends the request at once.
-    m_clock.delay(pauseMs, [this] { return !m_port.isOpen(); });
+    m_clock.delay(pauseMs + m_port.pauseMarginMs(), [this] { return !m_port.isOpen(); });
     return m_port.isOpen();
 }
 

@@ -89,6 +89,7 @@ public:
     void close() override { m_port.close(); }
     bool isOpen() const override { return m_port.isOpen(); }
     bool writeByte(std::uint8_t byte) override;
+    int pauseMarginMs() const override { return m_port.pauseMarginMs(); }
 
 private:
     SerialPort& m_port;

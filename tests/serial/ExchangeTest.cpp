@@ -84,6 +84,14 @@ TEST(Exchange, RequestsArePacedAndOnlyTheExactReplySucceeds) {
         EXPECT_EQ(f.states, states) << what;
         EXPECT_EQ(f.wire(), wire) << what;
     }
+
+    // A port whose path may shorten a pause (a device server) has each pause lengthened.
+    LinkFixture f;
+    f.port.marginMs = 3;
+    f.schedule("300: 00 10 7F");
+    EXPECT_EQ(exchange(f, "00 10 7F"), Success);
+    EXPECT_EQ(exchange(f, "01 20"), TimeOut);
+    EXPECT_EQ(f.wire(), "E8@0 00@53 10@106 7F@159 C8@300 01@323 20@346");
 }
 
 TEST(Exchange, BytesBetweenExchangesAreEchoedButNeverPartOfTheNextReply) {

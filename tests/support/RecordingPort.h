@@ -37,6 +37,8 @@ public:
         return m_open;
     }
     std::vector<PortInfo> availablePorts() const override { return m_available; }
+    int pauseMarginMs() const override { return marginMs; }
+    int marginMs = 0;
 
     // Test side.
     void setAvailablePorts(std::vector<PortInfo> ports) { m_available = std::move(ports); }
