@@ -16,9 +16,16 @@
 #include <QUrlQuery>
 #include <QVariant>
 
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
+#include <cstring>
 #include <limits>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
 
 namespace zelcor::records {
 namespace {
@@ -473,6 +480,30 @@ std::vector<std::string> Words(const std::string& text) {
     return words;
 }
 
+// Makes `folder` and the folders above it that are missing, each for its owner alone.
+bool MakePrivateFolders(const QString& folder, QString& error) {
+    if (QFileInfo(folder).isDir()) {
+        return true;
+    }
+    const QString parent = QFileInfo(folder).path();
+    if (parent != folder && !MakePrivateFolders(parent, error)) {
+        return false;
+    }
+    const QByteArray name = QFile::encodeName(folder);
+    if (::mkdir(name.constData(), 0700) != 0) {
+        if (errno == EEXIST && QFileInfo(folder).isDir()) {
+            return true; // another program made it meanwhile
+        }
+        error = QStringLiteral("the folder %1 cannot be made (%2)")
+                    .arg(folder, PlainError(QString::fromLocal8Bit(std::strerror(errno)),
+                                            parent.toStdString()));
+        return false;
+    }
+    // The umask may have taken more away, never less: 0700 whatever it is.
+    ::chmod(name.constData(), 0700);
+    return true;
+}
+
 } // namespace
 
 std::optional<RecordsTarget> ParseRecordsTarget(const std::string& raw, std::string& error) {
@@ -579,6 +610,48 @@ std::string DefaultSpoolPath() {
         .toStdString();
 }
 
+QString PlainError(const QString& error, const std::string& path) {
+    const bool ioError = error.contains(QLatin1String("disk I/O error")) ||
+                         error.contains(QLatin1String("database or disk is full")) ||
+                         error.contains(QString::fromLocal8Bit(std::strerror(ENOSPC)));
+    if (!ioError) {
+        return error;
+    }
+    // The file's own folder, or the nearest one above it that exists.
+    QString folder = QFileInfo(QString::fromStdString(path)).absolutePath();
+    while (!QFileInfo(folder).isDir() && QFileInfo(folder).path() != folder) {
+        folder = QFileInfo(folder).path();
+    }
+    struct statvfs fs {};
+    if (::statvfs(QFile::encodeName(folder).constData(), &fs) == 0 &&
+        std::uint64_t(fs.f_bavail) * fs.f_frsize < kDiskFullBelow) {
+        return QStringLiteral("the disk is full");
+    }
+    return error;
+}
+
+bool MakePrivateFile(const std::string& path, QString& error) {
+    error.clear();
+    const QString file =
+        QDir::cleanPath(QFileInfo(QString::fromStdString(path)).absoluteFilePath());
+    if (!MakePrivateFolders(QFileInfo(file).path(), error)) {
+        return false;
+    }
+    const int fd = ::open(QFile::encodeName(file).constData(),
+                          O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0) {
+        if (errno == EEXIST) {
+            return true;
+        }
+        error = QStringLiteral("%1 cannot be made (%2)")
+                    .arg(file, PlainError(QString::fromLocal8Bit(std::strerror(errno)), path));
+        return false;
+    }
+    ::fchmod(fd, 0600);
+    ::close(fd);
+    return true;
+}
+
 bool OpenRecordsDatabase(const RecordsTarget& target, const QString& connectionName,
                          QString& error) {
     error.clear();
@@ -601,9 +674,11 @@ bool OpenRecordsDatabase(const RecordsTarget& target, const QString& connectionN
             const QString path = QString::fromStdString(target.sqlitePath);
             const QString folder = QFileInfo(path).absolutePath();
             if (path == QString::fromStdString(DefaultSqlitePath())) {
-                QDir().mkpath(folder);
+                MakePrivateFile(target.sqlitePath, error);
             }
-            if (!QFileInfo(folder).isDir()) {
+            if (!error.isEmpty()) {
+                // The default file or its folder could not be made: said already.
+            } else if (!QFileInfo(folder).isDir()) {
                 error = QStringLiteral("the folder %1 does not exist").arg(folder);
             } else {
                 MayTakeSqliteFile(path, error);

@@ -5,6 +5,8 @@
 
 #include <QString>
 
+#include <cstdint>
+
 #include <functional>
 #include <optional>
 #include <string>
@@ -56,6 +58,19 @@ std::string DefaultSqlitePath();
 // could not be written to their database.
 std::string DefaultSpoolPath();
 
+// Makes the file `path`, empty, when it is missing, and the folders above it that are missing:
+// the folders for their owner alone (0700), the file readable and writable by its owner alone
+// (0600), whatever the umask. SQLite gives a database's write-ahead log and shared memory
+// the file's own permissions. False with `error` set when it cannot be made.
+bool MakePrivateFile(const std::string& path, QString& error);
+
+// A failure of a records file in plain words: SQLite's "disk I/O error" or "database or disk
+// is full", or the system's "No space left on device", is "the disk is full" when the file
+// system that holds `path` has less than kDiskFullBelow bytes left for the user. Any other
+// text is returned as it is.
+inline constexpr std::uint64_t kDiskFullBelow = 1024 * 1024;
+QString PlainError(const QString& error, const std::string& path);
+
 // ---- the database ---------------------------------------------------------------------------
 // The records kept in one database, read and written through Qt SQL (drivers QSQLITE and
 // QPSQL). Opening applies the numbered migrations the database does not have yet, each in a
@@ -96,9 +111,9 @@ inline constexpr int kSchemaVersion = 2;
 // thread (QSqlDatabase::database(connectionName)), and brings it to kSchemaVersion. SQLite:
 // write-ahead log and a busy time-out of 5 s, so the programs of one bench share the file;
 // synchronous=NORMAL (a commit survives the program killed, the last ones may not survive a
-// power cut; a record is whole or absent either way); foreign keys on; the default file's folder is
-// made when missing. PostgreSQL: the address's parameters, and a connect time-out of 3 s
-// unless it gives another. A database of a later version is opened
+// power cut; a record is whole or absent either way); foreign keys on; the default file is made
+// when missing as MakePrivateFile() makes it. PostgreSQL: the address's parameters, and a
+// connect time-out of 3 s unless it gives another. A database of a later version is opened
 // as it is. On failure `error` tells why, and no connection of that name is left.
 bool OpenRecordsDatabase(const RecordsTarget& target, const QString& connectionName,
                          QString& error);

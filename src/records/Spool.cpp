@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "records/Spool.h"
 
-#include <QDir>
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -40,8 +39,8 @@ bool Spool::open(QString& error) {
     RecordsTarget file;
     file.kind = RecordsTarget::Kind::Sqlite;
     file.sqlitePath = m_path;
-    QDir().mkpath(QFileInfo(QString::fromStdString(m_path)).absolutePath());
-    if (!OpenRecordsDatabase(file, m_connection, error)) {
+    // The records are the user's alone, and so is their folder.
+    if (!MakePrivateFile(m_path, error) || !OpenRecordsDatabase(file, m_connection, error)) {
         error = QStringLiteral("the spool %1: %2").arg(QString::fromStdString(m_path), error);
         return false;
     }

@@ -10,6 +10,8 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <sys/stat.h>
+
 namespace zelcor::test {
 namespace {
 
@@ -326,11 +328,32 @@ TEST(OpenRecordsDatabaseTest, AFileOfSomeoneElsesIsLeftAsItIs) {
     EXPECT_EQ(spool.count(error), std::optional<long long>(1)) << error.toStdString();
 }
 
-TEST(OpenRecordsDatabaseTest, TheDefaultFileIsMadeInItsFolder) {
-    std::string error;
-    EXPECT_TRUE(Connection(ParseRecordsTarget("", error).value()).open());
+// At umask 000 too, the folders made are the user's alone (0700) and so are the database,
+// its write-ahead log and shared memory, and the spool (0600).
+TEST(OpenRecordsDatabaseTest, TheDefaultFileAndTheSpoolAreTheUsersAlone) {
     const QString path = QString::fromStdString(records::DefaultSqlitePath());
-    EXPECT_TRUE(QFileInfo::exists(path));
+    const QString folder = QFileInfo(path).path();
+    ASSERT_TRUE(QDir(folder).removeRecursively());
+    QTemporaryDir dir;
+    const QString spool = dir.filePath(QStringLiteral("a/b/spool.sqlite"));
+    const mode_t umask = ::umask(0);
+    {
+        std::string error;
+        Connection c(ParseRecordsTarget("", error).value());
+        EXPECT_TRUE(c.open()) << c.error();
+        records::Spool s(spool.toStdString(), SqliteTarget(dir), QStringLiteral("private"));
+        QString spoolError;
+        EXPECT_TRUE(s.add(FullRecord("private"), spoolError)) << spoolError.toStdString();
+        std::vector<std::string> modes;
+        for (const QString& name : {folder, path, path + "-wal", path + "-shm", dir.filePath("a"),
+                                    dir.filePath("a/b"), spool, spool + "-wal", spool + "-shm"}) {
+            struct stat st {};
+            EXPECT_EQ(::stat(QFile::encodeName(name).constData(), &st), 0) << name.toStdString();
+            modes.push_back(QString::number(st.st_mode & 07777, 8).toStdString());
+        }
+        EXPECT_EQ(modes, (V{"700", "600", "600", "600", "700", "700", "600", "600", "600"}));
+    }
+    ::umask(umask);
     QFile::remove(path);
 }
 
