@@ -141,12 +141,18 @@ void Application::startRecords(const records::RecordsTarget& target) {
     }
     records::RecordWriter::Options writing;
     writing.onFailure = [this](const std::string& message) {
+        if (m_recordsEnding) {
+            // The windows are gone: what became of the last records goes to standard error.
+            std::fprintf(stderr, "zelcor: %s\n", message.c_str());
+            return;
+        }
         // Told on the writer's thread; shown on the windows'.
         QMetaObject::invokeMethod(
             m_main.get(),
             [this, text = QString::fromStdString(message)] { showRecordsFailure(text); },
             Qt::QueuedConnection);
     };
+    writing.onHeld = writing.onFailure;
     m_recordWriter = std::make_unique<records::RecordWriter>(target, writing);
     m_recorder = std::make_unique<records::Recorder>(
         "zelcor", VersionNumber(),
@@ -206,7 +212,21 @@ int Application::run() {
         m_main->show();
     }
     const int code = QApplication::exec();
+    finishRecords(m_ended ? m_exitCode : code);
     return m_ended ? m_exitCode : code;
+}
+
+void Application::finishRecords(int exitCode) {
+    if (!m_recordWriter) {
+        return;
+    }
+    m_recordsEnding = true;
+    if (m_recordWriter->finish(records::kRecordsEndWait) != records::RecordWriter::End::Done) {
+        // What the database had not taken is in the spool; the writer's thread may still wait
+        // for the server, and nothing may wait for it now.
+        std::fflush(nullptr);
+        std::_Exit(exitCode);
+    }
 }
 
 void Application::endProgram() {
@@ -221,9 +241,7 @@ void Application::endProgram() {
         // "End" pressed while an exchange or a delay waits: unwinding those handlers would
         // go on talking to the instrument, so the program stops here, as it promised. The
         // records of the jobs that have ended are written (or spooled) first.
-        if (m_recordWriter) {
-            m_recordWriter->flush(std::chrono::seconds(2));
-        }
+        finishRecords(m_exitCode);
         std::_Exit(m_exitCode);
     }
     QCoreApplication::exit(m_exitCode);

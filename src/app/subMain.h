@@ -6,6 +6,7 @@
 #include "platform/QtSerialPort.h"
 #include "script/ScriptParser.h"
 
+#include <atomic>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -53,12 +54,17 @@ private:
     // The records' failure, shown once the link is free: a box during a job would hold the
     // job up.
     void showRecordsFailure(const QString& message);
+    // At the program's end: the records of the jobs that have ended are written, or put into
+    // the spool, within records::kRecordsEndWait. When the database has not answered by then
+    // the program ends at once with `exitCode` (std::_Exit).
+    void finishRecords(int exitCode);
 
     // Outlives the port and the windows, so they never see the simulated wrench vanish.
     std::unique_ptr<sim::PtyBridge> m_simulator;
     // Outlive the windows, whose session tells them each record.
     std::unique_ptr<records::RecordWriter> m_recordWriter;
     std::unique_ptr<records::Recorder> m_recorder;
+    std::atomic<bool> m_recordsEnding{false}; // the writer's messages go to standard error
     QtClock m_clock;
     QtSerialPort m_port;
     std::unique_ptr<MessageBoxes> m_boxes;

@@ -18,8 +18,10 @@ enum ExitCode : int {
     kExitUsage = 2,       // the command line cannot be understood
     kExitRefused = 3,     // refused before anything was written
     kExitPortFailure = 4, // the port cannot be opened
+    kExitRecordLost = 6,  // the job was done, but its record could be neither written nor spooled
     // Stopped by a signal after the current exchange: 128 plus the signal's number, as a
-    // shell reports a program ended by it (130 for Ctrl+C, 143 for SIGTERM).
+    // shell reports a program ended by it (130 for Ctrl+C, 143 for SIGTERM); also while the
+    // program waits at its end for the records' database.
     kExitSignalBase = 128,
 };
 

@@ -577,6 +577,9 @@ int CliRunner::history() {
                       << " cannot be opened: " << error.toStdString() << std::endl;
         return kExitCommFailure;
     }
+    if (m_context.settleSpool) {
+        m_context.settleSpool();
+    }
     long long count = 0;
     long long unreadable = 0;
     bool read = false;

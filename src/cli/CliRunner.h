@@ -48,6 +48,9 @@ struct CliContext {
     std::function<std::optional<std::string>(std::size_t limit)> readStandardInput;
     // Now as UTC, ISO 8601, for a backup's time.
     std::function<std::string()> utcNow;
+    // history, once its database is open: the records waiting in the spool for it are
+    // handed to it first (a wait with a time limit).
+    std::function<void()> settleSpool = {};
 };
 
 // One subcommand of zelcor-cli on the wrench session: opens the port, runs the job, prints

@@ -25,6 +25,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 
 namespace {
@@ -149,22 +150,43 @@ int main(int argc, char** argv) {
     }
     QSocketNotifier signalNotifier(gSignalPipe[0], QSocketNotifier::Read);
     signalNotifier.setEnabled(gSignalPipe[0] >= 0);
-    QObject::connect(&signalNotifier, &QSocketNotifier::activated, [&runner] {
-        char byte = 0;
-        if (::read(gSignalPipe[0], &byte, 1) == 1) {
-            runner.interrupt(byte);
+    char caught = 0;
+    QObject::connect(&signalNotifier, &QSocketNotifier::activated, [&runner, &caught] {
+        if (::read(gSignalPipe[0], &caught, 1) == 1) {
+            runner.interrupt(caught);
         }
     });
-    if (recordWriter && options.command == "history") {
-        // What an earlier run left waiting in the spool is part of the history: the database
-        // gets it first, when it answers.
-        recordWriter->flush(std::chrono::seconds(5));
-    }
-    const int code = runner.run(device);
-    std::cout.flush();
     if (recordWriter) {
-        // What the database has not taken by then waits in the spool for the next run.
-        recordWriter->flush(std::chrono::seconds(5));
+        // What an earlier run left waiting in the spool is part of the history: the database
+        // gets it first, when history could open it (the writer tries from its start on, at
+        // the same time).
+        context.settleSpool = [&recordWriter] { recordWriter->flush(records::kRecordsEndWait); };
+    }
+    int code = runner.run(device);
+    std::cout.flush();
+    if (!recordWriter) {
+        return code;
+    }
+    // What the database has not taken by the end of the wait, or when a signal comes during
+    // it, waits in the spool for the next run. A signal that came when the job had ended
+    // already ends the wait as well (one that stopped the job does not: a second one does).
+    if (caught != 0 && code < kExitSignalBase) {
+        [[maybe_unused]] const ssize_t n = ::write(gSignalPipe[1], &caught, 1);
+    }
+    const auto end = recordWriter->finish(records::kRecordsEndWait, gSignalPipe[0]);
+    char signal = 0;
+    if (end == records::RecordWriter::End::Interrupted && ::read(gSignalPipe[0], &signal, 1) == 1) {
+        code = kExitSignalBase + signal;
+    }
+    if (code == kExitDone && recordWriter->lost() > 0) {
+        code = kExitRecordLost;
+    }
+    if (end != records::RecordWriter::End::Done) {
+        // The writer's thread may still wait for the server: nothing may wait for it now.
+        std::cout.flush();
+        std::cerr.flush();
+        std::fflush(nullptr);
+        std::_Exit(code);
     }
     return code;
 }

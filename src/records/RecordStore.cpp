@@ -129,10 +129,21 @@ QString ConninfoQuoted(const std::string& value) {
 
 // The QPSQL driver's connect options for a PostgreSQL target: libpq's connection parameters,
 // "key=value" separated by ";". Every connection parameter is set here and nowhere else.
+//
+// The time limits: connecting gives up after kConnectLimit (unless the address gives
+// another) for each address of the host; the server cancels a statement that takes longer
+// than kStatementLimit (a table locked by another session); and a connection whose server
+// stops answering (a network cut) is dropped by TCP keepalives after 5 s of silence and 2
+// unanswered probes 2 s apart, or when what was sent is not acknowledged within 9 s.
 QString PostgresConnectOptions(const RecordsTarget& target) {
     QStringList options;
     options << QStringLiteral("connect_timeout=%1")
-                   .arg(target.connectTimeout > 0 ? target.connectTimeout : 3);
+                   .arg(target.connectTimeout > 0 ? target.connectTimeout
+                                                  : int(kConnectLimit.count()))
+            << QStringLiteral("keepalives=1;keepalives_idle=5;keepalives_interval=2;"
+                              "keepalives_count=2;tcp_user_timeout=9000")
+            << QStringLiteral("options='-c statement_timeout=%1'")
+                   .arg(std::chrono::milliseconds(kStatementLimit).count());
     if (!target.sslMode.empty()) {
         options << QStringLiteral("sslmode=") + QString::fromStdString(target.sslMode);
     }
@@ -614,7 +625,7 @@ QString PlainError(const QString& error, const std::string& path) {
     const bool ioError = error.contains(QLatin1String("disk I/O error")) ||
                          error.contains(QLatin1String("database or disk is full")) ||
                          error.contains(QString::fromLocal8Bit(std::strerror(ENOSPC)));
-    if (!ioError) {
+    if (!ioError || path.empty()) {
         return error;
     }
     // The file's own folder, or the nearest one above it that exists.

@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include <chrono>
 #include <cstdint>
 
 #include <functional>
@@ -107,14 +108,21 @@ QString PlainError(const QString& error, const std::string& path);
 //   failure_code  NULL when 0
 inline constexpr int kSchemaVersion = 2;
 
+// The time limits of a PostgreSQL connection: for connecting (to each address of the host),
+// and for each statement, which the server cancels after that long.
+inline constexpr std::chrono::seconds kConnectLimit{3};
+inline constexpr std::chrono::seconds kStatementLimit{5};
+
 // Opens the database of `target` as the Qt SQL connection `connectionName` of the calling
 // thread (QSqlDatabase::database(connectionName)), and brings it to kSchemaVersion. SQLite:
 // write-ahead log and a busy time-out of 5 s, so the programs of one bench share the file;
 // synchronous=NORMAL (a commit survives the program killed, the last ones may not survive a
 // power cut; a record is whole or absent either way); foreign keys on; the default file is made
-// when missing as MakePrivateFile() makes it. PostgreSQL: the address's parameters, and a
-// connect time-out of 3 s unless it gives another. A database of a later version is opened
-// as it is. On failure `error` tells why, and no connection of that name is left.
+// when missing as MakePrivateFile() makes it. PostgreSQL: the address's parameters;
+// connecting gives up after kConnectLimit unless the address gives another time, each
+// statement after kStatementLimit (history's queries too), and a connection that stops
+// answering (a network cut) is dropped after about 10 s. A database of a later version is
+// opened as it is. On failure `error` tells why, and no connection of that name is left.
 bool OpenRecordsDatabase(const RecordsTarget& target, const QString& connectionName,
                          QString& error);
 // Closes and removes the connection; every QSqlQuery on it must be gone.

@@ -12,11 +12,14 @@
 #include <condition_variable>
 #include <mutex>
 
+#include <unistd.h>
+
 namespace zelcor::test {
 namespace {
 
 using records::RecordsTarget;
 using records::RecordWriter;
+using End = records::RecordWriter::End;
 using V = std::vector<std::string>;
 
 constexpr auto kGuard = std::chrono::seconds(60);
@@ -195,6 +198,43 @@ TEST_F(RecordWriterTest, ThePostgresqlServerGoesAwayAndComesBack) {
     EXPECT_NE(failures[0].find(records::TargetText(*target)), std::string::npos) << failures[0];
     // Each of the 18 ids once (the id is the key).
     EXPECT_EQ(Connection(*target).counts(), "18 records, 54 bytes");
+}
+
+// Another session holds the table locked: the end waits no longer than it is given, nor once a
+// signal has come, and puts the record into the spool itself. The writer's thread, which had
+// it in hand, writes it when the lock is gone; each record is kept once.
+TEST_F(RecordWriterTest, ALockedTableHoldsNeitherTheEndNorTheRecord) {
+    const auto target = PostgresTarget();
+    ASSERT_TRUE(target);
+    Connection locker(*target);
+    // The server cancels any statement of the records' connections after 5 s.
+    EXPECT_EQ(Connection(*target).text("SHOW statement_timeout"), "5s");
+    int signalled[2];
+    ASSERT_EQ(::pipe(signalled), 0);
+    ASSERT_EQ(::write(signalled[1], "x", 1), 1);
+    for (const int interrupt : {-1, signalled[0]}) {
+        locker.exec("BEGIN");
+        locker.exec("LOCK TABLE service_record");
+        RecordWriter writer(*target, options());
+        writer.submit(Numbered("locked", interrupt));
+        const auto wait = interrupt < 0 ? std::chrono::milliseconds(50) : kGuard;
+        EXPECT_EQ(writer.finish(wait, interrupt), interrupt < 0 ? End::TimedOut : End::Interrupted);
+        EXPECT_EQ(waiting(*target), interrupt < 0 ? 1 : 2);
+        locker.exec("ROLLBACK");
+    }
+    ::close(signalled[0]);
+    ::close(signalled[1]);
+    const V failures = reports.failuresSoFar();
+    ASSERT_EQ(failures.size(), 2u);
+    EXPECT_NE(failures[0].find("(it did not answer within 0.05 s). They are kept in"),
+              std::string::npos)
+        << failures[0];
+    EXPECT_NE(failures[1].find("(the program was stopped before it answered). They are kept in"),
+              std::string::npos)
+        << failures[1];
+    EXPECT_TRUE(RecordWriter(*target, options()).flush(kGuard));
+    EXPECT_EQ(waiting(*target), 0);
+    EXPECT_EQ(locker.counts(), "2 records, 6 bytes");
 }
 
 } // namespace

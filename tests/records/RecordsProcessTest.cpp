@@ -11,6 +11,13 @@
 #include <QDir>
 #include <QProcess>
 
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <functional>
+
 namespace zelcor::test {
 namespace {
 
@@ -50,8 +57,10 @@ protected:
         wrench.waitForFinished(kGuardMs);
     }
     // Runs a program to its end with its home, settings and data folders in `home`; what it
-    // printed.
-    QByteArray run(const char* program, const QStringList& arguments, const QString& home) {
+    // printed, standard error into `err` when given. `meanwhile` acts on it while it runs.
+    QByteArray run(const char* program, const QStringList& arguments, const QString& home,
+                   int exitCode = 0, QByteArray* err = nullptr,
+                   const std::function<void(QProcess&)>& meanwhile = {}) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME"}) {
             env.insert(QLatin1String(name), home + '/' + QLatin1String(name));
@@ -59,14 +68,21 @@ protected:
         QProcess p;
         p.setProcessEnvironment(env);
         p.start(QLatin1String(program), arguments);
+        if (meanwhile) {
+            meanwhile(p);
+        }
         if (!p.waitForFinished(kGuardMs)) {
             p.kill();
             p.waitForFinished();
         }
         const QByteArray out = p.readAllStandardOutput();
-        EXPECT_TRUE(p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0)
-            << program << ' ' << arguments.join(' ').toStdString() << '\n'
-            << (out + p.readAllStandardError()).toStdString();
+        const QByteArray error = p.readAllStandardError();
+        EXPECT_TRUE(p.exitStatus() == QProcess::NormalExit && p.exitCode() == exitCode)
+            << program << ' ' << arguments.join(' ').toStdString() << ": " << p.exitCode() << '\n'
+            << (out + error).toStdString();
+        if (err != nullptr) {
+            *err = error;
+        }
         return out;
     }
     // The same with a home of its own, every record reaching its database: none waits in the
@@ -166,6 +182,65 @@ TEST(RecordsAddressProcess, NeitherProgramShowsAPassword) {
             EXPECT_FALSE(said.contains("Secret")) << said.toStdString();
         }
     }
+}
+
+// Another session holds the table locked: the job's end waits no longer than 5 s, or than a
+// SIGTERM lets it (then 143), and leaves the record in the spool; history writes both once the
+// lock is gone.
+TEST_F(RecordsEndToEnd, ALockedTableHoldsNeitherTheEndNorTheRecord) {
+    const auto target = PostgresTarget();
+    ASSERT_TRUE(target);
+    Connection locker(*target);
+    locker.exec("BEGIN");
+    locker.exec("LOCK TABLE service_record");
+    const QTemporaryDir home;
+    const QStringList common{"--port", link, "--records",
+                             QString::fromStdString(records::TargetText(*target))};
+    QByteArray err;
+    run(ZELCOR_CLI_BINARY, common + QStringList{"clear-er0"}, home.path(), 0, &err);
+    EXPECT_TRUE(err.contains("(it did not answer within 5 s). They are kept in ")) << err.data();
+    // The job's output is printed as it ends.
+    run(ZELCOR_CLI_BINARY, common + QStringList{"get", "--direction", "cw"}, home.path(), 143, &err,
+        [](QProcess& p) {
+            p.waitForReadyRead(kGuardMs);
+            ::kill(pid_t(p.processId()), SIGTERM);
+        });
+    EXPECT_TRUE(err.contains("(the program was stopped before it answered). They are kept in "))
+        << err.data();
+    EXPECT_EQ(locker.text("SELECT count(*) FROM service_record"), "0");
+    locker.exec("ROLLBACK");
+    const QByteArray listed = run(ZELCOR_CLI_BINARY, common + QStringList{"history"}, home.path());
+    EXPECT_EQ(listed.count('\n'), 2) << listed.data();
+    EXPECT_EQ(locker.counts(), "2 records, 3 bytes");
+}
+
+// A server that takes the connection and never answers: a job's record is tried once, at its
+// end; history and its writer each try once, at the same time.
+TEST_F(RecordsEndToEnd, AServerThatNeverAnswersIsWaitedForOnce) {
+    const int silent = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    ASSERT_EQ(::bind(silent, reinterpret_cast<sockaddr*>(&address), size), 0);
+    ASSERT_EQ(::listen(silent, 16), 0);
+    ASSERT_EQ(::getsockname(silent, reinterpret_cast<sockaddr*>(&address), &size), 0);
+    // The connections the kernel took for it, never answered.
+    const auto taken = [silent] {
+        int n = 0;
+        for (int c; (c = ::accept(silent, nullptr, nullptr)) >= 0; ++n) {
+            ::close(c);
+        }
+        return n;
+    };
+    const QTemporaryDir home;
+    const QString place =
+        QStringLiteral("postgresql://zelcor@127.0.0.1:%1/records").arg(ntohs(address.sin_port));
+    run(ZELCOR_CLI_BINARY, {"--port", link, "--records", place, "clear-er0"}, home.path());
+    EXPECT_EQ(taken(), 1);
+    run(ZELCOR_CLI_BINARY, {"--records", place, "history"}, home.path(), 1);
+    EXPECT_EQ(taken(), 2);
+    ::close(silent);
 }
 
 } // namespace
