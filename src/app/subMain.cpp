@@ -152,7 +152,12 @@ void Application::startRecords(const records::RecordsTarget& target) {
             [this, text = QString::fromStdString(message)] { showRecordsFailure(text); },
             Qt::QueuedConnection);
     };
-    writing.onHeld = writing.onFailure;
+    // Held in memory: worth a box while the program runs; at its end it is lost, and said so.
+    writing.onHeld = [this, tell = writing.onFailure](const std::string& message) {
+        if (!m_recordsEnding) {
+            tell(message);
+        }
+    };
     m_recordWriter = std::make_unique<records::RecordWriter>(target, writing);
     m_recorder = std::make_unique<records::Recorder>(
         "zelcor", VersionNumber(),

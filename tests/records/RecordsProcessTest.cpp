@@ -243,5 +243,42 @@ TEST_F(RecordsEndToEnd, AServerThatNeverAnswersIsWaitedForOnce) {
     ::close(silent);
 }
 
+// The data folder on a full disk (a tmpfs of its own, in a namespace of the test's own): the
+// record can be neither written nor kept in the spool, and both programs say so in plain
+// words, zelcor-cli with exit 6. A database on the full disk, the spool elsewhere: kept.
+TEST_F(RecordsEndToEnd, AFullDiskLosesNoRecordUntold) {
+    const QTemporaryDir disk, data;
+    QFile script(data.filePath(QStringLiteral("jobs.zs")));
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write("click cmdPortOpen\nclick cmdClrEr0\n");
+    script.close();
+    const char* const commands =
+        R"(mount -t tmpfs -o size=512k tmpfs "$1" && mkdir "$1/home" || exit 9
+cat /dev/zero > "$1/fill" 2> /dev/null
+export HOME="$1/home" XDG_DATA_HOME="$1/home/data"
+"$2" --simulator clear-er0; echo "exit $?"
+"$3" --simulator --script "$4/jobs.zs" > /dev/null; echo "exit $?"
+XDG_DATA_HOME="$4" "$2" --simulator --records "sqlite:$1/r.sqlite" clear-er0; echo "exit $?")";
+    QByteArray err;
+    const QByteArray out = run("unshare",
+                               {"-Urm", "sh", "-c", commands, "sh", disk.path(), ZELCOR_CLI_BINARY,
+                                ZELCOR_BINARY, data.path()},
+                               disk.path(), 0, &err);
+    EXPECT_EQ(out, "exit 6\nexit 0\nexit 0\n") << err.data();
+    const QString lost =
+        QStringLiteral("A service record cannot be written to sqlite:%1/home/data/Zelcor/"
+                       "records.sqlite (the disk is full) nor kept in the spool %1/home/"
+                       "data/Zelcor/records-spool.sqlite (the disk is full): it is lost.\n")
+            .arg(disk.path());
+    EXPECT_TRUE(err.contains(("zelcor-cli: " + lost).toUtf8())) << err.data();
+    EXPECT_TRUE(err.contains(("zelcor: " + lost).toUtf8())) << err.data();
+    EXPECT_TRUE(err.contains(QStringLiteral("zelcor-cli: Service records cannot be written to "
+                                            "sqlite:%1/r.sqlite (the disk is full). They are "
+                                            "kept in %2/Zelcor/records-spool.sqlite")
+                                 .arg(disk.path(), data.path())
+                                 .toUtf8()))
+        << err.data();
+}
+
 } // namespace
 } // namespace zelcor::test
