@@ -42,6 +42,11 @@ QString Records(std::size_t n) {
                   : QStringLiteral("%1 service records").arg(n);
 }
 
+QString DidNotAnswerWithin(std::chrono::milliseconds timeout) {
+    return QStringLiteral("it did not answer within %1 s")
+        .arg(QString::number(double(timeout.count()) / 1000.0));
+}
+
 } // namespace
 
 struct RecordWriter::Worker {
@@ -105,13 +110,17 @@ struct RecordWriter::Worker {
             to(message.toStdString());
         }
     }
-    void toldKept(const QString& reason, const std::function<void(const std::string&)>& to) {
-        if (!reported.exchange(true) && to) {
-            to(QStringLiteral("Service records cannot be written to %1 (%2). They are kept in "
-                              "%3 and written when the database answers again.")
-                   .arg(targetText(), reason, spoolText())
-                   .toStdString());
+    // Records kept in the spool: told once in the writer's life. `fromThread`: told by the
+    // writer's thread, which tells nothing once finish() has given up on it.
+    void toldKept(const QString& reason, bool fromThread) {
+        if ((fromThread && abandoned) || reported.exchange(true) || !options.onFailure) {
+            return;
         }
+        options.onFailure(QStringLiteral("Service records cannot be written to %1 (%2). They "
+                                         "are kept in %3 and written when the database answers "
+                                         "again.")
+                              .arg(targetText(), reason, spoolText())
+                              .toStdString());
     }
     QString lostMessage(std::size_t n, const QString& reason, const QString& spoolReason) const {
         return QStringLiteral("%1 cannot be written to %2 (%3) nor kept in the spool %4 (%5): "
@@ -257,8 +266,8 @@ struct RecordWriter::Worker {
                 inHand.erase(it);
             }
         }
-        if (kept > 0 && !abandoned) {
-            toldKept(Reason(dbError), options.onFailure);
+        if (kept > 0) {
+            toldKept(Reason(dbError), true);
         }
         if (newlyHeld > 0) {
             tell(options.onHeld,
@@ -325,7 +334,7 @@ struct RecordWriter::Worker {
             }
             if (!write(*record, reachable, error)) {
                 if (!error.isEmpty()) {
-                    toldKept(Reason(PlainError(error, target.sqlitePath)), options.onFailure);
+                    toldKept(Reason(PlainError(error, target.sqlitePath)), true);
                 }
                 if (!reachable) {
                     return;
@@ -354,7 +363,7 @@ struct RecordWriter::Worker {
             }
         }
         if (lost < records.size()) {
-            toldKept(reason, options.onFailure);
+            toldKept(reason, false);
         }
         if (lost > 0) {
             lostCount += lost;
@@ -415,7 +424,7 @@ bool RecordWriter::flush(std::chrono::milliseconds timeout) {
                                     std::make_move_iterator(m->queue.end()));
     m->queue.clear();
     lock.unlock();
-    m->spoolHere(rest, QStringLiteral("it did not answer within %1 ms").arg(timeout.count()));
+    m->spoolHere(rest, DidNotAnswerWithin(timeout));
     return false;
 }
 
@@ -465,8 +474,7 @@ RecordWriter::End RecordWriter::finish(std::chrono::milliseconds timeout, int in
     m->wake.notify_one();
     const QString reason = end == End::Interrupted
                                ? QStringLiteral("the program was stopped before it answered")
-                               : QStringLiteral("it did not answer within %1 s")
-                                     .arg(QString::number(double(timeout.count()) / 1000.0));
+                               : DidNotAnswerWithin(timeout);
     m->spoolHere(rest, reason);
     return end;
 }
