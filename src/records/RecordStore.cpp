@@ -783,9 +783,14 @@ InsertResult InsertRecord(QSqlDatabase& db, const ServiceRecord& r, QString& err
         placeholders << QLatin1Char(':') + QLatin1String(name);
     }
     QSqlQuery q(db);
-    q.prepare(QStringLiteral("INSERT INTO service_record (%1) VALUES (%2) ON CONFLICT (id) DO "
-                             "NOTHING")
-                  .arg(names.join(QStringLiteral(", ")), placeholders.join(QStringLiteral(", "))));
+    // PostgreSQL prepares on the server, which takes the table's lock: a prepare can fail (a
+    // lock held past the statement limit), and the statement must not run without it.
+    if (!q.prepare(
+            QStringLiteral("INSERT INTO service_record (%1) VALUES (%2) ON CONFLICT (id) DO "
+                           "NOTHING")
+                .arg(names.join(QStringLiteral(", ")), placeholders.join(QStringLiteral(", "))))) {
+        return fail(q);
+    }
     for (const auto& [name, value] : columns) {
         q.bindValue(QLatin1Char(':') + QLatin1String(name), value);
     }
@@ -797,8 +802,10 @@ InsertResult InsertRecord(QSqlDatabase& db, const ServiceRecord& r, QString& err
         return InsertResult::AlreadyThere;
     }
     QSqlQuery b(db);
-    b.prepare(QStringLiteral("INSERT INTO written_byte (record_id, seq, address, before, after) "
-                             "VALUES (:record_id, :seq, :address, :before, :after)"));
+    if (!b.prepare(QStringLiteral("INSERT INTO written_byte (record_id, seq, address, before, "
+                                  "after) VALUES (:record_id, :seq, :address, :before, :after)"))) {
+        return fail(b);
+    }
     for (std::size_t i = 0; i < r.bytesWritten.size(); ++i) {
         const RecordedWrite& w = r.bytesWritten[i];
         b.bindValue(QStringLiteral(":record_id"), NotNullText(r.id));
@@ -821,13 +828,13 @@ InsertResult InsertRecord(QSqlDatabase& db, const ServiceRecord& r, QString& err
 std::optional<ServiceRecord> ReadRecord(QSqlDatabase& db, const std::string& id, QString& error) {
     error.clear();
     QSqlQuery q(db);
-    q.prepare(QStringLiteral(
+    const bool prepared = q.prepare(QStringLiteral(
         "SELECT id, time_utc, duration_ms, station, operator, program, port, factory_code, "
         "software_version, wrench_code, job, direction, digits, bytes_read, request_code, "
         "request_message, new_set, detail, run_summary, outcome, failure_code, message "
         "FROM service_record WHERE id = :id"));
     q.bindValue(QStringLiteral(":id"), QString::fromStdString(id));
-    if (!q.exec()) {
+    if (!prepared || !q.exec()) {
         error = LastError(q);
         return std::nullopt;
     }
@@ -879,10 +886,11 @@ std::optional<ServiceRecord> ReadRecord(QSqlDatabase& db, const std::string& id,
     r.outcome = *outcome;
 
     QSqlQuery b(db);
-    b.prepare(QStringLiteral("SELECT seq, address, before, after FROM written_byte "
-                             "WHERE record_id = :id ORDER BY seq"));
+    const bool preparedBytes =
+        b.prepare(QStringLiteral("SELECT seq, address, before, after FROM written_byte "
+                                 "WHERE record_id = :id ORDER BY seq"));
     b.bindValue(QStringLiteral(":id"), QString::fromStdString(id));
-    if (!b.exec()) {
+    if (!preparedBytes || !b.exec()) {
         error = LastError(b);
         return std::nullopt;
     }

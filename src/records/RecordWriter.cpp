@@ -101,6 +101,14 @@ struct RecordWriter::Worker {
         }
     }
 
+    // The database's failure in plain words: a statement the server cancelled at its limit
+    // (a table locked by another session) did not answer in time.
+    QString plainDbError(const QString& error) const {
+        if (error.contains(QLatin1String("canceling statement due to statement timeout"))) {
+            return DidNotAnswerWithin(kStatementLimit);
+        }
+        return PlainError(error, target.sqlitePath);
+    }
     QString targetText() const { return QString::fromStdString(TargetText(target)); }
     QString spoolText() const { return QString::fromStdString(options.spoolPath); }
 
@@ -247,7 +255,7 @@ struct RecordWriter::Worker {
             bool done = bool(write(it->record, reachable, error));
             if (!done) {
                 if (!error.isEmpty()) {
-                    dbError = PlainError(error, target.sqlitePath);
+                    dbError = plainDbError(error);
                 }
                 QString spoolFailure;
                 done = spool->add(it->record, spoolFailure);
@@ -334,7 +342,7 @@ struct RecordWriter::Worker {
             }
             if (!write(*record, reachable, error)) {
                 if (!error.isEmpty()) {
-                    toldKept(Reason(PlainError(error, target.sqlitePath)), true);
+                    toldKept(Reason(plainDbError(error)), true);
                 }
                 if (!reachable) {
                     return;
