@@ -1406,7 +1406,10 @@ bool fillPostgres(const RecordsTarget& target, int count, std::string& error) {
     bool ok = false;
     {
         QSqlQuery q(QSqlDatabase::database(QStringLiteral("bench-fill"), false));
-        ok = q.exec(QStringLiteral(
+        // The programs' statement limit is for one record; a million in one statement may
+        // take longer.
+        ok = q.exec(QStringLiteral("SET statement_timeout = 0")) &&
+             q.exec(QStringLiteral(
                         "INSERT INTO service_record (id, time_utc, duration_ms, station, operator, "
                         "program, port, factory_code, software_version, wrench_code, job, "
                         "direction, digits, bytes_read, outcome) SELECT md5(i::text)::uuid::text, "
