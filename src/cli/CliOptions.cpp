@@ -350,8 +350,8 @@ std::string CliHelpText() {
            "\n"
            "Exit status: 0 done, 1 communication failure, 2 bad usage, 3 refused before\n"
            "anything was written, 4 the port cannot be opened, 6 the job was done but its\n"
-           "service record is lost, 130 or 143 stopped by Ctrl+C or SIGTERM after the current\n"
-           "exchange or while the record waits for its database. See zelcor-cli(1).\n";
+           "service record is lost, 130 or 143 stopped by Ctrl+C or SIGTERM after the\n"
+           "current exchange or while the record waits for its database. See zelcor-cli(1).\n";
 }
 
 std::string CliVersionText() {
