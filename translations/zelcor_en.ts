@@ -252,6 +252,10 @@
         <source>unknown</source>
         <translation>unknown</translation>
     </message>
+    <message>
+        <source>; %1 left out that cannot be read: %2</source>
+        <translation>; %1 left out that cannot be read: %2</translation>
+    </message>
 </context>
 <context>
     <name>zelcor::LiveReadingPanel</name>
@@ -1041,6 +1045,13 @@ Write it into this wrench all the same?</translation>
     <message>
         <source>Fail</source>
         <translation>Failed</translation>
+    </message>
+</context>
+<context>
+    <name>zelcor::records::RecordListModel</name>
+    <message>
+        <source>This record cannot be read (%1).</source>
+        <translation>This record cannot be read (%1).</translation>
     </message>
 </context>
 </TS>

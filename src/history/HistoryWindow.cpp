@@ -382,9 +382,7 @@ void HistoryWindow::cmdExport_Click() {
         // A few ids say which; the list marks each of them.
         const QString some = QStringList(unreadable.mid(0, 3)).join(QStringLiteral(", ")) +
                              (unreadable.size() > 3 ? QStringLiteral(", ...") : QString());
-        saved +=
-            tr("; %n record(s) left out that cannot be read: %1", nullptr, int(unreadable.size()))
-                .arg(some);
+        saved += tr("; %1 left out that cannot be read: %2").arg(unreadable.size()).arg(some);
     }
     showStatus(saved);
 }
