@@ -4,6 +4,7 @@
 #include "app/Language.h"
 #include "app/frmRs232SetCmd.h"
 #include "common/TextConv.h"
+#include "platform/StopSignals.h"
 #include "records/RecordWriter.h"
 #include "records/Recorder.h"
 #include "script/ScriptMessageBoxes.h"
@@ -17,6 +18,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QSocketNotifier>
 #include <QTranslator>
 
 #include <fcntl.h>
@@ -190,6 +192,19 @@ int Application::run() {
     if (m_ended) {
         return m_exitCode;
     }
+    // Ctrl+C or SIGTERM ends the program as "End" does: the port released, the records of
+    // the jobs that have ended written or put into the spool. A second one during that wait
+    // ends it at once, the records spooled.
+    const bool caught = CatchStopSignals();
+    QSocketNotifier stopNotifier(StopSignalFd(), QSocketNotifier::Read);
+    stopNotifier.setEnabled(caught);
+    QObject::connect(&stopNotifier, &QSocketNotifier::activated, [this, &stopNotifier] {
+        m_stopSignal = TakeStopSignal();
+        if (m_stopSignal != 0) {
+            stopNotifier.setEnabled(false); // the next one is the records' wait's to see
+            m_main->cmdEnd_Click();
+        }
+    });
     if (m_reader) {
         m_main->show();
         m_script->startReading(
@@ -226,9 +241,13 @@ void Application::finishRecords(int exitCode) {
         return;
     }
     m_recordsEnding = true;
-    if (m_recordWriter->finish(records::kRecordsEndWait) != records::RecordWriter::End::Done) {
+    const auto end = m_recordWriter->finish(records::kRecordsEndWait, StopSignalFd());
+    if (end != records::RecordWriter::End::Done) {
         // What the database had not taken is in the spool; the writer's thread may still wait
         // for the server, and nothing may wait for it now.
+        if (const int signal = TakeStopSignal(); signal != 0) {
+            exitCode = kExitSignalBase + signal;
+        }
         std::fflush(nullptr);
         std::_Exit(exitCode);
     }
@@ -238,6 +257,9 @@ void Application::endProgram() {
     m_ended = true;
     if (m_script) {
         m_exitCode = m_script->programEnded();
+    }
+    if (m_stopSignal != 0) {
+        m_exitCode = kExitSignalBase + m_stopSignal;
     }
     std::cout.flush();
     std::fflush(stdout);

@@ -78,6 +78,9 @@ private:
     std::optional<ScriptError> m_scriptError; // what ended a script read as it arrived
     bool m_ended = false;
     int m_exitCode = 0;
+    int m_stopSignal = 0; // the SIGINT or SIGTERM that ended the program, 0 when none
+    // A program ended by a signal exits with 128 and its number, as the shell reports it.
+    static constexpr int kExitSignalBase = 128;
 };
 
 // The program's entry: reads the command line, loads the main window and runs.

@@ -7,6 +7,7 @@
 #include "paramset/RequestCode.h"
 #include "platform/QtClock.h"
 #include "platform/QtSerialPort.h"
+#include "platform/StopSignals.h"
 #include "records/RecordWriter.h"
 #include "records/Recorder.h"
 #include "serial/ExchangeLog.h"
@@ -20,10 +21,6 @@
 #include <QFileInfo>
 #include <QSocketNotifier>
 
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -32,27 +29,6 @@ namespace {
 
 using namespace zelcor;
 using namespace zelcor::cli;
-
-// A signal is handed to the event loop through a socket pair: the handler only writes its
-// number, and the job learns of it between two exchanges.
-int gSignalPipe[2] = {-1, -1};
-
-void OnSignal(int signal) {
-    const char byte = static_cast<char>(signal);
-    [[maybe_unused]] const ssize_t n = ::write(gSignalPipe[1], &byte, 1);
-}
-
-void CatchSignals() {
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, gSignalPipe) != 0) {
-        return; // without the pair, a signal ends the program as it always does
-    }
-    struct sigaction action {};
-    action.sa_handler = OnSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    ::sigaction(SIGINT, &action, nullptr);
-    ::sigaction(SIGTERM, &action, nullptr);
-}
 
 std::optional<std::string> ReadStandardInput(std::size_t limit) {
     std::string text;
@@ -83,7 +59,8 @@ int main(int argc, char** argv) {
         std::cout << CliVersionText();
         return kExitDone;
     }
-    CatchSignals();
+    // A signal reaches the job through the event loop, between two exchanges.
+    CatchStopSignals();
     QCoreApplication app(argc, argv);
     // The port's lock names the program that holds it.
     QCoreApplication::setApplicationName(QStringLiteral("zelcor-cli"));
@@ -148,11 +125,12 @@ int main(int argc, char** argv) {
         }
         runner.session().link().setExchangeLog(log.get());
     }
-    QSocketNotifier signalNotifier(gSignalPipe[0], QSocketNotifier::Read);
-    signalNotifier.setEnabled(gSignalPipe[0] >= 0);
-    char caught = 0;
+    QSocketNotifier signalNotifier(StopSignalFd(), QSocketNotifier::Read);
+    signalNotifier.setEnabled(StopSignalFd() >= 0);
+    int caught = 0;
     QObject::connect(&signalNotifier, &QSocketNotifier::activated, [&runner, &caught] {
-        if (::read(gSignalPipe[0], &caught, 1) == 1) {
+        if (const int signal = TakeStopSignal(); signal != 0) {
+            caught = signal;
             runner.interrupt(caught);
         }
     });
@@ -171,11 +149,11 @@ int main(int argc, char** argv) {
     // it, waits in the spool for the next run. A signal that came when the job had ended
     // already ends the wait as well (one that stopped the job does not: a second one does).
     if (caught != 0 && code < kExitSignalBase) {
-        [[maybe_unused]] const ssize_t n = ::write(gSignalPipe[1], &caught, 1);
+        RepeatStopSignal(caught);
     }
-    const auto end = recordWriter->finish(records::kRecordsEndWait, gSignalPipe[0]);
-    char signal = 0;
-    if (end == records::RecordWriter::End::Interrupted && ::read(gSignalPipe[0], &signal, 1) == 1) {
+    const auto end = recordWriter->finish(records::kRecordsEndWait, StopSignalFd());
+    if (const int signal = end == records::RecordWriter::End::Interrupted ? TakeStopSignal() : 0;
+        signal != 0) {
         code = kExitSignalBase + signal;
     }
     if (code == kExitDone && recordWriter->lost() > 0) {
