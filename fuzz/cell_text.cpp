@@ -3,7 +3,7 @@
 // digits say.
 
 #include "common/TextConv.h"
-#include "editor/CellText.h"
+#include "wrench/CellText.h"
 #include "support/Check.h"
 
 #include <cstdint>

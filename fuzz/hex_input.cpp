@@ -2,7 +2,7 @@
 // The register console's checks of typed hexadecimal input, fed arbitrary text.
 
 #include "common/TextConv.h"
-#include "console/HexInput.h"
+#include "wrench/HexInput.h"
 #include "support/Check.h"
 
 #include <cstdint>

@@ -5,9 +5,9 @@
 // field says. Besides, a set issued for the wrench with any constants is always accepted.
 
 #include "common/TextConv.h"
-#include "editor/CellText.h"
-#include "paramset/NewParaCheck.h"
-#include "paramset/ParaRecord.h"
+#include "wrench/CellText.h"
+#include "wrench/NewParaCheck.h"
+#include "wrench/ParaRecord.h"
 #include "support/ByteReader.h"
 #include "support/Check.h"
 

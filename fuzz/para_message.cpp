@@ -3,7 +3,7 @@
 // composed from arbitrary field texts, which must parse back into the same fields.
 
 #include "common/TextConv.h"
-#include "paramset/ParaRecord.h"
+#include "wrench/ParaRecord.h"
 #include "support/ByteReader.h"
 #include "support/Check.h"
 

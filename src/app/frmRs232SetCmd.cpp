@@ -9,7 +9,7 @@
 #include "console/RegisterConsole.h"
 #include "editor/frmRs232WRPara.h"
 #include "history/HistoryWindow.h"
-#include "paramset/RequestCode.h"
+#include "wrench/RequestCode.h"
 #include "session/WrenchSession.h"
 #include "widgets/Controls.h"
 #include "widgets/ExchangeControls.h"

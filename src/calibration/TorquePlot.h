@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "calibration/TorqueLog.h"
+#include "wrench/TorqueLog.h"
 
 #include <QString>
 #include <QWidget>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "calibration/frmRs232WRCal.h"
 
-#include "calibration/TorqueCalc.h"
+#include "wrench/TorqueCalc.h"
 #include "calibration/TorquePlot.h"
 #include "common/TextConv.h"
 #include "session/WrenchSession.h"

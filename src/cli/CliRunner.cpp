@@ -3,8 +3,8 @@
 
 #include "cli/Backup.h"
 #include "common/TextConv.h"
-#include "console/HexInput.h"
-#include "editor/Presets.h"
+#include "wrench/HexInput.h"
+#include "wrench/Presets.h"
 #include "platform/Clock.h"
 #include "platform/ComPortControl.h"
 #include "records/RecordQuery.h"

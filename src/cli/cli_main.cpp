@@ -4,7 +4,7 @@
 #include "cli/CliOptions.h"
 #include "cli/CliRunner.h"
 #include "common/TextConv.h"
-#include "paramset/RequestCode.h"
+#include "wrench/RequestCode.h"
 #include "platform/QtClock.h"
 #include "platform/QtSerialPort.h"
 #include "platform/StopSignals.h"

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "console/RegisterConsole.h"
 
-#include "calibration/ParameterMap.h"
+#include "wrench/ParameterMap.h"
 #include "common/TextConv.h"
-#include "console/HexInput.h"
+#include "wrench/HexInput.h"
 #include "session/WrenchSession.h"
 #include "widgets/Controls.h"
 #include "widgets/EchoBox.h"

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "editor/frmRs232WRPara.h"
 
-#include "editor/Presets.h"
+#include "wrench/Presets.h"
 #include "session/WrenchSession.h"
 #include "widgets/Controls.h"
 #include "widgets/ExchangeControls.h"

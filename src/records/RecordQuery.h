@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "session/ServiceRecord.h"
+#include "wrench/ServiceRecord.h"
 
 #include <QDate>
 #include <QString>

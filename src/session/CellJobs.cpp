@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The jobs over the cells of the parameter memory: Read All, Write, Write All FF, and the
 // fills that send nothing.
-#include "editor/Presets.h"
+#include "wrench/Presets.h"
 #include "platform/MessageBoxes.h"
 #include "session/WrenchSession.h"
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "editor/CellText.h"
+#include "wrench/CellText.h"
 
 #include <array>
 #include <cstdint>

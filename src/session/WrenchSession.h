@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "calibration/TorqueCalc.h"
-#include "paramset/NewParaCheck.h"
-#include "paramset/ParaRecord.h"
+#include "wrench/TorqueCalc.h"
+#include "wrench/NewParaCheck.h"
+#include "wrench/ParaRecord.h"
 #include "serial/CommandProtocol.h"
 #include "serial/WrenchLink.h"
 #include "session/ParameterMemory.h"
-#include "session/ServiceRecord.h"
+#include "wrench/ServiceRecord.h"
 
 #include <QObject>
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "editor/Presets.h"
+#include "wrench/Presets.h"
 
 namespace zelcor {
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "paramset/ParaRecord.h"
+#include "wrench/ParaRecord.h"
 
 #include <array>
 #include <optional>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "calibration/ParameterMap.h"
+#include "wrench/ParameterMap.h"
 
 namespace zelcor {
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "calibration/TorqueLog.h"
+#include "wrench/TorqueLog.h"
 
-#include "calibration/TorqueCalc.h"
+#include "wrench/TorqueCalc.h"
 
 namespace zelcor {
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "console/HexInput.h"
+#include "wrench/HexInput.h"
 
 #include <gtest/gtest.h>
 

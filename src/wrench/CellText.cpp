@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "editor/CellText.h"
+#include "wrench/CellText.h"
 
 #include "common/TextConv.h"
 

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "paramset/NewParaCheck.h"
-#include "paramset/ParaRecord.h"
+#include "wrench/NewParaCheck.h"
+#include "wrench/ParaRecord.h"
 
 #include <gtest/gtest.h>
 

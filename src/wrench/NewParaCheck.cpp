@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "paramset/NewParaCheck.h"
+#include "wrench/NewParaCheck.h"
 
 #include "common/TextConv.h"
-#include "editor/CellText.h"
+#include "wrench/CellText.h"
 
 #include <QtGlobal>
 

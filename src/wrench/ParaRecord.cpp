@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "paramset/ParaRecord.h"
+#include "wrench/ParaRecord.h"
 
 #include "common/TextConv.h"
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "paramset/RequestCode.h"
+#include "wrench/RequestCode.h"
 
 #include <QSettings>
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "calibration/TorqueCalc.h"
+#include "wrench/TorqueCalc.h"
 
 #include <gtest/gtest.h>
 
