@@ -143,8 +143,7 @@ private:
 constexpr int kReadPauseMs = 20;
 constexpr int kWritePauseMs = 50;
 // The cells Read All and Write All FF go through: 07H to 2DH.
-constexpr int kTransferCells =
-    zelcor::ParameterMemory::kLastCell - zelcor::ParameterMemory::kFirstTransferCell + 1;
+constexpr int kTransferCells = zelcor::cells::kLast - zelcor::cells::kFirstTransfer + 1;
 
 struct Line {
     int baudRate = 1200;
@@ -468,18 +467,17 @@ constexpr std::uint8_t kProbeAddr0 = 0x10;
 // Times the parameter operations that consist of a known number of exchanges, against the
 // sum of their exchanges' limits.
 void operations(Table& table, ExchangeRig& rig, const Line& line) {
-    using Memory = zelcor::ParameterMemory;
     auto& session = rig.window().session();
     const int cells = kTransferCells;
 
     int boxes = rig.boxesShown();
     session.memory().clear();
-    for (int i = Memory::kFirstTransferCell; i <= Memory::kLastCell; ++i) {
+    for (int i = zelcor::cells::kFirstTransfer; i <= zelcor::cells::kLast; ++i) {
         session.memory().setSelected(i, true);
     }
     const double readAll = rig.timeOperation([&] { session.readCells(); });
     int unread = 0;
-    for (int i = Memory::kFirstTransferCell; i <= Memory::kLastCell; ++i) {
+    for (int i = zelcor::cells::kFirstTransfer; i <= zelcor::cells::kLast; ++i) {
         unread += session.memory().byte(i) ? 0 : 1;
     }
     table.addTimed("Read All, 39 cells 07H-2DH", readAll, line.readAllMs(),
@@ -490,7 +488,7 @@ void operations(Table& table, ExchangeRig& rig, const Line& line) {
     boxes = rig.boxesShown();
     const double writeAllFF = rig.timeOperation([&] { session.writeAllFF(); });
     int notFF = 0;
-    for (int i = Memory::kFirstTransferCell; i <= Memory::kLastCell; ++i) {
+    for (int i = zelcor::cells::kFirstTransfer; i <= zelcor::cells::kLast; ++i) {
         notFF += rig.peek(static_cast<std::uint8_t>(i)) == 0xFF ? 0 : 1;
     }
     table.addTimed("Write All FF, 39 addresses", writeAllFF, line.operationMs(0, cells),

@@ -5,11 +5,12 @@
 // field says. Besides, a set issued for the wrench with any constants is always accepted.
 
 #include "common/TextConv.h"
+#include "support/ByteReader.h"
+#include "support/Check.h"
 #include "wrench/CellText.h"
 #include "wrench/NewParaCheck.h"
 #include "wrench/ParaRecord.h"
-#include "support/ByteReader.h"
-#include "support/Check.h"
+#include "wrench/WrenchMap.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -51,9 +52,9 @@ constexpr std::string ParaRecord::*kIdentity[] = {
 
 // The cells of a verified set: where each new value goes and that it is the field's byte.
 void checkCells(const ParaRecord& newPara, bool dirCCW) {
-    const ConstantCells c = ConstantCellsFor(dirCCW);
+    const cells::Constants c = cells::ConstantsFor(dirCCW);
     const std::pair<int, const std::string*> expected[] = {
-        {kStatusEpCell, &newPara.StatusEp},
+        {cells::kStatus, &newPara.StatusEp},
         {c.VIL, &newPara.VIL},
         {c.VIH, &newPara.VIH},
         {c.VAL, &newPara.VAL},

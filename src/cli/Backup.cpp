@@ -2,7 +2,7 @@
 #include "cli/Backup.h"
 
 #include "common/TextConv.h"
-#include "session/ParameterMemory.h"
+#include "wrench/WrenchMap.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -13,8 +13,8 @@ namespace zelcor::cli {
 
 namespace {
 
-constexpr int kFirst = ParameterMemory::kFirstTransferCell;
-constexpr int kLast = ParameterMemory::kLastCell;
+constexpr int kFirst = cells::kFirstTransfer;
+constexpr int kLast = cells::kLast;
 constexpr int kFormatVersion = 1;
 
 std::string Hex(std::uint8_t value) {
@@ -24,19 +24,20 @@ std::string Hex(std::uint8_t value) {
 // The identity fields, each the hexadecimal text of its cells in the order given.
 struct IdentityField {
     const char* name;
-    std::initializer_list<int> cells;
+    std::span<const int> cells;
 };
-const std::array<IdentityField, 3> kIdentityFields{{{"factoryCode", {0x0C, 0x0D}},
-                                                    {"softwareVersion", {0x0F, 0x0E}},
-                                                    {"wrenchCode", {0x2B, 0x2C, 0x2D}}}};
+const std::array<IdentityField, 3> kIdentityFields{{{"factoryCode", cells::kFactoryCode},
+                                                    {"softwareVersion", cells::kSoftwareVersion},
+                                                    {"wrenchCode", cells::kWrenchCode}}};
 
-std::string FieldText(const std::map<int, std::uint8_t>& cells, const IdentityField& field) {
-    std::string text;
-    for (const int cell : field.cells) {
-        const auto it = cells.find(cell);
-        text += it == cells.end() ? "XX" : Hex(it->second);
-    }
-    return text;
+std::string FieldText(const std::map<int, std::uint8_t>& bytes, const IdentityField& field) {
+    return CellsText(
+        field.cells,
+        [&bytes](int cell) {
+            const auto it = bytes.find(cell);
+            return it == bytes.end() ? std::nullopt : std::optional(it->second);
+        },
+        "XX");
 }
 
 std::optional<std::uint8_t> ByteOfText(const QString& text) {
@@ -48,10 +49,6 @@ std::optional<std::uint8_t> ByteOfText(const QString& text) {
 }
 
 } // namespace
-
-bool IsIdentityCell(int address) {
-    return std::find(kIdentityCells.begin(), kIdentityCells.end(), address) != kIdentityCells.end();
-}
 
 std::string IdentityText(const std::map<int, std::uint8_t>& cells) {
     const std::string software = FieldText(cells, kIdentityFields[1]);

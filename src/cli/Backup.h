@@ -9,11 +9,6 @@
 
 namespace zelcor::cli {
 
-// The cells that say which wrench it is: factory code 0CH-0DH, software version 0EH-0FH,
-// wrench code 2BH-2DH. A restore never writes them.
-inline constexpr std::array<int, 7> kIdentityCells{0x0C, 0x0D, 0x0E, 0x0F, 0x2B, 0x2C, 0x2D};
-bool IsIdentityCell(int address);
-
 // A wrench's parameter memory 07H to 2DH as a backup file holds it.
 struct Backup {
     std::map<int, std::uint8_t> cells; // every address 07H to 2DH

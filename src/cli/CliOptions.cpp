@@ -3,7 +3,7 @@
 
 #include "common/TextConv.h"
 #include "serial/PortSettings.h"
-#include "session/ParameterMemory.h"
+#include "wrench/WrenchMap.h"
 
 #include <algorithm>
 #include <charconv>
@@ -64,7 +64,7 @@ std::optional<int> HexCell(std::string_view text) {
         return std::nullopt;
     }
     const int address = HexDigitValue(text[0]) * 16 + HexDigitValue(text[1]);
-    if (address < ParameterMemory::kFirstTransferCell || address > ParameterMemory::kLastCell) {
+    if (address < cells::kFirstTransfer || address > cells::kLast) {
         return std::nullopt;
     }
     return address;
@@ -294,8 +294,7 @@ CliOptions ParseCliOptions(const std::vector<std::string>& arguments) {
                                           "number, a device path or a device server's "
                                           "address), or use --simulator";
     } else if (options.command == "dump" && !given.count("--cells")) {
-        for (int cell = ParameterMemory::kFirstTransferCell; cell <= ParameterMemory::kLastCell;
-             ++cell) {
+        for (int cell = cells::kFirstTransfer; cell <= cells::kLast; ++cell) {
             options.cells.push_back(cell);
         }
     }

@@ -3,13 +3,13 @@
 
 #include "cli/Backup.h"
 #include "common/TextConv.h"
-#include "wrench/HexInput.h"
-#include "wrench/Presets.h"
 #include "platform/Clock.h"
 #include "platform/ComPortControl.h"
 #include "records/RecordQuery.h"
 #include "records/RecordStore.h"
 #include "serial/PortSettings.h"
+#include "wrench/HexInput.h"
+#include "wrench/Presets.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -27,14 +27,12 @@ namespace zelcor::cli {
 
 namespace {
 
-constexpr int kFirst = ParameterMemory::kFirstTransferCell;
-constexpr int kLast = ParameterMemory::kLastCell;
+constexpr int kFirst = cells::kFirstTransfer;
+constexpr int kLast = cells::kLast;
 // A parameter text is about 60 characters; the windows' box takes no more than this either.
 constexpr std::size_t kParameterTextLimit = 4096;
 // A cell's legend in the text output takes this many terminal columns, so its byte lines up.
 constexpr std::size_t kLegendColumns = 20;
-// The wrench code, 2BH to 2DH: what a service record names a wrench by.
-constexpr std::array<int, 3> kWrenchCodeCells{0x2B, 0x2C, 0x2D};
 // The stored status and the eight bytes of the four constants.
 constexpr int kConstantCount = 9;
 
@@ -340,7 +338,7 @@ bool CliRunner::jobReadsWrenchCode() const {
     const std::string& c = m_options.command;
     if (c == "dump") {
         const std::vector<int>& cells = m_options.cells;
-        return std::all_of(kWrenchCodeCells.begin(), kWrenchCodeCells.end(), [&](int cell) {
+        return std::all_of(cells::kWrenchCode.begin(), cells::kWrenchCode.end(), [&](int cell) {
             return std::find(cells.begin(), cells.end(), cell) != cells.end();
         });
     }
@@ -348,7 +346,7 @@ bool CliRunner::jobReadsWrenchCode() const {
 }
 
 int CliRunner::readWrenchCode() {
-    const JobResult result = readCells({kWrenchCodeCells.begin(), kWrenchCodeCells.end()});
+    const JobResult result = readCells({cells::kWrenchCode.begin(), cells::kWrenchCode.end()});
     // The job begins with the memory as it found it.
     m_session->memory().clear();
     if (result.end == JobEnd::Failed) {
@@ -402,7 +400,7 @@ QJsonValue CliRunner::reportStop(const WriteStop& stop, std::size_t count, const
     if (stop.cell < 0) {
         return QJsonValue(QJsonValue::Null);
     }
-    const std::string legend(ParameterMemory::Legend(stop.cell));
+    const std::string legend(CellLegend(stop.cell));
     endProgress();
     m_context.err << "zelcor-cli: " << stop.what << ": " << stop.writtenBefore << " of the "
                   << count << " cells " << (stop.writtenBefore == 1 ? "was " : "were ") << done
@@ -426,7 +424,7 @@ int CliRunner::endOfWrite(const std::vector<int>& cells, const JobResult& result
         }
         written = static_cast<int>(at - cells.begin());
         if (at != cells.end()) {
-            const std::string legend(ParameterMemory::Legend(*at));
+            const std::string legend(CellLegend(*at));
             stop.cell = *at;
             stop.writtenBefore = written;
             if (!begun || *at != result.address) {
@@ -513,13 +511,12 @@ QJsonObject RecordJson(const ServiceRecord& r) {
     QJsonArray written;
     for (const RecordedWrite& w : r.bytesWritten) {
         const bool cell = w.address >= 0 && w.address <= kLast;
-        written.append(
-            QJsonObject{{QStringLiteral("address"), AddressText(w.address)},
-                        {QStringLiteral("legend"),
-                         cell ? QJsonValue(qs(std::string(ParameterMemory::Legend(w.address))))
-                              : QJsonValue(QJsonValue::Null)},
-                        {QStringLiteral("before"), JsonByte(w.before)},
-                        {QStringLiteral("after"), qs(Hex(w.after))}});
+        written.append(QJsonObject{
+            {QStringLiteral("address"), AddressText(w.address)},
+            {QStringLiteral("legend"), cell ? QJsonValue(qs(std::string(CellLegend(w.address))))
+                                            : QJsonValue(QJsonValue::Null)},
+            {QStringLiteral("before"), JsonByte(w.before)},
+            {QStringLiteral("after"), qs(Hex(w.after))}});
     }
     QJsonValue run(QJsonValue::Null);
     if (r.run) {
@@ -695,12 +692,11 @@ int CliRunner::dump() {
     QJsonArray array;
     for (const int cell : m_options.cells) {
         if (m_options.json) {
-            array.append(QJsonObject{
-                {QStringLiteral("address"), qs(Hex(cell))},
-                {QStringLiteral("legend"), qs(std::string(ParameterMemory::Legend(cell)))},
-                {QStringLiteral("byte"), JsonByte(memory.byte(cell))}});
+            array.append(QJsonObject{{QStringLiteral("address"), qs(Hex(cell))},
+                                     {QStringLiteral("legend"), qs(std::string(CellLegend(cell)))},
+                                     {QStringLiteral("byte"), JsonByte(memory.byte(cell))}});
         } else {
-            m_context.out << PadToColumns(ParameterMemory::Legend(cell), kLegendColumns) << ' '
+            m_context.out << PadToColumns(CellLegend(cell), kLegendColumns) << ' '
                           << memory.text(cell) << '\n';
         }
     }
@@ -797,7 +793,7 @@ int CliRunner::restore() {
     int code = kExitDone;
     for (std::size_t i = 0; i < changes.size() && code == kExitDone; ++i) {
         const int cell = changes[i];
-        const std::string legend(ParameterMemory::Legend(cell));
+        const std::string legend(CellLegend(cell));
         stop = {cell, static_cast<int>(i), "stopped", "stopped before cell " + legend};
         if (interrupted()) {
             code = interruptedCode();
@@ -854,7 +850,7 @@ int CliRunner::restore() {
     endProgress();
     const QJsonValue stoppedAt =
         reportStop(code == kExitDone ? WriteStop{} : stop, changes.size(), "written and read back");
-    const std::size_t unchanged = cells.size() - kIdentityCells.size() - changes.size();
+    const std::size_t unchanged = cells.size() - cells::kIdentity.size() - changes.size();
     if (m_options.json) {
         printJson({{QStringLiteral("identity"), qs(wrenchIdentity)},
                    {QStringLiteral("written"), written},

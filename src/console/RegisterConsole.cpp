@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "console/RegisterConsole.h"
 
-#include "wrench/ParameterMap.h"
 #include "common/TextConv.h"
-#include "wrench/HexInput.h"
 #include "session/WrenchSession.h"
 #include "widgets/Controls.h"
 #include "widgets/EchoBox.h"
 #include "widgets/ExchangeControls.h"
+#include "wrench/HexInput.h"
+#include "wrench/WrenchMap.h"
 
 #include <QComboBox>
 #include <QGridLayout>

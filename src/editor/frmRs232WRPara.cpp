@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "editor/frmRs232WRPara.h"
 
-#include "wrench/Presets.h"
 #include "session/WrenchSession.h"
 #include "widgets/Controls.h"
 #include "widgets/ExchangeControls.h"
 #include "widgets/Shape.h"
+#include "wrench/Presets.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -25,12 +25,6 @@ constexpr int kColumns = 6;
 const std::pair<int, const char*> kLegendMeanings[] = {
     {0x29, QT_TRANSLATE_NOOP("zelcor::frmRs232WRPara", "29H: reserved for fgauge")},
     {0x2A, QT_TRANSLATE_NOOP("zelcor::frmRs232WRPara", "2AH: reserved for fgauge")}};
-
-// A cell's legend as the window shows it: the memory's, translated.
-QString LegendCaption(int address) {
-    const std::string legend(ParameterMemory::Legend(address));
-    return QCoreApplication::translate("zelcor::ParameterMemory", legend.c_str());
-}
 
 // A step marker: large red digits inside an outline.
 QWidget* makeStepMarker(QWidget* parent, QLabel*& label, const QString& name,
@@ -179,7 +173,8 @@ void frmRs232WRPara::buildCells(QWidget* parent) {
         text->setAlignment(Qt::AlignCenter);
         auto* check = new QCheckBox(parent);
         check->setObjectName(QStringLiteral("Check1(%1)").arg(i));
-        auto* legend = makeLabel(parent, LegendCaption(i), QStringLiteral("Label26(%1)").arg(i));
+        auto* legend =
+            makeLabel(parent, CellLegendCaption(i), QStringLiteral("Label26(%1)").arg(i));
         legend->setFont(legendFont);
         for (const auto& [address, meaning] : kLegendMeanings) {
             if (address == i) {
@@ -187,7 +182,7 @@ void frmRs232WRPara::buildCells(QWidget* parent) {
             }
         }
         // The reserved and identity bytes below 10H are the wrench's own: shown, not typed.
-        if (i < ParameterMemory::kFirstEditableCell) {
+        if (i < cells::kFirstEditable) {
             text->setEnabled(false);
             check->setEnabled(false);
         }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "wrench/WrenchMap.h"
+
 #include <QWidget>
 
 #include <array>
@@ -29,7 +31,7 @@ enum class CellJob;
 class frmRs232WRPara : public QWidget {
     Q_OBJECT
 public:
-    static constexpr int kCellCount = 46;
+    static constexpr int kCellCount = cells::kCount;
 
     // `mainWindow` is the window Return brings to the front.
     frmRs232WRPara(WrenchSession& session, QWidget& mainWindow);

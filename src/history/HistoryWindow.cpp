@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "history/HistoryWindow.h"
 
-#include "session/ParameterMemory.h"
 #include "widgets/Controls.h"
+#include "wrench/WrenchMap.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -60,15 +60,6 @@ public:
 
 QString HexByte(std::uint8_t value) {
     return QStringLiteral("%1").arg(value, 2, 16, QLatin1Char('0')).toUpper();
-}
-
-// A cell's legend ("10H:gStatusEp"); an address beyond the parameter memory as itself.
-QString CellLegend(int address) {
-    if (address >= 0 && address <= ParameterMemory::kLastCell) {
-        const std::string legend(ParameterMemory::Legend(address));
-        return QCoreApplication::translate("zelcor::ParameterMemory", legend.c_str());
-    }
-    return QStringLiteral("%1H").arg(address, 4, 16, QLatin1Char('0')).toUpper();
 }
 
 QString DetailText(const ServiceRecord& r) {
@@ -328,7 +319,7 @@ void HistoryWindow::showRecord(int row) {
     grdWritten->setRowCount(int(record->bytesWritten.size()));
     for (int i = 0; i < int(record->bytesWritten.size()); ++i) {
         const RecordedWrite& w = record->bytesWritten[std::size_t(i)];
-        grdWritten->setItem(i, 0, new QTableWidgetItem(CellLegend(w.address)));
+        grdWritten->setItem(i, 0, new QTableWidgetItem(CellLegendCaption(w.address)));
         grdWritten->setItem(
             i, 1, new QTableWidgetItem(w.before ? HexByte(*w.before) : QStringLiteral("XX")));
         grdWritten->setItem(i, 2, new QTableWidgetItem(HexByte(w.after)));

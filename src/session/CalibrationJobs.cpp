@@ -30,16 +30,17 @@ void WrenchSession::storeRead(CalField field, std::uint8_t value) {
 }
 
 JobResult WrenchSession::readConstants() {
-    static constexpr std::array<std::pair<std::uint8_t, CalField>, 9> kSteps{{
-        {0x10, CalField::StatusEp},
-        {0x11, CalField::CwiL},
-        {0x12, CalField::CwiH},
-        {0x13, CalField::CcwiL},
-        {0x14, CalField::CcwiH},
-        {0x25, CalField::CwgL},
-        {0x26, CalField::CwgH},
-        {0x27, CalField::CcwgL},
-        {0x28, CalField::CcwgH},
+    using namespace cells;
+    static constexpr std::array<std::pair<int, CalField>, 9> kSteps{{
+        {kStatus, CalField::StatusEp},
+        {kConstantsCw.VIL, CalField::CwiL},
+        {kConstantsCw.VIH, CalField::CwiH},
+        {kConstantsCcw.VIL, CalField::CcwiL},
+        {kConstantsCcw.VIH, CalField::CcwiH},
+        {kConstantsCw.VAL, CalField::CwgL},
+        {kConstantsCw.VAH, CalField::CwgH},
+        {kConstantsCcw.VAL, CalField::CcwgL},
+        {kConstantsCcw.VAH, CalField::CcwgH},
     }};
     const auto operation = m_link.beginOperation();
     if (!operation) {
@@ -47,7 +48,7 @@ JobResult WrenchSession::readConstants() {
     }
     const Recording job(*this, "Read Constants", false);
     for (const auto& [address, field] : kSteps) {
-        const ReadReply reply = m_link.read(0x00, address);
+        const ReadReply reply = m_link.read(0x00, static_cast<std::uint8_t>(address));
         if (!reply.hasData) {
             m_link.ShowCommResult(reply.result);
             return {JobEnd::Failed, reply.result, address, {}};

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The jobs over the cells of the parameter memory: Read All, Write, Write All FF, and the
 // fills that send nothing.
-#include "wrench/Presets.h"
 #include "platform/MessageBoxes.h"
 #include "session/WrenchSession.h"
+#include "wrench/Presets.h"
 
 #include <QCoreApplication>
 
@@ -11,8 +11,8 @@ namespace zelcor {
 
 namespace {
 
-constexpr int kFirst = ParameterMemory::kFirstTransferCell;
-constexpr int kLast = ParameterMemory::kLastCell;
+constexpr int kFirst = cells::kFirstTransfer;
+constexpr int kLast = cells::kLast;
 
 } // namespace
 
@@ -134,7 +134,7 @@ JobResult WrenchSession::writeCells() {
             // The record keeps the system's words; the box shows them translated.
             const char* pattern =
                 QT_TR_NOOP("Cell %1 %2.\r\nNothing from this cell on has been written.");
-            const std::string legend(ParameterMemory::Legend(i));
+            const std::string legend(CellLegend(i));
             const std::string reasonWords =
                 QCoreApplication::translate("zelcor::CellText",
                                             std::string(m_memory.refusalPattern(i)).c_str())
@@ -190,10 +190,10 @@ void WrenchSession::loadPreset(std::string_view model) {
     const ModelPreset& preset = PresetForModel(model);
     m_loadingPreset = true;
     for (std::size_t k = 0; k < kPresetLength; ++k) {
-        m_memory.setTyped(kPresetFirstCell + static_cast<int>(k), preset.cells[k]);
+        m_memory.setTyped(cells::kPresetFirst + static_cast<int>(k), preset.cells[k]);
     }
-    for (int i = 0; i < ParameterMemory::kCellCount; ++i) {
-        m_memory.setSelected(i, i >= kPresetFirstCell && i <= kPresetLastCell);
+    for (int i = 0; i < cells::kCount; ++i) {
+        m_memory.setSelected(i, i >= cells::kPresetFirst && i <= cells::kPresetLast);
     }
     m_loadingPreset = false;
     // Until a cell is changed otherwise, the next Write is this preset's.

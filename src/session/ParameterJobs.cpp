@@ -12,25 +12,9 @@
 
 namespace zelcor {
 
-namespace {
-
-// What Get reads: the identity, the status byte and both directions' constants.
-constexpr std::initializer_list<int> kGetCells{0x0C, 0x0D, 0x0E, 0x0F, 0x10, 0x11, 0x12, 0x13,
-                                               0x14, 0x25, 0x26, 0x27, 0x28, 0x2B, 0x2C, 0x2D};
-// What Write reads back before writing: the identity and the status byte.
-constexpr std::initializer_list<int> kIdentityCells{0x0C, 0x0D, 0x0E, 0x0F, 0x10, 0x2B, 0x2C, 0x2D};
-// Identity bytes that Write writes back as it read them: one it could not read would reach
-// the wrench as a byte it never held.
-constexpr std::array<int, 7> kKeptIdentityCells{0x0C, 0x0D, 0x0E, 0x0F, 0x2B, 0x2C, 0x2D};
-// The maximum torque the wrench keeps, low and high byte.
-constexpr int kMaxTorqueLowCell = 0x23;
-constexpr int kMaxTorqueHighCell = 0x24;
-
-} // namespace
-
-JobResult WrenchSession::readSelected(std::initializer_list<int> cells) {
+JobResult WrenchSession::readSelected(std::span<const int> list) {
     m_memory.clear();
-    for (const int cell : cells) {
+    for (const int cell : list) {
         m_memory.setSelected(cell, true);
     }
     return readCells();
@@ -49,7 +33,7 @@ JobResult WrenchSession::getParameterSet() {
     m_link.MyDelay(20);
     // A failed or stopped reading leaves the bytes it did not get unread; Get goes on and
     // hands them out as "XX".
-    const JobResult result = readSelected(kGetCells);
+    const JobResult result = readSelected(cells::kGet);
     emit parameterStage(ParameterJob::Get, ParameterStage::ReadDone);
     // The closing pause counts from the end of the reading: the request code's number is
     // kept on disk meanwhile, which takes a moment of its own.
@@ -86,14 +70,14 @@ JobResult WrenchSession::writeParameterSet(std::string_view newParaText,
         r->newSet = std::string(newParaText);
     }
     emit parameterStage(ParameterJob::Write, ParameterStage::Reading);
-    readSelected(kIdentityCells);
+    readSelected(cells::kWriteCheck);
     const ParaRecord identity =
         IdentityFromCells([this](int address) { return m_memory.text(address); }, m_setting);
 
     // Every check that can refuse runs before the first byte is written, so Write never
     // leaves a wrench half-written by a decision of its own.
     std::string unread;
-    for (const int cell : kKeptIdentityCells) {
+    for (const int cell : cells::kIdentity) {
         if (!m_memory.byte(cell)) {
             unread +=
                 (unread.empty() ? "" : ", ") + ByteToHexStr(static_cast<std::uint8_t>(cell)) + "H";
@@ -158,13 +142,13 @@ JobResult WrenchSession::writeParameterSet(std::string_view newParaText,
 }
 
 JobResult WrenchSession::readMaxTorqueCells() {
-    for (int i = 0; i < ParameterMemory::kCellCount; ++i) {
+    for (int i = 0; i < cells::kCount; ++i) {
         m_memory.setSelected(i, false);
     }
     m_memory.clear();
     m_link.resetReceive();
     m_link.MyDelay(20);
-    return readSelected({kStatusEpCell, kMaxTorqueLowCell, kMaxTorqueHighCell});
+    return readSelected(cells::kMaxTorque);
 }
 
 JobResult WrenchSession::readMaxTorque() {
@@ -178,7 +162,7 @@ JobResult WrenchSession::readMaxTorque() {
     const JobResult result = readMaxTorqueCells();
     // A byte that could not be read counts as 0 (its box has said why).
     const auto value = [this](int address) { return m_memory.byte(address).value_or(0); };
-    m_maxTorqueRaw = 256 * value(kMaxTorqueHighCell) + value(kMaxTorqueLowCell);
+    m_maxTorqueRaw = 256 * value(cells::kMaxTorqueHigh) + value(cells::kMaxTorqueLow);
     emit maxTorqueChanged();
     if (ServiceRecord* r = record(); r != nullptr && result.ok()) {
         r->detail = "maximum torque " + maxTorqueText();
@@ -196,20 +180,20 @@ JobResult WrenchSession::clearEr0() {
     emit parameterStage(ParameterJob::ClearEr0, ParameterStage::Reading);
     readMaxTorqueCells();
     JobResult result;
-    if (const auto status = m_memory.byte(kStatusEpCell); !status) {
+    if (const auto status = m_memory.byte(cells::kStatus); !status) {
         // Written blind, the status would lose every other flag it holds.
         const char* refusal = QT_TR_NOOP("The status byte (10H) could not be read.\r\nNothing "
                                          "has been written: the error flag is not cleared.");
-        result = {JobEnd::Refused, CommResult::Success, kStatusEpCell, refusal};
+        result = {JobEnd::Refused, CommResult::Success, cells::kStatus, refusal};
         reportError(tr(refusal));
     } else {
         emit parameterStage(ParameterJob::ClearEr0, ParameterStage::Writing);
-        m_memory.setByte(kMaxTorqueLowCell, 0x00);
-        m_memory.setByte(kMaxTorqueHighCell, 0x00);
-        m_memory.setByte(kStatusEpCell, static_cast<std::uint8_t>(*status & 0x7F));
+        m_memory.setByte(cells::kMaxTorqueLow, 0x00);
+        m_memory.setByte(cells::kMaxTorqueHigh, 0x00);
+        m_memory.setByte(cells::kStatus, static_cast<std::uint8_t>(*status & 0x7F));
         result = writeCells();
     }
-    for (const int cell : {kStatusEpCell, kMaxTorqueLowCell, kMaxTorqueHighCell}) {
+    for (const int cell : cells::kMaxTorque) {
         m_memory.setSelected(cell, false);
     }
     emit parameterStage(ParameterJob::ClearEr0, ParameterStage::Finished);

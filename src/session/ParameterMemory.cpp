@@ -3,36 +3,9 @@
 
 #include "common/TextConv.h"
 
-#include <QtGlobal>
-
 #include <algorithm>
 
 namespace zelcor {
-
-namespace {
-
-// Spelled as the wrench's documentation has always shown them; those in its own language are
-// marked for the translation file, and the windows show them translated in this context.
-// clang-format off
-const std::array<const char*, ParameterMemory::kCellCount> kLegends{
-    "00H:Reserved",      "01H:Reserved",        "02H:Reserved",        "03H:Reserved",
-    "04H:Reserved",      "05H:Reserved",        "06H:Reserved",        "07H:REeserved",
-    "08H:Reserved",      "09H:Reserved",        "0AH:Reserved",        "0BH:Reserved",
-    "0CH:Reserved",      "0DH:ReserveK",        "0EH:SW--L",           "0FH:SW--H",
-    "10H:gStatusEp",     "11H:gK_CWi_L",        "12H:gK_CWi_H",        "13H:gK_CCWi_L",
-    "14H:gK_CCWi_H",     "15H:gPTStatus",       "16H:gUnitStatus",     "17H:a_AdTorq100_L",
-    "18H:a_AdTorq100_H", "19H:a_AdTorqABS_L",   "1AH:a_AdTorqABS_H",   "1BH:m_ratio_L",
-    "1CH:m_ratio_H",     "1DH:ms_TqHLimit_L",   "1EH:ms_TqHLimit_H",   "1FH:ms_TqLLimit_L",
-    "20H:ms_TqLLimit_H", "21H:mr_RecLen",       "22H:mr_RecLenMax",    "23H:a_TkHisMax_L",
-    "24H:a_TkHisMax_H",  "25H:gK_CWA_L",        "26H:gK_CWA_H",        "27H:gK_CCWA_L",
-    "28H:gK_CCWA_H",
-    QT_TRANSLATE_NOOP("zelcor::ParameterMemory", "29H: 保留給  fgauge"),
-    QT_TRANSLATE_NOOP("zelcor::ParameterMemory", "2AH:保留給   fgauge"),
-    "2BH:cdoe_2",        "2CH:code_1",          "2DH:code_0",
-};
-// clang-format on
-
-} // namespace
 
 ParameterMemory::Cell& ParameterMemory::at(int address) {
     return m_cells.at(static_cast<std::size_t>(address));
@@ -57,7 +30,7 @@ bool ParameterMemory::selected(int address) const {
 }
 
 int ParameterMemory::selectedTransferCells() const {
-    return static_cast<int>(std::count_if(m_cells.begin() + kFirstTransferCell, m_cells.end(),
+    return static_cast<int>(std::count_if(m_cells.begin() + cells::kFirstTransfer, m_cells.end(),
                                           [](const Cell& cell) { return cell.selected; }));
 }
 
@@ -111,20 +84,16 @@ void ParameterMemory::setSelected(int address, bool selected) {
 }
 
 void ParameterMemory::clear() {
-    for (int i = 0; i < kCellCount; ++i) {
+    for (int i = 0; i < cells::kCount; ++i) {
         at(i).selected = false;
         setUnread(i);
     }
 }
 
 void ParameterMemory::selectOnly(std::initializer_list<int> cells) {
-    for (int i = 0; i < kCellCount; ++i) {
+    for (int i = 0; i < cells::kCount; ++i) {
         setSelected(i, std::find(cells.begin(), cells.end(), i) != cells.end());
     }
-}
-
-std::string_view ParameterMemory::Legend(int address) {
-    return kLegends.at(static_cast<std::size_t>(address));
 }
 
 } // namespace zelcor

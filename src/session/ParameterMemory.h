@@ -2,6 +2,7 @@
 #pragma once
 
 #include "wrench/CellText.h"
+#include "wrench/WrenchMap.h"
 
 #include <array>
 #include <cstdint>
@@ -17,14 +18,6 @@ namespace zelcor {
 // typed into it is no byte; and whether it takes part in the cell transfers (selected).
 class ParameterMemory {
 public:
-    static constexpr int kCellCount = 46;
-    // The transfers cover the cells from here to the last one; the cells below it are never
-    // read or written by them.
-    static constexpr int kFirstTransferCell = 7;
-    static constexpr int kLastCell = kCellCount - 1;
-    // Cells below this one cannot be typed into or selected by the technician.
-    static constexpr int kFirstEditableCell = 0x10;
-
     // Called with the cell's address after any change of its byte, text or selection.
     std::function<void(int address)> changed;
 
@@ -52,9 +45,6 @@ public:
     // Exactly the given cells selected.
     void selectOnly(std::initializer_list<int> cells);
 
-    // The legend of a cell: its address and the parameter kept there ("10H:gStatusEp").
-    static std::string_view Legend(int address);
-
 private:
     struct Cell {
         std::optional<std::uint8_t> value;
@@ -66,7 +56,7 @@ private:
     const Cell& at(int address) const;
     void notify(int address);
 
-    std::array<Cell, kCellCount> m_cells{};
+    std::array<Cell, cells::kCount> m_cells{};
 };
 
 } // namespace zelcor

@@ -19,7 +19,7 @@ bool IsCommand(const WrenchLink::Exchange& e) {
 } // namespace
 
 std::optional<std::uint8_t> WrenchSession::knownByte(int address) const {
-    if (address < ParameterMemory::kFirstTransferCell || address > ParameterMemory::kLastCell) {
+    if (address < cells::kFirstTransfer || address > cells::kLast) {
         return std::nullopt;
     }
     return m_known[static_cast<std::size_t>(address)];
@@ -30,8 +30,8 @@ void WrenchSession::onExchange(const WrenchLink::Exchange& e) {
         return;
     }
     const int address = e.addr1 * 256 + e.addr0;
-    const bool memoryCell = e.addr1 == 0 && e.addr0 >= ParameterMemory::kFirstTransferCell &&
-                            e.addr0 <= ParameterMemory::kLastCell;
+    const bool memoryCell =
+        e.addr1 == 0 && e.addr0 >= cells::kFirstTransfer && e.addr0 <= cells::kLast;
     if (e.reply.result != CommResult::Success) {
         // A write whose reply went wrong may have taken effect or not.
         if (e.write && memoryCell) {
@@ -66,20 +66,12 @@ void WrenchSession::forgetWrench() {
     m_read.fill(std::nullopt);
 }
 
-std::string WrenchSession::readCode(std::initializer_list<int> cells) const {
-    std::string text;
-    for (const int cell : cells) {
-        const auto value = m_read[static_cast<std::size_t>(cell)];
-        if (!value) {
-            return {};
-        }
-        text += ByteToHexStr(*value);
-    }
-    return text;
+std::string WrenchSession::readCode(std::span<const int> list) const {
+    return CellsText(list, [this](int cell) { return m_read[static_cast<std::size_t>(cell)]; });
 }
 
 std::string WrenchSession::wrenchCode() const {
-    return readCode({0x2B, 0x2C, 0x2D});
+    return readCode(cells::kWrenchCode);
 }
 
 void WrenchSession::beginRecord(std::string job, bool recorded) {
@@ -92,8 +84,8 @@ void WrenchSession::beginRecord(std::string job, bool recorded) {
     m_record.job = std::move(job);
     // The wrench the job is done to is the one known when it begins (Write All FF overwrites
     // its identity); what the job itself reads fills in what was not known.
-    m_record.factoryCode = readCode({0x0C, 0x0D});
-    m_record.softwareVersion = readCode({0x0F, 0x0E});
+    m_record.factoryCode = readCode(cells::kFactoryCode);
+    m_record.softwareVersion = readCode(cells::kSoftwareVersion);
     m_record.wrenchCode = wrenchCode();
     m_record.port = m_link.portName();
     m_recordStartMs = m_clock.nowMs();
@@ -130,25 +122,19 @@ void WrenchSession::endRecord(const JobResult& result) {
     r.durationMs = m_clock.nowMs() - m_recordStartMs;
     // A code still unknown is taken from what the job read; one it only wrote (Write All FF
     // on a wrench never read) says nothing of which wrench it was, and stays empty.
-    const auto fill = [&r](std::string& code, std::initializer_list<int> cells) {
-        if (!code.empty()) {
-            return;
-        }
-        std::string text;
-        for (const int cell : cells) {
-            const auto read =
-                std::find_if(r.bytesRead.rbegin(), r.bytesRead.rend(),
-                             [cell](const RecordedRead& b) { return b.address == cell; });
-            if (read == r.bytesRead.rend()) {
-                return;
-            }
-            text += ByteToHexStr(read->value);
-        }
-        code = text;
+    const auto lastRead = [&r](int cell) -> std::optional<std::uint8_t> {
+        const auto read = std::find_if(r.bytesRead.rbegin(), r.bytesRead.rend(),
+                                       [cell](const RecordedRead& b) { return b.address == cell; });
+        return read == r.bytesRead.rend() ? std::nullopt : std::optional(read->value);
     };
-    fill(r.factoryCode, {0x0C, 0x0D});
-    fill(r.softwareVersion, {0x0F, 0x0E});
-    fill(r.wrenchCode, {0x2B, 0x2C, 0x2D});
+    const auto fill = [&lastRead](std::string& code, std::span<const int> list) {
+        if (code.empty()) {
+            code = CellsText(list, lastRead);
+        }
+    };
+    fill(r.factoryCode, cells::kFactoryCode);
+    fill(r.softwareVersion, cells::kSoftwareVersion);
+    fill(r.wrenchCode, cells::kWrenchCode);
     switch (result.end) {
     case JobEnd::Done:
         r.outcome = RecordOutcome::Done;

@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "wrench/TorqueCalc.h"
-#include "wrench/NewParaCheck.h"
-#include "wrench/ParaRecord.h"
 #include "serial/CommandProtocol.h"
 #include "serial/WrenchLink.h"
 #include "session/ParameterMemory.h"
+#include "wrench/NewParaCheck.h"
+#include "wrench/ParaRecord.h"
 #include "wrench/ServiceRecord.h"
+#include "wrench/TorqueCalc.h"
 
 #include <QObject>
 
@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 
 namespace zelcor {
@@ -265,7 +266,7 @@ private:
     // The bytes of `cells` as read on this connection, as hexadecimal text; empty when one of
     // them is not known so. A record names a wrench only by what was read of it: a code
     // that was only written (Write All FF) says nothing of which wrench it is.
-    std::string readCode(std::initializer_list<int> cells) const;
+    std::string readCode(std::span<const int> cells) const;
     void forgetWrench();
     // The direction and digits the job runs with.
     void recordSetting();
@@ -288,7 +289,7 @@ private:
     JobResult writeParameter(std::uint8_t address, std::uint8_t data);
     static JobResult busy() { return {JobEnd::Refused, CommResult::Busy, -1, {}}; }
     // Clears the memory, selects the cells and reads them.
-    JobResult readSelected(std::initializer_list<int> cells);
+    JobResult readSelected(std::span<const int> cells);
     JobResult readMaxTorqueCells();
     // A refusal in the "Error!!!" box, in the windows' language.
     void reportError(const QString& text);
@@ -317,9 +318,9 @@ private:
     bool m_stopTest = false;
     bool m_testRunning = false;
     bool m_liveReading = false;
-    std::array<std::optional<std::uint8_t>, ParameterMemory::kCellCount> m_known{};
+    std::array<std::optional<std::uint8_t>, cells::kCount> m_known{};
     // The part of m_known that was read from the wrench (a write of the same byte keeps it).
-    std::array<std::optional<std::uint8_t>, ParameterMemory::kCellCount> m_read{};
+    std::array<std::optional<std::uint8_t>, cells::kCount> m_read{};
     ServiceRecord m_record;
     int m_recordDepth = 0;
     bool m_recording = false; // the outermost job is one that is recorded

@@ -3,6 +3,7 @@
 
 #include "common/TextConv.h"
 #include "wrench/CellText.h"
+#include "wrench/WrenchMap.h"
 
 #include <QtGlobal>
 
@@ -165,10 +166,10 @@ bool IssuedForOtherWrench(const ParaRecord& newPara, const ParaRecord& chk) {
 }
 
 std::array<NewCellValue, 5> NewCellValues(const ParaRecord& newPara, bool dirCCW) {
-    const ConstantCells cells = ConstantCellsFor(dirCCW);
-    return {{cellValue(kStatusEpCell, newPara.StatusEp), cellValue(cells.VIL, newPara.VIL),
-             cellValue(cells.VIH, newPara.VIH), cellValue(cells.VAL, newPara.VAL),
-             cellValue(cells.VAH, newPara.VAH)}};
+    const cells::Constants c = cells::ConstantsFor(dirCCW);
+    return {{cellValue(cells::kStatus, newPara.StatusEp), cellValue(c.VIL, newPara.VIL),
+             cellValue(c.VIH, newPara.VIH), cellValue(c.VAL, newPara.VAL),
+             cellValue(c.VAH, newPara.VAH)}};
 }
 
 } // namespace zelcor

@@ -2,6 +2,7 @@
 #include "wrench/ParaRecord.h"
 
 #include "common/TextConv.h"
+#include "wrench/WrenchMap.h"
 
 #include <cstdint>
 
@@ -35,11 +36,6 @@ constexpr std::array<MessageField, 14> kMessageFields{{
 static_assert(kMessageSeparators == kMessageFields.size() + 1);
 
 // Editor cells that feed the set (low address byte; the high byte is always 00).
-constexpr int kFactoryCodeFirstCell = 0x0C;
-constexpr int kFactoryCodeSecondCell = 0x0D;
-constexpr int kWrSwLCell = 0x0E;
-constexpr int kWrSwHCell = 0x0F;
-constexpr int kWrCodeCells[] = {0x2B, 0x2C, 0x2D};
 
 // Sum of the code points of a UTF-8 text, character by character as CharacterCount counts
 // them. A byte that starts no complete sequence counts with its own value, so a stray byte
@@ -151,22 +147,24 @@ ParaRecord IdentityFromCells(const CellTextReader& cell, DigitsAndDirection sett
     store(record, &ParaRecord::WrType, "1");
     store(record, &ParaRecord::AppVerH, "00");
     store(record, &ParaRecord::AppVerL, "01");
-    store(record, &ParaRecord::WrSwH, cell(kWrSwHCell));
-    store(record, &ParaRecord::WrSwL, cell(kWrSwLCell));
-    store(record, &ParaRecord::FactoryCode,
-          cell(kFactoryCodeFirstCell) + cell(kFactoryCodeSecondCell));
-    std::string wrCode;
-    for (const int address : kWrCodeCells) {
-        wrCode += cell(address);
-    }
-    store(record, &ParaRecord::WrCode, wrCode);
+    store(record, &ParaRecord::WrSwH, cell(cells::kSoftwareVersion[0]));
+    store(record, &ParaRecord::WrSwL, cell(cells::kSoftwareVersion[1]));
+    const auto cellsText = [&cell](std::span<const int> list) {
+        std::string text;
+        for (const int address : list) {
+            text += cell(address);
+        }
+        return text;
+    };
+    store(record, &ParaRecord::FactoryCode, cellsText(cells::kFactoryCode));
+    store(record, &ParaRecord::WrCode, cellsText(cells::kWrenchCode));
     // A setting without a code leaves the field empty, as in a record never filled: padded
     // to its width it would equal the blank field of a message and pass the identity check.
     if (const std::string code = decDigitsCode(setting.FraDigits); !code.empty()) {
         store(record, &ParaRecord::DecDigits, code);
     }
     store(record, &ParaRecord::DirCode, setting.DirCCW ? "0011" : "0010");
-    store(record, &ParaRecord::StatusEp, cell(kStatusEpCell));
+    store(record, &ParaRecord::StatusEp, cell(cells::kStatus));
     return record;
 }
 
@@ -174,11 +172,11 @@ ParaRecord CurrentSetFromCells(const CellTextReader& cell, DigitsAndDirection se
                                std::string_view reqCode) {
     ParaRecord record = IdentityFromCells(cell, setting);
     record.ReqCode = FixedWidth(reqCode, ParaRecord::kReqCodeWidth);
-    const ConstantCells cells = ConstantCellsFor(setting.DirCCW);
-    store(record, &ParaRecord::VIH, cell(cells.VIH));
-    store(record, &ParaRecord::VIL, cell(cells.VIL));
-    store(record, &ParaRecord::VAH, cell(cells.VAH));
-    store(record, &ParaRecord::VAL, cell(cells.VAL));
+    const cells::Constants constants = cells::ConstantsFor(setting.DirCCW);
+    store(record, &ParaRecord::VIH, cell(constants.VIH));
+    store(record, &ParaRecord::VIL, cell(constants.VIL));
+    store(record, &ParaRecord::VAH, cell(constants.VAH));
+    store(record, &ParaRecord::VAL, cell(constants.VAL));
     ComposeMessage(record);
     return record;
 }

@@ -85,16 +85,6 @@ bool ParseMessage(std::string_view message, ParaRecord& record);
 
 // ---- Filling a record from the editor's cells ----------------------------------------------
 
-// Editor cells (low address byte, high byte 00) of the status byte and of the constants of
-// one direction: where Get reads them and Write puts the new values.
-inline constexpr int kStatusEpCell = 0x10;
-struct ConstantCells {
-    int VIH, VIL, VAH, VAL;
-};
-constexpr ConstantCells ConstantCellsFor(bool dirCCW) {
-    return dirCCW ? ConstantCells{0x14, 0x13, 0x28, 0x27} : ConstantCells{0x12, 0x11, 0x26, 0x25};
-}
-
 // The text of editor cell `address` (00H to 2DH): two hexadecimal digits, or "XX" when the
 // byte has not been read. Lets the window pass its cells in without this code knowing them.
 using CellTextReader = std::function<std::string(int address)>;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "wrench/WrenchMap.h"
+
 #include <array>
 #include <cstdint>
 #include <string_view>
@@ -9,9 +11,7 @@ namespace zelcor {
 
 // Factory parameter values of the instrument models, as the texts the editor's cells take.
 // Each preset covers the cells 10H to 2AH.
-inline constexpr std::uint8_t kPresetFirstCell = 0x10;
-inline constexpr std::uint8_t kPresetLastCell = 0x2A;
-inline constexpr std::size_t kPresetLength = kPresetLastCell - kPresetFirstCell + 1; // 27
+inline constexpr std::size_t kPresetLength = cells::kPresetLast - cells::kPresetFirst + 1; // 27
 
 struct ModelPreset {
     std::string_view model;

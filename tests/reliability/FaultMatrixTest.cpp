@@ -123,7 +123,7 @@ struct Operation {
 
 const std::vector<Operation>& operations() {
     std::set<Write> allFF;
-    for (int a = ParameterMemory::kFirstTransferCell; a <= ParameterMemory::kLastCell; ++a) {
+    for (int a = cells::kFirstTransfer; a <= cells::kLast; ++a) {
         allFF.insert({a, 0xFF});
     }
     std::set<Write> edited = originals(kEditorCells);

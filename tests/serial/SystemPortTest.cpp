@@ -110,8 +110,7 @@ TEST(SystemPort, TheWindowsThroughADeviceServer) {
     bridge.clearLineLog();
     auto& memory = window.session().memory();
     memory.clear();
-    for (int cell = ParameterMemory::kFirstTransferCell; cell <= ParameterMemory::kLastCell;
-         ++cell) {
+    for (int cell = cells::kFirstTransfer; cell <= cells::kLast; ++cell) {
         memory.setSelected(cell, true);
     }
     bool timedOut = false;
@@ -137,8 +136,7 @@ TEST(SystemPort, TheWindowsThroughADeviceServer) {
                   "it again once the device server is back.");
     const auto tried = requests();
     EXPECT_LE(tried, 6);
-    for (int cell = ParameterMemory::kFirstTransferCell + static_cast<int>(tried);
-         cell <= ParameterMemory::kLastCell; ++cell) {
+    for (int cell = cells::kFirstTransfer + static_cast<int>(tried); cell <= cells::kLast; ++cell) {
         EXPECT_FALSE(memory.byte(cell).has_value()) << cell;
     }
 }

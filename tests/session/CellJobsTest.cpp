@@ -177,11 +177,11 @@ TEST_F(Cells, PresetsAndFillAllFFSelectTheirCellsAndSendNothing) {
     session.loadPreset("wt-01"); // not a model's exact name: WT-07, 2000 = 07D0H at 17H
     const ParameterMemory& m = session.memory();
     EXPECT_EQ(m.text(0x10) + m.text(0x17) + m.text(0x18) + m.text(0x2A), "02D00700");
-    for (int i = 0; i < ParameterMemory::kCellCount; ++i) {
+    for (int i = 0; i < cells::kCount; ++i) {
         EXPECT_EQ(m.selected(i), i >= 0x10 && i <= 0x2A) << i;
     }
     session.fillAllFF();
-    for (int i = 0; i < ParameterMemory::kCellCount; ++i) {
+    for (int i = 0; i < cells::kCount; ++i) {
         EXPECT_EQ(m.selected(i), i >= 0x07) << i;
         EXPECT_EQ(m.text(i), i >= 0x07 ? "FF" : "XX") << i;
     }

@@ -151,7 +151,7 @@ TEST_F(ParameterSet, ReadMaxTorqueReadsStatusAndMaximumAndShowsItWithTheDigits) 
     EXPECT_EQ(session.maxTorqueText(), " 123.4");
     session.setDigits(3);
     EXPECT_EQ(session.maxTorqueText(), " 1.234");
-    for (int i = 0; i < ParameterMemory::kCellCount; ++i) {
+    for (int i = 0; i < cells::kCount; ++i) {
         EXPECT_EQ(session.memory().selected(i), i == 0x10 || i == 0x23 || i == 0x24) << i;
     }
 
