@@ -38,32 +38,8 @@ bool Contains(std::span<const int> list, int address) {
 
 } // namespace
 
-CellGroup GroupOf(int address) {
-    if (IsIdentityCell(address)) {
-        return CellGroup::Identity;
-    }
-    if (address == cells::kStatus) {
-        return CellGroup::Status;
-    }
-    for (const cells::Constants& c : {cells::kConstantsCw, cells::kConstantsCcw}) {
-        if (Contains(std::array{c.VIL, c.VIH, c.VAL, c.VAH}, address)) {
-            return CellGroup::Constants;
-        }
-    }
-    if (address == cells::kMaxTorqueLow || address == cells::kMaxTorqueHigh) {
-        return CellGroup::MaxTorque;
-    }
-    const bool named = std::any_of(NamedParameters().begin(), NamedParameters().end(),
-                                   [&](const NamedParameter& p) { return p.addr0 == address; });
-    return named ? CellGroup::Setting : CellGroup::Reserved;
-}
-
 bool IsIdentityCell(int address) {
     return Contains(cells::kIdentity, address);
-}
-
-bool IsTransferCell(int address) {
-    return address >= cells::kFirstTransfer && address <= cells::kLast;
 }
 
 std::string_view CellLegend(int address) {

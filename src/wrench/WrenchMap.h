@@ -66,18 +66,7 @@ inline constexpr std::array<int, 3> kMaxTorque{kStatus, kMaxTorqueLow, kMaxTorqu
 
 } // namespace cells
 
-enum class CellGroup {
-    Reserved,  // 00H to 0BH, 29H and 2AH
-    Identity,  // factory code, software version, wrench code
-    Status,    // 10H
-    Constants, // both directions' interval and gain
-    MaxTorque, // 23H 24H
-    Setting,   // the other named parameters
-};
-CellGroup GroupOf(int address);
 bool IsIdentityCell(int address);
-// True for the cells the transfers go over, 07H to 2DH.
-bool IsTransferCell(int address);
 
 // The legend of a cell as the wrench's documentation has always shown it: its address and the
 // parameter kept there ("10H:gStatusEp"). Those in the wrench's own language are marked for
