@@ -20,9 +20,13 @@ TEST_F(ParameterSet, GetReadsSixteenCellsAndHandsOutTheRequestOfTheChosenDirecti
     session.setDigits(2);
     for (const auto& [ccw, request] : rows) {
         session.setDirection(ccw);
+        const std::int64_t start = clock.nowMs();
+        const std::size_t first = port.written().size();
         EXPECT_TRUE(session.getParameterSet().ok());
         EXPECT_EQ(sent(), kGetReads);
         EXPECT_EQ(session.parameterRequest(), request);
+        // The receive buffer is cleared and the line left quiet for 20 ms before the first read.
+        EXPECT_EQ(port.written().at(first).atMs - start, 20);
     }
 }
 
