@@ -3,6 +3,7 @@
 // job, and the History window on a million records.
 #include "Bench.h"
 
+#include "PostgresServer.h"
 #include "history/HistoryWindow.h"
 #include "records/RecordQuery.h"
 #include "records/RecordStore.h"
@@ -11,26 +12,17 @@
 #include "session/WrenchSession.h"
 
 #include <QApplication>
-#include <QCollator>
 #include <QComboBox>
 #include <QDateTime>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
-#include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QUuid>
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <pwd.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace zelcor::bench {
 
@@ -39,6 +31,10 @@ namespace zelcor::bench {
 namespace {
 
 using zelcor::records::RecordsTarget;
+
+// The bench's own PostgreSQL server keeps fsync on, unlike the tests': a commit costs what it
+// costs on a server.
+constexpr zelcor::tools::PostgresServer::Options kDurable{.durable = true};
 
 double median(std::vector<double> values) {
     if (values.empty()) {
@@ -81,124 +77,6 @@ zelcor::ServiceRecord sampleRecord() {
     r.newSet = "00010001/1/00/01/01/05/2017/123456/01/0010/02/60/50/00/00/2392";
     return r;
 }
-
-// A PostgreSQL cluster of the bench's own, started as the records tests start theirs: initdb
-// in a temporary folder (owned by "nobody", who runs the server programs, when the bench runs
-// as root), trust for the user "zelcor", 127.0.0.1 on a free port; stopped and removed at the
-// end. Unlike the tests' server it keeps fsync on: a commit costs what it costs on a server.
-class BenchPostgres {
-public:
-    ~BenchPostgres() {
-        if (m_started) {
-            std::string error;
-            run(QStringLiteral("pg_ctl"),
-                {QStringLiteral("stop"), QStringLiteral("-D"), data(), QStringLiteral("-m"),
-                 QStringLiteral("fast"), QStringLiteral("-w")},
-                error);
-        }
-    }
-    bool start(std::string& error) {
-        QDir versions(QStringLiteral("/usr/lib/postgresql"));
-        QStringList names = versions.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-        QCollator numeric;
-        numeric.setNumericMode(true);
-        std::sort(names.begin(), names.end(),
-                  [&](const QString& a, const QString& b) { return numeric.compare(a, b) > 0; });
-        for (const QString& name : names) {
-            const QString bin = versions.filePath(name + QStringLiteral("/bin"));
-            if (QFileInfo(bin + QStringLiteral("/initdb")).isExecutable() &&
-                QFileInfo(bin + QStringLiteral("/pg_ctl")).isExecutable()) {
-                m_bin = bin;
-                break;
-            }
-        }
-        if (m_bin.isEmpty()) {
-            error = "PostgreSQL's server programs are not installed under "
-                    "/usr/lib/postgresql/*/bin (scripts/setup installs them)";
-            return false;
-        }
-        const passwd* nobody = ::getpwnam("nobody");
-        if (!m_root.isValid() ||
-            (::geteuid() == 0 &&
-             (nobody == nullptr || ::chown(QFile::encodeName(m_root.path()).constData(),
-                                           nobody->pw_uid, nobody->pw_gid) != 0))) {
-            error = "no temporary folder for the server";
-            return false;
-        }
-        m_port = freePort();
-        if (!run(QStringLiteral("initdb"),
-                 {QStringLiteral("-D"), data(), QStringLiteral("-A"), QStringLiteral("trust"),
-                  QStringLiteral("-U"), QStringLiteral("zelcor"), QStringLiteral("-E"),
-                  QStringLiteral("UTF8"), QStringLiteral("--no-locale"),
-                  QStringLiteral("--no-sync")},
-                 error) ||
-            m_port == 0) {
-            return false;
-        }
-        m_started = run(QStringLiteral("pg_ctl"),
-                        {QStringLiteral("start"), QStringLiteral("-D"), data(),
-                         QStringLiteral("-w"), QStringLiteral("-l"),
-                         m_root.filePath(QStringLiteral("server.log")), QStringLiteral("-o"),
-                         QStringLiteral("-c listen_addresses=127.0.0.1 -c port=%1 -c "
-                                        "unix_socket_directories=%2")
-                             .arg(m_port)
-                             .arg(m_root.path())},
-                        error);
-        return m_started;
-    }
-    RecordsTarget target() const {
-        RecordsTarget t;
-        t.kind = RecordsTarget::Kind::Postgresql;
-        t.user = "zelcor";
-        t.host = "127.0.0.1";
-        t.port = m_port;
-        t.database = "postgres";
-        return t;
-    }
-
-private:
-    QString data() const { return m_root.filePath(QStringLiteral("data")); }
-    bool run(const QString& program, QStringList arguments, std::string& error) {
-        QProcess p;
-        p.setProcessChannelMode(QProcess::MergedChannels);
-        arguments.prepend(m_bin + QLatin1Char('/') + program);
-        if (::geteuid() == 0) {
-            arguments =
-                QStringList{QStringLiteral("-u"), QStringLiteral("nobody"), QStringLiteral("--")} +
-                arguments;
-            p.start(QStringLiteral("runuser"), arguments);
-        } else {
-            p.start(arguments.takeFirst(), arguments);
-        }
-        if (!p.waitForFinished(120'000) || p.exitStatus() != QProcess::NormalExit ||
-            p.exitCode() != 0) {
-            error = program.toStdString() + " failed: " + p.readAll().trimmed().toStdString();
-            return false;
-        }
-        return true;
-    }
-    static int freePort() {
-        const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        int port = 0;
-        if (s >= 0 && ::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-            ::getsockname(s, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
-            port = ntohs(address.sin_port);
-        }
-        if (s >= 0) {
-            ::close(s);
-        }
-        return port;
-    }
-
-    QString m_bin;
-    QTemporaryDir m_root{QDir::tempPath() + QStringLiteral("/zelcor-bench-pg-XXXXXX")};
-    int m_port = 0;
-    bool m_started = false;
-};
 
 constexpr int kRecordWrites = 200;
 
@@ -394,29 +272,6 @@ bool fillRecords(const RecordsTarget& target, int count, std::string& error) {
     return ok;
 }
 
-// A PostgreSQL database of the bench's server, new, made with `name`: the bench's target
-// with that database.
-bool newPostgresDatabase(const RecordsTarget& server, const QString& name, RecordsTarget& target,
-                         std::string& error) {
-    QString e;
-    if (!zelcor::records::OpenRecordsDatabase(server, QStringLiteral("bench-create"), e)) {
-        error = e.toStdString();
-        return false;
-    }
-    bool ok = false;
-    {
-        QSqlQuery q(QSqlDatabase::database(QStringLiteral("bench-create"), false));
-        ok = q.exec(QStringLiteral("CREATE DATABASE ") + name);
-        if (!ok) {
-            error = q.lastError().text().toStdString();
-        }
-    }
-    zelcor::records::CloseRecordsDatabase(QStringLiteral("bench-create"));
-    target = server;
-    target.database = name.toStdString();
-    return ok;
-}
-
 // The same records as fillRecords, made on the PostgreSQL server in one statement, then
 // analysed so that the planner knows them.
 bool fillPostgres(const RecordsTarget& target, int count, std::string& error) {
@@ -539,14 +394,12 @@ void historyWindows(Table& table) {
         table.add({"History window, 10^6 records, SQLite", "-", "-", "-", "not filled: " + error});
     }
 
-    BenchPostgres server;
-    RecordsTarget pgEmpty, pgTarget;
+    zelcor::tools::PostgresServer server(kDurable);
+    std::optional<RecordsTarget> pgEmpty, pgTarget;
     fillStart = nowUs();
-    if (server.start(error) &&
-        newPostgresDatabase(server.target(), QStringLiteral("history_empty"), pgEmpty, error) &&
-        newPostgresDatabase(server.target(), QStringLiteral("history"), pgTarget, error) &&
-        fillPostgres(pgTarget, kHistoryRecords, error)) {
-        historyWindow(table, "PostgreSQL", pgEmpty, pgTarget,
+    if (server.create(error) && (pgEmpty = server.newDatabase(error)) &&
+        (pgTarget = server.newDatabase(error)) && fillPostgres(*pgTarget, kHistoryRecords, error)) {
+        historyWindow(table, "PostgreSQL", *pgEmpty, *pgTarget,
                       format("filled in %.1f s on the server", (nowUs() - fillStart) / 1e6));
     } else {
         table.add(
@@ -564,10 +417,11 @@ void serviceRecords(Table& table, const Line& line) {
             return t;
         }(),
         folder.filePath(QStringLiteral("one-spool.sqlite")));
-    BenchPostgres server;
+    zelcor::tools::PostgresServer server(kDurable);
     std::string error;
-    if (server.start(error)) {
-        recordWrites(table, "Write one record, PostgreSQL (local, fsync on)", server.target(),
+    std::optional<RecordsTarget> target;
+    if (server.create(error) && (target = server.newDatabase(error))) {
+        recordWrites(table, "Write one record, PostgreSQL (local, fsync on)", *target,
                      folder.filePath(QStringLiteral("pg-spool.sqlite")));
     } else {
         std::printf("zelcor_bench: records on PostgreSQL not measured: %s\n", error.c_str());

@@ -3,6 +3,7 @@
 // cannot be written, and written from there exactly once when it answers again.
 #include "records/RecordsFixture.h"
 
+#include "PostgresServer.h"
 #include "records/RecordWriter.h"
 #include "records/Spool.h"
 
@@ -168,7 +169,7 @@ TEST_F(RecordWriterTest, ThePostgresqlServerGoesAwayAndComesBack) {
     const auto target = PostgresTarget();
     ASSERT_TRUE(target);
     std::string error;
-    PostgresServer* server = PostgresServer::Get(error);
+    tools::PostgresServer* server = SuitePostgres(error);
     ASSERT_NE(server, nullptr) << error;
 
     RecordWriter writer(*target, reports.options(spoolPath, std::chrono::milliseconds(100)));

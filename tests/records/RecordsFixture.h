@@ -4,8 +4,6 @@
 // and queries on them from a connection of the test's own.
 #pragma once
 
-#include "records/PostgresServer.h"
-
 #include "records/RecordQuery.h"
 #include "records/RecordStore.h"
 
@@ -20,6 +18,10 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+namespace zelcor::tools {
+class PostgresServer;
+}
 
 namespace zelcor::test {
 
@@ -83,16 +85,12 @@ inline records::RecordsTarget SqliteTarget(const QTemporaryDir& dir,
     return t;
 }
 
+// The suite's PostgreSQL server, started at the first test that asks for it, once for the
+// suite, and stopped and removed when the suite ends; none, with `error` set, when it cannot
+// be started (records/SuitePostgres.cpp, in the records tests only).
+tools::PostgresServer* SuitePostgres(std::string& error);
 // A new database on the suite's server; a failure fails the test.
-inline std::optional<records::RecordsTarget> PostgresTarget() {
-    std::string error;
-    PostgresServer* server = PostgresServer::Get(error);
-    auto target = server ? server->newDatabase(error) : std::nullopt;
-    if (!target) {
-        ADD_FAILURE() << error;
-    }
-    return target;
-}
+std::optional<records::RecordsTarget> PostgresTarget();
 
 // A connection of the test's own to a target, opened through the library (migrated).
 class Connection {

@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "records/PostgresServer.h"
+#include "PostgresServer.h"
 
+#include <QCollator>
 #include <QFileInfo>
 
-#include <gtest/gtest.h>
+#include <algorithm>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -11,21 +12,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-namespace zelcor::test {
+namespace zelcor::tools {
 namespace {
-
-std::unique_ptr<PostgresServer>& Instance() {
-    static std::unique_ptr<PostgresServer> server;
-    return server;
-}
-
-// Stops the server when the suite ends, whether its tests passed or not.
-class PostgresEnvironment : public ::testing::Environment {
-public:
-    void TearDown() override { PostgresServer::ShutDown(); }
-};
-[[maybe_unused]] const auto* const kEnvironment =
-    ::testing::AddGlobalTestEnvironment(new PostgresEnvironment);
 
 // A port nobody listens on now: the kernel's pick for port 0.
 int FreePort() {
@@ -47,10 +35,15 @@ int FreePort() {
     return port;
 }
 
-// An installed server's programs folder, or empty.
+// The newest installed server's programs folder, or empty.
 QString ServerPrograms() {
     const QDir versions(QStringLiteral("/usr/lib/postgresql"));
-    for (const QString& name : versions.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+    QStringList names = versions.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    QCollator numeric;
+    numeric.setNumericMode(true);
+    std::sort(names.begin(), names.end(),
+              [&](const QString& a, const QString& b) { return numeric.compare(a, b) > 0; });
+    for (const QString& name : names) {
         const QString bin = versions.filePath(name + QStringLiteral("/bin"));
         if (QFileInfo(bin + QStringLiteral("/initdb")).isExecutable() &&
             QFileInfo(bin + QStringLiteral("/pg_ctl")).isExecutable()) {
@@ -66,24 +59,7 @@ bool IsRoot() {
 
 } // namespace
 
-PostgresServer* PostgresServer::Get(std::string& error) {
-    auto& server = Instance();
-    if (!server) {
-        server.reset(new PostgresServer);
-        if (!server->create(error)) {
-            server.reset();
-            return nullptr;
-        }
-    }
-    if (!server->m_running && !server->start(error)) {
-        return nullptr;
-    }
-    return server.get();
-}
-
-void PostgresServer::ShutDown() {
-    Instance().reset();
-}
+PostgresServer::PostgresServer(Options options) : m_options(options) {}
 
 PostgresServer::~PostgresServer() {
     // The watchdog stops the server and removes the folder when its input closes.
@@ -164,12 +140,13 @@ bool PostgresServer::create(std::string& error) {
 }
 
 bool PostgresServer::start(std::string& error) {
-    // Durability against a crash of the machine is of no use to a throw-away server.
-    const QString options = QStringLiteral("-c listen_addresses=127.0.0.1 -c port=%1 "
-                                           "-c unix_socket_directories=%2 -c fsync=off "
-                                           "-c full_page_writes=off -c max_connections=50")
-                                .arg(m_port)
-                                .arg(m_root.path());
+    QString options = QStringLiteral("-c listen_addresses=127.0.0.1 -c port=%1 "
+                                     "-c unix_socket_directories=%2 -c max_connections=50")
+                          .arg(m_port)
+                          .arg(m_root.path());
+    if (!m_options.durable) {
+        options += QStringLiteral(" -c fsync=off -c full_page_writes=off");
+    }
     if (!run(QStringLiteral("pg_ctl start -D \"%1\" -w -t 60 -l \"%2\" -o \"%3\"")
                  .arg(m_data, m_root.filePath(QStringLiteral("server.log")), options),
              error)) {
@@ -204,4 +181,4 @@ std::optional<records::RecordsTarget> PostgresServer::newDatabase(std::string& e
     return target;
 }
 
-} // namespace zelcor::test
+} // namespace zelcor::tools
