@@ -85,6 +85,12 @@ protected:
         }
         return out;
     }
+    // SIGTERM, only to a program that runs: a process id of 0 would signal the whole process
+    // group, the test runner and the server's watchdog with it.
+    static void terminate(QProcess& p) {
+        ASSERT_GT(p.processId(), 0) << "the program ended before it was to be stopped";
+        ::kill(pid_t(p.processId()), SIGTERM);
+    }
     // The same with a home of its own, every record reaching its database: none waits in the
     // spool.
     void run(const char* program, const QStringList& arguments) {
@@ -207,7 +213,7 @@ TEST_F(RecordsEndToEnd, ALockedTableHoldsNeitherTheEndNorTheRecord) {
     run(ZELCOR_CLI_BINARY, common + QStringList{"get", "--direction", "cw"}, home.path(), 143, &err,
         [](QProcess& p) {
             p.waitForReadyRead(kGuardMs);
-            ::kill(pid_t(p.processId()), SIGTERM);
+            terminate(p);
         });
     EXPECT_TRUE(err.contains("(the program was stopped before it answered). They are kept in ") ||
                 err.contains("(it did not answer within 5 s). They are kept in "))
@@ -227,7 +233,7 @@ TEST_F(RecordsEndToEnd, ALockedTableHoldsNeitherTheEndNorTheRecord) {
         128 + SIGTERM, &err, [](QProcess& p) {
             while (!p.peek(1 << 16).contains("cmdClrEr0 = ") && p.waitForReadyRead(kGuardMs)) {
             }
-            ::kill(pid_t(p.processId()), SIGTERM);
+            terminate(p);
         });
     EXPECT_TRUE(err.contains("zelcor: " + kept)) << err.data();
     EXPECT_EQ(locker.text("SELECT count(*) FROM service_record"), "0");
