@@ -491,65 +491,22 @@ int CliRunner::ports() {
 
 namespace {
 
-// An address of a record: two hexadecimal digits for 00H to FFH, four above.
-QString AddressText(int address) {
-    return QStringLiteral("%1")
-        .arg(address, address > 0xFF ? 4 : 2, 16, QLatin1Char('0'))
-        .toUpper();
-}
-
-QJsonValue JsonText(const std::string& text) {
-    return text.empty() ? QJsonValue(QJsonValue::Null) : QJsonValue(qs(text));
-}
-
+// The record's columns as RecordColumns names them, and the bytes written with each cell's
+// legend.
 QJsonObject RecordJson(const ServiceRecord& r) {
-    QJsonArray read;
-    for (const RecordedRead& b : r.bytesRead) {
-        read.append(QJsonObject{{QStringLiteral("address"), AddressText(b.address)},
-                                {QStringLiteral("value"), qs(Hex(b.value))}});
-    }
     QJsonArray written;
     for (const RecordedWrite& w : r.bytesWritten) {
         const bool cell = w.address >= 0 && w.address <= kLast;
         written.append(QJsonObject{
-            {QStringLiteral("address"), AddressText(w.address)},
+            {QStringLiteral("address"), qs(records::AddressText(w.address))},
             {QStringLiteral("legend"), cell ? QJsonValue(qs(std::string(CellLegend(w.address))))
                                             : QJsonValue(QJsonValue::Null)},
             {QStringLiteral("before"), JsonByte(w.before)},
             {QStringLiteral("after"), qs(Hex(w.after))}});
     }
-    QJsonValue run(QJsonValue::Null);
-    if (r.run) {
-        run = QJsonObject{{QStringLiteral("cycles"), r.run->cycles},
-                          {QStringLiteral("firstMs"), qint64(r.run->firstMs)},
-                          {QStringLiteral("lastMs"), qint64(r.run->lastMs)},
-                          {QStringLiteral("lowest"), r.run->lowest},
-                          {QStringLiteral("highest"), r.run->highest}};
-    }
-    return {{QStringLiteral("id"), qs(r.id)},
-            {QStringLiteral("time"), qs(r.time)},
-            {QStringLiteral("durationMs"), qint64(r.durationMs)},
-            {QStringLiteral("wrenchCode"), JsonText(r.wrenchCode)},
-            {QStringLiteral("factoryCode"), JsonText(r.factoryCode)},
-            {QStringLiteral("softwareVersion"), JsonText(r.softwareVersion)},
-            {QStringLiteral("job"), qs(r.job)},
-            {QStringLiteral("direction"), JsonText(r.direction)},
-            {QStringLiteral("digits"), r.digits ? QJsonValue(*r.digits) : QJsonValue()},
-            {QStringLiteral("outcome"), qs(records::OutcomeText(r.outcome))},
-            {QStringLiteral("failureCode"),
-             r.failureCode != 0 ? QJsonValue(r.failureCode) : QJsonValue()},
-            {QStringLiteral("message"), JsonText(r.message)},
-            {QStringLiteral("station"), JsonText(r.station)},
-            {QStringLiteral("operator"), JsonText(r.operatorName)},
-            {QStringLiteral("program"), JsonText(r.program)},
-            {QStringLiteral("port"), JsonText(r.port)},
-            {QStringLiteral("requestCode"), JsonText(r.requestCode)},
-            {QStringLiteral("requestMessage"), JsonText(r.requestMessage)},
-            {QStringLiteral("newSet"), JsonText(r.newSet)},
-            {QStringLiteral("detail"), JsonText(r.detail)},
-            {QStringLiteral("bytesRead"), read},
-            {QStringLiteral("bytesWritten"), written},
-            {QStringLiteral("run"), run}};
+    QJsonObject object = records::RecordJson(r);
+    object.insert(QStringLiteral("bytesWritten"), written);
+    return object;
 }
 
 // A field of a record's line: "-" when empty, on one line, and nothing in it that a terminal
@@ -609,16 +566,20 @@ int CliRunner::history() {
                                    .toJson(QJsonDocument::Compact)
                                    .toStdString();
                     } else {
-                        const std::string outcome =
-                            records::OutcomeText(r.outcome) +
-                            (r.failureCode != 0 ? " " + std::to_string(r.failureCode) : "");
+                        const auto field = [&r](records::RecordColumn column) {
+                            return LineField(records::StoredText(r, column));
+                        };
+                        const std::string failure =
+                            records::StoredText(r, records::kColFailureCode);
                         // A record that names no wrench says so, as the History window does.
-                        out << LineField(r.time) << '\t'
-                            << (r.wrenchCode.empty() ? "unknown" : LineField(r.wrenchCode)) << '\t'
-                            << LineField(r.job) << '\t' << outcome << '\t'
-                            << LineField(r.operatorName) << '\t' << LineField(r.station) << '\t'
-                            << LineField(records::WrittenBytesText(r.bytesWritten)) << '\t'
-                            << LineField(r.message) << '\n';
+                        out << field(records::kColTime) << '\t'
+                            << (r.wrenchCode.empty() ? "unknown" : field(records::kColWrenchCode))
+                            << '\t' << field(records::kColJob) << '\t'
+                            << records::StoredText(r, records::kColOutcome)
+                            << (failure.empty() ? "" : " " + failure) << '\t'
+                            << field(records::kColOperator) << '\t' << field(records::kColStation)
+                            << '\t' << LineField(records::WrittenBytesText(r.bytesWritten)) << '\t'
+                            << field(records::kColMessage) << '\n';
                     }
                     ++count;
                     return bool(out);

@@ -62,39 +62,57 @@ QString HexByte(std::uint8_t value) {
     return QStringLiteral("%1").arg(value, 2, 16, QLatin1Char('0')).toUpper();
 }
 
+// The columns the detail shows, in its order, with their captions; the failure code goes
+// with the outcome.
+const std::pair<RecordColumn, const char*> kDetailColumns[] = {
+    {records::kColTime, QT_TRANSLATE_NOOP("zelcor::HistoryWindow", "Time (UTC)")},
+    {records::kColDuration, QT_TRANSLATE_NOOP("zelcor::HistoryWindow", "Duration")},
+    {records::kColJob, QT_TRANSLATE_NOOP("zelcor::HistoryWindow", "Job")},
+    {records::kColOutcome, QT_TRANSLATE_NOOP("zelcor::HistoryWindow", "Outcome")},
+    {records::kColMessage, QT_TRANSLATE_NOOP("zelcor::HistoryWindow", "Message")},
+    {records::kColWrenchCode, QT_TRANSLATE_NOOP("zelcor::HistoryWindow", "Wrench code")},
+    {records::kColFactoryCode, QT_TRANSLATE_NOOP("zelcor::HistoryWindow", "Factory code")},
+    {records::kColSoftwareVersion, QT_TRANSLATE_NOOP("zelcor::HistoryWindow", "Software version")},
+    {records::kColDirection, QT_TRANSLATE_NOOP("zelcor::HistoryWindow", "Direction")},
+    {records::kColDigits, QT_TRANSLATE_NOOP("zelcor::HistoryWindow", "Digits")},
+    {records::kColRequestCode, QT_TRANSLATE_NOOP("zelcor::HistoryWindow", "Request code")},
+    {records::kColRequestMessage, QT_TRANSLATE_NOOP("zelcor::HistoryWindow", "Request")},
+    {records::kColNewSet, QT_TRANSLATE_NOOP("zelcor::HistoryWindow", "New parameter set")},
+    {records::kColDetail, QT_TRANSLATE_NOOP("zelcor::HistoryWindow", "Detail")},
+    {records::kColRunSummary, QT_TRANSLATE_NOOP("zelcor::HistoryWindow", "Run")},
+    {records::kColBytesRead, QT_TRANSLATE_NOOP("zelcor::HistoryWindow", "Bytes read")},
+    {records::kColStation, QT_TRANSLATE_NOOP("zelcor::HistoryWindow", "Station")},
+    {records::kColOperator, QT_TRANSLATE_NOOP("zelcor::HistoryWindow", "Operator")},
+    {records::kColProgram, QT_TRANSLATE_NOOP("zelcor::HistoryWindow", "Program")},
+    {records::kColPort, QT_TRANSLATE_NOOP("zelcor::HistoryWindow", "Port")},
+    {records::kColId, QT_TRANSLATE_NOOP("zelcor::HistoryWindow", "Record")}};
+
+// A line for each column that holds something: "Caption: value".
 QString DetailText(const ServiceRecord& r) {
     QStringList lines;
-    const auto line = [&lines](const QString& caption, const std::string& value) {
-        if (!value.empty()) {
-            lines << QStringLiteral("%1: %2").arg(caption, qs(value));
+    for (const auto& [column, caption] : kDetailColumns) {
+        QString value = qs(records::StoredText(r, column));
+        switch (column) {
+        case records::kColDuration:
+            value += QStringLiteral(" ms");
+            break;
+        case records::kColOutcome:
+            if (r.failureCode != 0) {
+                value += HistoryWindow::tr(" (failure code %1)").arg(r.failureCode);
+            }
+            break;
+        case records::kColWrenchCode:
+            if (value.isEmpty()) {
+                value = HistoryWindow::tr("unknown");
+            }
+            break;
+        default:
+            break;
         }
-    };
-    line(HistoryWindow::tr("Time (UTC)"), r.time);
-    line(HistoryWindow::tr("Duration"), std::to_string(r.durationMs) + " ms");
-    line(HistoryWindow::tr("Job"), r.job);
-    std::string outcome = records::OutcomeText(r.outcome);
-    if (r.failureCode != 0) {
-        outcome += HistoryWindow::tr(" (failure code %1)").arg(r.failureCode).toStdString();
+        if (!value.isEmpty()) {
+            lines << QStringLiteral("%1: %2").arg(HistoryWindow::tr(caption), value);
+        }
     }
-    line(HistoryWindow::tr("Outcome"), outcome);
-    line(HistoryWindow::tr("Message"), r.message);
-    line(HistoryWindow::tr("Wrench code"),
-         r.wrenchCode.empty() ? HistoryWindow::tr("unknown").toStdString() : r.wrenchCode);
-    line(HistoryWindow::tr("Factory code"), r.factoryCode);
-    line(HistoryWindow::tr("Software version"), r.softwareVersion);
-    line(HistoryWindow::tr("Direction"), r.direction);
-    line(HistoryWindow::tr("Digits"), r.digits ? std::to_string(*r.digits) : std::string());
-    line(HistoryWindow::tr("Request code"), r.requestCode);
-    line(HistoryWindow::tr("Request"), r.requestMessage);
-    line(HistoryWindow::tr("New parameter set"), r.newSet);
-    line(HistoryWindow::tr("Detail"), r.detail);
-    line(HistoryWindow::tr("Run"), r.run ? records::RunSummaryText(*r.run) : std::string());
-    line(HistoryWindow::tr("Bytes read"), records::BytesReadText(r.bytesRead));
-    line(HistoryWindow::tr("Station"), r.station);
-    line(HistoryWindow::tr("Operator"), r.operatorName);
-    line(HistoryWindow::tr("Program"), r.program);
-    line(HistoryWindow::tr("Port"), r.port);
-    line(HistoryWindow::tr("Record"), r.id);
     return lines.join(QLatin1Char('\n'));
 }
 

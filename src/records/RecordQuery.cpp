@@ -10,7 +10,6 @@
 #include <QSqlQuery>
 #include <QVariant>
 
-#include <cstdio>
 #include <variant>
 
 namespace zelcor::records {
@@ -18,12 +17,6 @@ namespace {
 
 // Records read and handed on at a time by ForEachRecord.
 constexpr int kPage = 500;
-
-const char* const kColumnNames[kRecordColumnCount] = {
-    "id",          "time_utc",     "duration_ms",      "station",         "operator", "program",
-    "port",        "factory_code", "software_version", "wrench_code",     "job",      "direction",
-    "digits",      "bytes_read",   "request_code",     "request_message", "new_set",  "detail",
-    "run_summary", "outcome",      "failure_code",     "message"};
 
 QString QueryError(const QSqlQuery& q) {
     const QSqlError e = q.lastError();
@@ -41,41 +34,35 @@ Where FilterWhere(const RecordFilter& filter) {
     Where w;
     const QString code = QString::fromStdString(filter.wrenchCode).trimmed().toUpper();
     if (!code.isEmpty()) {
-        w.conditions << QStringLiteral("wrench_code = ?");
+        w.conditions << SqlName(kColWrenchCode) + QStringLiteral(" = ?");
         w.values << code;
     }
     if (!filter.job.empty()) {
         // With a wrench code as well, the wrench's index is the narrower one: the job is
         // compared as an expression, which no index serves, so the planner takes the wrench's.
-        w.conditions << (code.isEmpty() ? QStringLiteral("job = ?")
-                                        : QStringLiteral("job || '' = ?"));
+        w.conditions << SqlName(kColJob) + (code.isEmpty() ? QStringLiteral(" = ?")
+                                                           : QStringLiteral(" || '' = ?"));
         w.values << QString::fromStdString(filter.job);
     }
     // The times are UTC texts that sort as they read: a day begins with its date's text.
     if (filter.since) {
-        w.conditions << QStringLiteral("time_utc >= ?");
+        w.conditions << SqlName(kColTime) + QStringLiteral(" >= ?");
         w.values << filter.since->toString(Qt::ISODate);
     }
     if (filter.until) {
-        w.conditions << QStringLiteral("time_utc < ?");
+        w.conditions << SqlName(kColTime) + QStringLiteral(" < ?");
         w.values << filter.until->addDays(1).toString(Qt::ISODate);
     }
     return w;
 }
 
-QString SelectList() {
-    QStringList names;
-    for (const char* name : kColumnNames) {
-        names << QLatin1String(name);
-    }
-    return names.join(QStringLiteral(", "));
+// Newest first: by time, then by id.
+QString NewestFirst() {
+    return QStringLiteral(" ORDER BY %1 DESC, %2 DESC").arg(SqlName(kColTime), SqlName(kColId));
 }
 
-const QString kNewestFirst = QStringLiteral(" ORDER BY time_utc DESC, id DESC");
-
 QString ListText(const Where& w) {
-    QString text =
-        QStringLiteral("SELECT ") + SelectList() + QStringLiteral(" FROM service_record");
+    QString text = QStringLiteral("SELECT %1 FROM %2").arg(ColumnList(), kRecordTable);
     if (!w.conditions.isEmpty()) {
         text += QStringLiteral(" WHERE ") + w.conditions.join(QStringLiteral(" AND "));
     }
@@ -97,10 +84,6 @@ bool Run(QSqlQuery& q, const QString& text, const QVariantList& values, QString&
     return true;
 }
 
-std::string FromText(const QVariant& v) {
-    return v.isNull() ? std::string() : v.toString().toStdString();
-}
-
 // The written bytes of the records, each record's in write order.
 bool AddWrittenBytes(QSqlDatabase& db, std::vector<ServiceRecord>& page, QString& error) {
     if (page.empty()) {
@@ -117,11 +100,7 @@ bool AddWrittenBytes(QSqlDatabase& db, std::vector<ServiceRecord>& page, QString
     }
     QSqlQuery q(db);
     q.setForwardOnly(true);
-    if (!Run(q,
-             QStringLiteral("SELECT record_id, address, before, after FROM written_byte WHERE "
-                            "record_id IN (") +
-                 marks.join(QLatin1Char(',')) + QStringLiteral(") ORDER BY record_id, seq"),
-             ids, error)) {
+    if (!Run(q, WrittenByteSelectSql(marks.join(QLatin1Char(','))), ids, error)) {
         return false;
     }
     while (q.next()) {
@@ -129,25 +108,13 @@ bool AddWrittenBytes(QSqlDatabase& db, std::vector<ServiceRecord>& page, QString
         if (r == nullptr) {
             continue;
         }
-        RecordedWrite w{};
-        w.address = q.value(1).toInt();
-        if (!q.value(2).isNull()) {
-            w.before = std::uint8_t(q.value(2).toInt());
-        }
-        w.after = std::uint8_t(q.value(3).toInt());
-        r->bytesWritten.push_back(w);
+        r->bytesWritten.push_back(WrittenByteFromRow(q.value(1), q.value(2), q.value(3)));
     }
     if (q.lastError().isValid()) {
         error = QueryError(q);
         return false;
     }
     return true;
-}
-
-std::string Hex(int value, int digits) {
-    char buffer[16];
-    std::snprintf(buffer, sizeof buffer, "%0*X", digits, unsigned(value));
-    return buffer;
 }
 
 } // namespace
@@ -162,57 +129,17 @@ std::optional<QDate> ParseDay(const std::string& text) {
     return day.isValid() ? std::optional<QDate>(day) : std::nullopt;
 }
 
-bool RowToRecord(const RecordRow& row, ServiceRecord& r, QString& reason) {
-    r.id = FromText(row[kColId]);
-    r.time = FromText(row[kColTime]);
-    r.durationMs = row[kColDuration].toLongLong();
-    r.station = FromText(row[kColStation]);
-    r.operatorName = FromText(row[kColOperator]);
-    r.program = FromText(row[kColProgram]);
-    r.port = FromText(row[kColPort]);
-    r.factoryCode = FromText(row[kColFactoryCode]);
-    r.softwareVersion = FromText(row[kColSoftwareVersion]);
-    r.wrenchCode = FromText(row[kColWrenchCode]);
-    r.job = FromText(row[kColJob]);
-    r.direction = FromText(row[kColDirection]);
-    if (!row[kColDigits].isNull()) {
-        r.digits = row[kColDigits].toInt();
-    }
-    r.requestCode = FromText(row[kColRequestCode]);
-    r.requestMessage = FromText(row[kColRequestMessage]);
-    r.newSet = FromText(row[kColNewSet]);
-    r.detail = FromText(row[kColDetail]);
-    r.failureCode = row[kColFailureCode].isNull() ? 0 : row[kColFailureCode].toInt();
-    r.message = FromText(row[kColMessage]);
-    const auto bytesRead = ParseBytesRead(FromText(row[kColBytesRead]));
-    const std::string run = FromText(row[kColRunSummary]);
-    if (!run.empty()) {
-        r.run = ParseRunSummary(run);
-    }
-    const auto outcome = ParseOutcome(FromText(row[kColOutcome]));
-    const char* bad = !bytesRead               ? "bytes_read"
-                      : !run.empty() && !r.run ? "run_summary"
-                      : !outcome               ? "outcome"
-                                               : nullptr;
-    if (bad != nullptr) {
-        reason = QStringLiteral("cannot read %1").arg(QLatin1String(bad));
-        return false;
-    }
-    r.bytesRead = *bytesRead;
-    r.outcome = *outcome;
-    return true;
-}
-
 ListSql RecordPageSql(const RecordFilter& filter, const std::optional<PageStart>& after,
                       int limit) {
     Where w = FilterWhere(filter);
     if (after) {
         // Older than the last record shown: an earlier time, or the same time and a lower id.
         // Written so that the time's index bounds it, at SQLite as at PostgreSQL.
-        w.conditions << QStringLiteral("time_utc <= ? AND (time_utc < ? OR id < ?)");
+        w.conditions << QStringLiteral("%1 <= ? AND (%1 < ? OR %2 < ?)")
+                            .arg(SqlName(kColTime), SqlName(kColId));
         w.values << after->time << after->time << after->id;
     }
-    return {ListText(w) + kNewestFirst + QStringLiteral(" LIMIT %1").arg(limit), w.values};
+    return {ListText(w) + NewestFirst() + QStringLiteral(" LIMIT %1").arg(limit), w.values};
 }
 
 bool ReadRecordPage(QSqlDatabase& db, const RecordFilter& filter,
@@ -295,10 +222,11 @@ std::optional<QStringList> RecordedJobs(QSqlDatabase& db, QString& error) {
     QSqlQuery q(db);
     q.setForwardOnly(true);
     if (!Run(q,
-             QStringLiteral("WITH RECURSIVE jobs(job) AS (SELECT min(job) FROM service_record "
-                            "UNION ALL SELECT (SELECT min(job) FROM service_record WHERE job > "
+             QStringLiteral("WITH RECURSIVE jobs(job) AS (SELECT min(%1) FROM %2 "
+                            "UNION ALL SELECT (SELECT min(%1) FROM %2 WHERE %1 > "
                             "jobs.job) FROM jobs WHERE jobs.job IS NOT NULL) "
-                            "SELECT job FROM jobs WHERE job IS NOT NULL"),
+                            "SELECT job FROM jobs WHERE job IS NOT NULL")
+                 .arg(SqlName(kColJob), kRecordTable),
              {}, error)) {
         return std::nullopt;
     }
@@ -314,67 +242,6 @@ std::optional<QStringList> RecordedJobs(QSqlDatabase& db, QString& error) {
         return std::nullopt;
     }
     return jobs;
-}
-
-std::string WrittenBytesText(const std::vector<RecordedWrite>& bytes) {
-    std::string text;
-    for (const RecordedWrite& b : bytes) {
-        if (!text.empty()) {
-            text += ' ';
-        }
-        text += Hex(b.address, b.address > 0xFF ? 4 : 2) + ':' +
-                (b.before ? Hex(*b.before, 2) : std::string("XX")) + '>' + Hex(b.after, 2);
-    }
-    return text;
-}
-
-std::string CsvField(const std::string& text) {
-    if (text.find_first_of(",\"\r\n") == std::string::npos) {
-        return text;
-    }
-    std::string quoted = "\"";
-    for (const char c : text) {
-        if (c == '"') {
-            quoted += '"';
-        }
-        quoted += c;
-    }
-    return quoted + '"';
-}
-
-std::string CsvHeader() {
-    return "time,wrench code,factory code,software version,job,direction,digits,outcome,"
-           "failure code,message,station,operator,program,port,duration ms,request code,"
-           "bytes written\r\n";
-}
-
-std::string CsvRow(const ServiceRecord& r) {
-    const std::string fields[] = {r.time,
-                                  r.wrenchCode,
-                                  r.factoryCode,
-                                  r.softwareVersion,
-                                  r.job,
-                                  r.direction,
-                                  r.digits ? std::to_string(*r.digits) : std::string(),
-                                  OutcomeText(r.outcome),
-                                  r.failureCode != 0 ? std::to_string(r.failureCode)
-                                                     : std::string(),
-                                  r.message,
-                                  r.station,
-                                  r.operatorName,
-                                  r.program,
-                                  r.port,
-                                  std::to_string(r.durationMs),
-                                  r.requestCode,
-                                  WrittenBytesText(r.bytesWritten)};
-    std::string line;
-    for (const std::string& field : fields) {
-        if (&field != &fields[0]) {
-            line += ',';
-        }
-        line += CsvField(field);
-    }
-    return line + "\r\n";
 }
 
 bool WriteRecordsCsv(QSqlDatabase& db, const RecordFilter& filter,

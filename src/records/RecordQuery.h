@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "records/RecordColumns.h"
 #include "wrench/ServiceRecord.h"
 
 #include <QDate>
@@ -32,40 +33,6 @@ struct RecordFilter {
 
 // A day as the filters take it: YYYY-MM-DD, a real date; none for anything else.
 std::optional<QDate> ParseDay(const std::string& text);
-
-// The columns of a listed record, in the order the list query selects them (the columns of
-// service_record, as RecordStore.h describes them).
-enum RecordColumn : int {
-    kColId,
-    kColTime,
-    kColDuration,
-    kColStation,
-    kColOperator,
-    kColProgram,
-    kColPort,
-    kColFactoryCode,
-    kColSoftwareVersion,
-    kColWrenchCode,
-    kColJob,
-    kColDirection,
-    kColDigits,
-    kColBytesRead,
-    kColRequestCode,
-    kColRequestMessage,
-    kColNewSet,
-    kColDetail,
-    kColRunSummary,
-    kColOutcome,
-    kColFailureCode,
-    kColMessage,
-    kRecordColumnCount
-};
-
-// A listed row: the values of its columns, in RecordColumn order.
-using RecordRow = std::array<QVariant, kRecordColumnCount>;
-// The row as a record, without its written bytes; false with `reason` set ("cannot read
-// bytes_read") when a column does not hold what a record holds.
-bool RowToRecord(const RecordRow& row, ServiceRecord& record, QString& reason);
 
 // Where a page of the list begins: just after (older than) the record of this time and id.
 struct PageStart {
@@ -105,23 +72,7 @@ bool ForEachRecord(QSqlDatabase& db, const RecordFilter& filter,
 // The jobs the records hold, sorted; an index seek each, however many records there are.
 std::optional<QStringList> RecordedJobs(QSqlDatabase& db, QString& error);
 
-// ---- CSV ------------------------------------------------------------------------------------
-// The History window's export and zelcor-cli history --csv: RFC 4180 (CRLF after every
-// line, a field quoted when it holds a comma, a quote, CR or LF, a quote doubled).
-//   time, wrench code, factory code, software version, job, direction, digits, outcome,
-//   failure code, message, station, operator, program, port, duration ms, request code,
-//   bytes written
-// An absent value (digits, a failure code of 0) is an empty field; the bytes written are
-// WrittenBytesText.
-
-// The written bytes in write order: "ADDR:BEFORE>AFTER" each, blank between them; ADDR is
-// two upper-case hexadecimal digits for 00H to FFH and four above, BEFORE "XX" when unknown:
-// "10:00>80 2B:XX>12".
-std::string WrittenBytesText(const std::vector<RecordedWrite>& bytes);
-// One field as RFC 4180 writes it.
-std::string CsvField(const std::string& text);
-std::string CsvHeader();
-std::string CsvRow(const ServiceRecord& record);
+// ---- CSV (the columns and their order: RecordColumns.h) ------------------------------------
 // The header and every record of the filter, handed to `write` a line at a time; false from
 // `write` ends it with `error` unchanged. `rows` receives how many records were written.
 // A row that is not a record is left out and handed to `unreadable`, as ForEachRecord does.

@@ -17,10 +17,7 @@
 #include <QVariant>
 
 #include <cerrno>
-#include <charconv>
-#include <cstdio>
 #include <cstring>
-#include <limits>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -272,6 +269,10 @@ bool Commit(QSqlDatabase& db, QString& error) {
     return false;
 }
 
+// The migrations are the schema's history: each keeps the SQL text it was written with,
+// column names and all, so that a database made by any version of the program is brought
+// forward the same way. The columns as the program writes and reads them are those of
+// RecordColumns.cpp; a column added later comes as a migration of its own and a row there.
 struct Migration {
     int version;
     QStringList statements; // %1 stands for the type of duration_ms
@@ -441,54 +442,6 @@ bool MayTakeSqliteFile(const QString& path, QString& error) {
                                   .arg(QString::fromStdString(QuotedInput(
                                       tables.join(QStringLiteral(", ")).toStdString()))));
     return false;
-}
-
-// ---- columns ---------------------------------------------------------------------------------
-
-// An empty text is NULL; NUL characters, which PostgreSQL's texts cannot hold, are dropped.
-QVariant Text(const std::string& text) {
-    if (text.empty()) {
-        return QVariant(QMetaType::fromType<QString>());
-    }
-    QString t = QString::fromStdString(text);
-    t.remove(QChar(0));
-    return t;
-}
-QVariant NotNullText(const std::string& text) {
-    const QVariant t = Text(text);
-    return t.isNull() ? QVariant(QStringLiteral("")) : t;
-}
-std::string FromText(const QVariant& v) {
-    return v.isNull() ? std::string() : v.toString().toStdString();
-}
-
-std::string Hex(int value, int digits) {
-    char buffer[16];
-    std::snprintf(buffer, sizeof buffer, "%0*X", digits, unsigned(value));
-    return buffer;
-}
-
-std::optional<long long> ParseInteger(const std::string& text, int base) {
-    long long value = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, base);
-    if (ec != std::errc() || end != text.data() + text.size() || text.empty()) {
-        return std::nullopt;
-    }
-    return value;
-}
-
-std::vector<std::string> Words(const std::string& text) {
-    std::vector<std::string> words;
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto next = text.find(' ', i);
-        const auto end = next == std::string::npos ? text.size() : next;
-        if (end > i) {
-            words.push_back(text.substr(i, end - i));
-        }
-        i = end + 1;
-    }
-    return words;
 }
 
 // Makes `folder` and the folders above it that are missing, each for its owner alone.
@@ -751,48 +704,21 @@ InsertResult InsertRecord(QSqlDatabase& db, const ServiceRecord& r, QString& err
         Rollback(db);
         return InsertResult::Failed;
     };
-    const QVariant noNumber(QMetaType::fromType<int>());
-    const std::pair<const char*, QVariant> columns[] = {
-        {"id", NotNullText(r.id)},
-        {"time_utc", NotNullText(r.time)},
-        {"duration_ms", qint64(r.durationMs)},
-        {"station", Text(r.station)},
-        {"operator", Text(r.operatorName)},
-        {"program", Text(r.program)},
-        {"port", Text(r.port)},
-        {"factory_code", Text(r.factoryCode)},
-        {"software_version", Text(r.softwareVersion)},
-        {"wrench_code", Text(r.wrenchCode)},
-        {"job", NotNullText(r.job)},
-        {"direction", Text(r.direction)},
-        {"digits", r.digits ? QVariant(*r.digits) : noNumber},
-        {"bytes_read", Text(BytesReadText(r.bytesRead))},
-        {"request_code", Text(r.requestCode)},
-        {"request_message", Text(r.requestMessage)},
-        {"new_set", Text(r.newSet)},
-        {"detail", Text(r.detail)},
-        {"run_summary", Text(r.run ? RunSummaryText(*r.run) : "")},
-        {"outcome", NotNullText(OutcomeText(r.outcome))},
-        {"failure_code", r.failureCode != 0 ? QVariant(r.failureCode) : noNumber},
-        {"message", Text(r.message)},
-    };
-    QStringList names;
-    QStringList placeholders;
-    for (const auto& [name, value] : columns) {
-        names << QLatin1String(name);
-        placeholders << QLatin1Char(':') + QLatin1String(name);
-    }
     QSqlQuery q(db);
     // PostgreSQL prepares on the server, which takes the table's lock: a prepare can fail (a
     // lock held past the statement limit), and the statement must not run without it.
-    if (!q.prepare(
-            QStringLiteral("INSERT INTO service_record (%1) VALUES (%2) ON CONFLICT (id) DO "
-                           "NOTHING")
-                .arg(names.join(QStringLiteral(", ")), placeholders.join(QStringLiteral(", "))))) {
+    QStringList marks;
+    for (int c = 0; c < kRecordColumnCount; ++c) {
+        marks << QStringLiteral("?");
+    }
+    if (!q.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) ON CONFLICT (%4) DO NOTHING")
+                       .arg(kRecordTable, ColumnList(), marks.join(QStringLiteral(", ")),
+                            SqlName(kColId)))) {
         return fail(q);
     }
-    for (const auto& [name, value] : columns) {
-        q.bindValue(QLatin1Char(':') + QLatin1String(name), value);
+    const auto values = StoredValues(r);
+    for (std::size_t c = 0; c < values.size(); ++c) {
+        q.bindValue(int(c), values[c]);
     }
     if (!q.exec()) {
         return fail(q);
@@ -802,18 +728,14 @@ InsertResult InsertRecord(QSqlDatabase& db, const ServiceRecord& r, QString& err
         return InsertResult::AlreadyThere;
     }
     QSqlQuery b(db);
-    if (!b.prepare(QStringLiteral("INSERT INTO written_byte (record_id, seq, address, before, "
-                                  "after) VALUES (:record_id, :seq, :address, :before, :after)"))) {
+    if (!b.prepare(WrittenByteInsertSql())) {
         return fail(b);
     }
     for (std::size_t i = 0; i < r.bytesWritten.size(); ++i) {
-        const RecordedWrite& w = r.bytesWritten[i];
-        b.bindValue(QStringLiteral(":record_id"), NotNullText(r.id));
-        b.bindValue(QStringLiteral(":seq"), int(i));
-        b.bindValue(QStringLiteral(":address"), w.address);
-        b.bindValue(QStringLiteral(":before"),
-                    w.before ? QVariant(int(*w.before)) : QVariant(QMetaType::fromType<int>()));
-        b.bindValue(QStringLiteral(":after"), int(w.after));
+        const QVariantList byteValues = WrittenByteValues(r, i);
+        for (int v = 0; v < byteValues.size(); ++v) {
+            b.bindValue(v, byteValues[v]);
+        }
         if (!b.exec()) {
             return fail(b);
         }
@@ -827,13 +749,11 @@ InsertResult InsertRecord(QSqlDatabase& db, const ServiceRecord& r, QString& err
 
 std::optional<ServiceRecord> ReadRecord(QSqlDatabase& db, const std::string& id, QString& error) {
     error.clear();
+    const QString shownId = QString::fromStdString(id);
     QSqlQuery q(db);
-    const bool prepared = q.prepare(QStringLiteral(
-        "SELECT id, time_utc, duration_ms, station, operator, program, port, factory_code, "
-        "software_version, wrench_code, job, direction, digits, bytes_read, request_code, "
-        "request_message, new_set, detail, run_summary, outcome, failure_code, message "
-        "FROM service_record WHERE id = :id"));
-    q.bindValue(QStringLiteral(":id"), QString::fromStdString(id));
+    const bool prepared = q.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?")
+                                        .arg(ColumnList(), kRecordTable, SqlName(kColId)));
+    q.bindValue(0, shownId);
     if (!prepared || !q.exec()) {
         error = LastError(q);
         return std::nullopt;
@@ -841,168 +761,28 @@ std::optional<ServiceRecord> ReadRecord(QSqlDatabase& db, const std::string& id,
     if (!q.next()) {
         return std::nullopt;
     }
+    RecordRow row;
+    for (int c = 0; c < kRecordColumnCount; ++c) {
+        row[std::size_t(c)] = q.value(c);
+    }
     ServiceRecord r;
-    r.id = FromText(q.value(0));
-    r.time = FromText(q.value(1));
-    r.durationMs = q.value(2).toLongLong();
-    r.station = FromText(q.value(3));
-    r.operatorName = FromText(q.value(4));
-    r.program = FromText(q.value(5));
-    r.port = FromText(q.value(6));
-    r.factoryCode = FromText(q.value(7));
-    r.softwareVersion = FromText(q.value(8));
-    r.wrenchCode = FromText(q.value(9));
-    r.job = FromText(q.value(10));
-    r.direction = FromText(q.value(11));
-    if (!q.value(12).isNull()) {
-        r.digits = q.value(12).toInt();
-    }
-    const auto bytesRead = ParseBytesRead(FromText(q.value(13)));
-    r.requestCode = FromText(q.value(14));
-    r.requestMessage = FromText(q.value(15));
-    r.newSet = FromText(q.value(16));
-    r.detail = FromText(q.value(17));
-    const std::string runText = FromText(q.value(18));
-    const auto outcome = ParseOutcome(FromText(q.value(19)));
-    r.failureCode = q.value(20).isNull() ? 0 : q.value(20).toInt();
-    r.message = FromText(q.value(21));
-    if (!bytesRead) {
-        error = QStringLiteral("record %1: cannot read bytes_read").arg(QString::fromStdString(id));
+    QString reason;
+    if (!RowToRecord(row, r, reason)) {
+        error = QStringLiteral("record %1: %2").arg(shownId, reason);
         return std::nullopt;
     }
-    r.bytesRead = *bytesRead;
-    if (!runText.empty()) {
-        r.run = ParseRunSummary(runText);
-        if (!r.run) {
-            error = QStringLiteral("record %1: cannot read run_summary")
-                        .arg(QString::fromStdString(id));
-            return std::nullopt;
-        }
-    }
-    if (!outcome) {
-        error = QStringLiteral("record %1: unknown outcome").arg(QString::fromStdString(id));
-        return std::nullopt;
-    }
-    r.outcome = *outcome;
 
     QSqlQuery b(db);
-    const bool preparedBytes =
-        b.prepare(QStringLiteral("SELECT seq, address, before, after FROM written_byte "
-                                 "WHERE record_id = :id ORDER BY seq"));
-    b.bindValue(QStringLiteral(":id"), QString::fromStdString(id));
+    const bool preparedBytes = b.prepare(WrittenByteSelectSql(QStringLiteral("?")));
+    b.bindValue(0, shownId);
     if (!preparedBytes || !b.exec()) {
         error = LastError(b);
         return std::nullopt;
     }
     while (b.next()) {
-        RecordedWrite w{};
-        w.address = b.value(1).toInt();
-        if (!b.value(2).isNull()) {
-            w.before = std::uint8_t(b.value(2).toInt());
-        }
-        w.after = std::uint8_t(b.value(3).toInt());
-        r.bytesWritten.push_back(w);
+        r.bytesWritten.push_back(WrittenByteFromRow(b.value(1), b.value(2), b.value(3)));
     }
     return r;
-}
-
-std::string BytesReadText(const std::vector<RecordedRead>& bytes) {
-    std::string text;
-    for (const RecordedRead& b : bytes) {
-        if (!text.empty()) {
-            text += ' ';
-        }
-        text += Hex(b.address, 2) + '=' + Hex(b.value, 2);
-    }
-    return text;
-}
-
-std::optional<std::vector<RecordedRead>> ParseBytesRead(const std::string& text) {
-    std::vector<RecordedRead> bytes;
-    for (const std::string& word : Words(text)) {
-        const auto equals = word.find('=');
-        if (equals == std::string::npos) {
-            return std::nullopt;
-        }
-        const auto address = ParseInteger(word.substr(0, equals), 16);
-        const auto value = ParseInteger(word.substr(equals + 1), 16);
-        if (!address || !value || *address < 0 || *address > std::numeric_limits<int>::max() ||
-            *value < 0 || *value > 0xFF) {
-            return std::nullopt;
-        }
-        bytes.push_back({int(*address), std::uint8_t(*value)});
-    }
-    return bytes;
-}
-
-std::string RunSummaryText(const RecordedRun& run) {
-    const auto number = [](double v) {
-        return QString::number(v, 'g', QLocale::FloatingPointShortest).toStdString();
-    };
-    return "cycles=" + std::to_string(run.cycles) + " first_ms=" + std::to_string(run.firstMs) +
-           " last_ms=" + std::to_string(run.lastMs) + " lowest=" + number(run.lowest) +
-           " highest=" + number(run.highest);
-}
-
-std::optional<RecordedRun> ParseRunSummary(const std::string& text) {
-    RecordedRun run;
-    const std::vector<std::string> words = Words(text);
-    const char* const keys[] = {"cycles=", "first_ms=", "last_ms=", "lowest=", "highest="};
-    if (words.size() != std::size(keys)) {
-        return std::nullopt;
-    }
-    for (std::size_t i = 0; i < words.size(); ++i) {
-        const std::string key = keys[i];
-        if (words[i].rfind(key, 0) != 0) {
-            return std::nullopt;
-        }
-        const std::string value = words[i].substr(key.size());
-        if (i < 3) {
-            const auto n = ParseInteger(value, 10);
-            if (!n || (i == 0 && (*n < 0 || *n > std::numeric_limits<int>::max()))) {
-                return std::nullopt;
-            }
-            if (i == 0) {
-                run.cycles = int(*n);
-            } else if (i == 1) {
-                run.firstMs = *n;
-            } else {
-                run.lastMs = *n;
-            }
-        } else {
-            bool ok = false;
-            const double d = QString::fromStdString(value).toDouble(&ok);
-            if (!ok) {
-                return std::nullopt;
-            }
-            (i == 3 ? run.lowest : run.highest) = d;
-        }
-    }
-    return run;
-}
-
-std::string OutcomeText(RecordOutcome outcome) {
-    switch (outcome) {
-    case RecordOutcome::Done:
-        return "done";
-    case RecordOutcome::Failed:
-        return "failed";
-    case RecordOutcome::Refused:
-        return "refused";
-    case RecordOutcome::Stopped:
-        return "stopped";
-    }
-    return "failed";
-}
-
-std::optional<RecordOutcome> ParseOutcome(const std::string& text) {
-    for (RecordOutcome o : {RecordOutcome::Done, RecordOutcome::Failed, RecordOutcome::Refused,
-                            RecordOutcome::Stopped}) {
-        if (OutcomeText(o) == text) {
-            return o;
-        }
-    }
-    return std::nullopt;
 }
 
 } // namespace zelcor::records

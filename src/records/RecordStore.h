@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "records/RecordColumns.h"
 #include "wrench/ServiceRecord.h"
 
 #include <QString>
@@ -138,13 +139,5 @@ InsertResult InsertRecord(QSqlDatabase& db, const ServiceRecord& record, QString
                           const std::function<bool(QSqlDatabase&, QString&)>& alongside = {});
 // The record with that id; none, with `error` empty, when there is no such record.
 std::optional<ServiceRecord> ReadRecord(QSqlDatabase& db, const std::string& id, QString& error);
-
-// The column texts (see above), for those who read the table themselves.
-std::string BytesReadText(const std::vector<RecordedRead>& bytes);
-std::optional<std::vector<RecordedRead>> ParseBytesRead(const std::string& text);
-std::string RunSummaryText(const RecordedRun& run);
-std::optional<RecordedRun> ParseRunSummary(const std::string& text);
-std::string OutcomeText(RecordOutcome outcome);
-std::optional<RecordOutcome> ParseOutcome(const std::string& text);
 
 } // namespace zelcor::records

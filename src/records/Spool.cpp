@@ -47,8 +47,9 @@ bool Spool::open(QString& error) {
     {
         QSqlQuery q(QSqlDatabase::database(m_connection));
         if (!q.exec(QStringLiteral(
-                "CREATE TABLE IF NOT EXISTS spooled (record_id TEXT PRIMARY KEY REFERENCES "
-                "service_record(id) ON DELETE CASCADE, target TEXT NOT NULL)"))) {
+                        "CREATE TABLE IF NOT EXISTS spooled (record_id TEXT PRIMARY KEY REFERENCES "
+                        "%1(%2) ON DELETE CASCADE, target TEXT NOT NULL)")
+                        .arg(kRecordTable, SqlName(kColId)))) {
             error = QStringLiteral("the spool %1: %2")
                         .arg(QString::fromStdString(m_path), LastError(q));
         }
@@ -89,8 +90,9 @@ std::optional<std::vector<std::string>> Spool::ids(QString& error) {
         return std::nullopt;
     }
     QSqlQuery q(QSqlDatabase::database(m_connection));
-    q.prepare(QStringLiteral("SELECT s.id FROM service_record s JOIN spooled p ON "
-                             "p.record_id = s.id WHERE p.target = ? ORDER BY s.time_utc, s.id"));
+    q.prepare(QStringLiteral("SELECT s.%2 FROM %1 s JOIN spooled p ON p.record_id = s.%2 WHERE "
+                             "p.target = ? ORDER BY s.%3, s.%2")
+                  .arg(kRecordTable, SqlName(kColId), SqlName(kColTime)));
     q.addBindValue(m_target);
     if (!q.exec()) {
         error = LastError(q);
@@ -117,7 +119,7 @@ bool Spool::remove(const std::string& id, QString& error) {
     }
     // The written bytes and the place in the queue go with the record (ON DELETE CASCADE).
     QSqlQuery q(QSqlDatabase::database(m_connection));
-    q.prepare(QStringLiteral("DELETE FROM service_record WHERE id = ?"));
+    q.prepare(QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(kRecordTable, SqlName(kColId)));
     q.addBindValue(QString::fromStdString(id));
     if (!q.exec()) {
         error = LastError(q);
