@@ -18,12 +18,6 @@ namespace {
 // Records read and handed on at a time by ForEachRecord.
 constexpr int kPage = 500;
 
-QString QueryError(const QSqlQuery& q) {
-    const QSqlError e = q.lastError();
-    const QString text = (e.databaseText().isEmpty() ? e.driverText() : e.databaseText()).trimmed();
-    return text.isEmpty() ? QStringLiteral("unknown error") : text;
-}
-
 // The filter's conditions on service_record, each with its placeholders, and their values.
 struct Where {
     QStringList conditions;

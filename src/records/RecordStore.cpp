@@ -232,20 +232,11 @@ bool IsSqlite(const QSqlDatabase& db) {
     return db.driverName() == QLatin1String("QSQLITE");
 }
 
-QString LastError(const QSqlQuery& q) {
-    const QSqlError e = q.lastError();
-    QString text = e.databaseText().trimmed();
-    if (text.isEmpty()) {
-        text = e.driverText().trimmed();
-    }
-    return text.isEmpty() ? QStringLiteral("unknown error") : text;
-}
-
 // One statement; false with `error` set when it fails.
 bool Exec(QSqlDatabase& db, const QString& statement, QString& error) {
     QSqlQuery q(db);
     if (!q.exec(statement)) {
-        error = LastError(q);
+        error = QueryError(q);
         return false;
     }
     return true;
@@ -314,14 +305,14 @@ int CurrentVersion(QSqlDatabase& db, QString& error) {
                                       "schemaname = current_schema() AND "
                                       "tablename = 'schema_version'");
     if (!q.exec(exists) || !q.next()) {
-        error = LastError(q);
+        error = QueryError(q);
         return -1;
     }
     if (q.value(0).toInt() == 0) {
         return 0;
     }
     if (!q.exec(QStringLiteral("SELECT max(version) FROM schema_version")) || !q.next()) {
-        error = LastError(q);
+        error = QueryError(q);
         return -1;
     }
     if (q.value(0).isNull()) {
@@ -420,7 +411,7 @@ bool MayTakeSqliteFile(const QString& path, QString& error) {
         } else {
             QSqlQuery q(db);
             if (!q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"))) {
-                failure = LastError(q);
+                failure = QueryError(q);
             }
             while (q.next()) {
                 tables << q.value(0).toString();
@@ -574,6 +565,15 @@ std::string DefaultSpoolPath() {
         .toStdString();
 }
 
+QString QueryError(const QSqlQuery& q) {
+    const QSqlError e = q.lastError();
+    QString text = e.databaseText().trimmed();
+    if (text.isEmpty()) {
+        text = e.driverText().trimmed();
+    }
+    return text.isEmpty() ? QStringLiteral("unknown error") : text;
+}
+
 QString PlainError(const QString& error, const std::string& path) {
     const bool ioError = error.contains(QLatin1String("disk I/O error")) ||
                          error.contains(QLatin1String("database or disk is full")) ||
@@ -663,13 +663,13 @@ bool OpenRecordsDatabase(const RecordsTarget& target, const QString& connectionN
         if (error.isEmpty() && sqlite) {
             QSqlQuery q(db);
             if (!q.exec(QStringLiteral("PRAGMA journal_mode=WAL")) || !q.next()) {
-                error = LastError(q);
+                error = QueryError(q);
             } else if (q.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive)) {
                 error = QStringLiteral("the file cannot use a write-ahead log (journal mode %1)")
                             .arg(q.value(0).toString());
             } else if (!q.exec(QStringLiteral("PRAGMA foreign_keys=ON")) ||
                        !q.exec(QStringLiteral("PRAGMA synchronous=NORMAL"))) {
-                error = LastError(q);
+                error = QueryError(q);
             }
         }
         if (error.isEmpty()) {
@@ -700,7 +700,7 @@ InsertResult InsertRecord(QSqlDatabase& db, const ServiceRecord& r, QString& err
         return InsertResult::Failed;
     }
     const auto fail = [&](const QSqlQuery& q) {
-        error = LastError(q);
+        error = QueryError(q);
         Rollback(db);
         return InsertResult::Failed;
     };
@@ -755,7 +755,7 @@ std::optional<ServiceRecord> ReadRecord(QSqlDatabase& db, const std::string& id,
                                         .arg(ColumnList(), kRecordTable, SqlName(kColId)));
     q.bindValue(0, shownId);
     if (!prepared || !q.exec()) {
-        error = LastError(q);
+        error = QueryError(q);
         return std::nullopt;
     }
     if (!q.next()) {
@@ -776,7 +776,7 @@ std::optional<ServiceRecord> ReadRecord(QSqlDatabase& db, const std::string& id,
     const bool preparedBytes = b.prepare(WrittenByteSelectSql(QStringLiteral("?")));
     b.bindValue(0, shownId);
     if (!preparedBytes || !b.exec()) {
-        error = LastError(b);
+        error = QueryError(b);
         return std::nullopt;
     }
     while (b.next()) {

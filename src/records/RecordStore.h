@@ -15,6 +15,7 @@
 #include <vector>
 
 class QSqlDatabase;
+class QSqlQuery;
 
 namespace zelcor::records {
 
@@ -128,6 +129,10 @@ bool OpenRecordsDatabase(const RecordsTarget& target, const QString& connectionN
                          QString& error);
 // Closes and removes the connection; every QSqlQuery on it must be gone.
 void CloseRecordsDatabase(const QString& connectionName);
+
+// A failed query's error as the database put it, or the driver when the database said
+// nothing; "unknown error" when neither did.
+QString QueryError(const QSqlQuery& q);
 
 enum class InsertResult { Written, AlreadyThere, Failed };
 // Writes one record, its service_record row and its written_byte rows, in one transaction:

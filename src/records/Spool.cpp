@@ -8,15 +8,6 @@
 #include <QVariant>
 
 namespace zelcor::records {
-namespace {
-
-QString LastError(const QSqlQuery& q) {
-    const QSqlError e = q.lastError();
-    const QString text = (e.databaseText().isEmpty() ? e.driverText() : e.databaseText()).trimmed();
-    return text.isEmpty() ? QStringLiteral("unknown error") : text;
-}
-
-} // namespace
 
 Spool::Spool(std::string path, const RecordsTarget& target, QString connectionName)
     : m_path(std::move(path)), m_target(QString::fromStdString(TargetText(target))),
@@ -51,7 +42,7 @@ bool Spool::open(QString& error) {
                         "%1(%2) ON DELETE CASCADE, target TEXT NOT NULL)")
                         .arg(kRecordTable, SqlName(kColId)))) {
             error = QStringLiteral("the spool %1: %2")
-                        .arg(QString::fromStdString(m_path), LastError(q));
+                        .arg(QString::fromStdString(m_path), QueryError(q));
         }
     }
     if (!error.isEmpty()) {
@@ -73,7 +64,7 @@ bool Spool::add(const ServiceRecord& record, QString& error) {
         q.addBindValue(QString::fromStdString(record.id));
         q.addBindValue(m_target);
         if (!q.exec()) {
-            e = LastError(q);
+            e = QueryError(q);
             return false;
         }
         return true;
@@ -95,7 +86,7 @@ std::optional<std::vector<std::string>> Spool::ids(QString& error) {
                   .arg(kRecordTable, SqlName(kColId), SqlName(kColTime)));
     q.addBindValue(m_target);
     if (!q.exec()) {
-        error = LastError(q);
+        error = QueryError(q);
         return std::nullopt;
     }
     std::vector<std::string> ids;
@@ -122,7 +113,7 @@ bool Spool::remove(const std::string& id, QString& error) {
     q.prepare(QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(kRecordTable, SqlName(kColId)));
     q.addBindValue(QString::fromStdString(id));
     if (!q.exec()) {
-        error = LastError(q);
+        error = QueryError(q);
         return false;
     }
     return true;
@@ -136,7 +127,7 @@ std::optional<long long> Spool::count(QString& error) {
     q.prepare(QStringLiteral("SELECT count(*) FROM spooled WHERE target = ?"));
     q.addBindValue(m_target);
     if (!q.exec() || !q.next()) {
-        error = LastError(q);
+        error = QueryError(q);
         return std::nullopt;
     }
     return q.value(0).toLongLong();
