@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/CliRunner.h"
 
-#include "cli/Backup.h"
 #include "common/TextConv.h"
 #include "platform/Clock.h"
 #include "platform/ComPortControl.h"
@@ -677,20 +676,14 @@ int CliRunner::backup() {
                       << " cannot be written: " << file.errorString().toStdString() << std::endl;
         return kExitUsage;
     }
-    std::vector<int> cells;
-    for (int cell = kFirst; cell <= kLast; ++cell) {
-        cells.push_back(cell);
-    }
-    const JobResult result = readCells(cells);
+    Backup backup;
+    const JobResult result = interrupted() ? JobResult{JobEnd::Stopped, CommResult::Success, -1, {}}
+                                           : m_session->readBackup(backup);
     if (!result.ok()) {
         file.cancelWriting();
         m_context.err << "zelcor-cli: not every cell was read: no backup has been written"
                       << std::endl;
         return endOf(result);
-    }
-    Backup backup;
-    for (const int cell : cells) {
-        backup.cells[cell] = *m_session->memory().byte(cell);
     }
     backup.time = m_context.utcNow();
     backup.program = "zelcor-cli " + CliVersionNumber();
@@ -702,7 +695,7 @@ int CliRunner::backup() {
                       << " cannot be written: " << file.errorString().toStdString() << std::endl;
         return kExitUsage;
     }
-    m_context.err << "zelcor-cli: " << cells.size() << " cells of the wrench with "
+    m_context.err << "zelcor-cli: " << backup.cells.size() << " cells of the wrench with "
                   << IdentityText(backup.cells) << " saved" << std::endl;
     return kExitDone;
 }
@@ -711,117 +704,108 @@ int CliRunner::restore() {
     // A signal is looked at between cells, so a cell whose write went through is read back;
     // one whose write then fails is not retried, nor read back.
     m_stopSessionOnSignal = false;
-    std::vector<int> cells;
-    for (int cell = kFirst; cell <= kLast; ++cell) {
-        cells.push_back(cell);
-    }
-    ParameterMemory& memory = m_session->memory();
-    const JobResult read = readCells(cells);
-    if (!read.ok()) {
+    if (interrupted()) {
         m_context.err << "zelcor-cli: the wrench could not be read: nothing has been written"
                       << std::endl;
-        return endOf(read);
+        return endOf({JobEnd::Stopped, CommResult::Success, -1, {}});
     }
-    std::map<int, std::uint8_t> before;
-    for (const int cell : cells) {
-        before[cell] = *memory.byte(cell);
-    }
-    const std::string fileIdentity = IdentityText(m_backup->cells);
-    const std::string wrenchIdentity = IdentityText(before);
-    if (fileIdentity != wrenchIdentity) {
-        if (!m_options.forceOtherWrench) {
-            m_refusal = "the backup is of another wrench (" + fileIdentity + ")";
-            m_context.err << "zelcor-cli: the backup is of another wrench (" << fileIdentity
-                          << ") than the one connected (" << wrenchIdentity
-                          << "): nothing has been written. --force-other-wrench writes it all "
-                             "the same, never the identity cells."
-                          << std::endl;
-            return kExitRefused;
-        }
-        m_context.err << "zelcor-cli: the backup is of another wrench (" << fileIdentity
-                      << "); writing it to the connected one (" << wrenchIdentity
-                      << ") as asked, its identity cells left as they are" << std::endl;
-    }
-    std::vector<int> changes;
-    for (const int cell : cells) {
-        if (!IsIdentityCell(cell) && m_backup->cells.at(cell) != before[cell]) {
-            changes.push_back(cell);
-        }
-    }
-    m_ownProgress = true;
     QJsonArray written;
     WriteStop stop;
     int code = kExitDone;
-    for (std::size_t i = 0; i < changes.size() && code == kExitDone; ++i) {
-        const int cell = changes[i];
-        const std::string legend(CellLegend(cell));
-        stop = {cell, static_cast<int>(i), "stopped", "stopped before cell " + legend};
-        if (interrupted()) {
-            code = interruptedCode();
-            break;
+    RestoreHooks hooks;
+    hooks.afterRead = [this](const RestoreResult& read) {
+        if (read.otherWrench && m_options.forceOtherWrench) {
+            m_context.err << "zelcor-cli: the backup is of another wrench ("
+                          << IdentityText(m_backup->cells) << "); writing it to the connected one ("
+                          << IdentityText(read.before) << ") as asked, its identity cells left "
+                          << "as they are" << std::endl;
         }
-        const std::uint8_t value = m_backup->cells.at(cell);
-        showProgress(static_cast<int>(i + 1), static_cast<int>(changes.size()), cell);
-        memory.clear();
-        memory.setByte(cell, value);
-        memory.setSelected(cell, true);
-        const JobResult write = m_session->writeCells();
-        JobResult result = write;
-        // Only a read that answered says what the cell holds: the memory still has the byte
-        // that was to be written.
-        std::optional<std::uint8_t> readBack;
-        if (write.ok()) {
-            memory.setUnread(cell);
-            result = m_session->readCells();
-            readBack = result.ok() ? memory.byte(cell) : std::nullopt;
-        }
+    };
+    hooks.stop = [this] { return interrupted(); };
+    hooks.beforeCell = [&](int index, int count, int cell) {
+        m_ownProgress = true;
+        showProgress(index, count, cell);
+    };
+    hooks.afterCell = [&](const RestoredCell& c) {
+        const std::string legend(CellLegend(c.address));
+        stop.cell = c.address;
         const std::string lost = m_portLost ? "no answer, its port gone" : "";
         std::string outcome;
-        if (!write.ok()) {
-            stop.reason = m_portLost ? "port lost" : FailureWords(write.failure);
+        if (!c.write.ok()) {
+            stop.reason = m_portLost ? "port lost" : FailureWords(c.write.failure);
             stop.what = "cell " + legend + " got " + (lost.empty() ? stop.reason : lost) +
                         " to its write; whether it holds the backup's byte is not known";
             outcome = " not read back";
-            code = endOf(write);
-        } else if (!readBack) {
+            code = endOf(c.write);
+        } else if (!c.readBack) {
             stop.reason = "not read back";
             stop.what = "cell " + legend + " was written, but its read-back got " +
-                        (lost.empty() ? FailureWords(result.failure) : lost);
+                        (lost.empty() ? FailureWords(c.read.failure) : lost);
             outcome = " not read back";
-            code = endOf(result);
-        } else if (*readBack != value) {
-            stop.reason = "read back " + Hex(*readBack);
-            stop.what = "cell " + legend + " reads back " + Hex(*readBack) + " after " +
-                        Hex(value) + " was written";
-            outcome = " read back " + Hex(*readBack);
+            code = endOf(c.read);
+        } else if (*c.readBack != c.after) {
+            stop.reason = "read back " + Hex(*c.readBack);
+            stop.what = "cell " + legend + " reads back " + Hex(*c.readBack) + " after " +
+                        Hex(c.after) + " was written";
+            outcome = " read back " + Hex(*c.readBack);
             code = kExitCommFailure;
         }
         // Every cell it began to write is listed, with what it read back, if anything.
-        written.append(QJsonObject{{QStringLiteral("address"), qs(Hex(cell))},
+        written.append(QJsonObject{{QStringLiteral("address"), qs(Hex(c.address))},
                                    {QStringLiteral("legend"), qs(legend)},
-                                   {QStringLiteral("before"), qs(Hex(before[cell]))},
-                                   {QStringLiteral("after"), qs(Hex(value))},
-                                   {QStringLiteral("readBack"), JsonByte(readBack)}});
+                                   {QStringLiteral("before"), qs(Hex(c.before))},
+                                   {QStringLiteral("after"), qs(Hex(c.after))},
+                                   {QStringLiteral("readBack"), JsonByte(c.readBack)}});
         if (!m_options.json) {
             endProgress();
-            m_context.out << PadToColumns(legend, kLegendColumns) << ' ' << Hex(before[cell])
-                          << " -> " << Hex(value) << outcome << std::endl;
+            m_context.out << PadToColumns(legend, kLegendColumns) << ' ' << Hex(c.before) << " -> "
+                          << Hex(c.after) << outcome << std::endl;
         }
+    };
+    const RestoreResult r = m_session->restoreBackup(*m_backup, m_options.forceOtherWrench, hooks);
+    if (!r.readDone) {
+        m_context.err << "zelcor-cli: the wrench could not be read: nothing has been written"
+                      << std::endl;
+        return endOf(r.end);
+    }
+    const std::string fileIdentity = IdentityText(m_backup->cells);
+    const std::string wrenchIdentity = IdentityText(r.before);
+    if (r.otherWrench && r.end.end == JobEnd::Refused) {
+        m_refusal = r.end.message;
+        m_context.err << "zelcor-cli: the backup is of another wrench (" << fileIdentity
+                      << ") than the one connected (" << wrenchIdentity
+                      << "): nothing has been written. --force-other-wrench writes it all "
+                         "the same, never the identity cells."
+                      << std::endl;
+        return kExitRefused;
+    }
+    if (r.end.end == JobEnd::Stopped && r.end.failure == CommResult::Success && code == kExitDone) {
+        // Stopped before the cell r.end.address, nothing of it sent.
+        const auto at =
+            std::find_if(r.changes.begin(), r.changes.end(),
+                         [&](const RestoredCell& c) { return c.address == r.end.address; });
+        const std::string legend(CellLegend(r.end.address));
+        stop = {r.end.address, static_cast<int>(at - r.changes.begin()), "stopped",
+                "stopped before cell " + legend};
+        code = interruptedCode();
+    } else if (code != kExitDone) {
+        const auto at = std::find_if(r.changes.begin(), r.changes.end(),
+                                     [&](const RestoredCell& c) { return c.address == stop.cell; });
+        stop.writtenBefore = static_cast<int>(at - r.changes.begin());
     }
     endProgress();
-    const QJsonValue stoppedAt =
-        reportStop(code == kExitDone ? WriteStop{} : stop, changes.size(), "written and read back");
-    const std::size_t unchanged = cells.size() - cells::kIdentity.size() - changes.size();
+    const QJsonValue stoppedAt = reportStop(code == kExitDone ? WriteStop{} : stop,
+                                            r.changes.size(), "written and read back");
     if (m_options.json) {
         printJson({{QStringLiteral("identity"), qs(wrenchIdentity)},
                    {QStringLiteral("written"), written},
-                   {QStringLiteral("unchanged"), static_cast<int>(unchanged)},
+                   {QStringLiteral("unchanged"), static_cast<int>(r.unchanged)},
                    {QStringLiteral("stoppedAt"), stoppedAt}});
     }
     if (code == kExitDone) {
-        m_context.err << "zelcor-cli: " << changes.size()
-                      << (changes.size() == 1 ? " cell" : " cells") << " written and read back, "
-                      << unchanged << " already held the backup's bytes" << std::endl;
+        m_context.err << "zelcor-cli: " << r.changes.size()
+                      << (r.changes.size() == 1 ? " cell" : " cells") << " written and read back, "
+                      << r.unchanged << " already held the backup's bytes" << std::endl;
     }
     return code;
 }

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "cli/Backup.h"
 #include "cli/CliOptions.h"
 #include "platform/MessageBoxes.h"
 #include "platform/SerialPort.h"
 #include "session/WrenchSession.h"
+#include "wrench/BackupFile.h"
 
 #include <QJsonObject>
 

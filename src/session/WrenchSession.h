@@ -4,6 +4,7 @@
 #include "serial/CommandProtocol.h"
 #include "serial/WrenchLink.h"
 #include "session/ParameterMemory.h"
+#include "wrench/BackupFile.h"
 #include "wrench/NewParaCheck.h"
 #include "wrench/ParaRecord.h"
 #include "wrench/ServiceRecord.h"
@@ -14,9 +15,11 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace zelcor {
 
@@ -53,6 +56,55 @@ struct CellProgress {
     bool selected;
     int index; // 1-based among the cells it acts on; 0 for a cell it passes over
     int count;
+};
+
+// What a restore did with one cell of the backup.
+enum class CellRestore {
+    Unchanged, // the wrench held the backup's byte already
+    Written,   // written, and read back as the backup's byte
+    Refused,   // an identity cell, never written
+    Failed,    // its write or read-back failed, or it read back another byte
+};
+
+// One cell a restore has acted on. `write` is how its write ended; `readBack` what its
+// read-back answered (none when the write failed or the read-back got no answer), and
+// `read` how that read-back ended.
+struct RestoredCell {
+    int address = -1;
+    std::uint8_t before = 0; // what the wrench held before
+    std::uint8_t after = 0;  // the backup's byte
+    CellRestore outcome = CellRestore::Unchanged;
+    JobResult write;
+    JobResult read;
+    std::optional<std::uint8_t> readBack;
+};
+
+// How a restore went: `end` how the job ended (failed reading the wrench, refused as another
+// wrench's backup, stopped or failed at the cell `end.address`), the wrench's memory before,
+// and the cells to be written in their order (those that differ, never an identity cell),
+// each with its outcome as far as the restore came.
+struct RestoreResult {
+    JobResult end;
+    bool readDone = false; // the wrench's cells were all read, so `before` holds them
+    std::map<int, std::uint8_t> before;
+    bool otherWrench = false; // the backup names another wrench than the one read
+    std::vector<RestoredCell> changes;
+    // How many cells held the backup's byte already, identity cells not counted.
+    std::size_t unchanged = 0;
+    // Every cell 07H to 2DH the restore has come to, with what became of it: all refused
+    // when the backup was refused; none when the wrench could not be read.
+    std::map<int, CellRestore> outcomes;
+};
+
+// A restore's callers: `afterRead` is told what was read, and whether the backup is another
+// wrench's, before anything is written; `beforeCell` is told each cell to be written (1-based of
+// `count`) before anything of it is sent, `afterCell` what became of it; `stop`, asked before each
+// cell, ends the restore there.
+struct RestoreHooks {
+    std::function<void(const RestoreResult& read)> afterRead;
+    std::function<void(int index, int count, int address)> beforeCell;
+    std::function<void(const RestoredCell& cell)> afterCell;
+    std::function<bool()> stop;
 };
 
 // The jobs of the main window's parameter set, and the steps of each that it shows.
@@ -147,6 +199,17 @@ public:
     void loadPreset(std::string_view model);
     // Cells 07H to 2DH to FF and selected; nothing is sent.
     void fillAllFF();
+
+    // ---- backup and restore ------------------------------------------------------------------
+    // Reads every cell 07H to 2DH (one retry each) into `backup`; its time and program are the
+    // caller's. The backup is whole only when the job is done.
+    JobResult readBackup(Backup& backup);
+    // Reads the wrench, then writes each cell whose byte differs from the backup's and reads
+    // it back, one after the other, ending at the first that fails. Identity cells are never
+    // written. A backup of another wrench (its identity not the one read) is refused before
+    // anything is written, unless `forceOtherWrench`.
+    RestoreResult restoreBackup(const Backup& backup, bool forceOtherWrench,
+                                const RestoreHooks& hooks = {});
 
     // ---- the parameter set ---------------------------------------------------------------------
     // Reads the identity, status and constants into the memory and makes the current set

@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-namespace zelcor::cli {
+namespace zelcor {
 
 // A wrench's parameter memory 07H to 2DH as a backup file holds it.
 struct Backup {
@@ -30,4 +30,4 @@ std::string BackupToJson(const Backup& backup);
 // The backup in `text`, or none with `error` saying what is wrong with it.
 std::optional<Backup> BackupFromJson(const std::string& text, std::string& error);
 
-} // namespace zelcor::cli
+} // namespace zelcor

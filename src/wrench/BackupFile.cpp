@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "cli/Backup.h"
+#include "wrench/BackupFile.h"
 
 #include "common/TextConv.h"
 #include "wrench/WrenchMap.h"
@@ -9,7 +9,7 @@
 
 #include <algorithm>
 
-namespace zelcor::cli {
+namespace zelcor {
 
 namespace {
 
@@ -124,4 +124,4 @@ std::optional<Backup> BackupFromJson(const std::string& text, std::string& error
     return backup;
 }
 
-} // namespace zelcor::cli
+} // namespace zelcor
