@@ -32,8 +32,6 @@ constexpr int kLast = cells::kLast;
 constexpr std::size_t kParameterTextLimit = 4096;
 // A cell's legend in the text output takes this many terminal columns, so its byte lines up.
 constexpr std::size_t kLegendColumns = 20;
-// The stored status and the eight bytes of the four constants.
-constexpr int kConstantCount = 9;
 
 QString qs(const std::string& text) {
     return QString::fromStdString(text);
@@ -950,23 +948,12 @@ int CliRunner::live() {
     // A torque is printed only from a live value read in its own cycle, with every constant
     // read: a cycle whose exchange failed would give the last value again, or a torque
     // computed with constants of 0.
-    int constantsRead = 0;
-    bool liveRead = false;
-    const auto read = QObject::connect(
-        m_session.get(), &WrenchSession::calibrationValueRead, [&](CalField field) {
-            if (field == CalField::AdL) {
-                liveRead = true;
-            } else if (field != CalField::AdH && field != CalField::Status) {
-                ++constantsRead;
-            }
-        });
     const auto computed = QObject::connect(
         m_session.get(), &WrenchSession::torqueComputed,
         [&](const TorqueResult& result, std::int64_t timeMs) {
-            const bool fresh = std::exchange(liveRead, false);
-            if (constantsRead < kConstantCount || !fresh) {
+            if (!result.constantsRead || !result.liveReadThisCycle) {
                 m_commFailed = true;
-                if (constantsRead < kConstantCount) {
+                if (!result.constantsRead) {
                     m_session->stopTest();
                 }
                 return;
@@ -992,7 +979,6 @@ int CliRunner::live() {
     if (!interrupted()) {
         result = m_session->runLiveReading(false);
     }
-    QObject::disconnect(read);
     QObject::disconnect(computed);
     QObject::disconnect(lost);
     if (m_options.json) {

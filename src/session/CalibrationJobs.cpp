@@ -22,6 +22,9 @@ TorqueValue TorqueInputs::*CalFieldMember(CalField field) {
 
 void WrenchSession::setCalibrationValue(CalField field, TorqueValue value) {
     m_calibration.*CalFieldMember(field) = value;
+    if (field != CalField::AdL && field != CalField::AdH && field != CalField::Status) {
+        m_constantsRead = false; // a typed constant
+    }
 }
 
 void WrenchSession::storeRead(CalField field, std::uint8_t value) {
@@ -47,6 +50,7 @@ JobResult WrenchSession::readConstants() {
         return busy();
     }
     const Recording job(*this, "Read Constants", false);
+    m_constantsRead = false;
     for (const auto& [address, field] : kSteps) {
         const ReadReply reply = m_link.read(0x00, static_cast<std::uint8_t>(address));
         if (!reply.hasData) {
@@ -55,6 +59,7 @@ JobResult WrenchSession::readConstants() {
         }
         storeRead(field, reply.data[0]);
     }
+    m_constantsRead = true;
     return {};
 }
 
@@ -116,6 +121,8 @@ JobResult WrenchSession::leaveLinkMode() {
 
 TorqueResult WrenchSession::computeTorque() {
     TorqueResult result = ComputeTorque(m_calibration, m_divisor);
+    result.liveReadThisCycle = std::exchange(m_liveReadThisCycle, false);
+    result.constantsRead = m_constantsRead;
     recordTorque(result);
     emit torqueComputed(result, m_clock.nowMs());
     return result;
@@ -168,7 +175,7 @@ JobResult WrenchSession::runTestCycles() {
         // with its computation.
         while (!m_stopTest) {
             m_link.clearEchoes();
-            enterCalibration();
+            m_liveReadThisCycle = enterCalibration().ok();
             m_link.MyDelay(pause);
             computeTorque();
             yieldToEvents();

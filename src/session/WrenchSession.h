@@ -242,7 +242,9 @@ public:
     // The wrench's serial-link mode: reset (00 00) and leave (00 01).
     JobResult resetLinkMode();
     JobResult leaveLinkMode();
-    // The torque from the live value and the constants, with the current divisor.
+    // The torque from the live value and the constants, with the current divisor; it tells
+    // whether the live value was read in this cycle of a test run, and whether every
+    // constant was read from the wrench by the last reading of them.
     TorqueResult computeTorque();
     // Reads, pauses, computes, again and again until stopped; returns when the run has
     // ended. Asked for while a run goes on, it keeps that run going and returns at once.
@@ -381,6 +383,9 @@ private:
     bool m_stopTest = false;
     bool m_testRunning = false;
     bool m_liveReading = false;
+    // The test run's cycle read its live value; the last reading of the constants read all.
+    bool m_liveReadThisCycle = false;
+    bool m_constantsRead = false;
     std::array<std::optional<std::uint8_t>, cells::kCount> m_known{};
     // The part of m_known that was read from the wrench (a write of the same byte keeps it).
     std::array<std::optional<std::uint8_t>, cells::kCount> m_read{};

@@ -55,6 +55,11 @@ struct TorqueResult {
     std::int32_t raw = 0; // the torque in counts, before the divisor
     double torque = 0;    // raw / divisor
     std::string text;     // the torque as the windows show it, or "Overflow"
+    // Where its values came from, as the session's test run tells it: the live value was
+    // read from the wrench in this very cycle (not left from an earlier one), and every
+    // constant was read from the wrench (none typed, none missing).
+    bool liveReadThisCycle = false;
+    bool constantsRead = false;
 };
 
 TorqueResult ComputeTorque(const TorqueInputs& in, std::int16_t divisor);

@@ -55,5 +55,35 @@ TEST_F(Calibration, ReadingOnTakesTheDivisorFromTheDigitsOfTheCurrentSet) {
     EXPECT_EQ(DivisorForDigits(4), std::nullopt);
 }
 
+// Each torque of Reading On says where its values came from. First run: the constants' first
+// read gets no answer, so none of its torques has every constant read. Second run: its second
+// cycle's read gets no answer, so that torque is computed from the first cycle's live value
+// and says so; the third is read afresh. A constant typed afterwards is not one read.
+TEST_F(Calibration, EachTorqueSaysWhetherItsLiveValueAndConstantsWereReadForIt) {
+    std::vector<std::pair<bool, bool>> seen; // live read this cycle, constants read
+    int stopAfter = 1;
+    QObject::connect(&session, &WrenchSession::torqueComputed, [&](const TorqueResult& r) {
+        seen.emplace_back(r.liveReadThisCycle, r.constantsRead);
+        if (seen.size() == 1 && stopAfter == 3) {
+            wrench.setFaults({.noReply = true, .firstAttemptOnly = true});
+        }
+        if (static_cast<int>(seen.size()) == stopAfter) {
+            session.stopTest();
+        }
+    });
+    wrench.setFaults({.noReply = true, .firstAttemptOnly = true});
+    boxes.acceptAll(); // each failed exchange's box
+    session.runLiveReading(false);
+    EXPECT_EQ(seen, (std::vector<std::pair<bool, bool>>{{true, false}}));
+
+    seen.clear();
+    stopAfter = 3;
+    session.runLiveReading(false);
+    EXPECT_EQ(seen,
+              (std::vector<std::pair<bool, bool>>{{true, true}, {false, true}, {true, true}}));
+    session.setCalibrationValue(CalField::CwgL, 5);
+    EXPECT_FALSE(session.computeTorque().constantsRead);
+}
+
 } // namespace
 } // namespace zelcor::test
