@@ -36,7 +36,7 @@ const std::vector<Subcommand>& Subcommands() {
         {"max-torque", 0, 0, {"--digits"}},
         {"clear-er0", 0, 0, {}},
         {"constants", 0, 0, {}},
-        {"live", 0, 0, {"--seconds", "--pause", "--digits"}},
+        {"live", 0, 0, {"--seconds", "--pause", "--digits", "--csv"}},
         {"write-all-ff", 0, 0, {"--yes"}},
         {"history", 0, 0, {"--wrench", "--job", "--since", "--until", "--csv"}},
     };
@@ -323,7 +323,7 @@ std::string CliHelpText() {
            "  max-torque [--digits N]     read the maximum torque\n"
            "  clear-er0                   clear the error flag and the maximum torque\n"
            "  constants                   read the calibration constants\n"
-           "  live [--seconds S] [--pause MS] [--digits N]\n"
+           "  live [--seconds S] [--pause MS] [--digits N] [--csv]\n"
            "                              the live torque as CSV until the time is up or Ctrl+C\n"
            "  write-all-ff --yes          write FF to every cell 07H to 2DH\n"
            "  history [--wrench CODE] [--job JOB] [--since DAY] [--until DAY] [--csv]\n"
@@ -339,7 +339,8 @@ std::string CliHelpText() {
            "  --log FILE     every byte sent and received, as CSV\n"
            "  --log-append   add to the --log file instead of replacing it\n"
            "  --json         one JSON document on standard output\n"
-           "  --csv          history: CSV, as the History window exports it\n"
+           "  --csv          history: CSV, as the History window exports it; live: CSV\n"
+           "                 for spreadsheets, as the calibration window exports it\n"
            "  --records TARGET\n"
            "                 where the service records are kept: off, sqlite:PATH or\n"
            "                 postgresql://user@host[:port]/dbname; ZELCOR_RECORDS when not\n"

@@ -53,7 +53,7 @@ struct CliOptions {
     bool yes = false;                 // write-all-ff
     bool forceOtherWrench = false;    // restore, write-params
     records::RecordFilter filter;     // history: --wrench, --job, --since, --until
-    bool csv = false;                 // history
+    bool csv = false;                 // history, live
 
     std::string error; // why the command line cannot be understood; empty when it can
 };

@@ -9,6 +9,7 @@
 #include "serial/PortSettings.h"
 #include "wrench/HexInput.h"
 #include "wrench/Presets.h"
+#include "wrench/TorqueLog.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -942,7 +943,9 @@ int CliRunner::live() {
     }
     const std::int64_t start = m_context.clock.nowMs();
     QJsonArray readings;
-    if (!m_options.json) {
+    if (m_options.csv) {
+        m_context.out << TorqueCsvHeader() << std::flush;
+    } else if (!m_options.json) {
         m_context.out << "time_ms,raw,torque_Nm" << std::endl;
     }
     // A torque is printed only from a live value read in its own cycle, with every constant
@@ -963,6 +966,10 @@ int CliRunner::live() {
                     QJsonObject{{QStringLiteral("timeMs"), qint64(timeMs - start)},
                                 {QStringLiteral("raw"), LiveRaw(m_session->calibration())},
                                 {QStringLiteral("torque"), qs(result.text)}});
+            } else if (m_options.csv) {
+                m_context.out << TorqueCsvLine(timeMs - start, LiveRaw(m_session->calibration()),
+                                               result.text)
+                              << std::flush;
             } else {
                 m_context.out << timeMs - start << ',' << LiveRaw(m_session->calibration()) << ','
                               << result.text << std::endl;

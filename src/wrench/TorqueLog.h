@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace zelcor {
@@ -14,9 +15,14 @@ struct TorqueSample {
     double torque;       // N·m
 };
 
-// The samples as a CSV file: a header line, then one line per sample with its time in ms
-// after the first sample, the raw value and the torque as the windows show it (TorqueText),
-// lines ended by CR LF.
+// The torque as CSV, wherever it is written (the calibration window's export, zelcor-cli
+// live --csv): the header "time_ms,raw_ad,torque_nm", then a line per torque with its time in
+// ms, the live raw value as a whole number and the torque as the windows show it
+// (TorqueText, or "Overflow"); every line, the last too, ended by CR LF as spreadsheets and
+// RFC 4180 expect.
+std::string TorqueCsvHeader();
+std::string TorqueCsvLine(std::int64_t timeMs, std::int32_t raw, std::string_view torque);
+// The samples as such a file, their times counted from the first sample.
 std::string TorqueCsv(const std::vector<TorqueSample>& samples);
 
 } // namespace zelcor

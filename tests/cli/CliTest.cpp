@@ -7,6 +7,7 @@
 #include "cli/CliRunner.h"
 #include "common/TextConv.h"
 #include "records/RecordQuery.h"
+#include "wrench/TorqueLog.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -512,6 +513,29 @@ TEST_F(CliTest, LiveReadsUntilTheTimeIsUpAndAPortThatWillNotOpenIsExitCode4) {
     port.refuseName("sim");
     EXPECT_EQ(run({"dump"}), 4);
     EXPECT_NE(err.str().find("No such serial port: sim"), std::string::npos) << err.str();
+}
+
+// The torque CSV is one format wherever it is written: zelcor-cli live --csv and the
+// calibration window's export (TorqueCsv of its plot's samples) give the same text for the
+// same torques. With the CW constant 1000H the torque is the live value over 16 counts.
+TEST_F(CliTest, LiveCsvAndTheCalibrationExportAreOneFormat) {
+    for (const int cell : {0x11, 0x13, 0x14, 0x25, 0x26, 0x27, 0x28}) {
+        wrench.poke(0x00, std::uint8_t(cell), 0x00);
+    }
+    wrench.poke(0x00, 0x12, 0x10);
+    wrench.holdLive(160, 0x00);
+    // One reading, its time in the job whatever the line's pace made it; the export counts
+    // from its first sample.
+    const auto expected = [](const std::string& time) {
+        return "time_ms,raw_ad,torque_nm\r\n" + time + ",160, 1\r\n";
+    };
+    EXPECT_EQ(run({"live", "--csv", "--seconds", "1", "--pause", "400"}), 0);
+    const std::string printed = out.str();
+    const std::size_t from = printed.find('\n') + 1;
+    const std::string time = printed.substr(from, printed.find(',', from) - from);
+    EXPECT_GE(std::stoi(time), 400) << printed; // at least its pause
+    EXPECT_EQ(printed, expected(time));
+    EXPECT_EQ(TorqueCsv({{7000, 160, 1.0}}), expected("0"));
 }
 
 } // namespace
