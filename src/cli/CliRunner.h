@@ -14,6 +14,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 
 namespace zelcor {
@@ -68,9 +69,21 @@ public:
     void interrupt(int signal);
 
 private:
-    // Checks the subcommand's words (and reads its file or text) before the port is opened.
-    int check();
-    int runJob();
+    // One subcommand: its name, the check of its words (and the reading of its file or text)
+    // before the port is opened, none where there is nothing to check, and its job; whether
+    // it works on the wrench at all, and whether its own reads take in the wrench code.
+    struct Subcommand {
+        const char* name;
+        int (CliRunner::*check)();
+        int (CliRunner::*job)();
+        bool opensPort;
+        bool readsWrenchCode;
+    };
+    static std::span<const Subcommand> subcommands();
+    int checkBytes();
+    int checkPreset();
+    int checkRestore();
+    int checkParameterText();
     int ports();
     // The service records of the filter, from the records' database; no port is opened.
     int history();
@@ -117,6 +130,7 @@ private:
 
     const CliOptions& m_options;
     CliContext& m_context;
+    const Subcommand* m_subcommand = nullptr;
     std::unique_ptr<MessageBoxes> m_boxes;
     // What check() made of the words.
     std::vector<std::uint8_t> m_bytes;

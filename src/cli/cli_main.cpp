@@ -4,7 +4,6 @@
 #include "cli/CliOptions.h"
 #include "cli/CliRunner.h"
 #include "common/TextConv.h"
-#include "wrench/RequestCode.h"
 #include "platform/QtClock.h"
 #include "platform/QtSerialPort.h"
 #include "platform/StopSignals.h"
@@ -13,6 +12,7 @@
 #include "serial/ExchangeLog.h"
 #include "serial/PortSettings.h"
 #include "sim/PtyBridge.h"
+#include "wrench/RequestCode.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
