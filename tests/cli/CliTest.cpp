@@ -538,5 +538,97 @@ TEST_F(CliTest, LiveCsvAndTheCalibrationExportAreOneFormat) {
     EXPECT_EQ(TorqueCsv({{7000, 160, 1.0}}), expected("0"));
 }
 
+// A file that is no backup of this wrench is refused with exit code 3 and nothing reaches the
+// wrench: with the records off the port carries not one byte. The wrench's 1BH differs
+// from the backup's 33H, so a file let through would be written.
+TEST_F(CliTest, EveryBackupThatIsRefusedWritesNothing) {
+    const std::string file = folder.filePath("wrench.json").toStdString();
+    ASSERT_EQ(run({"backup", file}), 0);
+    std::ifstream in(file);
+    const std::string good((std::istreambuf_iterator<char>(in)), {});
+    ASSERT_NE(good.find("\"1B\": \"33\",\n"), std::string::npos) << good;
+    wrench.poke(0x00, 0x1B, 0x44);
+    sent();
+    struct Fault {
+        std::string from, to, why;
+    };
+    const Fault faults[] = {
+        {"{", "[", "it is not a JSON object"},
+        {"\"1B\": \"33\",", "\"1B\": \"33\"", "it is not a JSON object"},
+        {"zelcor-backup", "zelcor-backups", "it is not a Zelcor backup"},
+        {"\"formatVersion\": 1", "\"formatVersion\": 2", "its format version is not 1"},
+        {"\"formatVersion\": 1", "\"formatVersion\": \"1\"", "its format version is not 1"},
+        {"\"1B\": \"33\",\n", "", "cell 1B is missing or is not two hexadecimal digits"},
+        {"\"1B\": \"33\",", "\"1B\": \"33\", \"2E\": \"00\",", "it holds cells outside 07 to 2D"},
+        {"\"1B\": \"33\",", "\"1B\": \"33\", \"06\": \"00\",", "it holds cells outside 07 to 2D"},
+        {"\"1B\": \"33\"", "\"1B\": \"3G\"", "cell 1B is missing or is not two hexadecimal"},
+        {"\"1B\": \"33\"", "\"1B\": \"033\"", "cell 1B is missing or is not two hexadecimal"},
+        {"\"1B\": \"33\"", "\"1B\": 51", "cell 1B is missing or is not two hexadecimal"},
+        {"\"wrenchCode\": \"123456\"", "\"wrenchCode\": \"123457\"",
+         "its identity field \"wrenchCode\" disagrees with its cells"},
+        {"\"2D\": \"56\"", "\"2D\": \"57\"",
+         "its identity field \"wrenchCode\" disagrees with its cells"},
+    };
+    for (const Fault& f : faults) {
+        SCOPED_TRACE(f.to);
+        std::string text = good;
+        ASSERT_NE(text.find(f.from), std::string::npos);
+        text.replace(text.find(f.from), f.from.size(), f.to);
+        std::ofstream(file, std::ios::trunc) << text;
+        EXPECT_EQ(run({"restore", file}), 3);
+        EXPECT_NE(err.str().find(" is no backup that can be restored: " + f.why), std::string::npos)
+            << err.str();
+        EXPECT_NE(err.str().find("Nothing has been written."), std::string::npos);
+        EXPECT_EQ(sent(), Bytes{});
+    }
+    // Another wrench's backup, not forced: the wrench is read, never written.
+    wrench.poke(0x00, 0x2D, 0x57);
+    std::ofstream(file, std::ios::trunc) << good;
+    EXPECT_EQ(run({"restore", file}), 3);
+    const Bytes wire = sent();
+    EXPECT_EQ(wire.size(), 39u * 3);
+    EXPECT_EQ(std::count(wire.begin(), wire.end(), 0xE8), 0);
+    EXPECT_EQ(wrench.peek(0x00, 0x1B), 0x44);
+}
+
+// What goes wrong outside the wrench: its message on standard error and its exit code.
+TEST_F(CliTest, RuntimeErrorsSayWhatWentWrongWithTheirExitCodes) {
+    // history without records, or with a database that cannot be opened: no port is used.
+    EXPECT_EQ(run({"history"}), 2);
+    EXPECT_EQ(err.str(), "zelcor-cli: the records are off: there is no history to show\n");
+    std::ofstream(folder.filePath("plain").toStdString()) << "a file, not a folder";
+    recordsPlace = "sqlite:" + folder.filePath("plain/records.db").toStdString();
+    EXPECT_EQ(run({"history"}), 1);
+    EXPECT_EQ(err.str().rfind("zelcor-cli: the records of ", 0), 0u) << err.str();
+    EXPECT_NE(err.str().find(" cannot be opened: "), std::string::npos) << err.str();
+    recordsPlace = "off";
+    EXPECT_EQ(sent(), Bytes{});
+
+    // A backup into a folder that is not there costs no exchange.
+    const std::string nowhere = folder.filePath("none/wrench.json").toStdString();
+    EXPECT_EQ(run({"backup", nowhere}), 2);
+    EXPECT_EQ(err.str().rfind("zelcor-cli: the backup " + nowhere + " cannot be written: ", 0), 0u)
+        << err.str();
+    EXPECT_EQ(sent(), Bytes{});
+
+    // constants on a silent wrench: its first read times out, the boxes say so and what to
+    // check, and the job is a communication failure.
+    wrench.setFaults({.noReply = true});
+    EXPECT_EQ(run({"constants"}), 1);
+    EXPECT_EQ(out.str(), "");
+    EXPECT_EQ(err.str(), "zelcor-cli: Communication Error: Data Receving is time-out\n"
+                         "zelcor-cli: Help: Step1:Connect Rs232 cable firmly.\n"
+                         "  Step2:Make sure the wrench is on 'send'state.\n  Step3:Try again!\n");
+    EXPECT_EQ(sent(), reads({0x10}));
+    wrench.clearFaults();
+
+    // ports on a system without serial ports: nothing listed, said on standard error.
+    EXPECT_EQ(run({"ports"}), 0);
+    EXPECT_EQ(out.str(), "");
+    EXPECT_EQ(err.str(), "zelcor-cli: the system lists no serial port\n");
+    EXPECT_EQ(run({"ports", "--json"}), 0);
+    EXPECT_EQ(out.str(), "{\n    \"ports\": [\n    ]\n}\n");
+}
+
 } // namespace
 } // namespace zelcor::test
