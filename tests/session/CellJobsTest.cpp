@@ -232,5 +232,52 @@ TEST_F(SessionTest, APortLostInTheMiddleOfAJobEndsItWithoutWaitingOutATimeOut) {
     }
 }
 
+// A backup is read whole and written back cell by cell, each read back: 20H is written,
+// 22H (the simulated wrench's record length 32H) gets no answer to its write (twice) and ends the
+// restore before 2AH; the identity is never written, and a backup naming another wrench is refused
+// before any write.
+TEST_F(Cells, RestoreTellsEachCellsOutcomeAndNeverWritesTheIdentity) {
+    Backup backup;
+    ASSERT_TRUE(session.readBackup(backup).ok());
+    EXPECT_EQ(sent().size(), 39u * 3);
+    ASSERT_EQ(backup.cells.size(), 39u);
+    EXPECT_EQ(backup.cells.at(0x2D), 0x56);
+
+    Backup other = backup;
+    other.cells[0x2D] = 0x57;
+    RestoreResult r = session.restoreBackup(other, false);
+    EXPECT_EQ(r.end.end, JobEnd::Refused);
+    EXPECT_TRUE(r.otherWrench);
+    EXPECT_EQ(r.outcomes.at(0x20), CellRestore::Refused);
+    EXPECT_EQ(sent().size(), 39u * 3); // read, never written
+
+    for (const int cell : {0x20, 0x22, 0x2A}) {
+        wrench.poke(0x00, static_cast<std::uint8_t>(cell), 0x01);
+    }
+    wrench.poke(0x00, 0x0C, 0x00); // an identity cell the wrench now holds otherwise
+    backup.cells[0x0C] = 0x00;     // (the backup agrees, so it is this wrench's)
+    onCell = [this](const CellProgress& p) {
+        if (p.job == CellJob::Write && p.selected && p.address == 0x22) {
+            wrench.setFaults({.noReply = true});
+        }
+    };
+    boxes.answerOk(2);
+    r = session.restoreBackup(backup, false);
+    EXPECT_EQ(r.end.end, JobEnd::Failed);
+    EXPECT_EQ(r.end.address, 0x22);
+    const Bytes wire = sent();
+    EXPECT_EQ(Bytes(wire.begin() + 39 * 3, wire.end()),
+              writes({{0x20, 0x00}}) + reads({0x20}) + writes({{0x22, 0x32}, {0x22, 0x32}}));
+    EXPECT_EQ(shown(), (std::vector<std::string>{kReceiveErr, kHelp}));
+    EXPECT_EQ(r.changes.size(), 3u);
+    EXPECT_EQ(r.unchanged, 39u - 7 - 3);
+    EXPECT_EQ(r.outcomes.at(0x07), CellRestore::Unchanged);
+    EXPECT_EQ(r.outcomes.at(0x0C), CellRestore::Refused);
+    EXPECT_EQ(r.outcomes.at(0x20), CellRestore::Written);
+    EXPECT_EQ(r.outcomes.at(0x22), CellRestore::Failed);
+    EXPECT_EQ(r.outcomes.count(0x2A), 0u); // never reached
+    EXPECT_EQ(r.changes[1].readBack, std::nullopt);
+}
+
 } // namespace
 } // namespace zelcor::test
