@@ -14,35 +14,6 @@ namespace zelcor::cli {
 
 namespace {
 
-// The options a subcommand takes beyond the common ones, and how many words it takes.
-struct Subcommand {
-    std::string_view name;
-    std::size_t minArgs;
-    std::size_t maxArgs;
-    std::set<std::string_view> options;
-};
-
-const std::vector<Subcommand>& Subcommands() {
-    static const std::vector<Subcommand> list{
-        {"ports", 0, 0, {}},
-        {"read", 2, 2, {}},
-        {"write", 3, 3, {}},
-        {"dump", 0, 0, {"--cells"}},
-        {"backup", 1, 1, {}},
-        {"restore", 1, 1, {"--force-other-wrench"}},
-        {"preset", 1, 1, {}},
-        {"get", 0, 0, {"--direction", "--digits"}},
-        {"write-params", 1, 1, {"--direction", "--digits", "--force-other-wrench"}},
-        {"max-torque", 0, 0, {"--digits"}},
-        {"clear-er0", 0, 0, {}},
-        {"constants", 0, 0, {}},
-        {"live", 0, 0, {"--seconds", "--pause", "--digits", "--csv"}},
-        {"write-all-ff", 0, 0, {"--yes"}},
-        {"history", 0, 0, {"--wrench", "--job", "--since", "--until", "--csv"}},
-    };
-    return list;
-}
-
 const std::set<std::string_view> kValueOptions{
     "--port",  "--baud",    "--log",    "--cells", "--direction", "--digits", "--seconds",
     "--pause", "--records", "--wrench", "--job",   "--since",     "--until"};
@@ -238,10 +209,8 @@ CliOptions ParseCliOptions(const std::vector<std::string>& arguments) {
         options.error = "no subcommand given";
         return options;
     }
-    const auto& list = Subcommands();
-    const auto sub = std::find_if(list.begin(), list.end(),
-                                  [&](const Subcommand& s) { return s.name == options.command; });
-    if (sub == list.end()) {
+    const SubcommandWords* sub = WordsOfSubcommand(options.command);
+    if (sub == nullptr) {
         options.error = "unknown subcommand: " + QuotedInput(options.command);
         return options;
     }

@@ -6,7 +6,9 @@
 
 #include <cstdint>
 #include <optional>
+#include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace zelcor::cli {
@@ -59,6 +61,16 @@ struct CliOptions {
 };
 
 CliOptions ParseCliOptions(const std::vector<std::string>& arguments);
+
+// The words a subcommand takes: how many besides its options, and the options it takes
+// beyond the common ones. Each subcommand's are in its entry of CliRunner's table.
+struct SubcommandWords {
+    std::size_t minArgs;
+    std::size_t maxArgs;
+    std::set<std::string_view> options;
+};
+// Those of the subcommand `command`; none for a word that is no subcommand.
+const SubcommandWords* WordsOfSubcommand(std::string_view command);
 // The cells of a --cells text: "07-2D", "10,11,2B" or both mixed ("07-0B,2B"), each address
 // two hexadecimal digits from 07 to 2D. Empty with `error` set when the text is not such.
 std::vector<int> ParseCellList(const std::string& text, std::string& error);

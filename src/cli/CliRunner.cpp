@@ -104,25 +104,53 @@ void CliRunner::interrupt(int signal) {
 }
 
 std::span<const CliRunner::Subcommand> CliRunner::subcommands() {
-    // name, check of its words, job, opens the port, its own reads take in the wrench code
+    // name, words (how many, the options beyond the common ones), their check, job, opens
+    // the port, its own reads take in the wrench code
     static const Subcommand kTable[] = {
-        {"ports", nullptr, &CliRunner::ports, false, false},
-        {"history", nullptr, &CliRunner::history, false, false},
-        {"read", &CliRunner::checkBytes, &CliRunner::read, true, false},
-        {"write", &CliRunner::checkBytes, &CliRunner::write, true, false},
-        {"dump", nullptr, &CliRunner::dump, true, false},
-        {"backup", nullptr, &CliRunner::backup, true, true},
-        {"restore", &CliRunner::checkRestore, &CliRunner::restore, true, true},
-        {"preset", &CliRunner::checkPreset, &CliRunner::preset, true, false},
-        {"get", nullptr, &CliRunner::get, true, true},
-        {"write-params", &CliRunner::checkParameterText, &CliRunner::writeParams, true, true},
-        {"max-torque", nullptr, &CliRunner::maxTorque, true, false},
-        {"clear-er0", nullptr, &CliRunner::clearEr0, true, false},
-        {"constants", nullptr, &CliRunner::constants, true, false},
-        {"live", nullptr, &CliRunner::live, true, false},
-        {"write-all-ff", nullptr, &CliRunner::writeAllFF, true, false},
+        {"ports", {0, 0, {}}, nullptr, &CliRunner::ports, false, false},
+        {"read", {2, 2, {}}, &CliRunner::checkBytes, &CliRunner::read, true, false},
+        {"write", {3, 3, {}}, &CliRunner::checkBytes, &CliRunner::write, true, false},
+        {"dump", {0, 0, {"--cells"}}, nullptr, &CliRunner::dump, true, false},
+        {"backup", {1, 1, {}}, nullptr, &CliRunner::backup, true, true},
+        {"restore",
+         {1, 1, {"--force-other-wrench"}},
+         &CliRunner::checkRestore,
+         &CliRunner::restore,
+         true,
+         true},
+        {"preset", {1, 1, {}}, &CliRunner::checkPreset, &CliRunner::preset, true, false},
+        {"get", {0, 0, {"--direction", "--digits"}}, nullptr, &CliRunner::get, true, true},
+        {"write-params",
+         {1, 1, {"--direction", "--digits", "--force-other-wrench"}},
+         &CliRunner::checkParameterText,
+         &CliRunner::writeParams,
+         true,
+         true},
+        {"max-torque", {0, 0, {"--digits"}}, nullptr, &CliRunner::maxTorque, true, false},
+        {"clear-er0", {0, 0, {}}, nullptr, &CliRunner::clearEr0, true, false},
+        {"constants", {0, 0, {}}, nullptr, &CliRunner::constants, true, false},
+        {"live",
+         {0, 0, {"--seconds", "--pause", "--digits", "--csv"}},
+         nullptr,
+         &CliRunner::live,
+         true,
+         false},
+        {"write-all-ff", {0, 0, {"--yes"}}, nullptr, &CliRunner::writeAllFF, true, false},
+        {"history",
+         {0, 0, {"--wrench", "--job", "--since", "--until", "--csv"}},
+         nullptr,
+         &CliRunner::history,
+         false,
+         false},
     };
     return kTable;
+}
+
+const SubcommandWords* WordsOfSubcommand(std::string_view command) {
+    const auto table = CliRunner::subcommands();
+    const auto entry =
+        std::find_if(table.begin(), table.end(), [&](const auto& s) { return command == s.name; });
+    return entry == table.end() ? nullptr : &entry->words;
 }
 
 int CliRunner::run(const std::string& device) {

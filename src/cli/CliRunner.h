@@ -69,11 +69,14 @@ public:
     void interrupt(int signal);
 
 private:
-    // One subcommand: its name, the check of its words (and the reading of its file or text)
-    // before the port is opened, none where there is nothing to check, and its job; whether
-    // it works on the wrench at all, and whether its own reads take in the wrench code.
+    friend const SubcommandWords* WordsOfSubcommand(std::string_view command);
+    // One subcommand: its name, the words it takes, the check of them (and the reading of its
+    // file or text) before the port is opened, none where there is nothing more to check,
+    // and its job; whether it works on the wrench at all, and whether its own reads take in
+    // the wrench code.
     struct Subcommand {
         const char* name;
+        SubcommandWords words;
         int (CliRunner::*check)();
         int (CliRunner::*job)();
         bool opensPort;
