@@ -250,6 +250,13 @@ TEST_F(Cells, RestoreTellsEachCellsOutcomeAndNeverWritesTheIdentity) {
     EXPECT_TRUE(r.otherWrench);
     EXPECT_EQ(r.outcomes.at(0x20), CellRestore::Refused);
     EXPECT_EQ(sent().size(), 39u * 3); // read, never written
+    // Forced onto the wrench, a backup that differs only in its identity writes nothing.
+    other.cells[0x0C] = 0x00;
+    other.cells[0x2B] = 0x00;
+    r = session.restoreBackup(other, true);
+    EXPECT_TRUE(r.end.ok());
+    EXPECT_EQ(sent().size(), 39u * 3);
+    EXPECT_EQ(r.outcomes.at(0x2B), CellRestore::Refused);
 
     for (const int cell : {0x20, 0x22, 0x2A}) {
         wrench.poke(0x00, static_cast<std::uint8_t>(cell), 0x01);
