@@ -193,7 +193,7 @@ int CliRunner::run(const std::string& device) {
     // The whole command is one job of the service records. A new connection knows nothing of
     // the wrench: a job that does not read its code has it read first, so that its record
     // names the wrench; with the records off only the job's own exchanges are sent.
-    m_session->beginRecord("zelcor-cli " + m_options.command);
+    auto job = m_session->job("zelcor-cli " + m_options.command);
     int code = kExitDone;
     if (m_options.recordsTarget.kind != records::RecordsTarget::Kind::Off &&
         !jobReadsWrenchCode()) {
@@ -211,7 +211,7 @@ int CliRunner::run(const std::string& device) {
     } else if (code >= kExitSignalBase) {
         recorded = {JobEnd::Stopped, CommResult::Success, -1, {}};
     }
-    m_session->endRecord(recorded);
+    job.end(recorded);
     return code;
 }
 

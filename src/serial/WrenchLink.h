@@ -128,6 +128,8 @@ public:
         WrenchLink& m_link;
     };
     bool busy() const { return m_holds > 0; }
+    // The "Link Busy" box: a request was refused and nothing of it sent.
+    void showBusy();
     // Begins an operation made of exchanges (Read All, Get ...): the link is held until the
     // returned hold goes, on every path. Refused, with the "Link Busy" box and an empty
     // result, while an exchange is on the wire (a timer running inside its wait), since the
@@ -143,7 +145,6 @@ private:
     // Starts an exchange, or shows why it cannot start and returns false.
     bool beginExchange();
     void endExchange(CommResult result);
-    void showBusy();
     void onReceive(const std::vector<std::uint8_t>& bytes);
     void onPortError(const std::string& message);
     void notifyBusy();

@@ -20,12 +20,11 @@ std::vector<int> TransferCells() {
 } // namespace
 
 JobResult WrenchSession::readBackup(Backup& backup) {
-    const auto operation = m_link.beginOperation();
-    if (!operation) {
-        return busy();
-    }
     // Reading the memory alone changes nothing on the wrench: no record of its own.
-    Recording recording(*this, "Backup", false);
+    auto recording = job("Backup", false);
+    if (!recording) {
+        return refusedAsBusy();
+    }
     const std::vector<int> list = TransferCells();
     const JobResult result = readSelected(list);
     if (!result.ok()) {
@@ -41,12 +40,11 @@ JobResult WrenchSession::readBackup(Backup& backup) {
 RestoreResult WrenchSession::restoreBackup(const Backup& backup, bool forceOtherWrench,
                                            const RestoreHooks& hooks) {
     RestoreResult r;
-    const auto operation = m_link.beginOperation();
-    if (!operation) {
-        r.end = busy();
+    auto recording = job("Restore");
+    if (!recording) {
+        r.end = refusedAsBusy();
         return r;
     }
-    Recording recording(*this, "Restore");
     const std::vector<int> list = TransferCells();
     r.end = readSelected(list);
     if (!r.end.ok()) {

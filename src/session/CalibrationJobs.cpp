@@ -45,11 +45,10 @@ JobResult WrenchSession::readConstants() {
         {kConstantsCcw.VAL, CalField::CcwgL},
         {kConstantsCcw.VAH, CalField::CcwgH},
     }};
-    const auto operation = m_link.beginOperation();
-    if (!operation) {
-        return busy();
+    const auto job = this->job("Read Constants", false);
+    if (!job) {
+        return refusedAsBusy();
     }
-    const Recording job(*this, "Read Constants", false);
     m_constantsRead = false;
     for (const auto& [address, field] : kSteps) {
         const ReadReply reply = m_link.read(0x00, static_cast<std::uint8_t>(address));
@@ -67,11 +66,12 @@ JobResult WrenchSession::lostPortEnd() const {
     return m_link.isOpen() ? JobResult{} : JobResult{JobEnd::Failed, CommResult::TimeOut, -1, {}};
 }
 
-JobResult WrenchSession::recordedExchange(const char* job, const std::function<JobResult()>& body) {
-    if (m_link.exchangeRunning()) {
-        return body(); // refused as busy: no job has run
+JobResult WrenchSession::recordedExchange(const char* name,
+                                          const std::function<JobResult()>& body) {
+    auto recording = job(name);
+    if (!recording) {
+        return refusedAsBusy();
     }
-    Recording recording(*this, job);
     return recording.end(body());
 }
 
@@ -123,7 +123,7 @@ TorqueResult WrenchSession::computeTorque() {
     TorqueResult result = ComputeTorque(m_calibration, m_divisor);
     result.liveReadThisCycle = std::exchange(m_liveReadThisCycle, false);
     result.constantsRead = m_constantsRead;
-    recordTorque(result);
+    m_recorder.torque(result);
     emit torqueComputed(result, m_clock.nowMs());
     return result;
 }
@@ -161,11 +161,10 @@ JobResult WrenchSession::runTestCycles() {
         return refused;
     }
     {
-        const auto operation = m_link.beginOperation();
-        if (!operation) {
-            return busy();
+        auto recording = job("Test Run");
+        if (!recording) {
+            return refusedAsBusy();
         }
-        beginRecord("Test Run");
         // The pause is taken once, at the start: what is typed during the run (a text that is
         // no pause, too) counts from the next run.
         const std::int16_t pause = *m_pause;
@@ -182,7 +181,7 @@ JobResult WrenchSession::runTestCycles() {
         }
         m_testRunning = false;
         // A run ends only when it is stopped: that is its normal end, unless the port went.
-        endRecord(lostPortEnd());
+        recording.end(lostPortEnd());
     }
     // Told once the link is free again, so the buttons it gives back are usable.
     emit testRunningChanged(false);
@@ -198,11 +197,10 @@ void WrenchSession::stopTest() {
 }
 
 JobResult WrenchSession::runLiveReading(bool get) {
-    const auto operation = m_link.beginOperation();
-    if (!operation) {
-        return busy();
+    auto recording = this->job("Live Reading");
+    if (!recording) {
+        return refusedAsBusy();
     }
-    Recording recording(*this, "Live Reading");
     // A stop asked for while Get and the constants are read ends the reading before its run.
     m_stopTest = false;
     if (get) {

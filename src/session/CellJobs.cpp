@@ -56,11 +56,10 @@ bool WrenchSession::stopRequested() {
 }
 
 JobResult WrenchSession::readCells() {
-    const auto operation = m_link.beginOperation();
-    if (!operation) {
-        return busy();
+    const auto job = this->job("Read All", false);
+    if (!job) {
+        return refusedAsBusy();
     }
-    const Recording job(*this, "Read All", false);
     m_link.clearEchoes();
     m_stopCells = false;
     const int count = m_memory.selectedTransferCells();
@@ -108,11 +107,10 @@ JobResult WrenchSession::writeParameter(std::uint8_t address, std::uint8_t data)
 }
 
 JobResult WrenchSession::writeCells() {
-    const auto operation = m_link.beginOperation();
-    if (!operation) {
-        return busy();
+    auto recording = this->job(m_presetModel.empty() ? "Write" : "Preset Write");
+    if (!recording) {
+        return refusedAsBusy();
     }
-    Recording recording(*this, m_presetModel.empty() ? "Write" : "Preset Write");
     if (ServiceRecord* r = record(); r != nullptr && !m_presetModel.empty()) {
         r->detail = "model " + m_presetModel;
     }
@@ -157,11 +155,10 @@ JobResult WrenchSession::writeCells() {
 }
 
 JobResult WrenchSession::writeAllFF() {
-    const auto operation = m_link.beginOperation();
-    if (!operation) {
-        return busy();
+    auto recording = this->job("Write All FF");
+    if (!recording) {
+        return refusedAsBusy();
     }
-    Recording recording(*this, "Write All FF");
     const auto end = [&](const JobResult& result) {
         emit cellJobEnded(CellJob::WriteAllFF, result);
         return recording.end(result);

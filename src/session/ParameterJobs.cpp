@@ -21,11 +21,10 @@ JobResult WrenchSession::readSelected(std::span<const int> list) {
 }
 
 JobResult WrenchSession::getParameterSet() {
-    const auto operation = m_link.beginOperation();
-    if (!operation) {
-        return busy();
+    auto recording = this->job("Get");
+    if (!recording) {
+        return refusedAsBusy();
     }
-    Recording recording(*this, "Get");
     recordSetting();
     emit parameterStage(ParameterJob::Get, ParameterStage::Reading);
     m_memory.clear();
@@ -60,11 +59,10 @@ std::string WrenchSession::parameterRequest() const {
 
 JobResult WrenchSession::writeParameterSet(std::string_view newParaText,
                                            const OtherWrenchAnswer& otherWrench) {
-    const auto operation = m_link.beginOperation();
-    if (!operation) {
-        return busy();
+    auto recording = this->job("Parameter Write");
+    if (!recording) {
+        return refusedAsBusy();
     }
-    Recording recording(*this, "Parameter Write");
     recordSetting();
     if (ServiceRecord* r = record()) {
         r->newSet = std::string(newParaText);
@@ -152,11 +150,10 @@ JobResult WrenchSession::readMaxTorqueCells() {
 }
 
 JobResult WrenchSession::readMaxTorque() {
-    const auto operation = m_link.beginOperation();
-    if (!operation) {
-        return busy();
+    auto recording = this->job("Read Max Torque");
+    if (!recording) {
+        return refusedAsBusy();
     }
-    Recording recording(*this, "Read Max Torque");
     recordSetting();
     emit parameterStage(ParameterJob::MaxTorque, ParameterStage::Reading);
     const JobResult result = readMaxTorqueCells();
@@ -172,11 +169,10 @@ JobResult WrenchSession::readMaxTorque() {
 }
 
 JobResult WrenchSession::clearEr0() {
-    const auto operation = m_link.beginOperation();
-    if (!operation) {
-        return busy();
+    auto recording = this->job("Clear Er0");
+    if (!recording) {
+        return refusedAsBusy();
     }
-    Recording recording(*this, "Clear Er0");
     emit parameterStage(ParameterJob::ClearEr0, ParameterStage::Reading);
     readMaxTorqueCells();
     JobResult result;

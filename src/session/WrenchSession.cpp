@@ -24,23 +24,23 @@ std::optional<std::int16_t> DivisorForDigits(int digits) {
 
 WrenchSession::WrenchSession(Clock& clock, SerialPort& port, MessageBoxes& boxes,
                              std::function<std::string()> nextRequestCode)
-    : m_clock(clock), m_boxes(boxes),
-      m_link(clock, port, boxes,
+    : m_clock(clock, m_waits), m_boxes(boxes, m_waits),
+      m_link(m_clock, port, m_boxes,
              WrenchLink::Echo{
                  [this](const std::string& text) { emit localEcho(text); },
                  [this](const std::string& text) { emit remoteEcho(text); },
                  [this] { emit echoesCleared(); },
                  [this](const std::string& state) { emit receiveState(state); },
              }),
-      m_nextRequestCode(std::move(nextRequestCode)) {
+      m_recorder(clock), m_nextRequestCode(std::move(nextRequestCode)) {
     m_memory.changed = [this](int address) {
         if (!m_loadingPreset) {
             m_presetModel.clear();
         }
         emit memoryChanged(address);
     };
-    m_link.setExchangeObserver([this](const WrenchLink::Exchange& e) { onExchange(e); });
-    m_link.setClosedObserver([this] { forgetWrench(); });
+    m_link.setExchangeObserver([this](const WrenchLink::Exchange& e) { m_recorder.exchange(e); });
+    m_link.setClosedObserver([this] { m_recorder.forgetWrench(); });
     m_link.setPortLostHandler([this](const std::string& message) {
         // A live reading would go on reporting a failed read every cycle: it stops after its
         // current cycle.
@@ -49,9 +49,101 @@ WrenchSession::WrenchSession(Clock& clock, SerialPort& port, MessageBoxes& boxes
         }
         emit portLost(message);
     });
+    m_link.addBusyListener([this](bool busy) { emit busyChanged(busy); });
 }
 
 WrenchSession::~WrenchSession() = default;
+
+void WrenchSession::WaitClock::processPendingEvents() {
+    ++waits;
+    inner.processPendingEvents();
+    --waits;
+}
+
+void WrenchSession::WaitClock::waitUntil(const std::function<bool()>& condition) {
+    ++waits;
+    inner.waitUntil(condition);
+    --waits;
+}
+
+BoxAnswer WrenchSession::WaitBoxes::show(const QString& text, const QString& title, BoxIcon icon,
+                                         BoxButtons buttons) {
+    ++waits;
+    const BoxAnswer answer = inner.show(text, title, icon, buttons);
+    --waits;
+    return answer;
+}
+
+bool WrenchSession::open(const std::string& portName, const SerialSettings& settings,
+                         std::string& error) {
+    close();
+    if (!m_link.open(portName, settings, error)) {
+        return false;
+    }
+    emit portOpened();
+    return true;
+}
+
+void WrenchSession::close() {
+    const bool wasOpen = m_link.isOpen();
+    m_link.close();
+    if (wasOpen) {
+        emit portClosed();
+    }
+}
+
+// ---- jobs ----------------------------------------------------------------------------------
+
+WrenchSession::Job::Job(WrenchSession& session, std::string name, bool recorded)
+    : m_session(session) {
+    WrenchSession& s = m_session;
+    // A job asked for while the holder waits comes from an event of others (a timer, a click
+    // inside a box): it would put its exchanges between the holder's.
+    const bool foreign =
+        s.m_jobDepth > 0 ? s.m_waits != s.m_holderWaits : s.m_link.exchangeRunning();
+    if (foreign) {
+        s.m_link.showBusy();
+        return;
+    }
+    if (s.m_jobDepth++ == 0) {
+        s.m_holderWaits = s.m_waits;
+    }
+    m_held = true;
+    m_hold.emplace(s.m_link);
+    s.beginJob(name, recorded);
+}
+
+WrenchSession::Job::~Job() {
+    end({});
+}
+
+JobResult WrenchSession::Job::end(JobResult result) {
+    if (m_held && !m_ended) {
+        m_ended = true;
+        m_session.endJob(result);
+        m_hold.reset();
+    }
+    return result;
+}
+
+void WrenchSession::beginJob(const std::string& name, bool recorded) {
+    if (m_recorder.begin(name, recorded, m_link.portName())) {
+        m_link.beginJob(name);
+    }
+}
+
+void WrenchSession::endJob(const JobResult& result) {
+    if (--m_jobDepth == 0) {
+        m_holderWaits = -1;
+    }
+    if (const auto record = m_recorder.end(result)) {
+        emit jobRecorded(*record);
+    }
+}
+
+void WrenchSession::recordSetting() {
+    m_recorder.setting(m_setting.DirCCW, m_setting.FraDigits);
+}
 
 void WrenchSession::setDirection(bool ccw) {
     m_setting.DirCCW = ccw;
@@ -100,37 +192,37 @@ void WrenchSession::reportError(const QString& text) {
 // ---- the register console -----------------------------------------------------------------
 
 ReadReply WrenchSession::readRegister(std::uint8_t addr1, std::uint8_t addr0) {
-    if (m_link.exchangeRunning()) {
-        return m_link.read(addr1, addr0); // refused as busy, and not a job
+    const auto job = this->job("Console Read", false);
+    if (!job) {
+        return ReadReply{CommResult::Busy, false, {}};
     }
-    const Recording job(*this, "Console Read", false);
     return m_link.read(addr1, addr0);
 }
 
 CommResult WrenchSession::writeRegister(std::uint8_t addr1, std::uint8_t addr0, std::uint8_t data) {
-    if (m_link.exchangeRunning()) {
-        return m_link.write(addr1, addr0, data); // refused as busy, and not a job
+    auto job = this->job("Console Write");
+    if (!job) {
+        return CommResult::Busy;
     }
-    Recording recording(*this, "Console Write");
     const CommResult result = m_link.write(addr1, addr0, data);
-    recording.end(result == CommResult::Success
-                      ? JobResult{}
-                      : JobResult{JobEnd::Failed, result, addr1 * 256 + addr0, {}});
+    job.end(result == CommResult::Success
+                ? JobResult{}
+                : JobResult{JobEnd::Failed, result, addr1 * 256 + addr0, {}});
     return result;
 }
 
 bool WrenchSession::sendByte(std::uint8_t byte) {
-    if (m_link.exchangeRunning()) {
-        return m_link.sendByte(byte); // refused as busy, and not a job
+    auto job = this->job("Send Byte");
+    if (!job) {
+        return false;
     }
-    Recording recording(*this, "Send Byte");
     const bool sent = m_link.sendByte(byte);
     if (ServiceRecord* r = record()) {
         r->detail =
             "byte " + ByteToHexStr(byte) + (sent ? " sent" : " not sent: the port is closed");
     }
     // A byte that never went out has no exchange code.
-    recording.end(sent ? JobResult{} : JobResult{JobEnd::Failed, CommResult::Success, -1, {}});
+    job.end(sent ? JobResult{} : JobResult{JobEnd::Failed, CommResult::Success, -1, {}});
     return sent;
 }
 

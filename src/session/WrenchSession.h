@@ -1,8 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "platform/Clock.h"
+#include "platform/MessageBoxes.h"
 #include "serial/CommandProtocol.h"
 #include "serial/WrenchLink.h"
+#include "session/JobRecorder.h"
+#include "session/JobResult.h"
 #include "session/ParameterMemory.h"
 #include "wrench/BackupFile.h"
 #include "wrench/NewParaCheck.h"
@@ -23,27 +27,9 @@
 
 namespace zelcor {
 
-class Clock;
-class MessageBoxes;
+class ExchangeLog;
 class SerialPort;
-
-// How a job ended.
-enum class JobEnd {
-    Done,
-    Failed,  // an exchange failed (after its retry, where the job retries)
-    Stopped, // a stop was asked for and honoured after the current exchange
-    Refused, // nothing (more) was sent: the link was busy, or a check refused the input
-};
-
-struct JobResult {
-    JobEnd end = JobEnd::Done;
-    // How the failed exchange ended; also for a job stopped at a cell whose exchange failed.
-    CommResult failure = CommResult::Success;
-    // The cell it failed at, or stopped at: after that cell when its exchange went through.
-    int address = -1;
-    std::string message; // a refusal: the text of the box shown
-    bool ok() const { return end == JobEnd::Done; }
-};
+struct SerialSettings;
 
 // The jobs that go over the cells of the parameter memory.
 enum class CellJob { Read, Write, WriteAllFF };
@@ -136,12 +122,14 @@ std::optional<std::int16_t> DivisorForDigits(int digits);
 
 // The connected wrench: the one link to it and everything known about it, and the jobs a
 // technician runs on it. The windows show what it holds and turn typing into it; the jobs
-// report their boxes through the link's message boxes, their progress and changes through
+// report their boxes through the session's message boxes, their progress and changes through
 // the signals below, and return how they ended.
 //
-// Every job that is made of exchanges holds the link for its whole run, so nothing else
-// gets onto the wire between its steps; asked for while an exchange is on the wire it is
-// refused with the "Link Busy" box.
+// One job at a time: every job holds the link from its first exchange to its end. Another
+// job asked for meanwhile (by a timer, a click or a signal handled while the holder waits
+// for a reply, a pause or a box) is refused with the "Link Busy" box and sends nothing; a
+// job the holder itself runs (Reading On runs Get, a command of zelcor-cli its steps) is
+// part of it.
 class WrenchSession : public QObject {
     Q_OBJECT
 public:
@@ -150,8 +138,57 @@ public:
     ~WrenchSession() override;
 
     WrenchLink& link() { return m_link; }
-    MessageBoxes& boxes() const { return m_boxes; }
-    Clock& clock() const { return m_clock; }
+    // The boxes of the session; a box shown through them during a job is one of its waits.
+    MessageBoxes& boxes() { return m_boxes; }
+    Clock& clock() const { return m_clock.inner; }
+
+    // ---- the port ----------------------------------------------------------------------------
+    // Opens the wrench's port (closing the one open before); false with the reason in `error`.
+    bool open(const std::string& portName, const SerialSettings& settings, std::string& error);
+    void close();
+    bool isOpen() const { return m_link.isOpen(); }
+    // The port's name as it was last opened.
+    const std::string& portName() const { return m_link.portName(); }
+    // Every byte sent and received from now on goes to `log`, which outlives the session.
+    void setExchangeLog(ExchangeLog* log) { m_link.setExchangeLog(log); }
+    // True while a job holds the link.
+    bool busy() const { return m_link.busy(); }
+    // The boxes of an exchange that ended with `result`: nothing for success or for a refusal
+    // as busy, else the "Communication Error" box and the help box.
+    void showCommResult(CommResult result) { m_link.ShowCommResult(result); }
+    // "Reset 232": the receive engine back to idle.
+    void resetReceive() { m_link.resetReceive(); }
+    void clearEchoes() { m_link.clearEchoes(); }
+    // The reply length the receive engine expects, as the console sets it by hand.
+    void setReplyLength(std::int16_t length) { m_link.setReplyLength(length); }
+
+    // ---- jobs ----------------------------------------------------------------------------------
+    // A job in progress: it holds the link and keeps its record from its beginning to its end,
+    // on every path. Refused (false) when another job holds the link: the "Link Busy" box has
+    // been shown and nothing may be sent.
+    class Job {
+    public:
+        ~Job();
+        Job(const Job&) = delete;
+        Job& operator=(const Job&) = delete;
+        explicit operator bool() const { return m_held; }
+        // Ends the job with its result (a job that goes out of scope ends as done) and
+        // returns it.
+        JobResult end(JobResult result);
+
+    private:
+        friend class WrenchSession;
+        Job(WrenchSession& session, std::string name, bool recorded);
+        WrenchSession& m_session;
+        std::optional<WrenchLink::Hold> m_hold;
+        bool m_held = false;
+        bool m_ended = false;
+    };
+    // Begins the job `name`. A job that is not `recorded` (Read All, a console read) names
+    // itself in the exchange log all the same.
+    [[nodiscard]] Job job(std::string name, bool recorded = true) {
+        return Job(*this, std::move(name), recorded);
+    }
 
     // ---- what is known ---------------------------------------------------------------------
     ParameterMemory& memory() { return m_memory; }
@@ -259,20 +296,16 @@ public:
 
     // ---- service records --------------------------------------------------------------------
     // The jobs a technician runs are recorded each as one record, told through jobRecorded
-    // when the job has ended. A job made of other jobs (Reading On, a command of zelcor-cli)
-    // is one record: only the outermost job begins and ends one; the inner ones add their
-    // bytes and details to it.
-    // A job that is not `recorded` (Read All, a console read) names itself in the exchange
-    // log all the same.
-    void beginRecord(std::string job, bool recorded = true);
-    void endRecord(const JobResult& result);
+    // when the job has ended.
     // What is known of the wrench's memory, 00 07H to 00 2DH, from the exchanges since the
     // port was opened: another wrench may be plugged in while it is closed, so what was
     // learnt before is forgotten when it closes or is lost.
-    std::optional<std::uint8_t> knownByte(int address) const;
+    std::optional<std::uint8_t> knownByte(int address) const {
+        return m_recorder.knownByte(address);
+    }
     // The wrench code (2BH to 2DH) as read since the port was opened, and not overwritten
     // with other bytes since; empty when it is not known so.
-    std::string wrenchCode() const;
+    std::string wrenchCode() const { return m_recorder.readCode(cells::kWrenchCode); }
 
 signals:
     // A job has ended; the record holds what the session knows of it.
@@ -283,7 +316,13 @@ signals:
     void remoteEcho(const std::string& text);
     void echoesCleared();
     void receiveState(const std::string& state);
+    void portOpened();
+    // The port was closed (by close(), or before another is opened).
+    void portClosed();
+    // The port was lost (unplugged adapter, far end gone); it is closed already.
     void portLost(const std::string& message);
+    // A job began holding the link (true), or the last one let it go (false).
+    void busyChanged(bool busy);
 
     void cellProgress(const zelcor::CellProgress& progress);
     // A cell job has ended, however it ended (the editor shows no message for Write All FF).
@@ -300,39 +339,29 @@ signals:
     void liveReadingChanged(bool on);
 
 private:
-    // Begins a record for a job and ends it with the job's result on every path.
-    class Recording {
-    public:
-        Recording(WrenchSession& session, std::string job, bool recorded = true)
-            : m_session(session) {
-            m_session.beginRecord(std::move(job), recorded);
+    // The clock and boxes the session waits through: while the job that holds the link waits
+    // in one of them, events of others run, and a job they ask for is not part of it.
+    struct WaitClock final : Clock {
+        WaitClock(Clock& clock, int& waits) : inner(clock), waits(waits) {}
+        std::unique_ptr<Timer> createTimer(std::function<void()> onTimeout) override {
+            return inner.createTimer(std::move(onTimeout));
         }
-        ~Recording() {
-            if (!m_ended) {
-                m_session.endRecord({});
-            }
-        }
-        Recording(const Recording&) = delete;
-        Recording& operator=(const Recording&) = delete;
-        JobResult end(JobResult result) {
-            m_ended = true;
-            m_session.endRecord(result);
-            return result;
-        }
-
-    private:
-        WrenchSession& m_session;
-        bool m_ended = false;
+        std::int64_t nowMs() const override { return inner.nowMs(); }
+        void processPendingEvents() override;
+        void waitUntil(const std::function<bool()>& condition) override;
+        int waitDepth() const override { return inner.waitDepth(); }
+        Clock& inner;
+        int& waits;
     };
-    // The record being kept, when a job is being recorded.
-    ServiceRecord* record() { return m_recordDepth > 0 && m_recording ? &m_record : nullptr; }
-    void onExchange(const WrenchLink::Exchange& exchange);
-    void recordTorque(const TorqueResult& result);
-    // The bytes of `cells` as read on this connection, as hexadecimal text; empty when one of
-    // them is not known so. A record names a wrench only by what was read of it: a code
-    // that was only written (Write All FF) says nothing of which wrench it is.
-    std::string readCode(std::span<const int> cells) const;
-    void forgetWrench();
+    struct WaitBoxes final : MessageBoxes {
+        WaitBoxes(MessageBoxes& boxes, int& waits) : inner(boxes), waits(waits) {}
+        BoxAnswer show(const QString& text, const QString& title, BoxIcon icon,
+                       BoxButtons buttons) override;
+        MessageBoxes& inner;
+        int& waits;
+    };
+
+    ServiceRecord* record() { return m_recorder.record(); }
     // The direction and digits the job runs with.
     void recordSetting();
     // The test run's cycles until a stop is asked for; a stop asked for before it begins
@@ -340,8 +369,10 @@ private:
     JobResult runTestCycles();
     // How a run that ends when it is stopped has ended: failed when the port has gone.
     JobResult lostPortEnd() const;
-    // A job of one exchange, recorded unless the link refuses it as busy.
+    // A job of one exchange.
     JobResult recordedExchange(const char* job, const std::function<JobResult()>& body);
+    void beginJob(const std::string& name, bool recorded);
+    void endJob(const JobResult& result);
 
     ReadReply readWithRetry(std::uint8_t address);
     CommResult writeWithRetry(std::uint8_t address, std::uint8_t data);
@@ -352,7 +383,7 @@ private:
     bool stopRequested();
     // One cell of Write: the byte with its retry, reported when it fails; then the stop.
     JobResult writeParameter(std::uint8_t address, std::uint8_t data);
-    static JobResult busy() { return {JobEnd::Refused, CommResult::Busy, -1, {}}; }
+    static JobResult refusedAsBusy() { return {JobEnd::Refused, CommResult::Busy, -1, {}}; }
     // Clears the memory, selects the cells and reads them.
     JobResult readSelected(std::span<const int> cells);
     JobResult readMaxTorqueCells();
@@ -366,9 +397,15 @@ private:
     void yieldToEvents();
     void storeRead(CalField field, std::uint8_t value);
 
-    Clock& m_clock;
-    MessageBoxes& m_boxes;
+    // Waits and boxes now running inside the session's own (see WaitClock).
+    int m_waits = 0;
+    // m_waits when the job holding the link began; -1 while none holds it.
+    int m_holderWaits = -1;
+    int m_jobDepth = 0;
+    WaitClock m_clock;
+    WaitBoxes m_boxes;
     WrenchLink m_link;
+    JobRecorder m_recorder;
     std::function<std::string()> m_nextRequestCode;
     ParameterMemory m_memory;
     DigitsAndDirection m_setting;
@@ -386,13 +423,6 @@ private:
     // The test run's cycle read its live value; the last reading of the constants read all.
     bool m_liveReadThisCycle = false;
     bool m_constantsRead = false;
-    std::array<std::optional<std::uint8_t>, cells::kCount> m_known{};
-    // The part of m_known that was read from the wrench (a write of the same byte keeps it).
-    std::array<std::optional<std::uint8_t>, cells::kCount> m_read{};
-    ServiceRecord m_record;
-    int m_recordDepth = 0;
-    bool m_recording = false; // the outermost job is one that is recorded
-    std::int64_t m_recordStartMs = 0;
     // The model whose preset fills the memory, until a cell is changed otherwise.
     std::string m_presetModel;
     bool m_loadingPreset = false;

@@ -188,6 +188,35 @@ TEST_F(Cells, PresetsAndFillAllFFSelectTheirCellsAndSendNothing) {
     EXPECT_TRUE(sent().empty());
 }
 
+// A timer that fires while a job holds the link, in a pause between its exchanges, asks for
+// another job: it is refused with the "Link Busy" box and nothing of it reaches the wire.
+// Read All in Get's pause before its reads, a console read in a test run's pause; the Read
+// All that Get runs itself goes through.
+TEST_F(SessionTest, AJobAskedForWhileAnotherHoldsTheLinkIsRefusedAndSendsNothing) {
+    const std::string linkBusy = "Link Busy|Another exchange with the wrench is still "
+                                 "running.\r\nThis request was not sent.";
+    session.memory().selectOnly({0x07});
+    std::optional<JobResult> readAll;
+    clock.after(10, [&] { readAll = session.readCells(); });
+    boxes.answerOk(1);
+    EXPECT_TRUE(session.getParameterSet().ok());
+    ASSERT_TRUE(readAll);
+    EXPECT_EQ(readAll->end, JobEnd::Refused);
+    EXPECT_EQ(sent(), kGetReads);
+    EXPECT_EQ(shown(), std::vector<std::string>{linkBusy});
+
+    session.setTestPause("5000");
+    std::optional<ReadReply> console;
+    clock.after(2000, [&] { console = session.readRegister(0x00, 0x10); });
+    clock.after(2500, [&] { session.stopTest(); });
+    boxes.answerOk(1);
+    EXPECT_EQ(session.runTest().end, JobEnd::Stopped);
+    ASSERT_TRUE(console);
+    EXPECT_EQ(console->result, CommResult::Busy);
+    EXPECT_EQ(sent(), reads({0x02}));
+    EXPECT_EQ(shown(), std::vector<std::string>{linkBusy});
+}
+
 // The far end goes away 150 ms into each job: the job ends, the exchange on the wire and every
 // one after it fail at once, and nothing is sent after the loss. (What the technician is shown
 // is in the fault matrix's column "port lost".)

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Service records: what each job did to the wrench, kept as the job runs and told when it ends.
+#include "session/JobRecorder.h"
+
 #include "common/TextConv.h"
 #include "platform/Clock.h"
-#include "session/WrenchSession.h"
 
 #include <algorithm>
 
@@ -18,14 +18,14 @@ bool IsCommand(const WrenchLink::Exchange& e) {
 
 } // namespace
 
-std::optional<std::uint8_t> WrenchSession::knownByte(int address) const {
+std::optional<std::uint8_t> JobRecorder::knownByte(int address) const {
     if (address < cells::kFirstTransfer || address > cells::kLast) {
         return std::nullopt;
     }
     return m_known[static_cast<std::size_t>(address)];
 }
 
-void WrenchSession::onExchange(const WrenchLink::Exchange& e) {
+void JobRecorder::exchange(const WrenchLink::Exchange& e) {
     if (IsCommand(e)) {
         return;
     }
@@ -61,24 +61,19 @@ void WrenchSession::onExchange(const WrenchLink::Exchange& e) {
     }
 }
 
-void WrenchSession::forgetWrench() {
+void JobRecorder::forgetWrench() {
     m_known.fill(std::nullopt);
     m_read.fill(std::nullopt);
 }
 
-std::string WrenchSession::readCode(std::span<const int> list) const {
+std::string JobRecorder::readCode(std::span<const int> list) const {
     return CellsText(list, [this](int cell) { return m_read[static_cast<std::size_t>(cell)]; });
 }
 
-std::string WrenchSession::wrenchCode() const {
-    return readCode(cells::kWrenchCode);
-}
-
-void WrenchSession::beginRecord(std::string job, bool recorded) {
-    if (m_recordDepth++ > 0) {
-        return;
+bool JobRecorder::begin(std::string job, bool recorded, std::string port) {
+    if (m_depth++ > 0) {
+        return false;
     }
-    m_link.beginJob(job);
     m_recording = recorded;
     m_record = ServiceRecord{};
     m_record.job = std::move(job);
@@ -86,24 +81,25 @@ void WrenchSession::beginRecord(std::string job, bool recorded) {
     // its identity); what the job itself reads fills in what was not known.
     m_record.factoryCode = readCode(cells::kFactoryCode);
     m_record.softwareVersion = readCode(cells::kSoftwareVersion);
-    m_record.wrenchCode = wrenchCode();
-    m_record.port = m_link.portName();
-    m_recordStartMs = m_clock.nowMs();
+    m_record.wrenchCode = readCode(cells::kWrenchCode);
+    m_record.port = std::move(port);
+    m_startMs = m_clock.nowMs();
+    return true;
 }
 
-void WrenchSession::recordSetting() {
+void JobRecorder::setting(bool ccw, int digits) {
     if (ServiceRecord* r = record()) {
-        r->direction = m_setting.DirCCW ? "CCW" : "CW";
-        r->digits = m_setting.FraDigits;
+        r->direction = ccw ? "CCW" : "CW";
+        r->digits = digits;
     }
 }
 
-void WrenchSession::recordTorque(const TorqueResult& result) {
+void JobRecorder::torque(const TorqueResult& result) {
     ServiceRecord* r = record();
     if (r == nullptr || result.overflow) {
         return;
     }
-    const std::int64_t at = m_clock.nowMs() - m_recordStartMs;
+    const std::int64_t at = m_clock.nowMs() - m_startMs;
     if (!r->run) {
         r->run = RecordedRun{0, at, at, result.torque, result.torque};
     }
@@ -114,12 +110,12 @@ void WrenchSession::recordTorque(const TorqueResult& result) {
     run.highest = std::max(run.highest, result.torque);
 }
 
-void WrenchSession::endRecord(const JobResult& result) {
-    if (m_recordDepth == 0 || --m_recordDepth > 0 || !m_recording) {
-        return;
+std::optional<ServiceRecord> JobRecorder::end(const JobResult& result) {
+    if (m_depth == 0 || --m_depth > 0 || !m_recording) {
+        return std::nullopt;
     }
     ServiceRecord& r = m_record;
-    r.durationMs = m_clock.nowMs() - m_recordStartMs;
+    r.durationMs = m_clock.nowMs() - m_startMs;
     // A code still unknown is taken from what the job read; one it only wrote (Write All FF
     // on a wrench never read) says nothing of which wrench it was, and stays empty.
     const auto lastRead = [&r](int cell) -> std::optional<std::uint8_t> {
@@ -151,7 +147,7 @@ void WrenchSession::endRecord(const JobResult& result) {
         r.outcome = RecordOutcome::Stopped;
         break;
     }
-    emit jobRecorded(r);
+    return r;
 }
 
 } // namespace zelcor
