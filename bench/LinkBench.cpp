@@ -91,8 +91,8 @@ void deviceServer(Table& table, const Line& line) {
             table.add({std::string("Exchanges, ") + name, "-", "-", "-", "not measured: " + error});
             continue;
         }
-        auto& link = rig.window().session().link();
-        (void)link.read(0x00, kProbeAddr0); // the first of anything pays for lazy set-up
+        auto& session = rig.window().session();
+        (void)session.readRegister(0x00, kProbeAddr0); // the first of anything pays for lazy set-up
         Spread reads;
         Spread writes;
         Phases readPhases;
@@ -100,15 +100,18 @@ void deviceServer(Table& table, const Line& line) {
         int failed = 0;
         for (int i = 0; i < kReads; ++i) {
             bool ok = false;
-            reads.add(rig.timeExchange([&] { return link.read(0x00, kProbeAddr0).hasData; },
-                                       readPhases, ok));
+            reads.add(rig.timeExchange(
+                [&] { return session.readRegister(0x00, kProbeAddr0).hasData; }, readPhases, ok));
             failed += ok ? 0 : 1;
         }
         for (int i = 0; i < kWrites; ++i) {
             bool ok = false;
             const auto data = static_cast<std::uint8_t>(0xF0 + i); // FF among them
             writes.add(rig.timeExchange(
-                [&] { return link.write(0x00, kProbeAddr0, data) == zelcor::CommResult::Success; },
+                [&] {
+                    return session.writeRegister(0x00, kProbeAddr0, data) ==
+                           zelcor::CommResult::Success;
+                },
                 writePhases, ok));
             failed += ok ? 0 : 1;
         }
@@ -143,17 +146,17 @@ void exchanges(Table& table, const Line& line) {
         table.add({"Exchanges", "-", "-", "-", "not measured: " + error});
         return;
     }
-    auto& link = rig.window().session().link();
+    auto& session = rig.window().session();
     // One exchange first, not counted: the first of anything pays for lazy set-up.
-    (void)link.read(0x00, kProbeAddr0);
+    (void)session.readRegister(0x00, kProbeAddr0);
 
     Spread reads;
     Phases readPhases;
     int failed = 0;
     for (int i = 0; i < kReads; ++i) {
         bool ok = false;
-        reads.add(
-            rig.timeExchange([&] { return link.read(0x00, kProbeAddr0).hasData; }, readPhases, ok));
+        reads.add(rig.timeExchange([&] { return session.readRegister(0x00, kProbeAddr0).hasData; },
+                                   readPhases, ok));
         failed += ok ? 0 : 1;
     }
     // From the far end taking the last byte: that byte on the line, the turnaround, the reply.
@@ -170,7 +173,10 @@ void exchanges(Table& table, const Line& line) {
         bool ok = false;
         const auto data = static_cast<std::uint8_t>(0x40 + i);
         writes.add(rig.timeExchange(
-            [&] { return link.write(0x00, kProbeAddr0, data) == zelcor::CommResult::Success; },
+            [&] {
+                return session.writeRegister(0x00, kProbeAddr0, data) ==
+                       zelcor::CommResult::Success;
+            },
             writePhases, ok));
         failed += ok ? 0 : 1;
     }
@@ -229,8 +235,8 @@ void waitingExchange(Table& table) {
     auto& window = app.mainWindow();
     window.choosePort(QString::fromLocal8Bit(name));
     button(window, "cmdPortOpen")->click();
-    auto& link = window.session().link();
-    if (!link.isOpen()) {
+    auto& session = window.session();
+    if (!session.isOpen()) {
         table.add(
             {"CPU while an exchange waits", "-", "-", "-", std::string("could not open ") + name});
         return;
@@ -238,7 +244,7 @@ void waitingExchange(Table& table) {
     QElapsedTimer wall;
     wall.start();
     const double cpuBefore = zelcor::ProcessCpuSeconds();
-    const int result = zelcor::CommResultCode(link.read(0x00, 0x05).result);
+    const int result = zelcor::CommResultCode(session.readRegister(0x00, 0x05).result);
     const double cpu = zelcor::ProcessCpuSeconds() - cpuBefore;
     const double seconds = static_cast<double>(wall.elapsed()) / 1000.0;
     char note[128];

@@ -128,7 +128,7 @@ void LiveReadingPanel::connectSession() {
                      });
     QObject::connect(&m_session, &WrenchSession::testRunningChanged, m_group, [this](bool running) {
         // Reading On needs an open port, whatever the run that ended.
-        m_controls.setEnabled(cmdAutoOn, !running && m_session.link().isOpen());
+        m_controls.setEnabled(cmdAutoOn, !running && m_session.isOpen());
         m_controls.setEnabled(cmdAutoOff, running);
     });
     QObject::connect(&m_session, &WrenchSession::liveReadingChanged, m_group, [this](bool on) {
@@ -183,8 +183,8 @@ void LiveReadingPanel::showMaxTorque() {
 }
 
 void LiveReadingPanel::cmdAutoOn_Click() {
-    const auto operation = m_session.link().beginOperation();
-    if (!operation) {
+    const auto hold = m_session.hold();
+    if (!hold) {
         return;
     }
     m_controls.setEnabled(cmdAutoOn, false);
@@ -203,7 +203,7 @@ void LiveReadingPanel::cmdAutoOff_Click() {
 
 void LiveReadingPanel::showLiveReadingOff() {
     Shape1->setFillColor(kLampOff);
-    const bool open = m_session.link().isOpen();
+    const bool open = m_session.isOpen();
     m_controls.setEnabled(cmdAutoOn, open);
     m_setParameterSetUsable(open);
     m_controls.setEnabled(cmdAutoOff, false);

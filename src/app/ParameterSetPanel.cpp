@@ -193,19 +193,18 @@ bool ParameterSetPanel::ConfirmGet(MessageBoxes& boxes) {
 }
 
 void ParameterSetPanel::cmdGetPara_Click() {
-    const auto operation = m_session.link().beginOperation();
-    if (operation && ConfirmGet(m_session.boxes())) {
+    const auto hold = m_session.hold();
+    if (hold && ConfirmGet(m_session.boxes())) {
         m_session.getParameterSet();
     }
 }
 
 void ParameterSetPanel::cmdWrPara_Click() {
-    const auto operation = m_session.link().beginOperation();
-    if (operation &&
-        m_session.boxes().show(tr("Are you sure?\r\nNote:Make sure the dircetion(CW/CCW) and "
-                                  "the digits after decimal point."),
-                               tr("Warning!!!"), BoxIcon::Exclamation,
-                               BoxButtons::YesNo) == BoxAnswer::Yes) {
+    const auto hold = m_session.hold();
+    if (hold && m_session.boxes().show(
+                    tr("Are you sure?\r\nNote:Make sure the dircetion(CW/CCW) and "
+                       "the digits after decimal point."),
+                    tr("Warning!!!"), BoxIcon::Exclamation, BoxButtons::YesNo) == BoxAnswer::Yes) {
         m_session.writeParameterSet(txtNewPara->toPlainText().toStdString());
     }
 }

@@ -18,8 +18,8 @@
 namespace zelcor {
 
 PortPanel::PortPanel(QWidget* parent, WrenchSession& session, SerialPort& port,
-                     ExchangeControls& controls, std::function<void(bool)> showPortState)
-    : m_session(session), m_controls(controls), m_showPortState(std::move(showPortState)) {
+                     ExchangeControls& controls)
+    : m_session(session), m_controls(controls) {
     build(parent, port);
     m_controls.add(cmdPortOpen);
     m_controls.add(cmdPortClose);
@@ -36,6 +36,8 @@ PortPanel::PortPanel(QWidget* parent, WrenchSession& session, SerialPort& port,
     QObject::connect(cmdPortOpen, &QPushButton::clicked, m_group, [this] { cmdPortOpen_Click(); });
     QObject::connect(cmdPortClose, &QPushButton::clicked, m_group,
                      [this] { cmdPortClose_Click(); });
+    QObject::connect(&m_session, &WrenchSession::portOpened, m_group, [this] { showOpen(true); });
+    QObject::connect(&m_session, &WrenchSession::portClosed, m_group, [this] { showOpen(false); });
     QObject::connect(&m_session, &WrenchSession::portLost, m_group,
                      [this](const std::string& message) { onPortLost(message); });
 }
@@ -83,7 +85,6 @@ void PortPanel::showOpen(bool open) {
     m_controls.setEnabled(cmdPortClose, open);
     m_controls.setEnabled(cmbComSelect, !open);
     m_controls.setEnabled(cmbBaudrate, !open);
-    m_showPortState(open);
 }
 
 void PortPanel::cmdPortOpen_Click() {
@@ -100,7 +101,7 @@ void PortPanel::cmdPortOpen_Click() {
         reason = tr("A serial line cannot run with %1.").arg(settingsText);
     } else {
         std::string error;
-        opened = m_session.link().open(PortNameFromText(comText.toStdString()), settings, error);
+        opened = m_session.open(PortNameFromText(comText.toStdString()), settings, error);
         reason = QString::fromStdString(error);
     }
     if (!opened) {
@@ -109,14 +110,11 @@ void PortPanel::cmdPortOpen_Click() {
                     .arg(QString::fromStdString(QuotedInput(comText.toStdString()))) +
                 (reason.isEmpty() ? QString() : QStringLiteral("\r\n") + reason),
             tr("Warning"), BoxIcon::Warning, BoxButtons::Ok);
-        return;
     }
-    showOpen(true);
 }
 
 void PortPanel::cmdPortClose_Click() {
-    m_session.link().close();
-    showOpen(false);
+    m_session.close();
 }
 
 void PortPanel::onPortLost(const std::string& why) {

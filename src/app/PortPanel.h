@@ -5,7 +5,6 @@
 #include <QList>
 #include <QString>
 
-#include <functional>
 #include <string>
 
 class QComboBox;
@@ -21,13 +20,13 @@ class SerialPort;
 class WrenchSession;
 
 // The main window's port settings: the port, the line settings, Port Open and Port Close.
-// Opening, closing and losing the port are told to `showPortState`.
+// It shows the session's port as opened, closed or lost.
 class PortPanel {
     Q_DECLARE_TR_FUNCTIONS(zelcor::PortPanel)
 
 public:
-    PortPanel(QWidget* parent, WrenchSession& session, SerialPort& port, ExchangeControls& controls,
-              std::function<void(bool open)> showPortState);
+    PortPanel(QWidget* parent, WrenchSession& session, SerialPort& port,
+              ExchangeControls& controls);
 
     QGroupBox* group() const { return m_group; }
     // Its controls in the order Tab goes through them: row by row as laid out.
@@ -45,7 +44,6 @@ private:
 
     WrenchSession& m_session;
     ExchangeControls& m_controls;
-    std::function<void(bool)> m_showPortState;
     QGroupBox* m_group = nullptr;
     PortComboBox* cmbComSelect = nullptr;
     QComboBox* cmbBaudrate = nullptr;

@@ -9,10 +9,10 @@
 #include "console/RegisterConsole.h"
 #include "editor/frmRs232WRPara.h"
 #include "history/HistoryWindow.h"
-#include "wrench/RequestCode.h"
 #include "session/WrenchSession.h"
 #include "widgets/Controls.h"
 #include "widgets/ExchangeControls.h"
+#include "wrench/RequestCode.h"
 
 #include <QCloseEvent>
 #include <QGridLayout>
@@ -26,13 +26,18 @@ frmRs232SetCmd::frmRs232SetCmd(Platform platform, QWidget* parent)
     : QWidget(parent), m_platform(std::move(platform)),
       m_session(std::make_unique<WrenchSession>(m_platform.clock, m_platform.port, m_platform.boxes,
                                                 NextRequestCode)),
-      m_exchangeControls(std::make_unique<ExchangeControls>(m_session->link())) {
+      m_exchangeControls(std::make_unique<ExchangeControls>()) {
     setObjectName(QStringLiteral("frmRs232SetCmd"));
+    connect(m_session.get(), &WrenchSession::busyChanged, this,
+            [this](bool busy) { m_exchangeControls->setBusy(busy); });
+    // The panels follow the port; the one that lost it says so after they have.
+    connect(m_session.get(), &WrenchSession::portOpened, this, [this] { showPortState(true); });
+    connect(m_session.get(), &WrenchSession::portClosed, this, [this] { showPortState(false); });
+    connect(m_session.get(), &WrenchSession::portLost, this, [this] { showPortState(false); });
     setWindowTitle(tr("Zelcor V1.3"));
-    m_port = std::make_unique<PortPanel>(this, *m_session, m_platform.port, *m_exchangeControls,
-                                         [this](bool open) { showPortState(open); });
-    m_console =
-        std::make_unique<RegisterConsole>(this, *m_session, *m_exchangeControls, m_platform.boxes);
+    m_port = std::make_unique<PortPanel>(this, *m_session, m_platform.port, *m_exchangeControls);
+    m_console = std::make_unique<RegisterConsole>(this, *m_session, *m_exchangeControls,
+                                                  m_session->boxes());
     m_parameterSet = std::make_unique<ParameterSetPanel>(this, *m_session, *m_exchangeControls);
     m_liveReading = std::make_unique<LiveReadingPanel>(
         this, *m_session, *m_exchangeControls,
@@ -98,7 +103,7 @@ QWidget* frmRs232SetCmd::buildNavigation() {
 void frmRs232SetCmd::Form_Load() {
     m_editor = std::make_unique<frmRs232WRPara>(*m_session, *this);
     m_calibration = std::make_unique<frmRs232WRCal>(*m_session, [this] { showMainWindow(); });
-    m_session->link().resetReceive();
+    m_session->resetReceive();
 }
 
 void frmRs232SetCmd::showPortState(bool open) {
@@ -155,7 +160,7 @@ void frmRs232SetCmd::cmdEnd_Click() {
     m_ending = true;
     // Release the port and take every window off the screen before the program goes, so
     // neither an open port nor a hidden window outlives it.
-    m_session->link().close();
+    m_session->close();
     m_editor->hide();
     m_calibration->hide();
     if (m_history) {

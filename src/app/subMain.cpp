@@ -95,7 +95,7 @@ Application::Application(const Options& options, ScriptInput script)
     if (!options.log.isEmpty()) {
         m_log = std::make_unique<ExchangeLog>(m_clock, QFile::encodeName(options.log).toStdString(),
                                               options.logAppend);
-        m_main->session().link().setExchangeLog(m_log.get());
+        m_main->session().setExchangeLog(m_log.get());
     }
     if (!options.port.isEmpty()) {
         m_main->choosePort(options.port);
@@ -169,19 +169,21 @@ void Application::startRecords(const records::RecordsTarget& target) {
 }
 
 void Application::showRecordsFailure(const QString& message) {
-    WrenchLink& link = m_main->session().link();
-    if (link.busy()) {
+    WrenchSession& session = m_main->session();
+    if (session.busy()) {
         // Once, when the job that runs now has ended.
-        auto id = std::make_shared<int>(-1);
-        *id = link.addBusyListener([this, id, message](bool busy) {
-            if (!busy && *id >= 0) {
-                m_main->session().link().removeBusyListener(*id);
-                *id = -1;
-                QMetaObject::invokeMethod(
-                    m_main.get(), [this, message] { showRecordsFailure(message); },
-                    Qt::QueuedConnection);
-            }
-        });
+        auto connection = std::make_shared<QMetaObject::Connection>();
+        *connection = QObject::connect(&session, &WrenchSession::busyChanged, m_main.get(),
+                                       [this, connection, message](bool busy) {
+                                           if (!busy && *connection) {
+                                               QObject::disconnect(*connection);
+                                               *connection = {};
+                                               QMetaObject::invokeMethod(
+                                                   m_main.get(),
+                                                   [this, message] { showRecordsFailure(message); },
+                                                   Qt::QueuedConnection);
+                                           }
+                                       });
         return;
     }
     m_boxes->show(message, QCoreApplication::translate("zelcor::Application", "Service records"),

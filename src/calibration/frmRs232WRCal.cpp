@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "calibration/frmRs232WRCal.h"
 
-#include "wrench/TorqueCalc.h"
 #include "calibration/TorquePlot.h"
 #include "common/TextConv.h"
 #include "session/WrenchSession.h"
 #include "widgets/Controls.h"
 #include "widgets/ExchangeControls.h"
 #include "widgets/Shape.h"
+#include "wrench/TorqueCalc.h"
 
 #include <QChartView>
 #include <QGridLayout>
@@ -35,8 +35,10 @@ const char* const kDigitMeanings[] = {QT_TRANSLATE_NOOP("zelcor::frmRs232WRCal",
 
 frmRs232WRCal::frmRs232WRCal(WrenchSession& session, std::function<void()> showMainWindow)
     : m_session(session), m_showMainWindow(std::move(showMainWindow)),
-      m_exchangeControls(std::make_unique<ExchangeControls>(session.link())) {
+      m_exchangeControls(std::make_unique<ExchangeControls>()) {
     setObjectName(QStringLiteral("frmRs232WRCal"));
+    connect(&m_session, &WrenchSession::busyChanged, this,
+            [this](bool busy) { m_exchangeControls->setBusy(busy); });
     setWindowTitle(tr("扳手校正命令"));
     resize(1060, 500);
     buildControls();

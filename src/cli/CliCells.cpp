@@ -66,7 +66,7 @@ int CliRunner::checkPreset() {
 int CliRunner::read() {
     const ReadReply reply = m_session->readRegister(m_bytes[0], m_bytes[1]);
     if (reply.result != CommResult::Success) {
-        m_session->link().ShowCommResult(reply.result);
+        m_session->showCommResult(reply.result);
         m_failure = reply.result;
         return kExitCommFailure;
     }
@@ -92,7 +92,7 @@ int CliRunner::read() {
 
 int CliRunner::write() {
     const CommResult result = m_session->writeRegister(m_bytes[0], m_bytes[1], m_bytes[2]);
-    m_session->link().ShowCommResult(result);
+    m_session->showCommResult(result);
     m_failure = result;
     return result == CommResult::Success ? kExitDone : kExitCommFailure;
 }

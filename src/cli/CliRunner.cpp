@@ -79,7 +79,7 @@ CliRunner::CliRunner(const CliOptions& options, CliContext& context)
         m_portLost = true;
         endProgress();
         // A device server's connection is named with what happened to it.
-        const bool network = IsNetworkPortName(m_session->link().portName());
+        const bool network = IsNetworkPortName(m_session->portName());
         m_context.err << "zelcor-cli: the wrench's port has gone away ("
                       << (network ? why : "the adapter was unplugged or the device switched off")
                       << "); the job has ended" << std::endl;
@@ -180,7 +180,7 @@ int CliRunner::run(const std::string& device) {
         return kExitUsage;
     }
     std::string error;
-    if (!m_session->link().open(device, settings, error)) {
+    if (!m_session->open(device, settings, error)) {
         m_context.err << "zelcor-cli: Com "
                       << QuotedInput(m_options.port.empty() ? device : m_options.port)
                       << " cannot be opened at " << m_options.baud << ",8,N,2"

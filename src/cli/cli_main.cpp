@@ -123,7 +123,7 @@ int main(int argc, char** argv) {
                       << " cannot be written: " << failure << std::endl;
             return kExitUsage;
         }
-        runner.session().link().setExchangeLog(log.get());
+        runner.session().setExchangeLog(log.get());
     }
     QSocketNotifier signalNotifier(StopSignalFd(), QSocketNotifier::Read);
     signalNotifier.setEnabled(StopSignalFd() >= 0);

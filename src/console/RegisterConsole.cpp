@@ -189,7 +189,7 @@ void RegisterConsole::cmdRead_Click() {
     const ReadReply reply = m_session.readRegister(HexToByte(txtAddr1Read->text().toStdString()),
                                                    HexToByte(txtAddr0Read->text().toStdString()));
     if (!reply.hasData) {
-        m_session.link().ShowCommResult(reply.result);
+        m_session.showCommResult(reply.result);
     }
     for (std::size_t i = 0; i < txtReadData.size(); ++i) {
         txtReadData[i]->setText(reply.hasData ? QString::fromStdString(ByteToHexStr(reply.data[i]))
@@ -205,7 +205,7 @@ void RegisterConsole::cmdWrite_Click() {
     if (!addr1Ok || !addr0Ok || !dataOk) {
         return;
     }
-    m_session.link().ShowCommResult(
+    m_session.showCommResult(
         m_session.writeRegister(HexToByte(txtAddr1Write->text().toStdString()),
                                 HexToByte(txtAddr0Write->text().toStdString()),
                                 HexToByte(txtWriteData->text().toStdString())));
@@ -223,17 +223,17 @@ void RegisterConsole::cmdSendAByte_Click() {
 }
 
 void RegisterConsole::cmdClr_Click() {
-    m_session.link().clearEchoes();
+    m_session.clearEchoes();
 }
 
 void RegisterConsole::cmdRstSend_Click() {
-    m_session.link().resetReceive();
+    m_session.resetReceive();
 }
 
 void RegisterConsole::txtReplyNo_Change() {
     // Only the integer part counts; a value beyond the 16-bit range is held at its limit.
     const double value = std::trunc(ValueOfText(txtReplyNo->text().toStdString()));
-    m_session.link().setReplyLength(static_cast<std::int16_t>(
+    m_session.setReplyLength(static_cast<std::int16_t>(
         std::clamp(value, static_cast<double>(std::numeric_limits<std::int16_t>::min()),
                    static_cast<double>(std::numeric_limits<std::int16_t>::max()))));
 }

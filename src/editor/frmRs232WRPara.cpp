@@ -53,8 +53,10 @@ QWidget* makeStepMarker(QWidget* parent, QLabel*& label, const QString& name,
 
 frmRs232WRPara::frmRs232WRPara(WrenchSession& session, QWidget& mainWindow)
     : m_session(session), m_main(mainWindow),
-      m_exchangeControls(std::make_unique<ExchangeControls>(session.link())) {
+      m_exchangeControls(std::make_unique<ExchangeControls>()) {
     setObjectName(QStringLiteral("frmRs232WRPara"));
+    connect(&m_session, &WrenchSession::busyChanged, this,
+            [this](bool busy) { m_exchangeControls->setBusy(busy); });
     setWindowTitle(tr("扳手參數"));
     buildControls();
     connectHandlers();

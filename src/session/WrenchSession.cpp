@@ -109,6 +109,7 @@ WrenchSession::Job::Job(WrenchSession& session, std::string name, bool recorded)
         s.m_holderWaits = s.m_waits;
     }
     m_held = true;
+    m_named = !name.empty();
     m_hold.emplace(s.m_link);
     s.beginJob(name, recorded);
 }
@@ -120,21 +121,27 @@ WrenchSession::Job::~Job() {
 JobResult WrenchSession::Job::end(JobResult result) {
     if (m_held && !m_ended) {
         m_ended = true;
-        m_session.endJob(result);
+        m_session.endJob(result, m_named);
         m_hold.reset();
     }
     return result;
 }
 
 void WrenchSession::beginJob(const std::string& name, bool recorded) {
+    if (name.empty()) {
+        return; // a hold: not a job of its own
+    }
     if (m_recorder.begin(name, recorded, m_link.portName())) {
         m_link.beginJob(name);
     }
 }
 
-void WrenchSession::endJob(const JobResult& result) {
+void WrenchSession::endJob(const JobResult& result, bool named) {
     if (--m_jobDepth == 0) {
         m_holderWaits = -1;
+    }
+    if (!named) {
+        return;
     }
     if (const auto record = m_recorder.end(result)) {
         emit jobRecorded(*record);

@@ -137,7 +137,6 @@ public:
                   std::function<std::string()> nextRequestCode);
     ~WrenchSession() override;
 
-    WrenchLink& link() { return m_link; }
     // The boxes of the session; a box shown through them during a job is one of its waits.
     MessageBoxes& boxes() { return m_boxes; }
     Clock& clock() const { return m_clock.inner; }
@@ -182,6 +181,7 @@ public:
         WrenchSession& m_session;
         std::optional<WrenchLink::Hold> m_hold;
         bool m_held = false;
+        bool m_named = false;
         bool m_ended = false;
     };
     // Begins the job `name`. A job that is not `recorded` (Read All, a console read) names
@@ -189,6 +189,9 @@ public:
     [[nodiscard]] Job job(std::string name, bool recorded = true) {
         return Job(*this, std::move(name), recorded);
     }
+    // Holds the link while the technician decides whether a job runs (a box before it):
+    // nothing is recorded or logged for it; the first job begun inside it is the outermost.
+    [[nodiscard]] Job hold() { return Job(*this, {}, false); }
 
     // ---- what is known ---------------------------------------------------------------------
     ParameterMemory& memory() { return m_memory; }
@@ -372,7 +375,7 @@ private:
     // A job of one exchange.
     JobResult recordedExchange(const char* job, const std::function<JobResult()>& body);
     void beginJob(const std::string& name, bool recorded);
-    void endJob(const JobResult& result);
+    void endJob(const JobResult& result, bool named);
 
     ReadReply readWithRetry(std::uint8_t address);
     CommResult writeWithRetry(std::uint8_t address, std::uint8_t data);

@@ -215,7 +215,7 @@ TEST_F(English, TheDigitsListActsOnItsEnglishItems) {
 
 TEST_F(English, TheBoxesSpeakEnglish) {
     boxes.answerOk(2);
-    mainWindow->session().link().ShowCommResult(CommResult::TimeOut);
+    mainWindow->session().showCommResult(CommResult::TimeOut);
     ASSERT_EQ(boxes.shown().size(), 2u);
     EXPECT_EQ(boxes.shown()[0].title, "Communication Error");
     EXPECT_EQ(boxes.shown()[0].text, "Data receiving timed out");

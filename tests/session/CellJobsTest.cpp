@@ -241,7 +241,7 @@ TEST_F(SessionTest, APortLostInTheMiddleOfAJobEndsItWithoutWaitingOutATimeOut) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.job);
         std::string error;
-        ASSERT_TRUE(session.link().open("sim", {}, error)) << error;
+        ASSERT_TRUE(session.open("sim", {}, error)) << error;
         session.memory().clear();
         for (const int cell : {0x10, 0x11, 0x12}) {
             session.memory().setByte(cell, 0x5A);

@@ -84,7 +84,7 @@ TEST_F(Records, AJobNamesOnlyAWrenchReadSinceThePortWasOpened) {
 
     // The wrench read, how the port closes, the wrench plugged in then.
     const std::tuple<const char*, std::function<void()>, std::array<int, 3>> closings[] = {
-        {"123456", [this] { session.link().close(); }, {0x99, 0x88, 0x77}},
+        {"123456", [this] { session.close(); }, {0x99, 0x88, 0x77}},
         {"998877", [this] { port.unplug(); }, {0x12, 0x34, 0x56}}};
     for (const auto& [read, closing, next] : closings) {
         ASSERT_TRUE(session.getParameterSet().ok());
@@ -95,7 +95,7 @@ TEST_F(Records, AJobNamesOnlyAWrenchReadSinceThePortWasOpened) {
         for (int i = 0; i < 3; ++i) {
             wrench.poke(0x00, std::uint8_t(0x2B + i), std::uint8_t(next[std::size_t(i)]));
         }
-        ASSERT_TRUE(session.link().open("sim", {}, error)) << error;
+        ASSERT_TRUE(session.open("sim", {}, error)) << error;
         ASSERT_TRUE(session.readMaxTorque().ok());
         EXPECT_EQ(identity(only()), "||") << read;
         ASSERT_TRUE(session.clearEr0().ok());

@@ -61,7 +61,7 @@ protected:
             wrench.poke(0x00, std::uint8_t(a), std::uint8_t(v));
         }
         std::string error;
-        ASSERT_TRUE(session.link().open("sim", {}, error)) << error;
+        ASSERT_TRUE(session.open("sim", {}, error)) << error;
         QObject::connect(&session, &WrenchSession::cellProgress, [this](const CellProgress& p) {
             progress.push_back(p);
             if (onCell) {
