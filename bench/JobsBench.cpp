@@ -309,8 +309,7 @@ void torquePlot(Table& table) {
         const std::int64_t start = nowUs();
         for (int i = 0; i < 1000; ++i) {
             const int n = block * 1000 + i;
-            plot.addPoint(std::int64_t{n} * 100, static_cast<std::int16_t>(n % 2000),
-                          (n % 80) * 0.85);
+            plot.addPoint(std::int64_t{n} * 100, (n % 80) * 0.85);
             if (n % 10 == 9) {
                 QApplication::processEvents();
             }

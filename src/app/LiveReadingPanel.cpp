@@ -131,10 +131,12 @@ void LiveReadingPanel::connectSession() {
         m_controls.setEnabled(cmdAutoOn, !running && m_session.isOpen());
         m_controls.setEnabled(cmdAutoOff, running);
     });
-    QObject::connect(&m_session, &WrenchSession::liveReadingChanged, m_group, [this](bool on) {
-        if (on) {
-            Shape1->setFillColor(kLampOn);
-        }
+    QObject::connect(&m_session, &WrenchSession::liveReadingChanged, m_group,
+                     [this](bool on) { Shape1->setFillColor(on ? kLampOn : kLampOff); });
+    QObject::connect(&m_session, &WrenchSession::digitsChanged, m_group, [this](int digits) {
+        const QString text = QString::fromStdString(NumberText(digits));
+        cmbFraN->setEditText(text);
+        cmbFraN1->setEditText(text);
     });
     QObject::connect(&m_session, &WrenchSession::maxTorqueChanged, m_group,
                      [this] { showMaxTorque(); });
@@ -143,10 +145,6 @@ void LiveReadingPanel::connectSession() {
 void LiveReadingPanel::showPortState(bool open) {
     m_controls.setEnabled(cmdAutoOn, open);
     m_controls.setEnabled(cmdAutoOff, false);
-    if (!open && m_session.testRunning()) {
-        // The session stops the reading after its current cycle; the lamp says so at once.
-        Shape1->setFillColor(kLampOff);
-    }
 }
 
 void LiveReadingPanel::cmbDir_Click() {
@@ -195,14 +193,13 @@ void LiveReadingPanel::cmdAutoOn_Click() {
 }
 
 void LiveReadingPanel::cmdAutoOff_Click() {
-    // The lamp says at once that the reading is on its way out; the buttons are usable again
-    // once it has ended, after its current cycle (the link stays busy until then).
+    // The lamp goes out at once (the session's reading is on its way out); the buttons are
+    // usable again once it has ended, after its current cycle (the link stays busy until then).
     showLiveReadingOff();
     m_session.stopTest();
 }
 
 void LiveReadingPanel::showLiveReadingOff() {
-    Shape1->setFillColor(kLampOff);
     const bool open = m_session.isOpen();
     m_controls.setEnabled(cmdAutoOn, open);
     m_setParameterSetUsable(open);

@@ -89,9 +89,16 @@ TorquePlot::TorquePlot(QWidget* parent) : QWidget(parent), m_askPath(askWithDial
 
 TorquePlot::~TorquePlot() = default;
 
-void TorquePlot::addPoint(std::int64_t timeMs, std::int16_t ad, double torque) {
-    m_samples.push_back({timeMs, ad, torque});
-    const double seconds = static_cast<double>(timeMs - m_samples.front().timeMs) / 1000.0;
+const std::vector<TorqueSample>& TorquePlot::samples() const {
+    static const std::vector<TorqueSample> none;
+    return m_history ? m_history() : none;
+}
+
+void TorquePlot::addPoint(std::int64_t timeMs, double torque) {
+    if (!m_firstMs) {
+        m_firstMs = timeMs;
+    }
+    const double seconds = static_cast<double>(timeMs - *m_firstMs) / 1000.0;
     m_series->append(seconds, torque);
     // The curve keeps only what it shows.
     int old = 0;
@@ -105,7 +112,10 @@ void TorquePlot::addPoint(std::int64_t timeMs, std::int16_t ad, double torque) {
 }
 
 void TorquePlot::clear() {
-    m_samples.clear();
+    if (m_clearHistory) {
+        m_clearHistory();
+    }
+    m_firstMs.reset();
     m_series->clear();
     rescale();
 }
@@ -145,7 +155,7 @@ void TorquePlot::saveAsCsv() {
     // Written beside the target and renamed over it at the end, so a failed save leaves an
     // existing file as it was.
     QSaveFile file(path);
-    const std::string csv = TorqueCsv(m_samples);
+    const std::string csv = TorqueCsv(samples());
     const auto size = static_cast<qint64>(csv.size());
     if (file.open(QIODevice::WriteOnly) && file.write(csv.data(), size) == size && file.commit()) {
         return;

@@ -43,6 +43,9 @@ frmRs232WRCal::frmRs232WRCal(WrenchSession& session, std::function<void()> showM
     resize(1060, 500);
     buildControls();
     chtTorque->setMessageBoxes(m_session.boxes());
+    chtTorque->setHistory(
+        [this]() -> const std::vector<TorqueSample>& { return m_session.torqueHistory(); },
+        [this] { m_session.clearTorqueHistory(); });
 
     // One exchange at a time: the commands that talk to the wrench wait while any runs.
     // Stop stays usable, to end a run from inside its waits.
@@ -262,6 +265,8 @@ void frmRs232WRCal::connectHandlers() {
         [this](const TorqueResult& result, std::int64_t timeMs) { showTorque(result, timeMs); });
     connect(&m_session, &WrenchSession::testRunningChanged, this,
             [this](bool running) { showTestButtons(running); });
+    connect(&m_session, &WrenchSession::digitsChanged, this,
+            [this](int digits) { showDigits(digits); });
 }
 
 void frmRs232WRCal::Form_Load() {
@@ -276,7 +281,7 @@ void frmRs232WRCal::Form_Load() {
     for (int i = 0; i < cmbPt->count(); ++i) {
         cmbPt->setItemData(i, tr(kDigitMeanings[i]), Qt::ToolTipRole);
     }
-    cmbPt_Click();
+    showDigits(m_session.setting().FraDigits);
     m_session.setTestPause(txtDelayTime->text().toStdString());
     for (Shape* indicator : {shpInv, shpCWMinus, shpCCWMinus}) {
         setIndicator(indicator, false);
@@ -290,8 +295,15 @@ void frmRs232WRCal::cmbPt_Click() {
     for (int digits = 1; digits <= 3; ++digits) {
         const char* item = kDigitItems[digits - 1];
         if (text == tr(item) || text == QString::fromUtf8(item)) {
-            m_session.setDivisor(*DivisorForDigits(digits));
+            m_session.setDigits(digits);
         }
+    }
+}
+
+void frmRs232WRCal::showDigits(int digits) {
+    // The list has 1 to 3 digits; no digits (chosen in the main window) shows as it was.
+    if (digits >= 1 && digits <= 3) {
+        cmbPt->setEditText(tr(kDigitItems[digits - 1]));
     }
 }
 
@@ -353,7 +365,7 @@ void frmRs232WRCal::showTorque(const TorqueResult& result, std::int64_t timeMs) 
     }
     txtTk->setText(QString::fromStdString(result.text));
     if (!result.overflow) {
-        chtTorque->addPoint(timeMs, result.ad, result.torque);
+        chtTorque->addPoint(timeMs, result.torque);
     }
 }
 

@@ -120,10 +120,13 @@ JobResult WrenchSession::leaveLinkMode() {
 }
 
 TorqueResult WrenchSession::computeTorque() {
-    TorqueResult result = ComputeTorque(m_calibration, m_divisor);
+    TorqueResult result = ComputeTorque(m_calibration, divisor());
     result.liveReadThisCycle = std::exchange(m_liveReadThisCycle, false);
     result.constantsRead = m_constantsRead;
     m_recorder.torque(result);
+    if (!result.overflow) {
+        m_torqueHistory.push_back({m_clock.nowMs(), result.ad, result.torque});
+    }
     emit torqueComputed(result, m_clock.nowMs());
     return result;
 }
@@ -190,9 +193,17 @@ JobResult WrenchSession::runTestCycles() {
 
 void WrenchSession::stopTest() {
     m_stopTest = true;
+    endLiveReading();
     // A run that is going on tells its end itself when it has ended.
     if (!m_testRunning) {
         emit testRunningChanged(false);
+    }
+}
+
+void WrenchSession::endLiveReading() {
+    if (m_liveReading) {
+        m_liveReading = false;
+        emit liveReadingChanged(false);
     }
 }
 
@@ -211,15 +222,14 @@ JobResult WrenchSession::runLiveReading(bool get) {
     emit liveReadingChanged(true);
     const std::string& digits = m_currentSet.DecDigits;
     if (digits.size() == 2 && digits[0] == '0' && digits[1] >= '0' && digits[1] <= '3') {
-        m_divisor = *DivisorForDigits(digits[1] - '0');
+        setDigits(digits[1] - '0');
     }
     JobResult result;
     // With the port gone already (lost during Get) there is nothing to read.
     if (m_link.isOpen() && !m_stopTest) {
         result = runTestCycles();
     }
-    m_liveReading = false;
-    emit liveReadingChanged(false);
+    endLiveReading();
     recording.end(lostPortEnd());
     return result;
 }

@@ -13,6 +13,7 @@
 #include "wrench/ParaRecord.h"
 #include "wrench/ServiceRecord.h"
 #include "wrench/TorqueCalc.h"
+#include "wrench/TorqueLog.h"
 
 #include <QObject>
 
@@ -209,8 +210,12 @@ public:
     const TorqueInputs& calibration() const { return m_calibration; }
     // A value the technician typed (BoxValue of the box's text).
     void setCalibrationValue(CalField field, TorqueValue value);
-    std::int16_t divisor() const { return m_divisor; }
-    void setDivisor(std::int16_t divisor) { m_divisor = divisor; }
+    // The divisor of the torque: that of the digits after the point.
+    std::int16_t divisor() const { return DivisorForDigits(m_setting.FraDigits).value_or(1); }
+    // Every torque computed (an overflow has none) since the start or the last clear, for the
+    // plot and its CSV file.
+    const std::vector<TorqueSample>& torqueHistory() const { return m_torqueHistory; }
+    void clearTorqueHistory() { m_torqueHistory.clear(); }
     // The pause of the test run, as typed: a whole number of ms from 1 to 32767 or refused.
     void setTestPause(std::string text);
     bool testRunning() const { return m_testRunning; }
@@ -339,7 +344,11 @@ signals:
     void calibrationValueRead(zelcor::CalField field);
     void torqueComputed(const zelcor::TorqueResult& result, std::int64_t timeMs);
     void testRunningChanged(bool running);
+    // The live reading is on, or has ended or is on its way out: a stop was asked for (by
+    // the technician, or by the session itself when the port was lost).
     void liveReadingChanged(bool on);
+    // The digits after the point changed (the torque's divisor with them).
+    void digitsChanged(int digits);
 
 private:
     // The clock and boxes the session waits through: while the job that holds the link waits
@@ -370,6 +379,7 @@ private:
     // The test run's cycles until a stop is asked for; a stop asked for before it begins
     // ends it before its first cycle.
     JobResult runTestCycles();
+    void endLiveReading();
     // How a run that ends when it is stopped has ended: failed when the port has gone.
     JobResult lostPortEnd() const;
     // A job of one exchange.
@@ -415,7 +425,7 @@ private:
     ParaRecord m_currentSet;
     std::int32_t m_maxTorqueRaw = 0;
     TorqueInputs m_calibration;
-    std::int16_t m_divisor = 10;
+    std::vector<TorqueSample> m_torqueHistory;
     std::string m_pauseText = "300";
     std::optional<std::int16_t> m_pause{300};
     bool m_stopCells = false;

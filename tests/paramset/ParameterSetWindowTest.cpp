@@ -203,6 +203,19 @@ TEST_F(ParameterSetWindow, ReadingOnLightsTheLampAndHoldsTheButtonsUntilItsCycle
     look();
     EXPECT_EQ(seen, (QStringList{"#ffc0c0 101111", "#ff0000 010000", "#ffc0c0 000000",
                                  "#ffc0c0 101111"}));
+
+    // A port lost ends the reading by the session's own stop: the lamp goes out with it, and
+    // Reading On waits for a port.
+    seen.clear();
+    clock.at(clock.nowMs() + 5000, [&] {
+        wrenchPort.unplug();
+        look();
+    });
+    boxes.answer(BoxAnswer::Yes);
+    boxes.answerOk(3); // the port-lost box, the cycle's failed read and its help
+    click("cmdAutoOn");
+    look();
+    EXPECT_EQ(seen, (QStringList{"#ffc0c0 000000", "#ffc0c0 000011"}));
 }
 
 } // namespace
