@@ -92,8 +92,10 @@ bool ExchangeRig::open(std::string& error) {
         }
         path = m_server.url();
     }
-    m_window =
-        std::make_unique<zelcor::frmRs232SetCmd>(zelcor::Platform{m_clock, m_port, m_boxes, [] {}});
+    m_session =
+        std::make_unique<zelcor::WrenchSession>(m_clock, m_port, m_boxes, zelcor::NextRequestCode);
+    m_window = std::make_unique<zelcor::frmRs232SetCmd>(
+        *m_session, zelcor::Platform{m_clock, m_port, m_boxes, [] {}});
     m_window->show();
     m_window->choosePort(QString::fromStdString(path));
     button(*m_window, "cmdPortOpen")->click();

@@ -7,8 +7,10 @@
 #include "platform/MessageBoxes.h"
 #include "platform/QtClock.h"
 #include "platform/QtSerialPort.h"
+#include "session/WrenchSession.h"
 #include "sim/DeviceServer.h"
 #include "sim/PtyBridge.h"
+#include "wrench/RequestCode.h"
 #include "wrench/WrenchMap.h"
 
 #include <QObject>
@@ -278,6 +280,7 @@ private:
     zelcor::QtClock m_clock;
     StampedPort m_port;
     AnsweringBoxes m_boxes;
+    std::unique_ptr<zelcor::WrenchSession> m_session;
     std::unique_ptr<zelcor::frmRs232SetCmd> m_window;
     std::vector<zelcor::sim::LineByte> m_far;
     std::vector<zelcor::sim::LineByte> m_sent;

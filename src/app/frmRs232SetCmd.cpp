@@ -12,7 +12,6 @@
 #include "session/WrenchSession.h"
 #include "widgets/Controls.h"
 #include "widgets/ExchangeControls.h"
-#include "wrench/RequestCode.h"
 
 #include <QCloseEvent>
 #include <QGridLayout>
@@ -22,18 +21,16 @@
 
 namespace zelcor {
 
-frmRs232SetCmd::frmRs232SetCmd(Platform platform, QWidget* parent)
-    : QWidget(parent), m_platform(std::move(platform)),
-      m_session(std::make_unique<WrenchSession>(m_platform.clock, m_platform.port, m_platform.boxes,
-                                                NextRequestCode)),
+frmRs232SetCmd::frmRs232SetCmd(WrenchSession& session, Platform platform, QWidget* parent)
+    : QWidget(parent), m_platform(std::move(platform)), m_session(&session),
       m_exchangeControls(std::make_unique<ExchangeControls>()) {
     setObjectName(QStringLiteral("frmRs232SetCmd"));
-    connect(m_session.get(), &WrenchSession::busyChanged, this,
+    connect(m_session, &WrenchSession::busyChanged, this,
             [this](bool busy) { m_exchangeControls->setBusy(busy); });
     // The panels follow the port; the one that lost it says so after they have.
-    connect(m_session.get(), &WrenchSession::portOpened, this, [this] { showPortState(true); });
-    connect(m_session.get(), &WrenchSession::portClosed, this, [this] { showPortState(false); });
-    connect(m_session.get(), &WrenchSession::portLost, this, [this] { showPortState(false); });
+    connect(m_session, &WrenchSession::portOpened, this, [this] { showPortState(true); });
+    connect(m_session, &WrenchSession::portClosed, this, [this] { showPortState(false); });
+    connect(m_session, &WrenchSession::portLost, this, [this] { showPortState(false); });
     setWindowTitle(tr("Zelcor V1.3"));
     m_port = std::make_unique<PortPanel>(this, *m_session, m_platform.port, *m_exchangeControls);
     m_console = std::make_unique<RegisterConsole>(this, *m_session, *m_exchangeControls,

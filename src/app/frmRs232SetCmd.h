@@ -26,13 +26,13 @@ class frmRs232WRCal;
 class frmRs232WRPara;
 
 // The main window: the port, the register console, the parameter set and the live reading
-// (a panel each), the named parameter list and the way to the two other windows. It owns
-// the session every window shows and works through.
+// (a panel each), the named parameter list and the way to the two other windows. It is given
+// the session every window shows and works through, which outlives it.
 class frmRs232SetCmd : public QWidget {
     Q_OBJECT
 public:
     // Creating the window loads it: the controls are built and Form_Load runs.
-    explicit frmRs232SetCmd(Platform platform, QWidget* parent = nullptr);
+    frmRs232SetCmd(WrenchSession& session, Platform platform, QWidget* parent = nullptr);
     ~frmRs232SetCmd() override;
 
     WrenchSession& session() const { return *m_session; }
@@ -64,8 +64,7 @@ private:
     void showMainWindow();
 
     Platform m_platform;
-    // Declared before the windows and panels that use it, so it outlives them.
-    std::unique_ptr<WrenchSession> m_session;
+    WrenchSession* m_session;
     std::unique_ptr<ExchangeControls> m_exchangeControls;
     std::unique_ptr<PortPanel> m_port;
     std::unique_ptr<RegisterConsole> m_console;

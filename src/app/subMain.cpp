@@ -15,6 +15,7 @@
 #include "session/WrenchSession.h"
 #include "sim/PtyBridge.h"
 #include "widgets/QtMessageBoxes.h"
+#include "wrench/RequestCode.h"
 
 #include <QApplication>
 #include <QFile>
@@ -89,8 +90,9 @@ Application::Application(const Options& options, ScriptInput script)
         scriptBoxes = boxes.get();
         m_boxes = std::move(boxes);
     }
+    m_session = std::make_unique<WrenchSession>(m_clock, m_port, *m_boxes, NextRequestCode);
     m_main = std::make_unique<frmRs232SetCmd>(
-        Platform{m_clock, m_port, *m_boxes, [this] { endProgram(); }});
+        *m_session, Platform{m_clock, m_port, *m_boxes, [this] { endProgram(); }});
     startRecords(options.recordsTarget);
     if (!options.log.isEmpty()) {
         m_log = std::make_unique<ExchangeLog>(m_clock, QFile::encodeName(options.log).toStdString(),

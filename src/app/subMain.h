@@ -15,6 +15,7 @@ namespace zelcor {
 
 class ExchangeLog;
 class frmRs232SetCmd;
+class WrenchSession;
 class MessageBoxes;
 class ScriptReader;
 class ScriptRunner;
@@ -70,6 +71,8 @@ private:
     std::unique_ptr<MessageBoxes> m_boxes;
     // Outlives the windows, whose link writes to it.
     std::unique_ptr<ExchangeLog> m_log;
+    // The wrench session every window shows; it outlives them.
+    std::unique_ptr<WrenchSession> m_session;
     std::unique_ptr<frmRs232SetCmd> m_main;
     std::unique_ptr<ScriptRunner> m_script;
     std::unique_ptr<ScriptReader> m_reader;

@@ -17,6 +17,7 @@
 #include "session/WrenchSession.h"
 #include "sim/SimulatedPort.h"
 #include "sim/SimulatedWrench.h"
+#include "wrench/RequestCode.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -58,7 +59,7 @@ struct World {
         for (int a = 0; a < static_cast<int>(sim::SimulatedWrench::kParameterBytes); ++a) {
             wrench.poke(0x00, static_cast<std::uint8_t>(a), static_cast<std::uint8_t>(original(a)));
         }
-        window = std::make_unique<frmRs232SetCmd>(Platform{clock, port, boxes, [] {}});
+        window = std::make_unique<frmRs232SetCmd>(session, Platform{clock, port, boxes, [] {}});
         click("cmdPortOpen");
     }
     ~World() { window.reset(); }
@@ -111,6 +112,7 @@ struct World {
     ScriptedMessageBoxes boxes;
     sim::SimulatedWrench wrench{clock};
     sim::SimulatedPort port{wrench};
+    WrenchSession session{clock, port, boxes, NextRequestCode};
     std::unique_ptr<frmRs232SetCmd> window;
 };
 

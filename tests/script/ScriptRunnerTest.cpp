@@ -4,6 +4,8 @@
 #include "editor/frmRs232WRPara.h"
 #include "script/ScriptMessageBoxes.h"
 #include "script/ScriptRunner.h"
+#include "session/WrenchSession.h"
+#include "wrench/RequestCode.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -20,10 +22,12 @@ namespace {
 class Script : public WindowFixture {
 protected:
     void SetUp() override {
-        mainWindow = std::make_unique<frmRs232SetCmd>(Platform{clock, port, scriptBoxes, [this] {
-                                                                   ++endRequests;
-                                                                   runner->programEnded();
-                                                               }});
+        session = std::make_unique<WrenchSession>(clock, port, scriptBoxes, NextRequestCode);
+        mainWindow =
+            std::make_unique<frmRs232SetCmd>(*session, Platform{clock, port, scriptBoxes, [this] {
+                                                                    ++endRequests;
+                                                                    runner->programEnded();
+                                                                }});
         runner = std::make_unique<ScriptRunner>(mainWindow->windows(), clock, scriptBoxes, out);
         addButton("cmdSlow", [this] { slow("slow"); });
         addButton("cmdQuick", [this] { note("quick"); });

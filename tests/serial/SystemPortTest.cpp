@@ -13,6 +13,7 @@
 #include "session/WrenchSession.h"
 #include "sim/DeviceServer.h"
 #include "sim/PtyBridge.h"
+#include "wrench/RequestCode.h"
 
 #include <QComboBox>
 #include <QProcess>
@@ -87,7 +88,8 @@ TEST(SystemPort, TheWindowsThroughADeviceServer) {
     QtSerialPort port;
     ScriptedMessageBoxes boxes;
     boxes.acceptAll();
-    frmRs232SetCmd window(Platform{clock, port, boxes, [] {}});
+    WrenchSession session(clock, port, boxes, NextRequestCode);
+    frmRs232SetCmd window(session, Platform{clock, port, boxes, [] {}});
     const auto click = [&](const char* name) {
         auto* button = qobject_cast<QPushButton*>(findControl(window.windows(), name).widget);
         ASSERT_NE(button, nullptr) << name;

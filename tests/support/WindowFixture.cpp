@@ -2,6 +2,8 @@
 #include "support/WindowFixture.h"
 
 #include "script/ControlLookup.h"
+#include "session/WrenchSession.h"
+#include "wrench/RequestCode.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -10,8 +12,9 @@
 namespace zelcor::test {
 
 void WindowFixture::SetUp() {
+    session = std::make_unique<WrenchSession>(clock, windowPort(), boxes, NextRequestCode);
     mainWindow = std::make_unique<frmRs232SetCmd>(
-        Platform{clock, windowPort(), boxes, [this] { ++endRequests; }});
+        *session, Platform{clock, windowPort(), boxes, [this] { ++endRequests; }});
 }
 
 void WindowFixture::TearDown() {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "app/frmRs232SetCmd.h"
+#include "session/WrenchSession.h"
 #include "support/RecordingPort.h"
 #include "support/ScriptedMessageBoxes.h"
 #include "support/VirtualClock.h"
@@ -51,6 +52,8 @@ protected:
     ScriptedMessageBoxes boxes;
     RecordingPort port{clock};
     int endRequests = 0;
+    // The session the program makes and hands to the windows; it outlives them.
+    std::unique_ptr<WrenchSession> session;
     std::unique_ptr<frmRs232SetCmd> mainWindow;
 };
 
