@@ -133,11 +133,6 @@ void LiveReadingPanel::connectSession() {
     });
     QObject::connect(&m_session, &WrenchSession::liveReadingChanged, m_group,
                      [this](bool on) { Shape1->setFillColor(on ? kLampOn : kLampOff); });
-    QObject::connect(&m_session, &WrenchSession::digitsChanged, m_group, [this](int digits) {
-        const QString text = QString::fromStdString(NumberText(digits));
-        cmbFraN->setEditText(text);
-        cmbFraN1->setEditText(text);
-    });
     QObject::connect(&m_session, &WrenchSession::maxTorqueChanged, m_group,
                      [this] { showMaxTorque(); });
 }

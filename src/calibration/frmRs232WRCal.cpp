@@ -265,8 +265,6 @@ void frmRs232WRCal::connectHandlers() {
         [this](const TorqueResult& result, std::int64_t timeMs) { showTorque(result, timeMs); });
     connect(&m_session, &WrenchSession::testRunningChanged, this,
             [this](bool running) { showTestButtons(running); });
-    connect(&m_session, &WrenchSession::digitsChanged, this,
-            [this](int digits) { showDigits(digits); });
 }
 
 void frmRs232WRCal::Form_Load() {
@@ -281,7 +279,7 @@ void frmRs232WRCal::Form_Load() {
     for (int i = 0; i < cmbPt->count(); ++i) {
         cmbPt->setItemData(i, tr(kDigitMeanings[i]), Qt::ToolTipRole);
     }
-    showDigits(m_session.setting().FraDigits);
+    cmbPt_Click();
     m_session.setTestPause(txtDelayTime->text().toStdString());
     for (Shape* indicator : {shpInv, shpCWMinus, shpCCWMinus}) {
         setIndicator(indicator, false);
@@ -295,15 +293,8 @@ void frmRs232WRCal::cmbPt_Click() {
     for (int digits = 1; digits <= 3; ++digits) {
         const char* item = kDigitItems[digits - 1];
         if (text == tr(item) || text == QString::fromUtf8(item)) {
-            m_session.setDigits(digits);
+            m_session.setDivisor(*DivisorForDigits(digits));
         }
-    }
-}
-
-void frmRs232WRCal::showDigits(int digits) {
-    // The list has 1 to 3 digits; no digits (chosen in the main window) shows as it was.
-    if (digits >= 1 && digits <= 3) {
-        cmbPt->setEditText(tr(kDigitItems[digits - 1]));
     }
 }
 

@@ -58,7 +58,6 @@ private:
     void connectHandlers();
     QLineEdit* boxOf(CalField field) const;
     void showRead(CalField field);
-    void showDigits(int digits);
     void showTorque(const TorqueResult& result, std::int64_t timeMs);
     // The run's state on the Start and Stop buttons.
     void showTestButtons(bool running);

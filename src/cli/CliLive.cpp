@@ -18,7 +18,7 @@ int CliRunner::live() {
         m_session->setTestPause(*m_options.pause);
     }
     if (m_options.digits) {
-        m_session->setDigits(*m_options.digits);
+        m_session->setDivisor(*DivisorForDigits(*m_options.digits));
     }
     const std::int64_t start = m_context.clock.nowMs();
     QJsonArray readings;

@@ -120,7 +120,7 @@ JobResult WrenchSession::leaveLinkMode() {
 }
 
 TorqueResult WrenchSession::computeTorque() {
-    TorqueResult result = ComputeTorque(m_calibration, divisor());
+    TorqueResult result = ComputeTorque(m_calibration, m_divisor);
     result.liveReadThisCycle = std::exchange(m_liveReadThisCycle, false);
     result.constantsRead = m_constantsRead;
     m_recorder.torque(result);
@@ -222,7 +222,7 @@ JobResult WrenchSession::runLiveReading(bool get) {
     emit liveReadingChanged(true);
     const std::string& digits = m_currentSet.DecDigits;
     if (digits.size() == 2 && digits[0] == '0' && digits[1] >= '0' && digits[1] <= '3') {
-        setDigits(digits[1] - '0');
+        m_divisor = *DivisorForDigits(digits[1] - '0');
     }
     JobResult result;
     // With the port gone already (lost during Get) there is nothing to read.

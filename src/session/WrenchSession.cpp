@@ -159,7 +159,6 @@ void WrenchSession::setDirection(bool ccw) {
 void WrenchSession::setDigits(int digits) {
     if (DivisorForDigits(digits) && digits != m_setting.FraDigits) {
         m_setting.FraDigits = digits;
-        emit digitsChanged(digits);
         emit maxTorqueChanged();
     }
 }

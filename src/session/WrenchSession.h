@@ -210,8 +210,11 @@ public:
     const TorqueInputs& calibration() const { return m_calibration; }
     // A value the technician typed (BoxValue of the box's text).
     void setCalibrationValue(CalField field, TorqueValue value);
-    // The divisor of the torque: that of the digits after the point.
-    std::int16_t divisor() const { return DivisorForDigits(m_setting.FraDigits).value_or(1); }
+    // The divisor of the live torque (10, 100, 1000 for 1 to 3 digits after the point): the
+    // calibration window's own choice, or the digits of the set Reading On read. It is not
+    // the parameter set's digits above, which choose the set's request and its checks.
+    std::int16_t divisor() const { return m_divisor; }
+    void setDivisor(std::int16_t divisor) { m_divisor = divisor; }
     // Every torque computed (an overflow has none) since the start or the last clear, for the
     // plot and its CSV file.
     const std::vector<TorqueSample>& torqueHistory() const { return m_torqueHistory; }
@@ -347,8 +350,6 @@ signals:
     // The live reading is on, or has ended or is on its way out: a stop was asked for (by
     // the technician, or by the session itself when the port was lost).
     void liveReadingChanged(bool on);
-    // The digits after the point changed (the torque's divisor with them).
-    void digitsChanged(int digits);
 
 private:
     // The clock and boxes the session waits through: while the job that holds the link waits
@@ -425,6 +426,7 @@ private:
     ParaRecord m_currentSet;
     std::int32_t m_maxTorqueRaw = 0;
     TorqueInputs m_calibration;
+    std::int16_t m_divisor = 10;
     std::vector<TorqueSample> m_torqueHistory;
     std::string m_pauseText = "300";
     std::optional<std::int16_t> m_pause{300};

@@ -125,6 +125,10 @@ TEST_F(Calibration, TypedBoxesAreTheValuesOfTheComputationShownInBothWindows) {
     }
     EXPECT_EQ(cal().plot().samples().size(), 6u); // every computation but an overflow
     EXPECT_TRUE(port.written().empty() && boxes.shown().empty());
+    // The torque's digits are the window's own: the parameter set keeps the main window's.
+    digits->setEditText(QStringLiteral("3位"));
+    Q_EMIT digits->activated(digits->findText(QStringLiteral("3位")));
+    EXPECT_EQ(control<QComboBox>("cmbFraN")->currentText(), QStringLiteral("1"));
 }
 
 // The buttons during and after a run are checked by the calibration script (e2e).

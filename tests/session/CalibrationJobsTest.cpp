@@ -23,7 +23,7 @@ TEST_F(Calibration, TheTorqueComesFromTheConstantsAndTheLiveValueAsRead) {
     }
     EXPECT_TRUE(session.readConstants().ok());
     EXPECT_EQ(sent(), kConstantReads);
-    session.setDigits(1);
+    session.setDivisor(10);
     for (const auto& [status, raw, text] :
          {std::tuple{0x00, 1164, " 116.4"}, std::tuple{0x04, 582, " 58.2"}}) {
         wrench.holdLive(0x1234, static_cast<std::uint8_t>(status));
