@@ -305,7 +305,7 @@ TEST_F(Cells, RestoreTellsEachCellsOutcomeAndNeverWritesTheIdentity) {
     EXPECT_EQ(Bytes(wire.begin() + 39 * 3, wire.end()),
               writes({{0x20, 0x00}}) + reads({0x20}) + writes({{0x22, 0x32}, {0x22, 0x32}}));
     EXPECT_EQ(shown(), (std::vector<std::string>{kReceiveErr, kHelp}));
-    EXPECT_EQ(r.changes.size(), 3u);
+    ASSERT_EQ(r.changes.size(), 3u);
     EXPECT_EQ(r.unchanged, 39u - 7 - 3);
     EXPECT_EQ(r.outcomes.at(0x07), CellRestore::Unchanged);
     EXPECT_EQ(r.outcomes.at(0x0C), CellRestore::Refused);
