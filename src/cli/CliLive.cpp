@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// live: the torque, cycle after cycle, as lines, CSV or JSON.
+// live: the torque, cycle after cycle, as CSV or JSON.
 #include "cli/CliFormat.h"
 #include "cli/CliRunner.h"
 
@@ -22,10 +22,9 @@ int CliRunner::live() {
     }
     const std::int64_t start = m_context.clock.nowMs();
     QJsonArray readings;
-    if (m_options.csv) {
+    // Without --json, the one torque CSV (--csv says so too).
+    if (!m_options.json) {
         m_context.out << TorqueCsvHeader() << std::flush;
-    } else if (!m_options.json) {
-        m_context.out << "time_ms,raw,torque_Nm" << std::endl;
     }
     // A torque is printed only from a live value read in its own cycle, with every constant
     // read: a cycle whose exchange failed would give the last value again, or a torque
@@ -45,13 +44,10 @@ int CliRunner::live() {
                     QJsonObject{{QStringLiteral("timeMs"), qint64(timeMs - start)},
                                 {QStringLiteral("raw"), LiveRaw(m_session->calibration())},
                                 {QStringLiteral("torque"), qs(result.text)}});
-            } else if (m_options.csv) {
+            } else {
                 m_context.out << TorqueCsvLine(timeMs - start, LiveRaw(m_session->calibration()),
                                                result.text)
                               << std::flush;
-            } else {
-                m_context.out << timeMs - start << ',' << LiveRaw(m_session->calibration()) << ','
-                              << result.text << std::endl;
             }
         });
     const auto timer = m_context.clock.createTimer([this] { m_session->stopTest(); });

@@ -174,7 +174,7 @@ TEST_F(CliProcess, APortInUseExitsFourNamingItsHolder) {
         << err.toStdString();
     sendSignal(holder, SIGTERM);
     EXPECT_EQ(finish(holder), 143);
-    EXPECT_EQ(holder.readLine(), "time_ms,raw,torque_Nm\n");
+    EXPECT_EQ(holder.readLine(), "time_ms,raw_ad,torque_nm\r\n");
 }
 
 TEST_F(CliProcess, RunsWithNoDisplayKeepingItsRequestCodeInItsOwnHome) {

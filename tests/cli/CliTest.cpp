@@ -432,7 +432,7 @@ TEST_F(CliTest, LiveWritesTheTorqueAsEveryOtherPlaceDoes) {
         SCOPED_TRACE(row.live);
         wrench.holdLive(row.live, 0x00);
         EXPECT_EQ(run({"live", "--seconds", "2", "--digits", row.digits}), 0);
-        const std::string line = "," + std::to_string(row.live) + "," + row.torque + "\n";
+        const std::string line = "," + std::to_string(row.live) + "," + row.torque + "\r\n";
         EXPECT_NE(out.str().find(line), std::string::npos) << out.str();
         EXPECT_EQ(run({"live", "--seconds", "2", "--digits", row.digits, "--json"}), 0);
         const QJsonObject reading = json().value("readings").toArray()[0].toObject();
@@ -494,13 +494,13 @@ TEST_F(CliTest, LiveReadsUntilTheTimeIsUpAndAPortThatWillNotOpenIsExitCode4) {
     wrench.holdLive(1234, 0x00);
     EXPECT_EQ(run({"live", "--seconds", "2", "--pause", "500"}), 0);
     // The header, then the first reading.
-    const std::string header = "time_ms,raw,torque_Nm\n";
+    const std::string header = "time_ms,raw_ad,torque_nm\r\n";
     EXPECT_EQ(out.str().substr(0, header.size()), header);
     EXPECT_LT(out.str().find(",1234,"), out.str().find('\n', header.size())) << out.str();
 
     // The time is up while the constants are still read: the run never begins.
     EXPECT_EQ(run({"live", "--seconds", "0.3"}), 0);
-    EXPECT_EQ(out.str(), "time_ms,raw,torque_Nm\n");
+    EXPECT_EQ(out.str(), "time_ms,raw_ad,torque_nm\r\n");
 
     // The constants and two cycles are answered, then the wrench falls silent: no reading is
     // printed for a cycle that read nothing, and the run is a failure.
