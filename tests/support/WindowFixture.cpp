@@ -18,7 +18,10 @@ void WindowFixture::SetUp() {
 }
 
 void WindowFixture::TearDown() {
+    // The windows, then the session: its link lets go of the port, which may be a member of
+    // a derived fixture and so go before this fixture's own members.
     mainWindow.reset();
+    session.reset();
     EXPECT_EQ(boxes.unusedAnswers(), 0) << "answers queued for boxes that never came";
 }
 
