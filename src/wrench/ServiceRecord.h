@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "wrench/Verification.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -58,6 +60,7 @@ struct ServiceRecord {
     std::string newSet; // Parameter Write: the new set's text as given
     std::string detail; // what else the job is about: the byte sent, the torque read
     std::optional<RecordedRun> run;
+    std::optional<VerificationRun> verification; // a verification run: its settings and readings
 
     RecordOutcome outcome = RecordOutcome::Done;
     int failureCode = 0; // the failed exchange's code (1 time-out, 2, 4, 8)
