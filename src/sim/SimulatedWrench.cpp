@@ -2,6 +2,8 @@
 #include "sim/SimulatedWrench.h"
 
 #include "platform/Clock.h"
+#include "sim/EventQueue.h"
+#include "wrench/Verification.h"
 
 #include <algorithm>
 #include <cmath>
@@ -20,27 +22,21 @@ constexpr std::uint8_t kSerialLinkReset = 0x00;
 constexpr std::uint8_t kSerialLinkLeave = 0x01;
 constexpr std::uint8_t kCalibration = 0x02;
 
+// The maximum the wrench keeps of its last pull, in counts of its last digit.
+constexpr std::uint8_t kMaxLow = 0x23;
+constexpr std::uint8_t kMaxHigh = 0x24;
+
 // One pull on the wrench while it is in calibration mode: from rest up to the 100 % reading
 // and back, clockwise and counter-clockwise in turn.
 constexpr std::int64_t kPullPeriodMs = 8000;
 constexpr std::uint8_t kStatusCounterClockwise = 0x04;
 constexpr std::uint16_t kFallbackFullScale = 2000;
 
-std::int64_t ceilDiv(std::int64_t a, std::int64_t b) {
-    return (a + b - 1) / b;
-}
-
 bool isCommandAddress(std::uint8_t addr1, std::uint8_t addr0) {
     return addr1 == 0 && addr0 <= kCalibration;
 }
 
 } // namespace
-
-struct SimulatedWrench::Event {
-    std::int64_t at;
-    std::uint64_t sequence;
-    std::function<void()> action;
-};
 
 SimulatedWrench::SimulatedWrench(Clock& clock, WrenchOptions options)
     : m_clock(clock), m_options(options), m_memory(0x10000, 0xFF) {
@@ -51,7 +47,7 @@ SimulatedWrench::SimulatedWrench(Clock& clock, WrenchOptions options)
     m_options.frameGapMs = std::max(m_options.frameGapMs, 0);
     const auto params = factoryParameters();
     std::copy(params.begin(), params.end(), m_memory.begin());
-    m_timer = m_clock.createTimer([this] { runDueEvents(); });
+    m_events = std::make_unique<EventQueue>(m_clock, m_options.baudRate);
 }
 
 SimulatedWrench::~SimulatedWrench() = default;
@@ -86,18 +82,9 @@ std::array<std::uint8_t, SimulatedWrench::kParameterBytes> SimulatedWrench::fact
     return p;
 }
 
-// --- scheduling ------------------------------------------------------------------------
+// --- timing ----------------------------------------------------------------------------
 
-// Times on the line are counted in ticks of 1/baud ms, so that a byte is exactly 11000 ticks
-// at any baud rate and no rounding piles up over a frame.
-std::int64_t SimulatedWrench::nowTicks() const {
-    return m_clock.nowMs() * m_options.baudRate;
-}
-
-std::int64_t SimulatedWrench::ticks(std::int64_t ms) const {
-    return ms * m_options.baudRate;
-}
-
+// Times on the line are counted in ticks of 1/baud ms: a byte is exactly 11000 ticks.
 std::int64_t SimulatedWrench::byteTicks(std::size_t count) {
     return static_cast<std::int64_t>(count) * kBitsPerByte * 1000;
 }
@@ -106,63 +93,19 @@ double SimulatedWrench::byteTimeMs() const {
     return static_cast<double>(kBitsPerByte) * 1000.0 / m_options.baudRate;
 }
 
-void SimulatedWrench::schedule(std::int64_t at, std::function<void()> action) {
-    m_events.push_back({at, m_nextSequence++, std::move(action)});
-    armTimer();
-}
-
-void SimulatedWrench::armTimer() {
-    if (m_events.empty()) {
-        m_timer->stop();
-        return;
-    }
-    const auto next = std::min_element(m_events.begin(), m_events.end(), [](auto& a, auto& b) {
-        return a.at != b.at ? a.at < b.at : a.sequence < b.sequence;
-    });
-    // Events fire on the first whole millisecond at or after their moment.
-    const std::int64_t dueMs = ceilDiv(next->at, m_options.baudRate);
-    // A wait beyond what a timer holds just wakes up early and sleeps again.
-    const std::int64_t wait =
-        std::clamp<std::int64_t>(dueMs - m_clock.nowMs(), 0, std::numeric_limits<int>::max());
-    m_timer->start(static_cast<int>(wait));
-}
-
-// Runs every due event in order. An action may wait (a host handler that runs a nested event
-// loop), and this timer can then fire again inside it; taking each event out before running
-// it keeps that safe and in order.
-void SimulatedWrench::runDueEvents() {
-    for (;;) {
-        const std::int64_t now = nowTicks();
-        auto next = m_events.end();
-        for (auto it = m_events.begin(); it != m_events.end(); ++it) {
-            if (it->at <= now && (next == m_events.end() || it->at < next->at ||
-                                  (it->at == next->at && it->sequence < next->sequence))) {
-                next = it;
-            }
-        }
-        if (next == m_events.end()) {
-            break;
-        }
-        auto action = std::move(next->action);
-        m_events.erase(next);
-        action();
-    }
-    armTimer();
-}
-
 // --- receiving -------------------------------------------------------------------------
 
 void SimulatedWrench::hostSend(std::uint8_t byte) {
-    const std::int64_t start = std::max(nowTicks(), m_rxFree);
+    const std::int64_t start = std::max(m_events->nowTicks(), m_rxFree);
     const std::int64_t arrival = start + byteTicks(1);
     m_rxFree = arrival;
-    schedule(arrival, [this, arrival, byte] { receiveByte(arrival, byte); });
+    m_events->schedule(arrival, [this, arrival, byte] { receiveByte(arrival, byte); });
 }
 
 void SimulatedWrench::hostSendGarbled() {
-    const std::int64_t start = std::max(nowTicks(), m_rxFree);
+    const std::int64_t start = std::max(m_events->nowTicks(), m_rxFree);
     m_rxFree = start + byteTicks(1);
-    schedule(m_rxFree, [this] { receiveGarbled(); });
+    m_events->schedule(m_rxFree, [this] { receiveGarbled(); });
 }
 
 void SimulatedWrench::receiveGarbled() {
@@ -174,7 +117,7 @@ void SimulatedWrench::receiveGarbled() {
 }
 
 void SimulatedWrench::receiveByte(std::int64_t at, std::uint8_t byte) {
-    if (!m_frame.empty() && at - m_lastByte > ticks(m_options.frameGapMs)) {
+    if (!m_frame.empty() && at - m_lastByte > m_events->ticks(m_options.frameGapMs)) {
         // The rest of that frame never came: start listening for a new one.
         m_frame.clear();
         ++m_droppedFrames;
@@ -199,11 +142,15 @@ void SimulatedWrench::handleFrame(std::int64_t end) {
     frame.addr1 = m_frame[1];
     frame.addr0 = m_frame[2];
     frame.data = frame.write ? m_frame[3] : 0;
-    frame.atMs = ceilDiv(end, m_options.baudRate);
+    frame.atMs = m_events->msAt(end);
     m_frame.clear();
     m_frames.push_back(frame);
     ++m_exchanges;
     transmit(end, replyTo(frame));
+    if (frame.write && frame.addr1 == 0 && (frame.addr0 == kMaxLow || frame.addr0 == kMaxHigh) &&
+        peek(0, kMaxLow) == 0 && peek(0, kMaxHigh) == 0) {
+        startPull(end);
+    }
 }
 
 std::vector<std::uint8_t> SimulatedWrench::replyTo(const ReceivedFrame& frame) {
@@ -278,25 +225,91 @@ void SimulatedWrench::transmit(std::int64_t frameEnd, std::vector<std::uint8_t> 
         firstBatch = *f.splitAfter;
     }
     std::int64_t start =
-        frameEnd + ticks(std::int64_t{m_options.turnaroundMs} + std::max(f.delayMs, 0));
+        frameEnd + m_events->ticks(std::int64_t{m_options.turnaroundMs} + std::max(f.delayMs, 0));
     start = std::max(start, m_txFree);
     std::int64_t batchStart = start;
     std::size_t inBatch = 0;
     for (std::size_t i = 0; i < reply.size(); ++i) {
         if (i == firstBatch) {
-            batchStart += byteTicks(inBatch) + ticks(std::max(f.splitPauseMs, 0));
+            batchStart += byteTicks(inBatch) + m_events->ticks(std::max(f.splitPauseMs, 0));
             inBatch = 0;
         }
         ++inBatch;
         const std::int64_t arrival = batchStart + byteTicks(inBatch);
         const bool end = i + 1 == firstBatch || i + 1 == reply.size();
         const std::uint8_t byte = reply[i];
-        schedule(arrival, [this, byte, end] {
+        m_events->schedule(arrival, [this, byte, end] {
             if (m_sink) {
                 m_sink(byte, end);
             }
         });
         m_txFree = arrival;
+    }
+}
+
+// --- pulls ------------------------------------------------------------------------------
+
+void SimulatedWrench::setPulls(std::optional<PullOptions> pulls) {
+    m_pulls = std::move(pulls);
+    m_targets.clear();
+    m_nextTarget = 0;
+    m_pullPending = false;
+    ++m_pullGeneration;
+    if (!m_pulls) {
+        return;
+    }
+    m_targets = m_pulls->targets;
+    if (m_targets.empty()) {
+        VerificationSettings procedure;
+        procedure.maximum = m_pulls->maximum;
+        for (const PullStep& step : ProcedureSteps(procedure)) {
+            m_targets.push_back(step.target);
+        }
+    }
+    m_scatter.seed(m_pulls->seed);
+}
+
+int SimulatedWrench::addPullListener(std::function<void(double truePeakNm)> listener) {
+    m_pullListeners.emplace_back(m_nextListener, std::move(listener));
+    return m_nextListener++;
+}
+
+void SimulatedWrench::removePullListener(int id) {
+    std::erase_if(m_pullListeners, [id](const auto& entry) { return entry.first == id; });
+}
+
+void SimulatedWrench::startPull(std::int64_t frameEnd) {
+    if (!m_pulls || m_targets.empty()) {
+        return;
+    }
+    m_pullPending = true;
+    const std::uint64_t generation = ++m_pullGeneration;
+    m_events->schedule(frameEnd + m_events->ticks(std::max(m_pulls->delayMs, 0)),
+                       [this, generation] {
+                           if (generation == m_pullGeneration && m_pullPending) {
+                               endPull();
+                           }
+                       });
+}
+
+void SimulatedWrench::endPull() {
+    m_pullPending = false;
+    ++m_pullCount;
+    const double peak = m_targets[m_nextTarget];
+    m_nextTarget = (m_nextTarget + 1) % m_targets.size();
+    // The scatter from the generator's raw 32-bit output, which the standard fixes exactly
+    // (a library's distributions may differ between platforms): uniform in [-1, 1).
+    const double unit = static_cast<double>(m_scatter()) / 4294967296.0 * 2.0 - 1.0;
+    const double reading =
+        peak * (1.0 + m_pulls->biasPercent / 100.0 + unit * m_pulls->scatterPercent / 100.0);
+    const double counts = std::round(reading * std::pow(10.0, m_pulls->digits));
+    const auto kept = static_cast<std::uint16_t>(std::clamp(counts, 0.0, 65535.0));
+    poke(0, kMaxLow, static_cast<std::uint8_t>(kept & 0xFF));
+    poke(0, kMaxHigh, static_cast<std::uint8_t>(kept >> 8));
+    // A listener may take itself off the list.
+    const auto listeners = m_pullListeners;
+    for (const auto& [id, listener] : listeners) {
+        listener(peak);
     }
 }
 

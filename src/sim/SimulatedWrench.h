@@ -7,14 +7,16 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <random>
 #include <vector>
 
 namespace zelcor {
 class Clock;
-class Timer;
 } // namespace zelcor
 
 namespace zelcor::sim {
+
+class EventQueue;
 
 // Line and reaction times of the simulated wrench.
 struct WrenchOptions {
@@ -35,6 +37,20 @@ struct Faults {
     int delayMs = 0;                         // added to the turnaround
     bool firstAttemptOnly = false;           // only the first exchange after setFaults is hit
     std::optional<int> stopAfter{};          // answer N more exchanges, then stay silent
+};
+
+// Pulls on the wrench, one after each clearing of its kept maximum, as a technician makes them
+// against a reference tester during a verification run.
+struct PullOptions {
+    // N·m; the targets are those of the standard verification procedure for this maximum:
+    // its pre-loads, then each point's readings.
+    double maximum = 100;
+    std::vector<double> targets; // when not empty: these targets in order instead
+    double biasPercent = 0;      // the wrench reads this much high (negative: low)
+    double scatterPercent = 0;   // plus a pseudo-random scatter, uniform within +- this
+    int digits = 1;              // the maximum is kept as round(reading * 10^digits) counts
+    int delayMs = 1000;          // from the maximum cleared to the pull's end
+    unsigned seed = 1;           // the scatter's sequence, the same on every platform
 };
 
 // One complete request as the wrench received it.
@@ -108,6 +124,19 @@ public:
     void holdLive(std::uint16_t value, std::uint8_t status);
     void releaseLive() { m_heldLive.reset(); }
 
+    // --- pulls ------------------------------------------------------------------------
+    // A pull starts when a write leaves both maximum cells (00 23, 00 24) at 00, and ends
+    // `delayMs` later; a second such write while one is pending starts it again (still one
+    // pull). At its end the wrench keeps its reading of the pull's true peak in 00 23 (low)
+    // and 00 24 (high), and tells the listeners the true peak. After the last target the
+    // targets start again from the first. None (the default): no pulls.
+    void setPulls(std::optional<PullOptions> pulls);
+    const std::optional<PullOptions>& pulls() const { return m_pulls; }
+    // Returns the listener's number, for removePullListener.
+    int addPullListener(std::function<void(double truePeakNm)> listener);
+    void removePullListener(int id);
+    int pullCount() const { return m_pullCount; }
+
     int exchangeCount() const { return m_exchanges; }
     const std::vector<ReceivedFrame>& receivedFrames() const { return m_frames; }
     int ignoredByteCount() const { return m_ignoredBytes; }
@@ -115,12 +144,6 @@ public:
     int lineErrorCount() const { return m_lineErrors; }
 
 private:
-    struct Event;
-    void schedule(std::int64_t at, std::function<void()> action);
-    void armTimer();
-    void runDueEvents();
-    std::int64_t nowTicks() const;
-    std::int64_t ticks(std::int64_t ms) const;
     static std::int64_t byteTicks(std::size_t count);
 
     void receiveByte(std::int64_t at, std::uint8_t byte);
@@ -128,15 +151,15 @@ private:
     void handleFrame(std::int64_t end);
     std::vector<std::uint8_t> replyTo(const ReceivedFrame& frame);
     void transmit(std::int64_t frameEnd, std::vector<std::uint8_t> reply);
+    void startPull(std::int64_t frameEnd);
+    void endPull();
 
     Clock& m_clock;
     WrenchOptions m_options;
     std::vector<std::uint8_t> m_memory;
     HostSink m_sink;
 
-    std::unique_ptr<Timer> m_timer;
-    std::vector<Event> m_events;
-    std::uint64_t m_nextSequence = 0;
+    std::unique_ptr<EventQueue> m_events;
 
     std::int64_t m_rxFree = 0; // when the host-to-wrench line is next idle, in ticks
     std::int64_t m_txFree = 0; // when the wrench-to-host line is next idle, in ticks
@@ -157,6 +180,16 @@ private:
     int m_droppedFrames = 0;
     int m_lineErrors = 0;
     std::vector<ReceivedFrame> m_frames;
+
+    std::optional<PullOptions> m_pulls;
+    std::vector<double> m_targets;
+    std::size_t m_nextTarget = 0;
+    std::uint64_t m_pullGeneration = 0; // a pull ends only if no later clearing restarted it
+    bool m_pullPending = false;
+    int m_pullCount = 0;
+    std::mt19937 m_scatter;
+    std::vector<std::pair<int, std::function<void(double)>>> m_pullListeners;
+    int m_nextListener = 1;
 };
 
 } // namespace zelcor::sim

@@ -286,6 +286,40 @@ std::string CertificateNumber(const std::string& recordId, const std::string& da
     return "ZV-" + day + "-" + hex;
 }
 
+std::optional<double> TorqueUnitFactor(std::string_view unit) {
+    // "·" is U+00B7, two bytes in UTF-8; Latin-1 testers send it as one.
+    std::string plain;
+    for (std::size_t k = 0; k < unit.size(); ++k) {
+        const auto c = static_cast<unsigned char>(unit[k]);
+        if (c == 0xC2 && k + 1 < unit.size() && static_cast<unsigned char>(unit[k + 1]) == 0xB7) {
+            continue; // the first byte of a UTF-8 "·"; its second becomes the point below
+        }
+        plain.push_back(c == 0xB7 ? '.' : static_cast<char>(std::tolower(c)));
+    }
+    struct Unit {
+        const char* words[3];
+        double factor;
+    };
+    static constexpr std::array<Unit, 8> kUnits{{
+        {{"n.m", "nm", nullptr}, 1.0},
+        {{"cn.m", "cnm", nullptr}, 0.01},
+        {{"kgf.cm", "kgfcm", nullptr}, 0.0980665},
+        {{"kgf.m", "kgfm", nullptr}, 9.80665},
+        {{"lbf.in", "lbfin", nullptr}, 0.1129848290},
+        {{"in.lb", "inlb", nullptr}, 0.1129848290},
+        {{"lbf.ft", "lbfft", nullptr}, 1.3558179483},
+        {{"ft.lb", "ftlb", nullptr}, 1.3558179483},
+    }};
+    for (const Unit& candidate : kUnits) {
+        for (const char* word : candidate.words) {
+            if (word != nullptr && plain == word) {
+                return candidate.factor;
+            }
+        }
+    }
+    return std::nullopt;
+}
+
 std::optional<TesterReading> ParseTesterLine(std::string_view line) {
     // The first number that stands on its own: not part of a word such as "T1".
     std::size_t i = 0;
@@ -326,45 +360,11 @@ std::optional<TesterReading> ParseTesterLine(std::string_view line) {
         ++uEnd;
     }
     const std::string unit(line.substr(u, uEnd - u));
-    // "·" is U+00B7, two bytes in UTF-8; Latin-1 testers send it as one.
-    std::string plain;
-    for (std::size_t k = 0; k < unit.size(); ++k) {
-        const auto c = static_cast<unsigned char>(unit[k]);
-        if (c == 0xC2 && k + 1 < unit.size() && static_cast<unsigned char>(unit[k + 1]) == 0xB7) {
-            continue; // the first byte of a UTF-8 "·"; its second becomes the point below
-        }
-        plain.push_back(c == 0xB7 ? '.' : static_cast<char>(std::tolower(c)));
-    }
-    struct Unit {
-        const char* words[3];
-        double factor;
-    };
-    static constexpr std::array<Unit, 8> kUnits{{
-        {{"n.m", "nm", nullptr}, 1.0},
-        {{"cn.m", "cnm", nullptr}, 0.01},
-        {{"kgf.cm", "kgfcm", nullptr}, 0.0980665},
-        {{"kgf.m", "kgfm", nullptr}, 9.80665},
-        {{"lbf.in", "lbfin", nullptr}, 0.1129848290},
-        {{"in.lb", "inlb", nullptr}, 0.1129848290},
-        {{"lbf.ft", "lbfft", nullptr}, 1.3558179483},
-        {{"ft.lb", "ftlb", nullptr}, 1.3558179483},
-    }};
-    double factor = 0;
-    if (plain.empty()) {
-        factor = 1.0;
-    } else {
-        for (const Unit& candidate : kUnits) {
-            for (const char* word : candidate.words) {
-                if (word != nullptr && plain == word) {
-                    factor = candidate.factor;
-                }
-            }
-        }
-    }
-    if (factor == 0 || !(value > 0) || !std::isfinite(value)) {
+    const std::optional<double> factor = unit.empty() ? 1.0 : TorqueUnitFactor(unit);
+    if (!factor || !(value > 0) || !std::isfinite(value)) {
         return std::nullopt;
     }
-    return TesterReading{value * factor, unit};
+    return TesterReading{value * *factor, unit};
 }
 
 } // namespace zelcor

@@ -148,6 +148,9 @@ std::string CertificateNumber(const std::string& recordId, const std::string& da
 // tells the direction of the pull, so the value is the number's size. None for a line with no
 // number, a number glued to a word ("T1"), a peak of 0, or a unit word that is not one of
 // these (never a guess).
+// How many N·m one of `unit` is, for the unit words above (case ignored, "·" or "." alike);
+// none for any other word.
+std::optional<double> TorqueUnitFactor(std::string_view unit);
 struct TesterReading {
     double newtonMetres = 0;
     std::string unit; // the unit as the line gave it, empty when it gave none

@@ -4,6 +4,8 @@
 // simulator decides: its timing, its faults, its framing and its port.
 #include "sim/SimulatedWrench.h"
 #include "sim/SimulatedPort.h"
+#include "sim/SimulatedTester.h"
+#include "sim/SimulatedTesterPort.h"
 #include "support/VirtualClock.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +13,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -167,6 +170,143 @@ TEST(SimulatedWrench, FaultsChangeWhatGoesBackOnTheLine) {
     b.wrench.setFaults({.noReply = true});
     EXPECT_TRUE(b.ask({0xE8, 0x00, 0x30, 0x42}).empty());
     EXPECT_EQ(b.wrench.peek(0x00, 0x30), 0x42);
+}
+
+const Bytes kClearLow{0xE8, 0x00, 0x23, 0x00};
+const Bytes kClearHigh{0xE8, 0x00, 0x24, 0x00};
+
+// The maximum the wrench keeps, 23H low and 24H high.
+std::pair<int, int> kept(const SimulatedWrench& wrench) {
+    return {wrench.peek(0x0023), wrench.peek(0x0024)};
+}
+
+// Each request paced 20 ms a byte takes 69.17 ms to its last byte's arrival (60 + 9.17);
+// the pull ends 1000 ms after that, on the first whole millisecond.
+TEST(SimulatedWrench, APullEndsTheDelayAfterTheMaximumIsClearedAndKeepsItsReading) {
+    Bench b;
+    b.wrench.setPulls(PullOptions{.targets = {60, 20}, .biasPercent = 6});
+    std::vector<std::pair<double, std::int64_t>> peaks;
+    b.wrench.addPullListener([&](double peak) { peaks.emplace_back(peak, b.clock.nowMs()); });
+    b.wrench.poke(0x0023, 0x10);
+    b.wrench.poke(0x0024, 0x05);
+    b.send(kClearLow, 20, 0);    // 24H still holds 05: nothing yet
+    b.send(kClearHigh, 20, 989); // at 1149 ms
+    EXPECT_EQ(kept(b.wrench), std::pair(0, 0));
+    EXPECT_TRUE(peaks.empty());
+    // Cleared at 80 + 69.17 ms: 60 N·m + 6 % = 63.6 N·m, 636 counts = 02 7C.
+    b.clock.advance(1);
+    EXPECT_EQ(kept(b.wrench), std::pair(0x7C, 0x02));
+    EXPECT_EQ(peaks, (std::vector<std::pair<double, std::int64_t>>{{60, 1150}}));
+
+    // Cleared high byte first, then the low one twice, 500 ms apart: one pull, 1000 ms after
+    // the second clearing, to the next target (20 N·m + 6 % = 21.2, 212 counts = 00 D4).
+    b.send(kClearHigh, 20, 0);
+    b.send(kClearLow, 20, 420);
+    b.send(kClearLow, 20, 989); // the second clearing ended at 1730 + 69.17 ms
+    EXPECT_EQ(kept(b.wrench), std::pair(0, 0));
+    b.clock.advance(1);
+    EXPECT_EQ(kept(b.wrench), std::pair(0xD4, 0x00));
+    b.clock.advance(5000);
+    EXPECT_EQ(peaks, (std::vector<std::pair<double, std::int64_t>>{{60, 1150}, {20, 2800}}));
+    EXPECT_EQ(b.wrench.pullCount(), 2);
+
+    // After the last target the first comes again. Writes of anything but 00 start nothing,
+    // nor does a wrench without pulls.
+    b.send({0xE8, 0x00, 0x24, 0x01});
+    b.send(kClearHigh, 20, 0);
+    b.send(kClearLow);
+    EXPECT_EQ(kept(b.wrench), std::pair(0x7C, 0x02));
+    b.wrench.setPulls(std::nullopt);
+    b.send(kClearLow, 20, 0);
+    b.send(kClearHigh);
+    EXPECT_EQ(kept(b.wrench), std::pair(0, 0));
+    EXPECT_EQ(b.wrench.pullCount(), 3);
+}
+
+// What the wrench keeps, worked out by hand. Scatter: seed 1's first 32-bit output of the
+// standard generator is 1791095845, 1791095845 / 2^32 x 2 - 1 = -0.165956; at 5 % 60 N·m
+// reads 60 x (1 - 0.0082978) = 59.502: 595 counts.
+TEST(SimulatedWrench, PullsKeepTheReadingInCountsOfTheLastDigit) {
+    const std::tuple<PullOptions, int> cases[] = {
+        {{.targets = {60}, .biasPercent = 6, .digits = 2}, 6360},  // 63.6 x 100
+        {{.targets = {60}, .biasPercent = -2.5, .digits = 0}, 59}, // 58.5 rounds up
+        {{.targets = {100}, .digits = 3}, 65535},                  // 100000: the cells' top
+        {{.targets = {60}, .scatterPercent = 5, .seed = 1}, 595},  // see above
+        {{.maximum = 250, .targets = {}, .biasPercent = 1}, 2525}, // first pre-load: 252.5
+    };
+    for (const auto& [options, counts] : cases) {
+        Bench b;
+        b.wrench.setPulls(options);
+        b.send(kClearLow, 20, 0);
+        b.send(kClearHigh);
+        EXPECT_EQ(kept(b.wrench), std::pair(counts & 0xFF, counts >> 8)) << counts;
+    }
+
+    // The standard procedure for 100 N·m: three pre-loads at 100, five readings at 20, 60
+    // and 100 each, then from the start again.
+    Bench b;
+    b.wrench.setPulls(PullOptions{});
+    std::vector<double> peaks;
+    b.wrench.addPullListener([&](double peak) { peaks.push_back(peak); });
+    for (int pull = 0; pull < 19; ++pull) {
+        b.send(kClearLow, 20, 0);
+        b.send(kClearHigh, 20, 1100);
+    }
+    EXPECT_EQ(peaks, (std::vector<double>{100, 100, 100, 20, 20, 20, 20, 20, 60, 60, 60, 60, 60,
+                                          100, 100, 100, 100, 100, 100}));
+}
+
+// The tester's line for the pull that ended at 1150 ms, at 9600 baud: a byte every 1.04 ms,
+// the first whole at 1151.04 ms, the thirteenth at 1163.54 ms.
+TEST(SimulatedTester, SendsEachTruePeakAsALineInItsUnit) {
+    // 60 N·m in lbf.in: 60 / 0.1129848290 = 531.0447.
+    const std::tuple<double, std::string, std::string> cases[] = {
+        {60.12, "N.m", "+060.12 N.m\r\n"},
+        {60, "lbf.in", "+531.04 lbf.in\r\n"},
+        {1500, "Nm", "+1500.00 Nm\r\n"},
+    };
+    for (const auto& [peak, unit, line] : cases) {
+        Bench b;
+        b.wrench.setPulls(PullOptions{.targets = {peak}});
+        SimulatedTester tester(b.clock, b.wrench);
+        ASSERT_TRUE(tester.setUnit(unit));
+        SimulatedTesterPort port(tester);
+        std::string error;
+        ASSERT_TRUE(port.open("/dev/ttyS1", SerialSettings{9600, 'N', 8, 1}, error));
+        std::string got;
+        std::vector<std::int64_t> times;
+        port.setReceiveHandler([&](const Bytes& bytes) {
+            got.append(bytes.begin(), bytes.end());
+            times.push_back(b.clock.nowMs());
+        });
+        b.send(kClearLow, 20, 0);
+        b.send(kClearHigh, 20, 2000);
+        EXPECT_EQ(got, line);
+        ASSERT_EQ(times.size(), line.size());
+        EXPECT_EQ(times.front(), 1152);
+        EXPECT_EQ(times[12], 1164);
+    }
+
+    // A tester that is off, or a port at another speed, gets nothing; an unknown unit is
+    // refused and the last one kept.
+    Bench b;
+    b.wrench.setPulls(PullOptions{.targets = {60}});
+    SimulatedTester tester(b.clock, b.wrench);
+    EXPECT_FALSE(tester.setUnit("furlong"));
+    EXPECT_EQ(tester.unit(), "N.m");
+    SimulatedTesterPort port(tester);
+    std::string got;
+    port.setReceiveHandler([&](const Bytes& bytes) { got.append(bytes.begin(), bytes.end()); });
+    std::string error;
+    for (const auto& [settings, silent] :
+         {std::pair{SerialSettings{9600, 'N', 8, 1}, true}, {SerialSettings{1200}, false}}) {
+        ASSERT_TRUE(port.open("/dev/ttyS1", settings, error));
+        tester.setSilent(silent);
+        b.send(kClearLow, 20, 0);
+        b.send(kClearHigh);
+    }
+    EXPECT_EQ(got, "");
+    EXPECT_EQ(b.wrench.pullCount(), 2);
 }
 
 TEST(SimulatedPort, ClosingLosesTheReplyOnItsWayAndAnUnplugIsReportedOnce) {
