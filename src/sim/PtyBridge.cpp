@@ -58,68 +58,77 @@ void closeDescriptor(int& fd) {
 PtyBridge::PtyBridge(WrenchOptions options)
     : m_clock(std::make_unique<QtClock>()),
       m_wrench(std::make_unique<SimulatedWrench>(*m_clock, options)) {
-    m_wrench->setHostSink([this](std::uint8_t byte, bool) { writeToHost(byte); });
+    m_wrench->setHostSink([this](std::uint8_t byte, bool) {
+        if (writeToHost(m_wrenchTerminal, byte)) {
+            note(byte, true);
+        }
+    });
 }
 
 PtyBridge::~PtyBridge() {
-    shutdown();
+    close(m_testerTerminal);
+    close(m_wrenchTerminal);
 }
 
-void PtyBridge::shutdown() {
-    m_retry.reset();
-    m_notifier.reset();
-    if (!m_linkPath.empty()) {
+void PtyBridge::close(Terminal& terminal) {
+    terminal.retry.reset();
+    terminal.notifier.reset();
+    if (!terminal.linkPath.empty()) {
         // Remove the link only while it is still ours.
         char target[4096];
-        const ssize_t n = ::readlink(m_linkPath.c_str(), target, sizeof target - 1);
-        if (n >= 0 && std::string(target, static_cast<std::size_t>(n)) == m_slavePath) {
-            ::unlink(m_linkPath.c_str());
+        const ssize_t n = ::readlink(terminal.linkPath.c_str(), target, sizeof target - 1);
+        if (n >= 0 && std::string(target, static_cast<std::size_t>(n)) == terminal.slavePath) {
+            ::unlink(terminal.linkPath.c_str());
         }
-        m_linkPath.clear();
+        terminal.linkPath.clear();
     }
-    closeDescriptor(m_master);
-    closeDescriptor(m_slave);
+    closeDescriptor(terminal.master);
+    closeDescriptor(terminal.slave);
 }
 
-bool PtyBridge::start(const std::string& linkPath, std::string& error) {
-    shutdown();
-    m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (m_master < 0) {
+bool PtyBridge::open(Terminal& terminal, Line line, const std::string& linkPath,
+                     std::string& error) {
+    close(terminal);
+    terminal.master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (terminal.master < 0) {
         error = systemError("cannot create a pseudo-terminal");
         return false;
     }
     char name[256];
-    if (::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0 ||
-        ::ptsname_r(m_master, name, sizeof name) != 0) {
+    if (::grantpt(terminal.master) != 0 || ::unlockpt(terminal.master) != 0 ||
+        ::ptsname_r(terminal.master, name, sizeof name) != 0) {
         error = systemError("cannot prepare the pseudo-terminal");
-        shutdown();
+        close(terminal);
         return false;
     }
-    m_slavePath = name;
+    terminal.slavePath = name;
 
     // Holding the device open ourselves means the master never sees a hang-up when the host
     // closes it, which would otherwise wake the notifier again and again.
-    m_slave = ::open(m_slavePath.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    terminal.slave = ::open(terminal.slavePath.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     termios tio{};
-    if (m_slave < 0 || ::tcgetattr(m_slave, &tio) != 0) {
-        error = systemError("cannot open " + m_slavePath);
-        shutdown();
+    if (terminal.slave < 0 || ::tcgetattr(terminal.slave, &tio) != 0) {
+        error = systemError("cannot open " + terminal.slavePath);
+        close(terminal);
         return false;
     }
     // Raw before the host opens it: no echo, no line editing, no translation of CR or LF.
     ::cfmakeraw(&tio);
-    tio.c_cflag |= CLOCAL | CREAD | CSTOPB;
-    ::cfsetispeed(&tio, speedFor(m_wrench->options().baudRate));
-    ::cfsetospeed(&tio, speedFor(m_wrench->options().baudRate));
-    if (::tcsetattr(m_slave, TCSANOW, &tio) != 0) {
-        error = systemError("cannot set " + m_slavePath + " to raw mode");
-        shutdown();
+    tio.c_cflag |= CLOCAL | CREAD;
+    if (line.twoStopBits) {
+        tio.c_cflag |= CSTOPB;
+    }
+    ::cfsetispeed(&tio, speedFor(line.baudRate));
+    ::cfsetospeed(&tio, speedFor(line.baudRate));
+    if (::tcsetattr(terminal.slave, TCSANOW, &tio) != 0) {
+        error = systemError("cannot set " + terminal.slavePath + " to raw mode");
+        close(terminal);
         return false;
     }
-    const int flags = ::fcntl(m_master, F_GETFL);
-    if (flags < 0 || ::fcntl(m_master, F_SETFL, flags | O_NONBLOCK) != 0) {
+    const int flags = ::fcntl(terminal.master, F_GETFL);
+    if (flags < 0 || ::fcntl(terminal.master, F_SETFL, flags | O_NONBLOCK) != 0) {
         error = systemError("cannot make the pseudo-terminal non-blocking");
-        shutdown();
+        close(terminal);
         return false;
     }
 
@@ -128,99 +137,143 @@ bool PtyBridge::start(const std::string& linkPath, std::string& error) {
         if (::lstat(linkPath.c_str(), &st) == 0) {
             if (!S_ISLNK(st.st_mode)) {
                 error = QuotedInput(linkPath) + " exists and is not a symbolic link";
-                shutdown();
+                close(terminal);
                 return false;
             }
             ::unlink(linkPath.c_str()); // a link left by an earlier run
         }
-        if (::symlink(m_slavePath.c_str(), linkPath.c_str()) != 0) {
+        if (::symlink(terminal.slavePath.c_str(), linkPath.c_str()) != 0) {
             error = systemError("cannot make the link " + QuotedInput(linkPath));
-            shutdown();
+            close(terminal);
             return false;
         }
-        m_linkPath = linkPath;
+        terminal.linkPath = linkPath;
     }
 
-    m_retry = m_clock->createTimer([this] {
-        if (m_notifier) {
-            m_notifier->setEnabled(true);
+    terminal.retry = m_clock->createTimer([&terminal] {
+        if (terminal.notifier) {
+            terminal.notifier->setEnabled(true);
         }
     });
-    m_notifier = std::make_unique<QSocketNotifier>(m_master, QSocketNotifier::Read);
-    QObject::connect(m_notifier.get(), &QSocketNotifier::activated, [this] { onMasterReadable(); });
+    terminal.notifier = std::make_unique<QSocketNotifier>(terminal.master, QSocketNotifier::Read);
+    return true;
+}
+
+bool PtyBridge::start(const std::string& linkPath, std::string& error) {
+    if (!open(m_wrenchTerminal, {m_wrench->options().baudRate, true}, linkPath, error)) {
+        return false;
+    }
+    QObject::connect(m_wrenchTerminal.notifier.get(), &QSocketNotifier::activated,
+                     [this] { onMasterReadable(); });
+    return true;
+}
+
+bool PtyBridge::startTester(const std::string& linkPath, std::string& error) {
+    m_tester.reset();
+    if (!open(m_testerTerminal, {SimulatedTester::kBaudRate, false}, linkPath, error)) {
+        return false;
+    }
+    m_tester = std::make_unique<SimulatedTester>(*m_clock, *m_wrench);
+    m_tester->setHostSink([this](std::uint8_t byte) {
+        // A host at another speed or format would read no line of it.
+        if (hostLineMatches(m_testerTerminal, {SimulatedTester::kBaudRate, false})) {
+            discardUnread(m_testerTerminal);
+            writeToHost(m_testerTerminal, byte);
+        }
+    });
+    // The tester listens to nobody: what the host writes to it is dropped.
+    QObject::connect(m_testerTerminal.notifier.get(), &QSocketNotifier::activated, [this] {
+        std::vector<std::uint8_t> dropped;
+        while (readHost(m_testerTerminal, dropped)) {
+            dropped.clear();
+        }
+    });
     return true;
 }
 
 std::string PtyBridge::devicePath() const {
-    return m_linkPath.empty() ? m_slavePath : m_linkPath;
+    const Terminal& t = m_wrenchTerminal;
+    return t.linkPath.empty() ? t.slavePath : t.linkPath;
 }
 
-bool PtyBridge::hostLineMatches() const {
+std::string PtyBridge::testerDevicePath() const {
+    const Terminal& t = m_testerTerminal;
+    return t.linkPath.empty() ? t.slavePath : t.linkPath;
+}
+
+bool PtyBridge::hostLineMatches(const Terminal& terminal, Line line) const {
     // The host's settings live on the shared terminal; a host at another speed or format
     // would put only garbage on a real line.
     termios tio{};
-    if (::tcgetattr(m_slave, &tio) != 0) {
+    if (::tcgetattr(terminal.slave, &tio) != 0) {
         return true;
     }
-    return ::cfgetospeed(&tio) == speedFor(m_wrench->options().baudRate) &&
-           (tio.c_cflag & CSIZE) == CS8 && (tio.c_cflag & PARENB) == 0;
+    return ::cfgetospeed(&tio) == speedFor(line.baudRate) && (tio.c_cflag & CSIZE) == CS8 &&
+           (tio.c_cflag & PARENB) == 0;
 }
 
-void PtyBridge::onMasterReadable() {
-    ++m_wakeups;
+bool PtyBridge::readHost(Terminal& terminal, std::vector<std::uint8_t>& bytes) {
     std::uint8_t buffer[256];
     for (;;) {
-        const ssize_t n = ::read(m_master, buffer, sizeof buffer);
+        const ssize_t n = ::read(terminal.master, buffer, sizeof buffer);
         if (n > 0) {
-            for (ssize_t i = 0; i < n; ++i) {
-                note(buffer[i], false);
-            }
-            discardUnreadReplies();
-            const bool clean = hostLineMatches();
-            for (ssize_t i = 0; i < n; ++i) {
-                if (clean) {
-                    m_wrench->hostSend(buffer[i]);
-                } else {
-                    m_wrench->hostSendGarbled();
-                }
-            }
-            continue;
+            bytes.assign(buffer, buffer + n);
+            return true;
         }
         if (n < 0 && errno == EINTR) {
             continue;
         }
         if (n < 0 && errno == EAGAIN) {
-            return;
+            return false;
         }
         // End of file or an error: the descriptor would report itself readable for ever.
         // Holding the device open prevents this; should it happen anyway, look again a
         // little later instead of spinning.
-        m_notifier->setEnabled(false);
-        m_retry->start(kRetryMs);
-        return;
+        terminal.notifier->setEnabled(false);
+        terminal.retry->start(kRetryMs);
+        return false;
     }
 }
 
-void PtyBridge::discardUnreadReplies() {
-    // A host that has the device open reads what arrives within moments. Reply bytes still
-    // unread long after they were sent went out while nobody had the port open; a real line
-    // would have lost them, so they must not greet the next host as part of its reply.
+void PtyBridge::onMasterReadable() {
+    ++m_wakeups;
+    std::vector<std::uint8_t> bytes;
+    while (readHost(m_wrenchTerminal, bytes)) {
+        for (std::uint8_t byte : bytes) {
+            note(byte, false);
+        }
+        discardUnread(m_wrenchTerminal);
+        const bool clean = hostLineMatches(m_wrenchTerminal, {m_wrench->options().baudRate, true});
+        for (std::uint8_t byte : bytes) {
+            if (clean) {
+                m_wrench->hostSend(byte);
+            } else {
+                m_wrench->hostSendGarbled();
+            }
+        }
+    }
+}
+
+void PtyBridge::discardUnread(Terminal& terminal) {
+    // A host that has the device open reads what arrives within moments. Bytes still unread
+    // long after they were sent went out while nobody had the port open; a real line would
+    // have lost them, so they must not greet the next host as part of its answer.
     int unread = 0;
-    if (::ioctl(m_slave, FIONREAD, &unread) == 0 && unread > 0 &&
-        m_clock->nowMs() - m_lastWriteMs > kUnreadMs) {
-        ::tcflush(m_slave, TCIFLUSH);
+    if (::ioctl(terminal.slave, FIONREAD, &unread) == 0 && unread > 0 &&
+        m_clock->nowMs() - terminal.lastWriteMs > kUnreadMs) {
+        ::tcflush(terminal.slave, TCIFLUSH);
     }
 }
 
-void PtyBridge::writeToHost(std::uint8_t byte) {
-    if (m_master < 0) {
-        return;
+bool PtyBridge::writeToHost(Terminal& terminal, std::uint8_t byte) {
+    if (terminal.master < 0) {
+        return false;
     }
-    m_lastWriteMs = m_clock->nowMs();
+    terminal.lastWriteMs = m_clock->nowMs();
     // A full terminal buffer (nobody reading for a long time) loses the byte, as a line would.
-    while (::write(m_master, &byte, 1) < 0 && errno == EINTR) {
+    while (::write(terminal.master, &byte, 1) < 0 && errno == EINTR) {
     }
-    note(byte, true);
+    return true;
 }
 
 void PtyBridge::note(std::uint8_t byte, bool toHost) {

@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "sim/SimOptions.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <cmath>
+#include <sstream>
 
 namespace zelcor::sim {
 
@@ -12,6 +15,37 @@ bool parseCount(const std::string& text, long maximum, long& value) {
     const char* end = text.data() + text.size();
     auto [ptr, ec] = std::from_chars(text.data(), end, value);
     return ec == std::errc{} && ptr == end && value >= 0 && value <= maximum;
+}
+
+// A decimal number such as "60", "-2.5" or "+6".
+bool parseDecimal(const std::string& text, double& value) {
+    const char* begin = text.data();
+    const char* end = begin + text.size();
+    if (begin != end && *begin == '+' && end - begin > 1 && begin[1] != '-') {
+        ++begin;
+    }
+    auto [ptr, ec] = std::from_chars(begin, end, value, std::chars_format::fixed);
+    return ec == std::errc{} && ptr == end && std::isfinite(value);
+}
+
+// "60,20,100": torques above 0 N·m.
+bool parseTargets(const std::string& text, std::vector<double>& targets) {
+    targets.clear();
+    std::stringstream list(text);
+    for (std::string item; std::getline(list, item, ',');) {
+        double target = 0;
+        if (!parseDecimal(item, target) || !(target > 0)) {
+            return false;
+        }
+        targets.push_back(target);
+    }
+    return !targets.empty() && text.back() != ',';
+}
+
+std::string shortNumber(double value) {
+    std::ostringstream text;
+    text << value;
+    return text.str();
 }
 
 int hexDigit(char c) {
@@ -51,8 +85,9 @@ bool parseHexBytes(const std::string& text, std::vector<std::uint8_t>& bytes) {
 
 std::string simUsage() {
     return "Usage: zelcor-sim [options]\n"
-           "A simulated torque wrench behind a pseudo-terminal. Prints the device to open,\n"
-           "then answers on it until interrupted.\n"
+           "A simulated torque wrench behind a pseudo-terminal. Prints the device to open\n"
+           "(and on a second line the tester's, with --tester), then answers on it until\n"
+           "interrupted.\n"
            "\n"
            "  --baud N          line speed, 1200 (default) or 2400\n"
            "  --link PATH       also make a symbolic link PATH to the device\n"
@@ -65,6 +100,22 @@ std::string simUsage() {
            "  --delay MS        answer MS later than usual\n"
            "  --fail-first      the faults hit only the first exchange\n"
            "  --stop-after N    answer N exchanges, then nothing\n"
+           "\n"
+           "Pulls: a second after its maximum (00 23, 00 24) is cleared, the wrench is pulled\n"
+           "to the next target and keeps its reading of the peak as its maximum.\n"
+           "  --max N           the targets of the standard verification of a wrench of\n"
+           "                    N N·m: 3 pre-loads at 100 %, 5 readings at 20, 60, 100 %\n"
+           "                    (default 100)\n"
+           "  --pulls A,B,C     these targets in N·m instead, again from the first after\n"
+           "                    the last\n"
+           "  --bias PERCENT    the wrench reads this much high (negative: low)\n"
+           "  --scatter PERCENT plus a scatter within +- PERCENT, the same every run\n"
+           "  --digits N        digits after the point of the kept maximum, 0 to 3\n"
+           "                    (default 1)\n"
+           "  --tester          a reference tester on a second pseudo-terminal (printed on\n"
+           "                    the second line), sending each true peak as a line of text\n"
+           "                    at 9600 8N1, such as \"+060.00 N.m\"\n"
+           "  --tester-link PATH  the tester, with a symbolic link PATH to its device\n"
            "  --help            show this text\n";
 }
 
@@ -79,6 +130,18 @@ bool parseSimOptions(const std::vector<std::string>& args, SimOptions& out, std:
                 return false;
             }
             text = args[++i];
+            return true;
+        };
+        auto decimal = [&](double& number, double lowest, double highest) {
+            std::string text;
+            if (!value(text)) {
+                return false;
+            }
+            if (!parseDecimal(text, number) || number < lowest || number > highest) {
+                error = option + ": not a number from " + shortNumber(lowest) + " to " +
+                        shortNumber(highest) + ": " + text;
+                return false;
+            }
             return true;
         };
         auto count = [&](long& number) {
@@ -156,10 +219,71 @@ bool parseSimOptions(const std::vector<std::string>& args, SimOptions& out, std:
                 return false;
             }
             out.faults.stopAfter = static_cast<int>(number);
+        } else if (option == "--max") {
+            if (!decimal(out.pulls.maximum, 0, 65535)) {
+                return false;
+            }
+            if (!(out.pulls.maximum > 0)) {
+                error = "--max: the maximum must be above 0 N·m";
+                return false;
+            }
+        } else if (option == "--pulls") {
+            if (!value(text)) {
+                return false;
+            }
+            if (!parseTargets(text, out.pulls.targets)) {
+                error = "--pulls: not a list of torques above 0 N·m such as 20,60,100: " + text;
+                return false;
+            }
+        } else if (option == "--bias") {
+            if (!decimal(out.pulls.biasPercent, -50, 50)) {
+                return false;
+            }
+        } else if (option == "--scatter") {
+            if (!decimal(out.pulls.scatterPercent, 0, 50)) {
+                return false;
+            }
+        } else if (option == "--digits") {
+            if (!count(number)) {
+                return false;
+            }
+            if (number > 3) {
+                error = "--digits: the wrench keeps 0 to 3 digits after the point, not " + args[i];
+                return false;
+            }
+            out.pulls.digits = static_cast<int>(number);
+        } else if (option == "--tester") {
+            out.tester = true;
+        } else if (option == "--tester-link") {
+            if (!value(text)) {
+                return false;
+            }
+            if (text.empty()) {
+                error = "--tester-link needs a path";
+                return false;
+            }
+            out.testerLinkPath = text;
+            out.tester = true;
         } else {
             error = "unknown option: " + option;
             return false;
         }
+    }
+    // The maximum cells hold 65535 counts of the last digit.
+    const double top = 65535 / std::pow(10.0, out.pulls.digits);
+    const bool fits = out.pulls.targets.empty()
+                          ? out.pulls.maximum <= top
+                          : std::all_of(out.pulls.targets.begin(), out.pulls.targets.end(),
+                                        [top](double target) { return target <= top; });
+    if (!fits) {
+        error = "a pull above " + shortNumber(top) +
+                " N·m does not fit the wrench's maximum with " + std::to_string(out.pulls.digits) +
+                " digits after the point";
+        return false;
+    }
+    if (!out.linkPath.empty() && out.linkPath == out.testerLinkPath) {
+        error = "--link and --tester-link name the same path";
+        return false;
     }
     return true;
 }

@@ -13,6 +13,9 @@ struct SimOptions {
     WrenchOptions wrench;
     Faults faults;
     std::string linkPath;
+    PullOptions pulls;          // the wrench pulls after each clearing of its maximum
+    bool tester = false;        // the reference tester on a second terminal
+    std::string testerLinkPath; // implies the tester
     bool help = false;
 };
 

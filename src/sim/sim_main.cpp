@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// zelcor-sim: a simulated wrench on a pseudo-terminal, for running Zelcor without a wrench.
+// zelcor-sim: a simulated wrench on a pseudo-terminal, and its reference tester on a second one,
+// for running Zelcor without a wrench.
 
 #include "platform/StopSignals.h"
 #include "sim/PtyBridge.h"
@@ -42,10 +43,19 @@ int main(int argc, char** argv) {
         return 1;
     }
     bridge.wrench().setFaults(options.faults);
+    bridge.wrench().setPulls(options.pulls);
+    if (options.tester && !bridge.startTester(options.testerLinkPath, error)) {
+        std::fprintf(stderr, "zelcor-sim: cannot start the tester: %s\n", error.c_str());
+        return 1;
+    }
 
     std::printf("%s\n", bridge.devicePath().c_str());
+    if (options.tester) {
+        std::printf("%s\n", bridge.testerDevicePath().c_str());
+    }
     std::fflush(stdout);
-    std::fprintf(stderr, "zelcor-sim: %d baud, 8N2; stop with Ctrl+C\n", options.wrench.baudRate);
+    std::fprintf(stderr, "zelcor-sim: %d baud, 8N2%s; stop with Ctrl+C\n", options.wrench.baudRate,
+                 options.tester ? ", the tester at 9600 8N1" : "");
 
     const int code = QCoreApplication::exec();
     return code; // the bridge removes its link as it goes

@@ -124,5 +124,47 @@ TEST(PtyBridge, TheProgramLinksItsDeviceAnswersAndCleansUpOnTerminate) {
     std::filesystem::remove(link);
 }
 
+// zelcor-sim with its tester: the maximum cleared on the wrench's terminal brings, a second
+// later, the pull's peak as a line on the tester's, and the wrench's biased reading in its
+// maximum cells (60 N·m + 6 % = 63.6 N·m: 636 counts, 02 7C).
+TEST(PtyBridge, TheProgramsTesterSendsThePeakOfAPullAfterTheMaximumIsCleared) {
+    const QTemporaryDir home;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("HOME", home.path());
+    QProcess sim;
+    sim.setProcessEnvironment(environment);
+    sim.start(QStringLiteral(ZELCOR_SIM_BINARY), {"--tester", "--pulls", "60", "--bias", "6"});
+    ASSERT_TRUE(sim.waitForStarted(kGuardMs));
+    std::vector<std::string> devices;
+    while (devices.size() < 2 && (sim.canReadLine() || sim.waitForReadyRead(kGuardMs))) {
+        while (sim.canReadLine()) {
+            devices.push_back(sim.readLine().trimmed().toStdString());
+        }
+    }
+    ASSERT_EQ(devices.size(), 2u);
+    EXPECT_NE(devices[0], devices[1]);
+    const int wrench = openHost(devices[0]);
+    const int tester = openHost(devices[1]);
+    ASSERT_GE(wrench, 0);
+    ASSERT_GE(tester, 0);
+    EXPECT_EQ(exchange(wrench, {0xE8, 0x00, 0x23, 0x00}, 3), (Bytes{0x00, 0x23, 0x00}));
+    EXPECT_EQ(exchange(wrench, {0xE8, 0x00, 0x24, 0x00}, 3), (Bytes{0x00, 0x24, 0x00}));
+    std::string line;
+    EXPECT_TRUE(waitFor([&] {
+        for (char c = 0; ::read(tester, &c, 1) == 1;) {
+            line.push_back(c);
+        }
+        return line.ends_with('\n');
+    }));
+    EXPECT_EQ(line, "+060.00 N.m\r\n");
+    EXPECT_EQ(exchange(wrench, {0xC8, 0x00, 0x23}, 5), (Bytes{0x00, 0x23, 0xAA, 0x7C, 0x7C}));
+    EXPECT_EQ(exchange(wrench, {0xC8, 0x00, 0x24}, 5), (Bytes{0x00, 0x24, 0xAA, 0x02, 0x02}));
+    ::close(wrench);
+    ::close(tester);
+    sim.terminate();
+    ASSERT_TRUE(sim.waitForFinished(kGuardMs));
+    EXPECT_EQ(sim.exitCode(), 0);
+}
+
 } // namespace
 } // namespace zelcor::sim
