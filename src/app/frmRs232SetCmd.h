@@ -9,6 +9,7 @@
 
 #include <memory>
 #include <optional>
+#include <string>
 
 class QLineEdit;
 class QPushButton;
@@ -47,6 +48,10 @@ public:
     QList<QWidget*> windows();
     // The port to open, as if typed into "Com No", after the system's ports are read afresh.
     void choosePort(const QString& port);
+    // The device of the simulated reference tester, the tester's port to offer; empty when the
+    // program does not simulate.
+    void setSimulatedTesterPort(std::string device) { m_simulatedTesterPort = std::move(device); }
+    std::string simulatedTesterPort() const { return m_simulatedTesterPort; }
 
     void cmdRs232WRPara_Click();
     void Command1_Click();
@@ -80,6 +85,7 @@ private:
     QPushButton* cmdEnd = nullptr;
     QPushButton* cmdHistory = nullptr;
     QLineEdit* Text1 = nullptr;
+    std::string m_simulatedTesterPort;
     bool m_ending = false;
 };
 

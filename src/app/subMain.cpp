@@ -111,9 +111,20 @@ Application::Application(const Options& options, ScriptInput script)
             m_exitCode = 1;
             return;
         }
-        // The system lists no pseudo-terminal: the simulated wrench's device is added.
+        // The wrench pulls after each clearing of its maximum, and the tester sends the peaks.
+        m_simulator->wrench().setPulls(sim::PullOptions{});
+        if (!m_simulator->startTester({}, error)) {
+            std::fprintf(stderr, "zelcor: cannot start the simulated tester: %s\n", error.c_str());
+            m_ended = true;
+            m_exitCode = 1;
+            return;
+        }
+        // The system lists no pseudo-terminal: the simulated devices are added.
         m_port.alsoList({m_simulator->devicePath(), "Simulated wrench", "Zelcor", {}, {}});
+        m_port.alsoList(
+            {m_simulator->testerDevicePath(), "Simulated reference tester", "Zelcor", {}, {}});
         m_main->choosePort(QString::fromStdString(m_simulator->devicePath()));
+        m_main->setSimulatedTesterPort(m_simulator->testerDevicePath());
     }
     if (scriptBoxes != nullptr) {
         m_script =

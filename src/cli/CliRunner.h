@@ -52,6 +52,9 @@ struct CliContext {
     // history, once its database is open: the records waiting in the spool for it are
     // handed to it first (a wait with a time limit).
     std::function<void()> settleSpool = {};
+    // With --simulator: the device of the simulated reference tester, the tester's port when
+    // none is named; empty otherwise.
+    std::string simulatedTesterPort = {};
 };
 
 // One subcommand of zelcor-cli on the wrench session: opens the port, runs the job, prints

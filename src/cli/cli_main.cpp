@@ -81,8 +81,16 @@ int main(int argc, char** argv) {
             std::cerr << "zelcor-cli: cannot start the simulated wrench: " << error << std::endl;
             return kExitPortFailure;
         }
+        // The wrench pulls after each clearing of its maximum, and the tester sends the peaks.
+        simulator->wrench().setPulls(sim::PullOptions{});
+        if (!simulator->startTester({}, error)) {
+            std::cerr << "zelcor-cli: cannot start the simulated tester: " << error << std::endl;
+            return kExitPortFailure;
+        }
         device = simulator->devicePath();
         port.alsoList({device, "Simulated wrench", "Zelcor", {}, {}});
+        port.alsoList(
+            {simulator->testerDevicePath(), "Simulated reference tester", "Zelcor", {}, {}});
     }
     CliContext context{
         clock,
@@ -94,6 +102,9 @@ int main(int argc, char** argv) {
         ::isatty(STDERR_FILENO) == 1,
         ReadStandardInput,
         [] { return QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toStdString(); }};
+    if (simulator) {
+        context.simulatedTesterPort = simulator->testerDevicePath();
+    }
     CliRunner runner(options, context);
     // Every job on the wrench leaves a service record. The database is written on a thread of
     // its own; a record it cannot take waits in the spool, and the job's result stays as it is.
