@@ -185,6 +185,11 @@ TEST_F(CliProcess, RunsWithNoDisplayKeepingItsRequestCodeInItsOwnHome) {
         EXPECT_EQ(QJsonDocument::fromJson(out.toUtf8())["requestCode"], code) << out.toStdString();
     }
     EXPECT_TRUE(QFile::exists(home.filePath(".config/Zelcor/Zelcor.conf")));
+    // The simulated wrench comes with its reference tester, each on a terminal of its own.
+    ASSERT_EQ(run({"--simulator", "ports"}), 0) << err.toStdString();
+    EXPECT_TRUE(out.contains("\tSimulated wrench\t") &&
+                out.contains("\tSimulated reference tester\t"))
+        << out.toStdString();
     QFile file(log);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray rows = file.readAll();
