@@ -5,6 +5,8 @@
 #include "platform/Clock.h"
 #include "platform/MessageBoxes.h"
 
+#include <QDateTime>
+
 namespace zelcor {
 
 std::optional<std::int16_t> DivisorForDigits(int digits) {
@@ -50,6 +52,14 @@ WrenchSession::WrenchSession(Clock& clock, SerialPort& port, MessageBoxes& boxes
         emit portLost(message);
     });
     m_link.addBusyListener([this](bool busy) { emit busyChanged(busy); });
+    m_tester.setLineHandler([this](const std::string& line) { takeTesterLine(line); });
+    m_tester.setLostHandler([this](const std::string& message) {
+        m_testerLost = m_verifying;
+        emit testerLost(message);
+    });
+    m_today = [] {
+        return QDateTime::currentDateTimeUtc().date().toString(Qt::ISODate).toStdString();
+    };
 }
 
 WrenchSession::~WrenchSession() = default;

@@ -8,12 +8,14 @@
 #include "session/JobRecorder.h"
 #include "session/JobResult.h"
 #include "session/ParameterMemory.h"
+#include "session/TesterLink.h"
 #include "wrench/BackupFile.h"
 #include "wrench/NewParaCheck.h"
 #include "wrench/ParaRecord.h"
 #include "wrench/ServiceRecord.h"
 #include "wrench/TorqueCalc.h"
 #include "wrench/TorqueLog.h"
+#include "wrench/Verification.h"
 
 #include <QObject>
 
@@ -97,6 +99,22 @@ struct RestoreHooks {
 // The jobs of the main window's parameter set, and the steps of each that it shows.
 enum class ParameterJob { Get, Write, MaxTorque, ClearEr0 };
 enum class ParameterStage { Reading, ReadDone, Writing, Finished };
+
+// Where a verification run is: clearing the wrench's maximum, waiting for the pull, reading the
+// maximum (and waiting for the reference, if it has not come with the pull), or ended.
+enum class VerifyPhase { Idle, Clearing, Pulling, Reading, Ended };
+
+// A verification run as the session holds it.
+struct VerificationState {
+    VerificationRun run;          // settings, readings so far, stopped, verdict, dueDate
+    std::optional<PullStep> step; // the pull asked for now
+    std::string prompt;           // PromptText(step), or what is awaited now
+    VerifyPhase phase = VerifyPhase::Idle;
+    bool awaitingReference = false; // the maximum is read; the reference has not come yet
+    int pull = 0;                   // pulls asked for so far; one asked for again counts anew
+    bool askedAgain = false;        // this pull is asked for again: no reading came in time
+    bool linkFailed = false;        // the run ended because the wrench or the tester was lost
+};
 
 // The values the torque computation reads, by name: the live raw value and status (from
 // entering calibration mode), the constants' bytes and the stored status (from reading the
@@ -305,6 +323,38 @@ public:
     JobResult runLiveReading(bool get);
     bool liveReading() const { return m_liveReading; }
 
+    // ---- verification --------------------------------------------------------------------------
+    // A run against a reference tester, as one job: for each pull of the procedure, the
+    // wrench's maximum cleared (23H and 24H written 00, nothing else), the pull asked for, its
+    // end awaited (a tester reading, Next or a typed reference), then for a reading the maximum
+    // read and paired with the reference. A reference that does not come within the settings'
+    // time-out while a tester is open is asked for again, with the pull; without a tester the
+    // technician types it, with no time limit. Refused (Link Busy box) while another job holds
+    // the link, and with the settings' problem in a box for unsound settings; nothing is sent
+    // then. Ends done with a verdict, stopped (no verdict), or failed when the wrench's
+    // exchange failed or either port was lost.
+    JobResult verify(const VerificationSettings& settings);
+    const VerificationState& verification() const { return m_verification; }
+    // The technician says the pull is over.
+    void verificationNext();
+    // A reference typed for the pull; a value that is no torque (0, negative) is ignored.
+    void verificationReference(double newtonMetres, std::string text);
+    // The last reading is discarded with `reason` and taken again; false when there is nothing
+    // to repeat (no reason given, no reading taken since the last repeat, no run going on).
+    bool verificationRepeatLast(std::string reason);
+    // Ends the run at the next point where no exchange is under way; a reading not finished is
+    // dropped.
+    void verificationStop();
+    // The reference tester on a port of its own (optional: without it the technician types).
+    void setTesterPort(SerialPort* port) { m_tester.setPort(port); }
+    bool openTester(const std::string& portName, const SerialSettings& settings,
+                    std::string& error);
+    void closeTester();
+    bool testerOpen() const { return m_tester.isOpen(); }
+    // Today's date as "YYYY-MM-DD" (UTC), the date a run's due date counts from; the system's
+    // by default.
+    void setToday(std::function<std::string()> today) { m_today = std::move(today); }
+
     // ---- service records --------------------------------------------------------------------
     // The jobs a technician runs are recorded each as one record, told through jobRecorded
     // when the job has ended.
@@ -350,6 +400,12 @@ signals:
     // The live reading is on, or has ended or is on its way out: a stop was asked for (by
     // the technician, or by the session itself when the port was lost).
     void liveReadingChanged(bool on);
+    // Anything in verification() changed.
+    void verificationChanged();
+    // Every line the tester sent, a reading or not.
+    void testerLine(QString line);
+    // The tester's port went away; it is closed.
+    void testerLost(const std::string& message);
 
 private:
     // The clock and boxes the session waits through: while the job that holds the link waits
@@ -410,6 +466,14 @@ private:
     JobResult readCommand(std::uint8_t addr0);
     void yieldToEvents();
     void storeRead(CalField field, std::uint8_t value);
+    // Verification: a line from the tester; the maximum cleared or read (each failure shown
+    // and ending the run); a wait for the pull or the reference, true when it timed out.
+    void takeTesterLine(const std::string& line);
+    JobResult clearMaximum();
+    JobResult readMaximum(double& reading);
+    bool verificationWait(const std::function<bool()>& done, int timeoutMs);
+    bool verificationCut() const;
+    void setVerifyPhase(VerifyPhase phase, std::string prompt);
 
     // Waits and boxes now running inside the session's own (see WaitClock).
     int m_waits = 0;
@@ -441,6 +505,19 @@ private:
     // The model whose preset fills the memory, until a cell is changed otherwise.
     std::string m_presetModel;
     bool m_loadingPreset = false;
+    // Verification.
+    TesterLink m_tester;
+    VerificationState m_verification;
+    std::function<std::string()> m_today;
+    bool m_verifying = false;
+    bool m_pullOver = false;
+    std::optional<std::pair<double, std::string>> m_reference;
+    bool m_verifyStop = false;
+    bool m_verifyRepeat = false;
+    bool m_testerLost = false;
+    std::size_t m_repeatStep = 0;
+    // The procedure step each reading of the run was taken at.
+    std::vector<std::size_t> m_readingSteps;
 };
 
 } // namespace zelcor
