@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdlib>
 #include <set>
 
@@ -15,10 +16,15 @@ namespace zelcor::cli {
 namespace {
 
 const std::set<std::string_view> kValueOptions{
-    "--port",  "--baud",    "--log",    "--cells", "--direction", "--digits", "--seconds",
-    "--pause", "--records", "--wrench", "--job",   "--since",     "--until"};
-const std::set<std::string_view> kFlagOptions{
-    "--simulator", "--json", "--yes", "--log-append", "--force-other-wrench", "--csv"};
+    "--port", "--baud", "--log", "--cells", "--direction", "--digits", "--seconds", "--pause",
+    "--records", "--wrench", "--job", "--since", "--until",
+    // verify
+    "--tester-port", "--max", "--readings", "--tolerance", "--technician", "--points", "--preloads",
+    "--tester", "--tester-due", "--remark", "--interval", "--tester-timeout", "--tester-baud",
+    "--tester-format"};
+const std::set<std::string_view> kFlagOptions{"--simulator",          "--json",   "--yes",
+                                              "--log-append",         "--csv",    "--as-found",
+                                              "--force-other-wrench", "--as-left"};
 
 std::optional<long> WholeNumber(const std::string& text) {
     long value = 0;
@@ -39,6 +45,98 @@ std::optional<int> HexCell(std::string_view text) {
         return std::nullopt;
     }
     return address;
+}
+
+std::optional<double> Decimal(const std::string& text) {
+    double value = 0;
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (text.empty() || ec != std::errc() || ptr != end || !std::isfinite(value)) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// verify's options: the syntax here, whether the run can start with them in SettingsProblem.
+bool TakeVerifyValue(CliOptions& options, std::string_view name, const std::string& value) {
+    VerificationSettings& settings = options.verification;
+    const std::string quoted = "\"" + QuotedInput(value) + "\"";
+    const auto whole = [&](int& into, const char* what) {
+        const auto number = WholeNumber(value);
+        if (!number || *number < 0 || *number > 1000000) {
+            options.error = std::string(name) + " takes " + what + ", not " + quoted;
+            return false;
+        }
+        into = static_cast<int>(*number);
+        return true;
+    };
+    if (name == "--tester-port") {
+        options.testerPort = value;
+    } else if (name == "--max" || name == "--tolerance") {
+        const auto number = Decimal(value);
+        if (!number) {
+            options.error = std::string(name) +
+                            (name == "--max" ? " takes the wrench's maximum in N·m"
+                                             : " takes the permissible deviation in %") +
+                            ", not " + quoted;
+            return false;
+        }
+        (name == "--max" ? settings.maximum : settings.tolerancePercent) = *number;
+    } else if (name == "--readings") {
+        return whole(settings.readingsPerPoint, "the readings per point");
+    } else if (name == "--preloads") {
+        return whole(settings.preloads, "the number of pre-loads");
+    } else if (name == "--interval") {
+        return whole(settings.intervalMonths, "the months to the next verification");
+    } else if (name == "--tester-timeout") {
+        return whole(settings.referenceTimeoutS, "the seconds a tester reading may take");
+    } else if (name == "--technician") {
+        settings.technician = value;
+    } else if (name == "--tester") {
+        settings.tester = value;
+    } else if (name == "--remark") {
+        settings.remark = value;
+    } else if (name == "--tester-due") {
+        if (!records::ParseDay(value)) {
+            options.error = "--tester-due takes a day as YYYY-MM-DD, not " + quoted;
+            return false;
+        }
+        settings.testerDue = value;
+    } else if (name == "--points") {
+        std::vector<double> points;
+        std::size_t start = 0;
+        while (start <= value.size()) {
+            const std::size_t comma = std::min(value.find(',', start), value.size());
+            const auto point = Decimal(value.substr(start, comma - start));
+            if (!point) {
+                options.error = "--points takes % of the maximum, such as 20,60,100, not " + quoted;
+                return false;
+            }
+            points.push_back(*point);
+            start = comma + 1;
+        }
+        settings.pointsPercent = points;
+    } else if (name == "--tester-baud" || name == "--tester-format") {
+        // The tester's line as a settings text, checked where every line's settings are.
+        SerialSettings& line = options.testerSettings;
+        const bool format = name == "--tester-format";
+        const bool shaped = !format || (value.size() == 3 && std::isdigit(value[0]) != 0 &&
+                                        std::isdigit(value[2]) != 0);
+        const std::string text =
+            format ? std::to_string(line.baudRate) + "," + (shaped ? value.substr(1, 1) : "?") +
+                         "," + (shaped ? value.substr(0, 1) : "?") + "," +
+                         (shaped ? value.substr(2, 1) : "?")
+                   : value + "," + std::string(1, line.parity) + "," +
+                         std::to_string(line.dataBits) + "," + std::to_string(line.stopBits);
+        if (!ParseSettingsText(text, line)) {
+            options.error = format ? "--tester-format takes data bits, parity and stop bits "
+                                     "such as 8N1 or 7E2, not " +
+                                         quoted
+                                   : "--tester-baud takes a line speed such as 9600, not " + quoted;
+            return false;
+        }
+    }
+    return true;
 }
 
 // Takes the value of one option into `options`; false with the error set when it is bad.
@@ -64,14 +162,15 @@ bool TakeValue(CliOptions& options, std::string_view name, const std::string& va
         options.cells = ParseCellList(value, options.error);
         return options.error.empty();
     } else if (name == "--direction") {
-        std::string lower = value;
-        std::transform(lower.begin(), lower.end(), lower.begin(),
-                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-        if (lower != "cw" && lower != "ccw") {
-            options.error = "--direction takes cw or ccw, not " + quoted;
+        const auto direction = ParseVerifyDirection(value);
+        if (!direction) {
+            options.error = "--direction takes cw or ccw (verify: also both), not " + quoted;
             return false;
         }
-        options.ccw = lower == "ccw";
+        options.verification.direction = *direction;
+        if (*direction != VerifyDirection::Both) {
+            options.ccw = *direction == VerifyDirection::Ccw;
+        }
     } else if (name == "--digits") {
         const auto digits = WholeNumber(value);
         if (!digits || *digits < 0 || *digits > 3) {
@@ -79,6 +178,7 @@ bool TakeValue(CliOptions& options, std::string_view name, const std::string& va
             return false;
         }
         options.digits = static_cast<int>(*digits);
+        options.verification.digits = static_cast<int>(*digits);
     } else if (name == "--seconds") {
         double seconds = 0;
         const char* end = value.data() + value.size();
@@ -122,6 +222,8 @@ bool TakeValue(CliOptions& options, std::string_view name, const std::string& va
             return false;
         }
         (name == "--since" ? options.filter.since : options.filter.until) = day;
+    } else {
+        return TakeVerifyValue(options, name, value);
     }
     return true;
 }
@@ -182,6 +284,7 @@ CliOptions ParseCliOptions(const std::vector<std::string>& arguments) {
                 options.logAppend |= name == "--log-append";
                 options.forceOtherWrench |= name == "--force-other-wrench";
                 options.csv |= name == "--csv";
+                options.verification.asLeft |= name == "--as-left";
             } else if (kValueOptions.count(name) != 0) {
                 std::string value;
                 if (equals != std::string::npos) {
@@ -252,6 +355,11 @@ CliOptions ParseCliOptions(const std::vector<std::string>& arguments) {
                         "0CH-0FH and 2BH-2DH too: add --yes to do so";
     } else if (options.simulator && !options.port.empty()) {
         options.error = "--port and --simulator exclude each other";
+    } else if (options.command != "verify" &&
+               options.verification.direction == VerifyDirection::Both) {
+        options.error = options.command + " takes --direction cw or ccw: both is verify's only";
+    } else if (given.count("--as-found") && given.count("--as-left")) {
+        options.error = "--as-found and --as-left exclude each other";
     } else if (options.json && options.csv) {
         options.error = "--json and --csv exclude each other";
     } else if (options.filter.since && options.filter.until &&

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "platform/SerialPort.h"
 #include "records/RecordQuery.h"
 #include "records/RecordStore.h"
+#include "wrench/Verification.h"
 
 #include <cstdint>
 #include <optional>
@@ -16,11 +18,13 @@ namespace zelcor::cli {
 // What zelcor-cli's exit code says.
 enum ExitCode : int {
     kExitDone = 0,
-    kExitCommFailure = 1, // an exchange failed: time-out, short or wrong reply, lost port
-    kExitUsage = 2,       // the command line cannot be understood
-    kExitRefused = 3,     // refused before anything was written
-    kExitPortFailure = 4, // the port cannot be opened
-    kExitRecordLost = 6,  // the job was done, but its record could be neither written nor spooled
+    kExitCommFailure = 1,  // an exchange failed: time-out, short or wrong reply, lost port
+    kExitUsage = 2,        // the command line cannot be understood
+    kExitRefused = 3,      // refused before anything was written
+    kExitPortFailure = 4,  // the port cannot be opened
+    kExitWrenchFailed = 5, // verify: the run ended with a verdict, and the wrench failed it
+    kExitRecordLost = 6,   // the job was done, but its record could be neither written nor spooled
+    kExitStopped = 7,      // verify: the run was stopped before its verdict (standard input ended)
     // Stopped by a signal after the current exchange: 128 plus the signal's number, as a
     // shell reports a program ended by it (130 for Ctrl+C, 143 for SIGTERM); also while the
     // program waits at its end for the records' database.
@@ -56,6 +60,11 @@ struct CliOptions {
     bool forceOtherWrench = false;    // restore, write-params
     records::RecordFilter filter;     // history: --wrench, --job, --since, --until
     bool csv = false;                 // history, live
+    // verify: the run's settings (the digits from --digits, the technician, when not given, the
+    // operating-system user), and the tester's port with its line settings.
+    VerificationSettings verification;
+    std::string testerPort;
+    SerialSettings testerSettings{9600, 'N', 8, 1};
 
     std::string error; // why the command line cannot be understood; empty when it can
 };

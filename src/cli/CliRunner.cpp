@@ -96,6 +96,7 @@ void CliRunner::interrupt(int signal) {
     if (m_stopSessionOnSignal) {
         m_session->stopCells();
         m_session->stopTest();
+        m_session->verificationStop();
     }
     if (!m_retryAfterSignal) {
         // The exchange on the wire ends, answered or timed out; nothing more is sent for it.
@@ -136,6 +137,17 @@ std::span<const CliRunner::Subcommand> CliRunner::subcommands() {
          true,
          false},
         {"write-all-ff", {0, 0, {"--yes"}}, nullptr, &CliRunner::writeAllFF, true, false},
+        {"verify",
+         {0,
+          0,
+          {"--tester-port", "--max", "--readings", "--tolerance", "--digits", "--technician",
+           "--points", "--direction", "--as-found", "--as-left", "--preloads", "--tester",
+           "--tester-due", "--remark", "--interval", "--tester-timeout", "--tester-baud",
+           "--tester-format"}},
+         &CliRunner::checkVerify,
+         &CliRunner::verify,
+         true,
+         false},
         {"history",
          {0, 0, {"--wrench", "--job", "--since", "--until", "--csv"}},
          nullptr,
@@ -189,6 +201,10 @@ int CliRunner::run(const std::string& device) {
     }
     if (interrupted()) {
         return interruptedCode();
+    }
+    if (m_options.command == "verify") {
+        // The run is a job of the session's own, recorded under its own name.
+        return verify();
     }
     // The whole command is one job of the service records. A new connection knows nothing of
     // the wrench: a job that does not read its code has it read first, so that its record

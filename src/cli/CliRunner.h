@@ -55,6 +55,11 @@ struct CliContext {
     // With --simulator: the device of the simulated reference tester, the tester's port when
     // none is named; empty otherwise.
     std::string simulatedTesterPort = {};
+    // verify: the port object for the reference tester (it must outlive the runner); and the
+    // lines of standard input as they come, without blocking, each handed to `line` (none at
+    // its end); an empty function stops the watch.
+    SerialPort* testerPort = nullptr;
+    std::function<void(std::function<void(std::optional<std::string> line)>)> watchInput = {};
 };
 
 // One subcommand of zelcor-cli on the wrench session: opens the port, runs the job, prints
@@ -106,6 +111,11 @@ private:
     int constants();
     int live();
     int writeAllFF();
+    // verify: its settings checked before the port is opened; the run, unattended with a
+    // tester or on the references typed on standard input.
+    int checkVerify();
+    int verify();
+    void reportVerification(const VerificationRun& run);
     // Whether the subcommand's own reads take in the wrench code (2BH to 2DH).
     bool jobReadsWrenchCode() const;
     // Reads the wrench code so that the service record names the wrench.
@@ -142,6 +152,7 @@ private:
     std::vector<std::uint8_t> m_bytes;
     std::optional<Backup> m_backup;
     std::string m_text;
+    VerificationSettings m_verification;
     std::unique_ptr<WrenchSession> m_session;
     bool m_commFailed = false;
     // For the service record: how the failed exchange ended, or why the job was refused.

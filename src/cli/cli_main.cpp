@@ -21,9 +21,12 @@
 #include <QFileInfo>
 #include <QSocketNotifier>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
+#include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -69,6 +72,8 @@ int main(int argc, char** argv) {
     std::unique_ptr<sim::PtyBridge> simulator;
     QtClock clock;
     QtSerialPort port;
+    // verify's reference tester, on a line of its own.
+    QtSerialPort testerPort;
     StreamMessageBoxes boxes(std::cerr);
     std::string device = PortNameFromText(options.port);
     if (options.simulator) {
@@ -105,6 +110,48 @@ int main(int argc, char** argv) {
     if (simulator) {
         context.simulatedTesterPort = simulator->testerDevicePath();
     }
+    context.testerPort = &testerPort;
+    // Standard input's lines for verify, read as they come: the event loop never blocks on it.
+    std::unique_ptr<QSocketNotifier> inputNotifier;
+    std::function<void(std::optional<std::string>)> onInput;
+    std::string pendingInput;
+    context.watchInput = [&](std::function<void(std::optional<std::string>)> handler) {
+        onInput = std::move(handler);
+        if (!onInput) {
+            inputNotifier.reset();
+            return;
+        }
+        inputNotifier = std::make_unique<QSocketNotifier>(STDIN_FILENO, QSocketNotifier::Read);
+        QObject::connect(inputNotifier.get(), &QSocketNotifier::activated, [&] {
+            char buffer[4096];
+            const ssize_t count = ::read(STDIN_FILENO, buffer, sizeof buffer);
+            if (count < 0 && (errno == EINTR || errno == EAGAIN)) {
+                return;
+            }
+            if (count <= 0) {
+                inputNotifier->setEnabled(false);
+                if (!pendingInput.empty()) {
+                    onInput(std::exchange(pendingInput, {}));
+                }
+                onInput(std::nullopt);
+                return;
+            }
+            for (ssize_t i = 0; i < count; ++i) {
+                if (buffer[i] != '\n') {
+                    // A line is a reading: what runs on past any reading's length is cut off.
+                    if (pendingInput.size() < 200) {
+                        pendingInput.push_back(buffer[i]);
+                    }
+                    continue;
+                }
+                std::string line = std::exchange(pendingInput, {});
+                if (!line.empty() && line.back() == '\r') {
+                    line.pop_back();
+                }
+                onInput(std::move(line));
+            }
+        });
+    };
     CliRunner runner(options, context);
     // Every job on the wrench leaves a service record. The database is written on a thread of
     // its own; a record it cannot take waits in the spool, and the job's result stays as it is.
