@@ -3,6 +3,7 @@
 // printed and the exit code.
 #include "session/SessionFixture.h"
 #include "support/IssuedSet.h"
+#include "support/RecordingPort.h"
 
 #include "cli/CliRunner.h"
 #include "common/TextConv.h"
@@ -62,7 +63,22 @@ protected:
                                     return input;
                                 },
                                 [] { return std::string("2026-12-06T23:00:00Z"); }};
+        context.testerPort = &tester;
+        // Standard input: every line typed ahead, then its end.
+        context.watchInput = [this](std::function<void(std::optional<std::string>)> line) {
+            if (line) {
+                clock.after(0, [this, line] {
+                    for (const std::string& text : typed) {
+                        line(text);
+                    }
+                    line(std::nullopt);
+                });
+            }
+        };
         CliRunner runner(options, context);
+        if (onStart) {
+            onStart(runner);
+        }
         QObject::connect(&runner.session(), &WrenchSession::jobRecorded,
                          [this](const ServiceRecord& r) { records.push_back(r); });
         QObject::connect(&runner.session(), &WrenchSession::cellProgress,
@@ -90,6 +106,9 @@ protected:
     QTemporaryDir folder;
     std::vector<ServiceRecord> records;
     std::function<void(CliRunner&, const CellProgress&)> onCell;
+    std::function<void(CliRunner&)> onStart;
+    RecordingPort tester{clock};
+    std::vector<std::string> typed;
     // Where the records would go: the runner only sees whether they are kept (nothing here
     // writes them). Off, the wire carries the job's own exchanges alone.
     std::string recordsPlace = "off";
@@ -628,6 +647,92 @@ TEST_F(CliTest, RuntimeErrorsSayWhatWentWrongWithTheirExitCodes) {
     EXPECT_EQ(err.str(), "zelcor-cli: the system lists no serial port\n");
     EXPECT_EQ(run({"ports", "--json"}), 0);
     EXPECT_EQ(out.str(), "{\n    \"ports\": [\n    ]\n}\n");
+}
+
+// Every verify pull made by the test: the wrench keeps `counts[n]` as its maximum, and a second
+// later the tester (when one is used) sends its line.
+TEST_F(CliTest, VerifyExitsFiveForAFailedWrenchZeroForAPassedOneAndSevenWhenInputEnds) {
+    std::vector<int> counts;
+    std::vector<std::string> lines;
+    onStart = [&](CliRunner& runner) {
+        runner.session().setToday([] { return std::string("2026-12-07"); });
+        QObject::connect(&runner.session(), &WrenchSession::verificationChanged,
+                         [&, s = &runner.session()] {
+                             const VerificationState& v = s->verification();
+                             if (v.phase == VerifyPhase::Pulling && !v.awaitingReference &&
+                                 std::size_t(v.pull) <= counts.size() &&
+                                 v.prompt.find("again") == std::string::npos) {
+                                 const int c = counts[std::size_t(v.pull) - 1];
+                                 wrench.poke(0x00, 0x23, std::uint8_t(c & 0xFF));
+                                 wrench.poke(0x00, 0x24, std::uint8_t(c >> 8));
+                                 if (!lines.empty()) {
+                                     const std::string line = lines[std::size_t(v.pull) - 1];
+                                     clock.after(1000, [this, line] {
+                                         tester.receive(Bytes(line.begin(), line.end()));
+                                     });
+                                 }
+                             }
+                         });
+    };
+    const std::vector<std::string> words{"verify",     "--max", "100",          "--readings", "1",
+                                         "--preloads", "0",     "--technician", "Ada"};
+    // 20.1 / 20.00 = +0.50 %; 63.6 / 60.00 = +6.00 %; 100.0 / 100.00 = 0.00 %.
+    counts = {201, 636, 1000};
+    lines = {"+020.00 N.m\r\n", "+060.00 N.m\r\n", "+100.00 N.m\r\n"};
+    std::vector<std::string> tested = words;
+    tested.insert(tested.end(), {"--tester-port", "/dev/tester", "--tester-format", "7E2"});
+    EXPECT_EQ(run(tested), 5);
+    EXPECT_EQ(tester.openedName(), "/dev/tester");
+    EXPECT_EQ(sent(), writes({{0x23, 0}, {0x24, 0}}) + reads({0x23, 0x24}) +
+                          writes({{0x23, 0}, {0x24, 0}}) + reads({0x23, 0x24}) +
+                          writes({{0x23, 0}, {0x24, 0}}) + reads({0x23, 0x24}));
+    EXPECT_NE(out.str().find("CW 60.0 N·m: 1 of 1 readings, mean 63.60 N·m against 60.00 N·m, "
+                             "largest deviation +6.00 %"),
+              std::string::npos)
+        << out.str();
+    EXPECT_NE(out.str().find("verdict: failed\n"), std::string::npos);
+    EXPECT_NE(err.str().find("zelcor-cli: Pull to 60.0 N·m (reading 1 of 1)\n"), std::string::npos);
+    EXPECT_NE(err.str().find("reading 1: wrench 63.6 N·m, reference 60.00 N·m, +6.00 %\n"),
+              std::string::npos)
+        << err.str();
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].job, "Verification");
+    EXPECT_EQ(records[0].outcome, RecordOutcome::Done);
+
+    // Typed: a line that is no reading is said so and skipped; 177.0 lbf·in is 19.998 N·m.
+    counts = {200, 600, 1001};
+    lines.clear();
+    typed = {"abc", "P 177.0 lbf.in", "60", "", "100.0"};
+    std::vector<std::string> json = words;
+    json.push_back("--json");
+    EXPECT_EQ(run(json), 0);
+    EXPECT_NE(err.str().find("\"abc\" is no reference reading"), std::string::npos);
+    EXPECT_EQ(this->json().value("verdict").toString(), "passed");
+    EXPECT_EQ(this->json().value("dueDate").toString(), "2027-12-07");
+    EXPECT_EQ(this->json().value("readings").toArray().size(), 3);
+
+    // The input ends before the last reading: stopped, no verdict.
+    typed = {"20", "60"};
+    EXPECT_EQ(run(words), 7);
+    EXPECT_NE(out.str().find("verdict: none\n"), std::string::npos);
+    EXPECT_EQ(records.back().outcome, RecordOutcome::Stopped);
+
+    // Settings no run can start with: bad usage, nothing sent.
+    sent();
+    std::vector<std::string> bad = words;
+    bad.insert(bad.end(), {"--points", "60,20"});
+    EXPECT_EQ(run(bad), 2);
+    EXPECT_TRUE(sent().empty());
+    for (const std::vector<std::string>& refused :
+         {std::vector<std::string>{"verify", "--tester-format", "8X1"},
+          {"verify", "--tester-baud", "fast"},
+          {"verify", "--as-found", "--as-left"},
+          {"verify", "--points", "20,,100"},
+          {"get", "--direction", "both"}}) {
+        std::vector<std::string> line = refused;
+        line.insert(line.end(), {"--port", "1"});
+        EXPECT_NE(Parse(line).error, "") << refused[1];
+    }
 }
 
 } // namespace
