@@ -403,6 +403,15 @@ std::string CliHelpText() {
            "  live [--seconds S] [--pause MS] [--digits N] [--csv]\n"
            "                              the live torque as CSV until the time is up or Ctrl+C\n"
            "  write-all-ff --yes          write FF to every cell 07H to 2DH\n"
+           "  verify --max N [--tester-port DEV] [--readings N] [--tolerance PERCENT]\n"
+           "         [--digits N] [--technician NAME] [--points 20,60,100]\n"
+           "         [--direction cw|ccw|both] [--as-found|--as-left] [--preloads N]\n"
+           "         [--tester NAME] [--tester-due DAY] [--remark TEXT] [--interval MONTHS]\n"
+           "         [--tester-timeout S] [--tester-baud N] [--tester-format 8N1]\n"
+           "                              pull the wrench against a reference tester: each\n"
+           "                              pull's maximum (23H, 24H) against the tester's line\n"
+           "                              on DEV, or without it a reference typed on standard\n"
+           "                              input (an empty line ends a pre-load)"
            "  history [--wrench CODE] [--job JOB] [--since DAY] [--until DAY] [--csv]\n"
            "                              the service records, newest first, one a line; a\n"
            "                              DAY is YYYY-MM-DD (UTC), both days included; no\n"
@@ -426,9 +435,11 @@ std::string CliHelpText() {
            "  -h, --help     show this text and exit\n"
            "\n"
            "Exit status: 0 done, 1 communication failure, 2 bad usage, 3 refused before\n"
-           "anything was written, 4 the port cannot be opened, 6 the job was done but its\n"
-           "service record is lost, 130 or 143 stopped by Ctrl+C or SIGTERM after the\n"
-           "current exchange or while the record waits for its database. See zelcor-cli(1).\n";
+           "anything was written, 4 the port cannot be opened, 5 verify: the wrench failed\n"
+           "the run, 6 the job was done but its service record is lost, 7 verify: stopped\n"
+           "before its verdict (standard input ended), 130 or 143 stopped by Ctrl+C or\n"
+           "SIGTERM after the current exchange or while the record waits for its database.\n"
+           "See zelcor-cli(1).\n";
 }
 
 std::string CliVersionText() {
