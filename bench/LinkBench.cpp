@@ -71,6 +71,29 @@ void operations(Table& table, ExchangeRig& rig, const Line& line) {
                    written && rig.boxesShown() == boxes
                        ? "limit 8 x read + 12 x write"
                        : "FAILED: refused or a box shown: " + rig.lastBox().toStdString());
+
+    // One reading of a verification run beyond the technician's pull: the maximum cleared
+    // (23H, 24H) and read back, with the pull's end told the moment it is asked for.
+    boxes = rig.boxesShown();
+    VerificationSettings settings;
+    settings.maximum = 100;
+    settings.pointsPercent = {100};
+    settings.readingsPerPoint = 1;
+    settings.preloads = 0;
+    settings.technician = "bench";
+    const auto pulled = QObject::connect(&session, &WrenchSession::verificationChanged, [&] {
+        if (session.verification().phase == VerifyPhase::Pulling) {
+            session.verificationReference(100, "100");
+        }
+    });
+    bool verified = false;
+    const double reading = rig.timeOperation([&] { verified = session.verify(settings).ok(); });
+    QObject::disconnect(pulled);
+    table.addTimed(
+        "Verification reading (write 23H, 24H; read 23H, 24H)", reading, line.operationMs(2, 2),
+        verified && session.verification().run.readings.size() == 1 && rig.boxesShown() == boxes
+            ? "beyond the pull; limit 2 x write + 2 x read"
+            : "FAILED: no reading taken or a box shown: " + rig.lastBox().toStdString());
 }
 
 } // namespace
