@@ -711,11 +711,18 @@ TEST_F(CliTest, VerifyExitsFiveForAFailedWrenchZeroForAPassedOneAndSevenWhenInpu
     EXPECT_EQ(this->json().value("dueDate").toString(), "2027-12-07");
     EXPECT_EQ(this->json().value("readings").toArray().size(), 3);
 
-    // The input ends before the last reading: stopped, no verdict.
+    // The input ends before the last reading: stopped, no verdict. With records kept the
+    // wrench code is read first, so that the run's record names the wrench.
     typed = {"20", "60"};
+    recordsPlace = "sqlite:" + folder.filePath("records.sqlite").toStdString();
+    sent();
     EXPECT_EQ(run(words), 7);
+    EXPECT_EQ(sent(), reads({0x2B, 0x2C, 0x2D}) + writes({{0x23, 0}, {0x24, 0}}) +
+                          reads({0x23, 0x24}) + writes({{0x23, 0}, {0x24, 0}}) +
+                          reads({0x23, 0x24}) + writes({{0x23, 0}, {0x24, 0}}));
     EXPECT_NE(out.str().find("verdict: none\n"), std::string::npos);
     EXPECT_EQ(records.back().outcome, RecordOutcome::Stopped);
+    EXPECT_EQ(records.back().wrenchCode, "123456");
 
     // Settings no run can start with: bad usage, nothing sent.
     sent();
