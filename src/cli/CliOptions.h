@@ -4,6 +4,7 @@
 #include "platform/SerialPort.h"
 #include "records/RecordQuery.h"
 #include "records/RecordStore.h"
+#include "session/TesterLink.h"
 #include "wrench/Verification.h"
 
 #include <cstdint>
@@ -64,7 +65,7 @@ struct CliOptions {
     // operating-system user), and the tester's port with its line settings.
     VerificationSettings verification;
     std::string testerPort;
-    SerialSettings testerSettings{9600, 'N', 8, 1};
+    SerialSettings testerSettings = DefaultTesterSettings();
 
     std::string error; // why the command line cannot be understood; empty when it can
 };
