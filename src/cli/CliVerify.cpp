@@ -122,7 +122,9 @@ void CliRunner::reportVerification(const VerificationRun& run) {
 
 int CliRunner::verify() {
     std::string error;
-    const std::string& testerPort = m_options.testerPort;
+    // --simulator without a tester named: the simulated wrench's own tester.
+    const std::string& testerPort =
+        m_options.testerPort.empty() ? m_context.simulatedTesterPort : m_options.testerPort;
     if (!testerPort.empty()) {
         m_session->setTesterPort(m_context.testerPort);
         const SerialSettings& line = m_options.testerSettings;
