@@ -2,8 +2,9 @@
 // zelcor-cli's jobs on the simulated wrench, in virtual time: the bytes on the wire, what is
 // printed and the exit code.
 #include "session/SessionFixture.h"
+#include "sim/SimulatedTester.h"
+#include "sim/SimulatedTesterPort.h"
 #include "support/IssuedSet.h"
-#include "support/RecordingPort.h"
 
 #include "cli/CliRunner.h"
 #include "common/TextConv.h"
@@ -107,7 +108,8 @@ protected:
     std::vector<ServiceRecord> records;
     std::function<void(CliRunner&, const CellProgress&)> onCell;
     std::function<void(CliRunner&)> onStart;
-    RecordingPort tester{clock};
+    sim::SimulatedTester simTester{clock, wrench};
+    sim::SimulatedTesterPort tester{simTester};
     std::vector<std::string> typed;
     // Where the records would go: the runner only sees whether they are kept (nothing here
     // writes them). Off, the wire carries the job's own exchanges alone.
@@ -649,11 +651,10 @@ TEST_F(CliTest, RuntimeErrorsSayWhatWentWrongWithTheirExitCodes) {
     EXPECT_EQ(out.str(), "{\n    \"ports\": [\n    ]\n}\n");
 }
 
-// Every verify pull made by the test: the wrench keeps `counts[n]` as its maximum, and a second
-// later the tester (when one is used) sends its line.
+// With the tester, the simulated wrench pulls and the simulated tester sends each peak; with
+// typed references the test sets the wrench's maximum (`counts[n]`) as each pull is asked for.
 TEST_F(CliTest, VerifyExitsFiveForAFailedWrenchZeroForAPassedOneAndSevenWhenInputEnds) {
     std::vector<int> counts;
-    std::vector<std::string> lines;
     onStart = [&](CliRunner& runner) {
         runner.session().setToday([] { return std::string("2026-12-07"); });
         QObject::connect(&runner.session(), &WrenchSession::verificationChanged,
@@ -665,22 +666,18 @@ TEST_F(CliTest, VerifyExitsFiveForAFailedWrenchZeroForAPassedOneAndSevenWhenInpu
                                  const int c = counts[std::size_t(v.pull) - 1];
                                  wrench.poke(0x00, 0x23, std::uint8_t(c & 0xFF));
                                  wrench.poke(0x00, 0x24, std::uint8_t(c >> 8));
-                                 if (!lines.empty()) {
-                                     const std::string line = lines[std::size_t(v.pull) - 1];
-                                     clock.after(1000, [this, line] {
-                                         tester.receive(Bytes(line.begin(), line.end()));
-                                     });
-                                 }
                              }
                          });
     };
     const std::vector<std::string> words{"verify",     "--max", "100",          "--readings", "1",
                                          "--preloads", "0",     "--technician", "Ada"};
-    // 20.1 / 20.00 = +0.50 %; 63.6 / 60.00 = +6.00 %; 100.0 / 100.00 = 0.00 %.
-    counts = {201, 636, 1000};
-    lines = {"+020.00 N.m\r\n", "+060.00 N.m\r\n", "+100.00 N.m\r\n"};
+    // 6 % high: 21.2 / 20.00, 63.6 / 60.00 and 106.0 / 100.00 are +6.00 % each.
+    sim::PullOptions pulls;
+    pulls.targets = {20, 60, 100};
+    pulls.biasPercent = 6;
+    wrench.setPulls(pulls);
     std::vector<std::string> tested = words;
-    tested.insert(tested.end(), {"--tester-port", "/dev/tester", "--tester-format", "7E2"});
+    tested.insert(tested.end(), {"--tester-port", "/dev/tester", "--tester-format", "8N1"});
     EXPECT_EQ(run(tested), 5);
     EXPECT_EQ(tester.openedName(), "/dev/tester");
     EXPECT_EQ(sent(), writes({{0x23, 0}, {0x24, 0}}) + reads({0x23, 0x24}) +
@@ -700,8 +697,8 @@ TEST_F(CliTest, VerifyExitsFiveForAFailedWrenchZeroForAPassedOneAndSevenWhenInpu
     EXPECT_EQ(records[0].outcome, RecordOutcome::Done);
 
     // Typed: a line that is no reading is said so and skipped; 177.0 lbf·in is 19.998 N·m.
+    wrench.setPulls(std::nullopt);
     counts = {200, 600, 1001};
-    lines.clear();
     typed = {"abc", "P 177.0 lbf.in", "60", "", "100.0"};
     std::vector<std::string> json = words;
     json.push_back("--json");

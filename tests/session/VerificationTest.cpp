@@ -1,18 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The verification run on the simulated wrench, in virtual time. Each pull is made by the test:
-// a second after the pull is asked for, the wrench's maximum (23H, 24H) is set and the tester
-// sends its line on a port of its own.
+// The verification run on the simulated wrench and tester, in virtual time: after each clearing
+// of its maximum the wrench makes a pull to its next target and keeps its reading of the peak
+// in 23H, 24H; the tester sends the true peak as a line on a port of its own.
 #include "SessionFixture.h"
-#include "support/RecordingPort.h"
+
+#include "sim/SimulatedTester.h"
+#include "sim/SimulatedTesterPort.h"
 
 namespace zelcor::test {
 namespace {
-
-// One pull: the counts the wrench keeps as its maximum, and the tester's line ("": silent).
-struct Pull {
-    int counts;
-    std::string line;
-};
 
 class Verify : public SessionTest {
 protected:
@@ -21,34 +17,28 @@ protected:
     void SetUp() override {
         SessionTest::SetUp();
         session.setToday([] { return std::string("2026-12-07"); });
-        session.setTesterPort(&tester);
+        session.setTesterPort(&testerPort);
         std::string error;
         ASSERT_TRUE(session.openTester("tester", DefaultTesterSettings(), error)) << error;
         QObject::connect(&session, &WrenchSession::verificationChanged, [this] {
             const VerificationState& v = session.verification();
             prompts.push_back(v.prompt);
-            if (v.phase != VerifyPhase::Pulling || v.pull == m_pull) {
-                return;
-            }
-            m_pull = v.pull;
-            if (onPull) {
-                onPull(v.pull);
-            }
-            if (pulls.empty()) {
-                return;
-            }
-            const Pull pull = pulls.front();
-            pulls.erase(pulls.begin());
-            clock.after(1000, [this, pull] {
-                wrench.poke(0x00, 0x23, std::uint8_t(pull.counts & 0xFF));
-                wrench.poke(0x00, 0x24, std::uint8_t(pull.counts >> 8));
-                if (!pull.line.empty()) {
-                    tester.receive(Bytes(pull.line.begin(), pull.line.end()));
+            if (v.phase == VerifyPhase::Pulling && v.pull != m_pull) {
+                m_pull = v.pull;
+                if (onPull) {
+                    onPull(v.pull);
                 }
-            });
+            }
         });
         QObject::connect(&session, &WrenchSession::jobRecorded,
                          [this](const ServiceRecord& r) { records.push_back(r); });
+    }
+    // The wrench pulls to these targets in turn, `bias` % high.
+    void pullTo(std::vector<double> targets, double bias = 0) {
+        sim::PullOptions pulls;
+        pulls.targets = std::move(targets);
+        pulls.biasPercent = bias;
+        wrench.setPulls(pulls);
     }
     VerificationSettings settings(int readings, int preloads) const {
         VerificationSettings s;
@@ -66,8 +56,8 @@ protected:
         return out;
     }
 
-    RecordingPort tester{clock};
-    std::vector<Pull> pulls;
+    sim::SimulatedTester tester{clock, wrench};
+    sim::SimulatedTesterPort testerPort{tester};
     std::vector<std::string> prompts;
     std::vector<ServiceRecord> records;
     std::function<void(int pull)> onPull;
@@ -79,23 +69,22 @@ private:
 const Bytes kClear = writes({{0x23, 0x00}, {0x24, 0x00}});
 const Bytes kRead = reads({0x23, 0x24});
 
-// Deviations by hand: (20.3 - 20.00) / 20.00 = +1.50 %; (19.8 - 20.10) / 20.10 = -1.49 %;
-// (61.8 - 60) / 60 = +3.00 %; (59.4 - 60) / 60 = -1.00 %; (100.0 - 99.50) / 99.50 = +0.50 %;
-// (98.0 - 100) / 100 = -2.00 %. Every one within 4 %: passed, due a year on.
+// The wrench keeps its reading with one digit, the tester sends the peak with two. Deviations
+// by hand: 20.0 against 20.04 = -0.20 %; 20.0 / 19.96 = +0.20 %; 60.1 / 60.12 = -0.03 %;
+// 59.9 / 59.88 = +0.03 %; 100.3 / 100.26 = +0.04 %; 99.4 / 99.43 = -0.03 %. Every one within
+// 4 %: passed, due a year on.
 TEST_F(Verify, APassingRunClearsOnlyTheMaximumBeforeEachPullAndKeepsEveryReading) {
-    pulls = {{1000, "+100.00 N.m\r\n"}, {203, "+020.00 N.m\r\n"}, {198, "  20.10Nm\n"},
-             {618, "+060.00 N.m\r"},    {594, "+060.00 N.m\r\n"}, {1000, "+099.50 N.m\r\n"},
-             {980, "+100.00 N.m\r\n"}};
+    pullTo({100, 20.04, 19.96, 60.12, 59.88, 100.26, 99.43});
     const JobResult result = session.verify(settings(2, 1));
     EXPECT_TRUE(result.ok());
     EXPECT_EQ(sent(), kClear + kClear + kRead + kClear + kRead + kClear + kRead + kClear + kRead +
                           kClear + kRead + kClear + kRead);
-    EXPECT_EQ(deviations(), (std::vector<std::string>{"+1.50 %", "-1.49 %", "+3.00 %", "-1.00 %",
-                                                      "+0.50 %", "-2.00 %"}));
+    EXPECT_EQ(deviations(), (std::vector<std::string>{"-0.20 %", "+0.20 %", "-0.03 %", "+0.03 %",
+                                                      "+0.04 %", "-0.03 %"}));
     const VerificationRun& run = session.verification().run;
-    EXPECT_DOUBLE_EQ(run.readings[1].wrench, 19.8);
-    EXPECT_DOUBLE_EQ(run.readings[1].reference, 20.1);
-    EXPECT_EQ(run.readings[1].referenceText, "  20.10Nm");
+    EXPECT_DOUBLE_EQ(run.readings[1].wrench, 20.0);
+    EXPECT_DOUBLE_EQ(run.readings[1].reference, 19.96);
+    EXPECT_EQ(run.readings[1].referenceText, "+019.96 N.m");
     EXPECT_EQ(run.verdict, Verdict::Passed);
     EXPECT_EQ(run.dueDate, "2027-12-07");
     EXPECT_EQ(prompts.front(), "Pull to 100.0 N·m (pre-load 1 of 1)");
@@ -118,23 +107,20 @@ TEST_F(Verify, APassingRunClearsOnlyTheMaximumBeforeEachPullAndKeepsEveryReading
     EXPECT_EQ(r.verification->dueDate, "2027-12-07");
 }
 
-// The wrench reads 62.5 at 60 against 60.00: +4.17 %, beyond 4 %. The tester gives 20 N·m as
-// 177.0 lbf·in = 19.99831 N·m (its line in three pieces, after a line of noise far too long
-// to be a reading): +0.01 %.
+// The wrench reads 3.9 % high: 12.468 kept as 12.5, 62.34 as 62.3, 103.9. The tester sends
+// lbf·in: 106.21 (12.00012 N·m), 531.04 (59.99946), 885.07 (99.99948). Deviations by hand:
+// +4.17 % (beyond 4 %), +3.83 %, +3.90 %.
 TEST_F(Verify, AWrenchOutOfToleranceAtOnePointFailsTheRunWhichStillEndsDone) {
-    tester.receive(Bytes(300, 'x') + Bytes{'\r', '\n'});
-    pulls = {{200, "P 177.0 lb"}, {625, "+060.00 N.m\r\n"}, {1003, "+100.00 N.m\r\n"}};
-    onPull = [this](int pull) {
-        if (pull == 1) {
-            clock.after(1001, [this] { tester.receive({'f', '.', 'i'}); });
-            clock.after(1002, [this] { tester.receive({'n', '\r', '\n'}); });
-        }
-    };
-    EXPECT_TRUE(session.verify(settings(1, 0)).ok());
+    ASSERT_TRUE(tester.setUnit("lbf.in"));
+    pullTo({12, 60, 100}, 3.9);
+    VerificationSettings s = settings(1, 0);
+    s.pointsPercent = {12, 60, 100};
+    EXPECT_TRUE(session.verify(s).ok());
     const VerificationRun& run = session.verification().run;
     ASSERT_EQ(run.readings.size(), 3u);
-    EXPECT_NEAR(run.readings[0].reference, 19.9983147, 1e-6);
-    EXPECT_EQ(deviations(), (std::vector<std::string>{"+0.01 %", "+4.17 %", "+0.30 %"}));
+    EXPECT_NEAR(run.readings[0].reference, 12.00012, 1e-5);
+    EXPECT_EQ(run.readings[0].referenceText, "+106.21 lbf.in");
+    EXPECT_EQ(deviations(), (std::vector<std::string>{"+4.17 %", "+3.83 %", "+3.90 %"}));
     EXPECT_EQ(run.verdict, Verdict::Failed);
     EXPECT_EQ(run.dueDate, "");
     ASSERT_EQ(records.size(), 1u);
@@ -143,13 +129,17 @@ TEST_F(Verify, AWrenchOutOfToleranceAtOnePointFailsTheRunWhichStillEndsDone) {
 }
 
 // A tester that sends nothing: after the 30 s the pull is asked for again, its maximum
-// cleared again; no reading is made up. The second time the tester answers.
+// cleared again; no reading is made up. The second time the tester answers 60.34.
 TEST_F(Verify, AReadingThatDoesNotComeIsAskedForAgainNeverInvented) {
-    pulls = {{600, ""}, {603, "+060.00 N.m\r\n"}};
+    pullTo({60.34});
+    tester.setSilent(true);
     VerificationSettings s = settings(1, 0);
     s.pointsPercent = {60};
     std::vector<std::int64_t> pulledAt;
-    onPull = [&](int) { pulledAt.push_back(clock.nowMs()); };
+    onPull = [&](int pull) {
+        pulledAt.push_back(clock.nowMs());
+        tester.setSilent(pull == 1);
+    };
     EXPECT_TRUE(session.verify(s).ok());
     EXPECT_EQ(sent(), kClear + kClear + kRead);
     const VerificationRun& run = session.verification().run;
