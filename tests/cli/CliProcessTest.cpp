@@ -300,5 +300,32 @@ TEST_F(CliProcess, ALocalPortsDriverIsAskedForLowLatency) {
     EXPECT_GT(calls.indexOf("TIOCGSERIAL", opened), opened) << calls.toStdString();
 }
 
+// In real time through the real ports: a wrench 6 % high against the simulated tester on a
+// terminal of its own fails the run (exit 5), and nothing but the two maximum cells, each
+// cleared before its pull, is written.
+TEST_F(CliProcess, VerifyAgainstATesterOnItsOwnTerminalExitsFiveForABiasedWrench) {
+    std::string error;
+    ASSERT_TRUE(bridge.startTester("", error)) << error;
+    PullOptions pulls;
+    pulls.targets = {20, 60, 100};
+    pulls.biasPercent = 6;
+    bridge.wrench().setPulls(pulls);
+    EXPECT_EQ(run({"--port", port, "--records", "off", "verify", "--tester-port",
+                   QString::fromStdString(bridge.testerDevicePath()), "--max", "100", "--readings",
+                   "1", "--preloads", "0", "--technician", "Ada"}),
+              5);
+    EXPECT_NE(out.indexOf("CW 60.0 N·m: 1 of 1 readings, mean 63.60 N·m against 60.00 N·m"), -1)
+        << out.toStdString() << err.toStdString();
+    EXPECT_NE(out.indexOf("verdict: failed"), -1);
+    std::vector<std::string> writes;
+    for (const std::string& exchange : line) {
+        if (exchange.rfind("E8", 0) == 0) {
+            writes.push_back(exchange.substr(0, 11));
+        }
+    }
+    EXPECT_EQ(writes, (std::vector<std::string>{"E8 00 23 00", "E8 00 24 00", "E8 00 23 00",
+                                                "E8 00 24 00", "E8 00 23 00", "E8 00 24 00"}));
+}
+
 } // namespace
 } // namespace zelcor::sim
