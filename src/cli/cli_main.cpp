@@ -86,8 +86,16 @@ int main(int argc, char** argv) {
             std::cerr << "zelcor-cli: cannot start the simulated wrench: " << error << std::endl;
             return kExitPortFailure;
         }
-        // The wrench pulls after each clearing of its maximum, and the tester sends the peaks.
-        simulator->wrench().setPulls(sim::PullOptions{});
+        // The wrench pulls after each clearing of its maximum, and the tester sends the peaks:
+        // for verify, to the targets of the run asked for, with its digits.
+        sim::PullOptions pulls;
+        if (options.command == "verify") {
+            for (const PullStep& step : ProcedureSteps(options.verification)) {
+                pulls.targets.push_back(step.target);
+            }
+            pulls.digits = options.verification.digits;
+        }
+        simulator->wrench().setPulls(pulls);
         if (!simulator->startTester({}, error)) {
             std::cerr << "zelcor-cli: cannot start the simulated tester: " << error << std::endl;
             return kExitPortFailure;
