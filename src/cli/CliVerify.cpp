@@ -136,12 +136,6 @@ int CliRunner::verify() {
             return kExitPortFailure;
         }
     }
-    // The record names the wrench by its code, read first on this new connection.
-    if (m_options.recordsTarget.kind != records::RecordsTarget::Kind::Off) {
-        if (const int code = readWrenchCode(); code != kExitDone) {
-            return code;
-        }
-    }
     // Typed references: one line of standard input per pull, taken only while a pull (or its
     // reference) is awaited, so lines typed ahead wait for their pull. An empty line ends a
     // pre-load, or a pull whose reference follows on the next line; the end of the input

@@ -135,8 +135,20 @@ JobResult WrenchSession::verify(const VerificationSettings& settings) {
     m_verifyRepeat = false;
     m_testerLost = false;
     JobResult result;
+    // The run's record and its certificate name the wrench by its code (2BH-2DH): read first
+    // when this connection has not read it yet. A wrench that cannot be named is not pulled.
+    if (wrenchCode().empty()) {
+        for (const int cell : cells::kWrenchCode) {
+            const ReadReply reply = readWithRetry(static_cast<std::uint8_t>(cell));
+            if (!reply.hasData) {
+                m_link.ShowCommResult(reply.result);
+                result = {JobEnd::Failed, reply.result, cell, {}};
+                break;
+            }
+        }
+    }
     std::size_t at = 0;
-    while (at < steps.size()) {
+    while (result.ok() && at < steps.size()) {
         if (m_verifyRepeat) {
             m_verifyRepeat = false;
             at = m_repeatStep;

@@ -680,9 +680,11 @@ TEST_F(CliTest, VerifyExitsFiveForAFailedWrenchZeroForAPassedOneAndSevenWhenInpu
     tested.insert(tested.end(), {"--tester-port", "/dev/tester", "--tester-format", "8N1"});
     EXPECT_EQ(run(tested), 5);
     EXPECT_EQ(tester.openedName(), "/dev/tester");
-    EXPECT_EQ(sent(), writes({{0x23, 0}, {0x24, 0}}) + reads({0x23, 0x24}) +
-                          writes({{0x23, 0}, {0x24, 0}}) + reads({0x23, 0x24}) +
-                          writes({{0x23, 0}, {0x24, 0}}) + reads({0x23, 0x24}));
+    // The run reads the wrench code first, so that its record names the wrench.
+    EXPECT_EQ(sent(), reads({0x2B, 0x2C, 0x2D}) + writes({{0x23, 0}, {0x24, 0}}) +
+                          reads({0x23, 0x24}) + writes({{0x23, 0}, {0x24, 0}}) +
+                          reads({0x23, 0x24}) + writes({{0x23, 0}, {0x24, 0}}) +
+                          reads({0x23, 0x24}));
     EXPECT_NE(out.str().find("CW 60.0 N·m: 1 of 1 readings, mean 63.60 N·m against 60.00 N·m, "
                              "largest deviation +6.00 %"),
               std::string::npos)
@@ -708,8 +710,7 @@ TEST_F(CliTest, VerifyExitsFiveForAFailedWrenchZeroForAPassedOneAndSevenWhenInpu
     EXPECT_EQ(this->json().value("dueDate").toString(), "2027-12-07");
     EXPECT_EQ(this->json().value("readings").toArray().size(), 3);
 
-    // The input ends before the last reading: stopped, no verdict. With records kept the
-    // wrench code is read first, so that the run's record names the wrench.
+    // The input ends before the last reading: stopped, no verdict; the record names the wrench.
     typed = {"20", "60"};
     recordsPlace = "sqlite:" + folder.filePath("records.sqlite").toStdString();
     sent();

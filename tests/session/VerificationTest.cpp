@@ -68,6 +68,8 @@ private:
 
 const Bytes kClear = writes({{0x23, 0x00}, {0x24, 0x00}});
 const Bytes kRead = reads({0x23, 0x24});
+// A run reads the wrench code first when the connection has not: its record names the wrench.
+const Bytes kCode = reads({0x2B, 0x2C, 0x2D});
 
 // The wrench keeps its reading with one digit, the tester sends the peak with two. Deviations
 // by hand: 20.0 against 20.04 = -0.20 %; 20.0 / 19.96 = +0.20 %; 60.1 / 60.12 = -0.03 %;
@@ -77,8 +79,8 @@ TEST_F(Verify, APassingRunClearsOnlyTheMaximumBeforeEachPullAndKeepsEveryReading
     pullTo({100, 20.04, 19.96, 60.12, 59.88, 100.26, 99.43});
     const JobResult result = session.verify(settings(2, 1));
     EXPECT_TRUE(result.ok());
-    EXPECT_EQ(sent(), kClear + kClear + kRead + kClear + kRead + kClear + kRead + kClear + kRead +
-                          kClear + kRead + kClear + kRead);
+    EXPECT_EQ(sent(), kCode + kClear + kClear + kRead + kClear + kRead + kClear + kRead + kClear +
+                          kRead + kClear + kRead + kClear + kRead);
     EXPECT_EQ(deviations(), (std::vector<std::string>{"-0.20 %", "+0.20 %", "-0.03 %", "+0.03 %",
                                                       "+0.04 %", "-0.03 %"}));
     const VerificationRun& run = session.verification().run;
@@ -93,6 +95,7 @@ TEST_F(Verify, APassingRunClearsOnlyTheMaximumBeforeEachPullAndKeepsEveryReading
     ASSERT_EQ(records.size(), 1u);
     const ServiceRecord& r = records[0];
     EXPECT_EQ(r.job, "Verification");
+    EXPECT_EQ(r.wrenchCode, "123456");
     EXPECT_EQ(r.direction, "CW");
     EXPECT_EQ(r.digits, 1);
     EXPECT_EQ(r.detail, "passed");
@@ -141,7 +144,7 @@ TEST_F(Verify, AReadingThatDoesNotComeIsAskedForAgainNeverInvented) {
         tester.setSilent(pull == 1);
     };
     EXPECT_TRUE(session.verify(s).ok());
-    EXPECT_EQ(sent(), kClear + kClear + kRead);
+    EXPECT_EQ(sent(), kCode + kClear + kClear + kRead);
     const VerificationRun& run = session.verification().run;
     ASSERT_EQ(run.readings.size(), 1u);
     EXPECT_DOUBLE_EQ(run.readings[0].wrench, 60.3);
@@ -150,8 +153,8 @@ TEST_F(Verify, AReadingThatDoesNotComeIsAskedForAgainNeverInvented) {
                         "(reading 1 of 1)"),
               prompts.end());
     // The second clear begins 30 s after the first pull was asked for.
-    ASSERT_EQ(port.written().size(), 22u);
-    EXPECT_EQ(port.written()[8].atMs - pulledAt.at(0), 30000);
+    ASSERT_EQ(port.written().size(), 31u);
+    EXPECT_EQ(port.written()[17].atMs - pulledAt.at(0), 30000);
 }
 
 // Typed references (no tester), a reading repeated with its reason, a foreign job refused,
@@ -195,7 +198,7 @@ TEST_F(Verify, TypedRunRepeatsTheLastReadingRefusesOtherJobsAndStops) {
     ASSERT_TRUE(foreign);
     EXPECT_EQ(foreign->end, JobEnd::Refused);
     EXPECT_EQ(shown().size(), 1u); // Link Busy
-    EXPECT_EQ(sent(), kClear + kRead + kClear + kClear + kRead + kClear);
+    EXPECT_EQ(sent(), kCode + kClear + kRead + kClear + kClear + kRead + kClear);
     const VerificationRun& run = session.verification().run;
     ASSERT_EQ(run.readings.size(), 2u);
     EXPECT_TRUE(run.readings[0].discarded);
@@ -224,7 +227,7 @@ TEST_F(Verify, ALostPortFailsTheRunAndUnsoundSettingsSendNothing) {
 
     onPull = [this](int) { clock.after(100, [this] { port.unplug(); }); };
     EXPECT_EQ(session.verify(settings(1, 0)).end, JobEnd::Failed);
-    EXPECT_EQ(sent(), kClear);
+    EXPECT_EQ(sent(), kCode + kClear);
     EXPECT_EQ(session.verification().run.verdict, Verdict::None);
     EXPECT_TRUE(session.verification().linkFailed);
     ASSERT_EQ(records.size(), 2u);
