@@ -3,15 +3,19 @@
 
 #include <QJsonArray>
 #include <QLocale>
+#include <QSqlQuery>
 #include <QStringList>
 
 #include <charconv>
 #include <cstdio>
 #include <limits>
+#include <type_traits>
 
 namespace zelcor::records {
 
 const QLatin1String kRecordTable("service_record");
+const QLatin1String kRunTable("verification_run");
+const QLatin1String kReadingTable("verification_reading");
 
 namespace {
 
@@ -179,6 +183,210 @@ const char* const kCsvWrittenBytes = "bytes written";
 // The columns of written_byte.
 const char* const kWrittenByteColumns[] = {"record_id", "seq", "address", "before", "after"};
 
+// ---- the columns of a verification run and its readings ----
+
+// A stored value as JSON: null, a number or a text.
+QJsonValue StoredJson(const QVariant& stored) {
+    if (stored.isNull()) {
+        return QJsonValue::Null;
+    }
+    switch (stored.typeId()) {
+    case QMetaType::LongLong:
+        return stored.toLongLong();
+    case QMetaType::Int:
+        return stored.toInt();
+    case QMetaType::Double:
+        return stored.toDouble();
+    default:
+        return stored.toString();
+    }
+}
+
+// One column of verification_run (T = VerificationRun) or verification_reading (T =
+// VerificationReading), as ColumnDef is one of service_record.
+template <typename T> struct PartColumn {
+    const char* sql;
+    const char* json;
+    const char* csv; // nullptr: not in the CSV
+    QVariant (*store)(const T&);
+    bool (*load)(const QVariant&, T&);
+    QJsonValue (*toJson)(const T&); // nullptr: the stored value
+};
+
+template <typename T, typename F, F T::*Field> QVariant StoreField(const T& t) {
+    if constexpr (std::is_same_v<F, std::string>) {
+        return Text(t.*Field);
+    } else if constexpr (std::is_same_v<F, bool>) {
+        return QVariant(int(t.*Field ? 1 : 0));
+    } else {
+        return QVariant(t.*Field);
+    }
+}
+// A number column is NOT NULL, and holds a number; a flag holds 0 or 1.
+template <typename T, typename F, F T::*Field> bool LoadField(const QVariant& v, T& t) {
+    if constexpr (std::is_same_v<F, std::string>) {
+        t.*Field = FromText(v);
+        return true;
+    } else {
+        bool ok = false;
+        if constexpr (std::is_same_v<F, double>) {
+            t.*Field = v.toDouble(&ok);
+        } else {
+            const long long n = v.toLongLong(&ok);
+            ok = ok && !v.isNull() && n >= std::numeric_limits<int>::min() &&
+                 n <= std::numeric_limits<int>::max();
+            if constexpr (std::is_same_v<F, bool>) {
+                ok = ok && (n == 0 || n == 1);
+                t.*Field = n == 1;
+            } else {
+                t.*Field = int(n);
+            }
+        }
+        return ok && !v.isNull();
+    }
+}
+template <typename T, typename F, F T::*Field> QJsonValue FlagJson(const T& t) {
+    return bool(t.*Field);
+}
+#define ZELCOR_FIELD(T, field) T, decltype(T::field), &T::field
+
+using Run = VerificationRun;
+using Reading = VerificationReading;
+template <typename S, typename F, F S::*Field> QVariant StoreSetting(const Run& r) {
+    return StoreField<S, F, Field>(r.settings);
+}
+template <typename S, typename F, F S::*Field> bool LoadSetting(const QVariant& v, Run& r) {
+    return LoadField<S, F, Field>(v, r.settings);
+}
+#define ZELCOR_SETTING(sql, json, field)                                                           \
+    {                                                                                              \
+        sql, json, nullptr, StoreSetting<ZELCOR_FIELD(VerificationSettings, field)>,               \
+            LoadSetting<ZELCOR_FIELD(VerificationSettings, field)>, nullptr                        \
+    }
+
+const PartColumn<Run> kRunColumns[] = {
+    ZELCOR_SETTING("maximum", "maximum", maximum),
+    {"points", "points", nullptr,
+     [](const Run& r) { return NotNullText(PointsText(r.settings.pointsPercent)); },
+     [](const QVariant& v, Run& r) {
+         const auto points = ParsePoints(FromText(v));
+         r.settings.pointsPercent = points.value_or(std::vector<double>());
+         return points.has_value();
+     },
+     [](const Run& r) -> QJsonValue {
+         QJsonArray points;
+         for (const double p : r.settings.pointsPercent) {
+             points.append(p);
+         }
+         return points;
+     }},
+    ZELCOR_SETTING("readings_per_point", "readingsPerPoint", readingsPerPoint),
+    ZELCOR_SETTING("tolerance", "tolerancePercent", tolerancePercent),
+    ZELCOR_SETTING("preloads", "preloads", preloads),
+    {"direction", "direction", nullptr,
+     [](const Run& r) { return NotNullText(DirectionWord(r.settings.direction)); },
+     [](const QVariant& v, Run& r) {
+         const auto direction = ParseVerifyDirection(FromText(v));
+         r.settings.direction = direction.value_or(VerifyDirection::Cw);
+         return direction.has_value();
+     },
+     nullptr},
+    {"as_left", "asLeft", nullptr, StoreSetting<ZELCOR_FIELD(VerificationSettings, asLeft)>,
+     LoadSetting<ZELCOR_FIELD(VerificationSettings, asLeft)>,
+     [](const Run& r) -> QJsonValue { return r.settings.asLeft; }},
+    ZELCOR_SETTING("digits", "digits", digits),
+    ZELCOR_SETTING("technician", "technician", technician),
+    ZELCOR_SETTING("tester", "tester", tester),
+    ZELCOR_SETTING("tester_due", "testerDue", testerDue),
+    ZELCOR_SETTING("remark", "remark", remark),
+    ZELCOR_SETTING("interval_months", "intervalMonths", intervalMonths),
+    ZELCOR_SETTING("reference_timeout_s", "referenceTimeoutS", referenceTimeoutS),
+    {"stopped", "stopped", nullptr, StoreField<ZELCOR_FIELD(Run, stopped)>,
+     LoadField<ZELCOR_FIELD(Run, stopped)>, FlagJson<ZELCOR_FIELD(Run, stopped)>},
+    {"verdict", "verdict", "verdict",
+     [](const Run& r) { return NotNullText(VerdictWord(r.verdict)); },
+     [](const QVariant& v, Run& r) {
+         const auto verdict = ParseVerdict(FromText(v));
+         r.verdict = verdict.value_or(Verdict::None);
+         return verdict.has_value();
+     },
+     nullptr},
+    {"due_date", "dueDate", "due date", StoreField<ZELCOR_FIELD(Run, dueDate)>,
+     LoadField<ZELCOR_FIELD(Run, dueDate)>, nullptr},
+};
+
+const PartColumn<Reading> kReadingColumns[] = {
+    {"direction", "direction", nullptr, [](const Reading& r) { return NotNullText(r.direction); },
+     LoadField<ZELCOR_FIELD(Reading, direction)>, nullptr},
+    {"point", "point", nullptr, StoreField<ZELCOR_FIELD(Reading, point)>,
+     LoadField<ZELCOR_FIELD(Reading, point)>, nullptr},
+    {"idx", "index", nullptr, StoreField<ZELCOR_FIELD(Reading, index)>,
+     LoadField<ZELCOR_FIELD(Reading, index)>, nullptr},
+    {"target", "target", nullptr, StoreField<ZELCOR_FIELD(Reading, target)>,
+     LoadField<ZELCOR_FIELD(Reading, target)>, nullptr},
+    {"wrench", "wrench", nullptr, StoreField<ZELCOR_FIELD(Reading, wrench)>,
+     LoadField<ZELCOR_FIELD(Reading, wrench)>, nullptr},
+    {"reference", "reference", nullptr, StoreField<ZELCOR_FIELD(Reading, reference)>,
+     LoadField<ZELCOR_FIELD(Reading, reference)>, nullptr},
+    {"reference_text", "referenceText", nullptr, StoreField<ZELCOR_FIELD(Reading, referenceText)>,
+     LoadField<ZELCOR_FIELD(Reading, referenceText)>, nullptr},
+    {"discarded", "discarded", nullptr, StoreField<ZELCOR_FIELD(Reading, discarded)>,
+     LoadField<ZELCOR_FIELD(Reading, discarded)>, FlagJson<ZELCOR_FIELD(Reading, discarded)>},
+    {"discard_reason", "discardReason", nullptr, StoreField<ZELCOR_FIELD(Reading, discardReason)>,
+     LoadField<ZELCOR_FIELD(Reading, discardReason)>, nullptr},
+};
+#undef ZELCOR_SETTING
+#undef ZELCOR_FIELD
+
+template <typename T, std::size_t N>
+QString PartInsertSql(QLatin1String table, const PartColumn<T> (&columns)[N], bool withSeq) {
+    QStringList names{QStringLiteral("record_id")};
+    if (withSeq) {
+        names << QStringLiteral("seq");
+    }
+    for (const PartColumn<T>& c : columns) {
+        names << QLatin1String(c.sql);
+    }
+    QStringList marks;
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        marks << QStringLiteral("?");
+    }
+    return QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+        .arg(table, names.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")));
+}
+
+template <typename T, std::size_t N>
+QString PartSelectSql(QLatin1String table, const PartColumn<T> (&columns)[N], bool withSeq,
+                      const QString& ids) {
+    QStringList names{QStringLiteral("record_id")};
+    for (const PartColumn<T>& c : columns) {
+        names << QLatin1String(c.sql);
+    }
+    return QStringLiteral("SELECT %1 FROM %2 WHERE record_id IN (%3) ORDER BY record_id%4")
+        .arg(names.join(QStringLiteral(", ")), table, ids,
+             withSeq ? QStringLiteral(", seq") : QString());
+}
+
+template <typename T, std::size_t N>
+bool PartFromRow(const QSqlQuery& row, const PartColumn<T> (&columns)[N], QLatin1String table, T& t,
+                 QString& reason) {
+    for (std::size_t i = 0; i < N; ++i) {
+        if (!columns[i].load(row.value(int(i) + 1), t)) {
+            reason = QStringLiteral("cannot read %1.%2").arg(table, QLatin1String(columns[i].sql));
+            return false;
+        }
+    }
+    return true;
+}
+
+template <typename T, std::size_t N>
+void AddPartJson(QJsonObject& object, const PartColumn<T> (&columns)[N], const T& t) {
+    for (const PartColumn<T>& c : columns) {
+        object.insert(QLatin1String(c.json),
+                      c.toJson != nullptr ? c.toJson(t) : StoredJson(c.store(t)));
+    }
+}
+
 } // namespace
 
 const ColumnDef& Column(RecordColumn column) {
@@ -226,24 +434,88 @@ bool RowToRecord(const RecordRow& row, ServiceRecord& record, QString& reason) {
 QJsonObject RecordJson(const ServiceRecord& record) {
     QJsonObject object;
     for (const ColumnDef& c : kColumns) {
-        QJsonValue value;
-        if (c.toJson != nullptr) {
-            value = c.toJson(record);
-        } else {
-            const QVariant stored = c.store(record);
-            if (stored.isNull()) {
-                value = QJsonValue::Null;
-            } else if (stored.typeId() == QMetaType::LongLong) {
-                value = stored.toLongLong();
-            } else if (stored.typeId() == QMetaType::Int) {
-                value = stored.toInt();
-            } else {
-                value = stored.toString();
-            }
-        }
-        object.insert(QLatin1String(c.json), value);
+        object.insert(QLatin1String(c.json),
+                      c.toJson != nullptr ? c.toJson(record) : StoredJson(c.store(record)));
     }
+    object.insert(QStringLiteral("verification"),
+                  record.verification ? QJsonValue(VerificationJson(*record.verification))
+                                      : QJsonValue(QJsonValue::Null));
     return object;
+}
+
+QString VerificationRunInsertSql() {
+    return PartInsertSql(kRunTable, kRunColumns, false);
+}
+
+QString VerificationReadingInsertSql() {
+    return PartInsertSql(kReadingTable, kReadingColumns, true);
+}
+
+QVariantList VerificationRunValues(const ServiceRecord& record) {
+    QVariantList values{NotNullText(record.id)};
+    for (const PartColumn<Run>& c : kRunColumns) {
+        values << c.store(*record.verification);
+    }
+    return values;
+}
+
+QVariantList VerificationReadingValues(const ServiceRecord& record, std::size_t seq) {
+    QVariantList values{NotNullText(record.id), int(seq)};
+    for (const PartColumn<Reading>& c : kReadingColumns) {
+        values << c.store(record.verification->readings[seq]);
+    }
+    return values;
+}
+
+QString VerificationRunSelectSql(const QString& ids) {
+    return PartSelectSql(kRunTable, kRunColumns, false, ids);
+}
+
+QString VerificationReadingSelectSql(const QString& ids) {
+    return PartSelectSql(kReadingTable, kReadingColumns, true, ids);
+}
+
+bool RowToVerificationRun(const QSqlQuery& row, VerificationRun& run, QString& reason) {
+    return PartFromRow(row, kRunColumns, kRunTable, run, reason);
+}
+
+bool RowToVerificationReading(const QSqlQuery& row, VerificationReading& reading, QString& reason) {
+    return PartFromRow(row, kReadingColumns, kReadingTable, reading, reason);
+}
+
+QJsonObject VerificationJson(const VerificationRun& run) {
+    QJsonObject object;
+    AddPartJson(object, kRunColumns, run);
+    QJsonArray readings;
+    for (const VerificationReading& reading : run.readings) {
+        QJsonObject r;
+        AddPartJson(r, kReadingColumns, reading);
+        readings.append(r);
+    }
+    object.insert(QStringLiteral("readings"), readings);
+    return object;
+}
+
+std::string PointsText(const std::vector<double>& points) {
+    std::string text;
+    for (const double p : points) {
+        text += (text.empty() ? "" : ",") +
+                QString::number(p, 'g', QLocale::FloatingPointShortest).toStdString();
+    }
+    return text;
+}
+
+std::optional<std::vector<double>> ParsePoints(const std::string& text) {
+    std::vector<double> points;
+    for (const QString& word : QString::fromStdString(text).split(QLatin1Char(','))) {
+        bool ok = false;
+        // QString::toDouble reads the C locale's form, a period whatever the user's locale.
+        points.push_back(word.toDouble(&ok));
+        if (!ok) {
+            return std::nullopt;
+        }
+    }
+    return points;
 }
 
 QString WrittenByteInsertSql() {
@@ -425,7 +697,13 @@ std::string CsvHeader() {
     for (const RecordColumn c : kCsvOrder) {
         line += std::string(Column(c).csv) + ',';
     }
-    return line + kCsvWrittenBytes + "\r\n";
+    line += kCsvWrittenBytes;
+    for (const PartColumn<Run>& c : kRunColumns) {
+        if (c.csv != nullptr) {
+            line += std::string(",") + c.csv;
+        }
+    }
+    return line + "\r\n";
 }
 
 std::string CsvRow(const ServiceRecord& record) {
@@ -433,7 +711,14 @@ std::string CsvRow(const ServiceRecord& record) {
     for (const RecordColumn c : kCsvOrder) {
         line += CsvField(StoredText(record, c)) + ',';
     }
-    return line + CsvField(WrittenBytesText(record.bytesWritten)) + "\r\n";
+    line += CsvField(WrittenBytesText(record.bytesWritten));
+    for (const PartColumn<Run>& c : kRunColumns) {
+        if (c.csv != nullptr) {
+            line += ',' + (record.verification ? CsvField(FromText(c.store(*record.verification)))
+                                               : std::string());
+        }
+    }
+    return line + "\r\n";
 }
 
 } // namespace zelcor::records

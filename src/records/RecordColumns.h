@@ -7,6 +7,8 @@
 #include <QString>
 #include <QVariant>
 
+class QSqlQuery;
+
 #include <array>
 #include <optional>
 #include <string>
@@ -99,6 +101,37 @@ QVariantList WrittenByteValues(const ServiceRecord& record, std::size_t seq);
 RecordedWrite WrittenByteFromRow(const QVariant& address, const QVariant& before,
                                  const QVariant& after);
 
+// ---- a verification run -----------------------------------------------------------------------
+// verification_run: one row for a record that holds a run (record_id, then the run's settings
+// and how it ended); verification_reading: one row per reading (record_id, seq in the order
+// taken, then the reading). Their columns, with their JSON and CSV names, are written once,
+// in the tables of RecordColumns.cpp, as those of service_record are.
+extern const QLatin1String kRunTable;
+extern const QLatin1String kReadingTable;
+// The statements that insert a run and one of its readings ("?" placeholders), and the
+// values that fill them, in their order: record_id first, then seq for a reading.
+QString VerificationRunInsertSql();
+QString VerificationReadingInsertSql();
+QVariantList VerificationRunValues(const ServiceRecord& record);
+QVariantList VerificationReadingValues(const ServiceRecord& record, std::size_t seq);
+// The queries that read the runs and the readings of the records whose ids take the place of
+// `ids`: record_id, then the columns in the order the tables list them (the readings in the
+// order taken, without their seq).
+QString VerificationRunSelectSql(const QString& ids);
+QString VerificationReadingSelectSql(const QString& ids);
+// The run, or one reading, from such a query's row (from its second column on); false with
+// `reason` set ("cannot read verification_run.points") when a column does not hold what it
+// should.
+bool RowToVerificationRun(const QSqlQuery& row, VerificationRun& run, QString& reason);
+bool RowToVerificationReading(const QSqlQuery& row, VerificationReading& reading, QString& reason);
+// The run as zelcor-cli history --json shows it, under "verification": each column under its
+// JSON name, the readings as a list.
+QJsonObject VerificationJson(const VerificationRun& run);
+// The points as the column keeps them: "20,60,100", numbers with a period whatever the
+// locale, each read back exactly.
+std::string PointsText(const std::vector<double>& points);
+std::optional<std::vector<double>> ParsePoints(const std::string& text);
+
 // ---- the texts the columns hold ---------------------------------------------------------------
 std::string BytesReadText(const std::vector<RecordedRead>& bytes);
 std::optional<std::vector<RecordedRead>> ParseBytesRead(const std::string& text);
@@ -127,9 +160,11 @@ std::string FromText(const QVariant& value);
 // the bytes written:
 //   time, wrench code, factory code, software version, job, direction, digits, outcome,
 //   failure code, message, station, operator, program, port, duration ms, request code,
-//   bytes written
+//   bytes written, verdict, due date
 // An absent value (digits, a failure code of 0) is an empty field; the bytes written are
-// WrittenBytesText.
+// WrittenBytesText. The verification run's columns that have a CSV name (its verdict and due
+// date) come last, empty for a record without a run, so a reader of the earlier columns by
+// their place reads them as before.
 
 // One field as RFC 4180 writes it.
 std::string CsvField(const std::string& text);

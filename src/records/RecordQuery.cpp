@@ -10,6 +10,7 @@
 #include <QSqlQuery>
 #include <QVariant>
 
+#include <map>
 #include <variant>
 
 namespace zelcor::records {
@@ -194,6 +195,30 @@ bool ForEachRecord(QSqlDatabase& db, const RecordFilter& filter,
         }
         if (!AddWrittenBytes(db, page, error)) {
             return false;
+        }
+        std::vector<ServiceRecord*> records;
+        for (ServiceRecord& r : page) {
+            records.push_back(&r);
+        }
+        std::map<std::string, QString> badRuns;
+        if (!ReadVerifications(db, records, badRuns, error)) {
+            return false;
+        }
+        for (auto& what : read) {
+            if (what.index() != 0) {
+                continue;
+            }
+            const ServiceRecord& r = page[std::get<0>(what)];
+            const auto bad = badRuns.find(r.id);
+            if (bad == badRuns.end()) {
+                continue;
+            }
+            if (!unreadable) {
+                error =
+                    QStringLiteral("record %1: %2").arg(QString::fromStdString(r.id), bad->second);
+                return false;
+            }
+            what = bad->second;
         }
         for (std::size_t i = 0; i < rows.size(); ++i) {
             const bool goOn = read[i].index() == 0

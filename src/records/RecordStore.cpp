@@ -18,6 +18,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <map>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -291,6 +292,28 @@ const QList<Migration>& Migrations() {
           QStringLiteral("CREATE INDEX service_record_time ON service_record (time_utc)"),
           QStringLiteral("CREATE INDEX service_record_job_time ON service_record "
                          "(job, time_utc)")}},
+        {3,
+         {QStringLiteral(
+              "CREATE TABLE verification_run (record_id TEXT PRIMARY KEY REFERENCES "
+              "service_record(id) ON DELETE CASCADE, maximum DOUBLE PRECISION NOT NULL, "
+              "points TEXT NOT NULL, readings_per_point INTEGER NOT NULL, "
+              "tolerance DOUBLE PRECISION NOT NULL, preloads INTEGER NOT NULL, "
+              "direction TEXT NOT NULL, as_left INTEGER NOT NULL, digits INTEGER NOT NULL, "
+              "technician TEXT, tester TEXT, tester_due TEXT, remark TEXT, "
+              "interval_months INTEGER NOT NULL, reference_timeout_s INTEGER NOT NULL, "
+              "stopped INTEGER NOT NULL, verdict TEXT NOT NULL CHECK (verdict IN ('passed', "
+              "'failed', 'none')), due_date TEXT)"),
+          QStringLiteral(
+              "CREATE TABLE verification_reading (record_id TEXT NOT NULL REFERENCES "
+              "verification_run(record_id) ON DELETE CASCADE, seq INTEGER NOT NULL, "
+              "direction TEXT NOT NULL, point INTEGER NOT NULL, idx INTEGER NOT NULL, "
+              "target DOUBLE PRECISION NOT NULL, wrench DOUBLE PRECISION NOT NULL, "
+              "reference DOUBLE PRECISION NOT NULL, reference_text TEXT, "
+              "discarded INTEGER NOT NULL, discard_reason TEXT, PRIMARY KEY (record_id, seq))"),
+          QStringLiteral("CREATE INDEX verification_run_verdict ON verification_run "
+                         "(verdict, record_id)"),
+          QStringLiteral("CREATE INDEX verification_run_as_left ON verification_run "
+                         "(as_left, record_id)")}},
     };
     return migrations;
 }
@@ -740,6 +763,32 @@ InsertResult InsertRecord(QSqlDatabase& db, const ServiceRecord& r, QString& err
             return fail(b);
         }
     }
+    if (r.verification) {
+        QSqlQuery v(db);
+        if (!v.prepare(VerificationRunInsertSql())) {
+            return fail(v);
+        }
+        const QVariantList runValues = VerificationRunValues(r);
+        for (int i = 0; i < runValues.size(); ++i) {
+            v.bindValue(i, runValues[i]);
+        }
+        if (!v.exec()) {
+            return fail(v);
+        }
+        QSqlQuery reading(db);
+        if (!reading.prepare(VerificationReadingInsertSql())) {
+            return fail(reading);
+        }
+        for (std::size_t i = 0; i < r.verification->readings.size(); ++i) {
+            const QVariantList readingValues = VerificationReadingValues(r, i);
+            for (int k = 0; k < readingValues.size(); ++k) {
+                reading.bindValue(k, readingValues[k]);
+            }
+            if (!reading.exec()) {
+                return fail(reading);
+            }
+        }
+    }
     if (alongside && !alongside(db, error)) {
         Rollback(db);
         return InsertResult::Failed;
@@ -782,7 +831,87 @@ std::optional<ServiceRecord> ReadRecord(QSqlDatabase& db, const std::string& id,
     while (b.next()) {
         r.bytesWritten.push_back(WrittenByteFromRow(b.value(1), b.value(2), b.value(3)));
     }
+    std::map<std::string, QString> unreadable;
+    if (!ReadVerifications(db, {&r}, unreadable, error)) {
+        return std::nullopt;
+    }
+    if (!unreadable.empty()) {
+        error = QStringLiteral("record %1: %2").arg(shownId, unreadable.begin()->second);
+        return std::nullopt;
+    }
     return r;
+}
+
+bool ReadVerifications(QSqlDatabase& db, const std::vector<ServiceRecord*>& records,
+                       std::map<std::string, QString>& unreadable, QString& error) {
+    if (records.empty()) {
+        return true;
+    }
+    std::map<std::string, ServiceRecord*> byId;
+    QStringList marks;
+    for (ServiceRecord* r : records) {
+        byId.emplace(r->id, r);
+        marks << QStringLiteral("?");
+    }
+    const QString ids = marks.join(QLatin1Char(','));
+    const auto run = [&](QSqlQuery& q, const QString& text) {
+        q.setForwardOnly(true);
+        if (!q.prepare(text)) {
+            error = QueryError(q);
+            return false;
+        }
+        for (const ServiceRecord* r : records) {
+            q.addBindValue(QString::fromStdString(r->id));
+        }
+        if (!q.exec()) {
+            error = QueryError(q);
+            return false;
+        }
+        return true;
+    };
+    QSqlQuery q(db);
+    if (!run(q, VerificationRunSelectSql(ids))) {
+        return false;
+    }
+    while (q.next()) {
+        const auto found = byId.find(q.value(0).toString().toStdString());
+        if (found == byId.end()) {
+            continue;
+        }
+        VerificationRun v;
+        QString reason;
+        if (RowToVerificationRun(q, v, reason)) {
+            found->second->verification = std::move(v);
+        } else {
+            unreadable.emplace(found->first, reason);
+        }
+    }
+    if (q.lastError().isValid()) {
+        error = QueryError(q);
+        return false;
+    }
+    QSqlQuery readings(db);
+    if (!run(readings, VerificationReadingSelectSql(ids))) {
+        return false;
+    }
+    while (readings.next()) {
+        const auto found = byId.find(readings.value(0).toString().toStdString());
+        if (found == byId.end() || !found->second->verification) {
+            continue;
+        }
+        VerificationReading reading;
+        QString reason;
+        if (RowToVerificationReading(readings, reading, reason)) {
+            found->second->verification->readings.push_back(std::move(reading));
+        } else {
+            unreadable.emplace(found->first, reason);
+        }
+    }
+    if (readings.lastError().isValid()) {
+        error = QueryError(readings);
+        return false;
+    }
+    return true;
 }
 
 } // namespace zelcor::records

@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -93,10 +94,27 @@ QString PlainError(const QString& error, const std::string& path);
 //   schema_version(version INTEGER NOT NULL)
 //   indexes (version 2): service_record(wrench_code, time_utc), service_record(time_utc),
 //       service_record(job, time_utc)
+//   verification_run(record_id TEXT PRIMARY KEY REFERENCES service_record(id) ON DELETE
+//       CASCADE, maximum DOUBLE PRECISION NOT NULL, points TEXT NOT NULL (e.g. "20,60,100"),
+//       readings_per_point INTEGER NOT NULL, tolerance DOUBLE PRECISION NOT NULL,
+//       preloads INTEGER NOT NULL, direction TEXT NOT NULL ('CW', 'CCW', 'both'),
+//       as_left INTEGER NOT NULL (0, 1), digits INTEGER NOT NULL, technician TEXT,
+//       tester TEXT, tester_due TEXT, remark TEXT, interval_months INTEGER NOT NULL,
+//       reference_timeout_s INTEGER NOT NULL, stopped INTEGER NOT NULL (0, 1),
+//       verdict TEXT NOT NULL ('passed', 'failed', 'none'), due_date TEXT)
+//   verification_reading(record_id TEXT NOT NULL REFERENCES verification_run(record_id) ON
+//       DELETE CASCADE, seq INTEGER NOT NULL, direction TEXT NOT NULL, point INTEGER NOT NULL,
+//       idx INTEGER NOT NULL, target DOUBLE PRECISION NOT NULL, wrench DOUBLE PRECISION NOT
+//       NULL, reference DOUBLE PRECISION NOT NULL, reference_text TEXT,
+//       discarded INTEGER NOT NULL (0, 1), discard_reason TEXT, PRIMARY KEY(record_id, seq))
+//   indexes (version 3): verification_run(verdict, record_id), verification_run(as_left,
+//       record_id)
 //
 // Migration 1 makes the three tables, migration 2 the indexes the history filters on (by
-// wrench code, job and date); schema_version holds one row for each migration applied.
-// On PostgreSQL duration_ms is a BIGINT, as wide as SQLite's INTEGER.
+// wrench code, job and date), migration 3 the tables of the verification runs and the
+// indexes the due list and the "as found" run are found by; schema_version holds one row
+// for each migration applied. On PostgreSQL duration_ms is a BIGINT, as wide as SQLite's
+// INTEGER; a DOUBLE PRECISION is an 8-byte float on both, so a number reads back exactly.
 //
 // How the columns hold a record:
 //   time_utc      "2026-12-06T23:00:00.125Z": UTC, milliseconds, sorts as text
@@ -108,7 +126,8 @@ QString PlainError(const QString& error, const std::string& path);
 //   run_summary   "cycles=12 first_ms=150 last_ms=4800 lowest=1.25 highest=10.5", NULL
 //                 without a run (numbers with a period whatever the locale)
 //   failure_code  NULL when 0
-inline constexpr int kSchemaVersion = 2;
+//   a run's texts that are empty (no remark, no due date) are NULL
+inline constexpr int kSchemaVersion = 3;
 
 // The time limits of a PostgreSQL connection: for connecting (to each address of the host),
 // and for each statement, which the server cancels after that long.
@@ -135,14 +154,21 @@ void CloseRecordsDatabase(const QString& connectionName);
 QString QueryError(const QSqlQuery& q);
 
 enum class InsertResult { Written, AlreadyThere, Failed };
-// Writes one record, its service_record row and its written_byte rows, in one transaction:
+// Writes one record, its service_record row, its written_byte rows and its verification run
+// (its verification_run row and verification_reading rows), in one transaction:
 // all of it or nothing. A record whose id is there already is left as it is (AlreadyThere),
 // so a record written twice is kept once. `alongside`, when given, runs in the same
 // transaction after the rows are written (the spool files the record under its target so);
 // false from it, with its error set, writes nothing.
 InsertResult InsertRecord(QSqlDatabase& db, const ServiceRecord& record, QString& error,
                           const std::function<bool(QSqlDatabase&, QString&)>& alongside = {});
-// The record with that id; none, with `error` empty, when there is no such record.
+// The record with that id, its written bytes and its verification run with it; none, with
+// `error` empty, when there is no such record.
 std::optional<ServiceRecord> ReadRecord(QSqlDatabase& db, const std::string& id, QString& error);
+// Reads the verification runs of `records` (those that hold one) into them, with their
+// readings. A run that cannot be read is left out and its record's id goes into
+// `unreadable` with the reason. False with `error` set when the database cannot be read.
+bool ReadVerifications(QSqlDatabase& db, const std::vector<ServiceRecord*>& records,
+                       std::map<std::string, QString>& unreadable, QString& error);
 
 } // namespace zelcor::records

@@ -201,7 +201,8 @@ TEST(RecordQueryPlanTest, EveryFilterReadsAnIndexInTimeOrder) {
     }
 }
 
-// The History window's test reads a whole file back; here what it does not meet.
+// The History window's test reads a whole file back; here what it does not meet: a line
+// break, an address above FFH, and a verification run's verdict and due date at the end.
 TEST(RecordCsvTest, ALineBreakIsQuotedAndAnAddressAboveFFHasFourDigits) {
     ServiceRecord r = FullRecord("x");
     r.message = "line one\r\nline two";
@@ -209,7 +210,13 @@ TEST(RecordCsvTest, ALineBreakIsQuotedAndAnAddressAboveFFHasFourDigits) {
     EXPECT_EQ(records::CsvRow(r),
               "2026-12-06T23:00:00.125Z,123456,A1B2,1005,Parameter Write,CW,2,failed,4,"
               "\"line one\r\nline two\",bench-7,technician,zelcor 1.3.0,/dev/ttyUSB0,1875,4711,"
-              "10:05>07 11:XX>FF 12:00>80 0105:01>02\r\n");
+              "10:05>07 11:XX>FF 12:00>80 0105:01>02,,\r\n");
+    EXPECT_EQ(records::CsvRow(RunRecord("v", "2026-02-28T10:00:00.000Z", "ABC123", "passed")),
+              "2026-02-28T10:00:00.000Z,ABC123,,,Verification,,,done,,,,,,,0,,"
+              "23:XX>00 24:XX>00,passed,2027-02-28\r\n");
+    const std::string header = records::CsvHeader();
+    EXPECT_EQ(header.substr(header.find("request code")),
+              "request code,bytes written,verdict,due date\r\n");
 }
 
 } // namespace

@@ -123,6 +123,46 @@ TEST_P(RecordStoreTest, ARecordIsReadBackFieldByFieldAndKeptOnce) {
     EXPECT_EQ(c->counts(), "1 records, 3 bytes");
 }
 
+// A verification run comes back whole, every number to its last digit, the repeated reading
+// with its reason; a reading the database refuses takes the whole record with it.
+TEST_P(RecordStoreTest, AVerificationRunIsReadBackWholeOrNotKeptAtAll) {
+    ServiceRecord r = FullRecord("run-1");
+    r.verification = FullRun();
+    ASSERT_EQ(c->insert(r), InsertResult::Written) << c->error();
+    EXPECT_EQ(
+        DescribeRun(
+            c->read("run-1").value_or(ServiceRecord{}).verification.value_or(VerificationRun{})),
+        "150.5 [20 60.12 100 ] 2 4.5 1 both as left 2 A. Tech|REF-7, \"Ω\"|2027-03-01"
+        "|21.5 °C|6 45 ended failed -"
+        " / CW 1 1 90.4806 60.12 60.01283745619283 '+060.01 N.m' kept"
+        " / CW 1 2 90.4806 91.37 90.5 '' discarded: slipped"
+        " / CCW 0 2 30.1 29.87 30.5 '30.5' kept");
+    EXPECT_EQ(c->text("SELECT points || ' ' || verdict || ' ' || coalesce(due_date, '-') FROM "
+                      "verification_run"),
+              "20,60.12,100 failed -");
+    // A record without a run has none.
+    ASSERT_EQ(c->insert(FullRecord("plain")), InsertResult::Written) << c->error();
+    EXPECT_FALSE(c->read("plain").value_or(r).verification);
+
+    c->exec(sqlite() ? "CREATE TRIGGER refuse_reading BEFORE INSERT ON verification_reading WHEN "
+                       "NEW.discarded = 1 BEGIN SELECT RAISE(ABORT, 'refused by the test'); END"
+                     : "CREATE FUNCTION refuse_reading() RETURNS trigger AS $$ BEGIN IF "
+                       "NEW.discarded = 1 THEN RAISE EXCEPTION 'refused by the test'; END IF; "
+                       "RETURN NEW; END $$ LANGUAGE plpgsql");
+    if (!sqlite()) {
+        c->exec("CREATE TRIGGER refuse_reading BEFORE INSERT ON verification_reading FOR EACH "
+                "ROW EXECUTE FUNCTION refuse_reading()");
+    }
+    r.id = "run-2";
+    EXPECT_EQ(c->insert(r), InsertResult::Failed);
+    EXPECT_EQ(c->text("SELECT count(*) FROM verification_run"), "1");
+    EXPECT_EQ(c->text("SELECT count(*) FROM verification_reading"), "3");
+    EXPECT_EQ(c->counts(), "2 records, 6 bytes");
+    // Deleting the record takes its run and readings with it.
+    c->exec("DELETE FROM service_record WHERE id = 'run-1'");
+    EXPECT_EQ(c->text("SELECT count(*) FROM verification_reading"), "0");
+}
+
 TEST_P(RecordStoreTest, AWrenchOfUnknownIdentityIsKeptAsSuch) {
     ServiceRecord unknown = Listed("unknown-1", "2026-12-06T23:00:01.000Z", "", "Get");
     unknown.outcome = RecordOutcome::Refused;
@@ -182,6 +222,16 @@ V Indexes(Connection& c, bool sqlite) {
 const V kVersion2Indexes = {"service_record_job_time", "service_record_time",
                             "service_record_wrench_time"};
 
+// A database taken back to version 1: the later migrations' tables, indexes and rows gone.
+void BackToVersion1(Connection& c) {
+    for (const std::string& index : kVersion2Indexes) {
+        c.exec(QString::fromStdString("DROP INDEX " + index));
+    }
+    c.exec("DROP TABLE verification_reading");
+    c.exec("DROP TABLE verification_run");
+    c.exec("DELETE FROM schema_version WHERE version > 1");
+}
+
 // The versions a new connection finds.
 V Versions(const RecordsTarget& target) {
     Connection c(target);
@@ -189,9 +239,10 @@ V Versions(const RecordsTarget& target) {
     return c.column("SELECT version FROM schema_version ORDER BY version");
 }
 
-// An empty database is brought to version 2; one at version 1 keeps its records and gets the
-// indexes; a later version (a newer program's) is left as it is. Nothing is applied twice.
-TEST_P(RecordStoreTest, MigrationsBringADatabaseToVersion2KeepingItsRecords) {
+// An empty database is brought to version 3; one at version 1 keeps its records and gets the
+// indexes and the verification tables; a later version (a newer program's) is left as it is.
+// Nothing is applied twice.
+TEST_P(RecordStoreTest, MigrationsBringADatabaseToVersion3KeepingItsRecords) {
     EXPECT_EQ(Indexes(*c, sqlite()), kVersion2Indexes);
     if (sqlite()) {
         EXPECT_EQ(c->text("PRAGMA journal_mode"), "wal");
@@ -199,12 +250,8 @@ TEST_P(RecordStoreTest, MigrationsBringADatabaseToVersion2KeepingItsRecords) {
         EXPECT_EQ(c->text("PRAGMA busy_timeout"), "5000");
         EXPECT_EQ(c->text("PRAGMA synchronous"), "1");
     }
-    // Back to version 1: migration 2's indexes and row taken away, a record as version 1
-    // wrote it.
-    for (const std::string& index : kVersion2Indexes) {
-        c->exec(QString::fromStdString("DROP INDEX " + index));
-    }
-    c->exec("DELETE FROM schema_version WHERE version = 2");
+    // Back to version 1, a record as version 1 wrote it.
+    BackToVersion1(*c);
     c->exec("INSERT INTO service_record (id, time_utc, duration_ms, station, job, wrench_code, "
             "bytes_read, outcome) VALUES ('old-1', '2025-01-02T03:04:05.006Z', 250, 'bench-1', "
             "'Get', '654321', '2B=65 2C=43 2D=21', 'done')");
@@ -213,18 +260,21 @@ TEST_P(RecordStoreTest, MigrationsBringADatabaseToVersion2KeepingItsRecords) {
     ASSERT_EQ(Indexes(*c, sqlite()), V{});
     c.reset();
 
-    EXPECT_EQ(Versions(*target), (V{"1", "2"}));
+    EXPECT_EQ(Versions(*target), (V{"1", "2", "3"}));
     Connection again(*target);
     ASSERT_TRUE(again.open()) << again.error();
     EXPECT_EQ(Indexes(again, sqlite()), kVersion2Indexes);
     EXPECT_EQ(Describe(again.read("old-1").value_or(ServiceRecord{})),
               "old-1|2025-01-02T03:04:05.006Z|250|bench-1||||||654321|Get||-|2B=65 2C=43 2D=21"
               "|2D:XX>21|||||-|done|0|");
-    // And new records go in beside it.
-    EXPECT_EQ(again.insert(FullRecord("new-1")), InsertResult::Written) << again.error();
+    // And new records go in beside it, a run with one.
+    ServiceRecord run = FullRecord("new-1");
+    run.verification = FullRun();
+    EXPECT_EQ(again.insert(run), InsertResult::Written) << again.error();
     EXPECT_EQ(again.counts(), "2 records, 4 bytes");
-    again.exec("INSERT INTO schema_version (version) VALUES (3)");
-    EXPECT_EQ(Versions(*target), (V{"1", "2", "3"}));
+    EXPECT_EQ(again.text("SELECT count(*) FROM verification_reading"), "3");
+    again.exec("INSERT INTO schema_version (version) VALUES (4)");
+    EXPECT_EQ(Versions(*target), (V{"1", "2", "3", "4"}));
 }
 
 // Migration 2 at version 1, its second index's name taken by a table of someone's: the first
@@ -232,10 +282,7 @@ TEST_P(RecordStoreTest, MigrationsBringADatabaseToVersion2KeepingItsRecords) {
 // and once the name is free the next opening applies it whole.
 TEST_P(RecordStoreTest, AMigrationThatFailsHalfWayLeavesTheDatabaseAsItWas) {
     ASSERT_EQ(c->insert(FullRecord("kept")), InsertResult::Written) << c->error();
-    for (const std::string& index : kVersion2Indexes) {
-        c->exec(QString::fromStdString("DROP INDEX " + index));
-    }
-    c->exec("DELETE FROM schema_version WHERE version = 2");
+    BackToVersion1(*c);
     c->exec("CREATE TABLE service_record_time (note TEXT)");
 
     Connection failed(*target);
@@ -248,7 +295,7 @@ TEST_P(RecordStoreTest, AMigrationThatFailsHalfWayLeavesTheDatabaseAsItWas) {
     EXPECT_EQ(c->counts(), "1 records, 3 bytes");
 
     c->exec("DROP TABLE service_record_time");
-    EXPECT_EQ(Versions(*target), (V{"1", "2"}));
+    EXPECT_EQ(Versions(*target), (V{"1", "2", "3"}));
     EXPECT_EQ(Indexes(*c, sqlite()), kVersion2Indexes);
 }
 

@@ -115,7 +115,10 @@ TEST_F(RecordWriterTest, RecordsWaitInTheSpoolForTheirOwnDatabase) {
         }
         EXPECT_TRUE(writer.flush(kGuard));
         EXPECT_EQ(waiting(share), 3);
-        writer.submit(Numbered("late", 3));
+        // A verification run waits with its record, readings and all.
+        ServiceRecord run = Numbered("late", 3);
+        run.verification = FullRun();
+        writer.submit(run);
     }
     EXPECT_EQ(waiting(share), 4);
     const V failures = reports.failuresSoFar();
@@ -137,6 +140,10 @@ TEST_F(RecordWriterTest, RecordsWaitInTheSpoolForTheirOwnDatabase) {
     EXPECT_TRUE(later.waitForWaiting(0));
     EXPECT_EQ(c.column("SELECT id FROM service_record ORDER BY id"),
               (V{"late-0", "late-1", "late-2", "late-3"}));
+    EXPECT_EQ(
+        DescribeRun(
+            c.read("late-3").value_or(ServiceRecord{}).verification.value_or(VerificationRun{})),
+        DescribeRun(FullRun()));
     EXPECT_EQ(later.failuresSoFar(), V{});
 }
 

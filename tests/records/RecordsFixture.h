@@ -7,6 +7,7 @@
 #include "records/RecordQuery.h"
 #include "records/RecordStore.h"
 
+#include <QLocale>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -54,6 +55,58 @@ inline ServiceRecord FullRecord(const std::string& id) {
     return r;
 }
 
+// A verification run with every field set, its numbers ones a float keeps only with all its
+// digits, and a reading the technician repeated.
+inline VerificationRun FullRun() {
+    VerificationRun v;
+    v.settings.maximum = 150.5;
+    v.settings.pointsPercent = {20, 60.12, 100};
+    v.settings.readingsPerPoint = 2;
+    v.settings.tolerancePercent = 4.5;
+    v.settings.preloads = 1;
+    v.settings.direction = VerifyDirection::Both;
+    v.settings.asLeft = true;
+    v.settings.digits = 2;
+    v.settings.technician = "A. Tech";
+    v.settings.tester = "REF-7, \"Ω\"";
+    v.settings.testerDue = "2027-03-01";
+    v.settings.remark = "21.5 °C";
+    v.settings.intervalMonths = 6;
+    v.settings.referenceTimeoutS = 45;
+    v.readings = {{"CW", 1, 1, 90.4806, 60.12, 60.01283745619283, "+060.01 N.m", false, ""},
+                  {"CW", 1, 2, 90.4806, 91.37, 90.5, "", true, "slipped"},
+                  {"CCW", 0, 2, 30.1, 29.87, 30.5, "30.5", false, ""}};
+    v.verdict = Verdict::Failed;
+    return v;
+}
+
+// A number as the runs' descriptions show it: the shortest text that reads back as it.
+inline std::string Num(double value) {
+    return QString::number(value, 'g', QLocale::FloatingPointShortest).toStdString();
+}
+
+// Every field of a run on one line.
+inline std::string DescribeRun(const VerificationRun& v) {
+    const VerificationSettings& s = v.settings;
+    std::string text = Num(s.maximum) + " [";
+    for (const double p : s.pointsPercent) {
+        text += Num(p) + ' ';
+    }
+    text += "] " + std::to_string(s.readingsPerPoint) + ' ' + Num(s.tolerancePercent) + ' ' +
+            std::to_string(s.preloads) + ' ' + DirectionWord(s.direction) + ' ' +
+            StateWord(s.asLeft) + ' ' + std::to_string(s.digits) + ' ' + s.technician + '|' +
+            s.tester + '|' + s.testerDue + '|' + s.remark + '|' + std::to_string(s.intervalMonths) +
+            ' ' + std::to_string(s.referenceTimeoutS) + ' ' + (v.stopped ? "stopped" : "ended") +
+            ' ' + VerdictWord(v.verdict) + ' ' + (v.dueDate.empty() ? "-" : v.dueDate);
+    for (const VerificationReading& r : v.readings) {
+        text += " / " + r.direction + ' ' + std::to_string(r.point) + ' ' +
+                std::to_string(r.index) + ' ' + Num(r.target) + ' ' + Num(r.wrench) + ' ' +
+                Num(r.reference) + " '" + r.referenceText + "' " +
+                (r.discarded ? "discarded: " + r.discardReason : "kept");
+    }
+    return text;
+}
+
 // Every field of a record on one line, to be compared with a line written by hand.
 inline std::string Describe(const ServiceRecord& r) {
     return r.id + '|' + r.time + '|' + std::to_string(r.durationMs) + '|' + r.station + '|' +
@@ -63,7 +116,8 @@ inline std::string Describe(const ServiceRecord& r) {
            records::BytesReadText(r.bytesRead) + '|' + records::WrittenBytesText(r.bytesWritten) +
            '|' + r.requestCode + '|' + r.requestMessage + '|' + r.newSet + '|' + r.detail + '|' +
            (r.run ? records::RunSummaryText(*r.run) : "-") + '|' + records::OutcomeText(r.outcome) +
-           '|' + std::to_string(r.failureCode) + '|' + r.message;
+           '|' + std::to_string(r.failureCode) + '|' + r.message +
+           (r.verification ? " || " + DescribeRun(*r.verification) : "");
 }
 
 // A record as the history lists it: an id, a time, a wrench and a job.
@@ -74,6 +128,24 @@ inline ServiceRecord Listed(const std::string& id, const std::string& time,
     r.time = time;
     r.wrenchCode = wrench;
     r.job = job;
+    return r;
+}
+
+// A verification record of `wrench` at `time`: the run's verdict (stopped for a run stopped),
+// and its due date as the recorder gives it.
+inline ServiceRecord RunRecord(const std::string& id, const std::string& time,
+                               const std::string& wrench, const std::string& verdict,
+                               bool asLeft = false) {
+    ServiceRecord r = Listed(id, time, wrench, "Verification");
+    VerificationRun v;
+    v.settings.maximum = 100;
+    v.settings.technician = "A. Tech";
+    v.settings.asLeft = asLeft;
+    v.stopped = verdict == "stopped";
+    v.verdict = ParseVerdict(verdict).value_or(Verdict::None);
+    v.dueDate = NextDueDate(time.substr(0, 10), v.verdict, v.settings.intervalMonths);
+    r.bytesWritten = {{0x23, std::nullopt, 0x00}, {0x24, std::nullopt, 0x00}};
+    r.verification = v;
     return r;
 }
 
