@@ -291,7 +291,7 @@ const PartColumn<Run> kRunColumns[] = {
          return direction.has_value();
      },
      nullptr},
-    {"as_left", "asLeft", nullptr, StoreSetting<ZELCOR_FIELD(VerificationSettings, asLeft)>,
+    {kRunAsLeft, "asLeft", nullptr, StoreSetting<ZELCOR_FIELD(VerificationSettings, asLeft)>,
      LoadSetting<ZELCOR_FIELD(VerificationSettings, asLeft)>,
      [](const Run& r) -> QJsonValue { return r.settings.asLeft; }},
     ZELCOR_SETTING("digits", "digits", digits),
@@ -301,9 +301,9 @@ const PartColumn<Run> kRunColumns[] = {
     ZELCOR_SETTING("remark", "remark", remark),
     ZELCOR_SETTING("interval_months", "intervalMonths", intervalMonths),
     ZELCOR_SETTING("reference_timeout_s", "referenceTimeoutS", referenceTimeoutS),
-    {"stopped", "stopped", nullptr, StoreField<ZELCOR_FIELD(Run, stopped)>,
+    {kRunStopped, "stopped", nullptr, StoreField<ZELCOR_FIELD(Run, stopped)>,
      LoadField<ZELCOR_FIELD(Run, stopped)>, FlagJson<ZELCOR_FIELD(Run, stopped)>},
-    {"verdict", "verdict", "verdict",
+    {kRunVerdict, "verdict", "verdict",
      [](const Run& r) { return NotNullText(VerdictWord(r.verdict)); },
      [](const QVariant& v, Run& r) {
          const auto verdict = ParseVerdict(FromText(v));
@@ -311,7 +311,7 @@ const PartColumn<Run> kRunColumns[] = {
          return verdict.has_value();
      },
      nullptr},
-    {"due_date", "dueDate", "due date", StoreField<ZELCOR_FIELD(Run, dueDate)>,
+    {kRunDueDate, "dueDate", "due date", StoreField<ZELCOR_FIELD(Run, dueDate)>,
      LoadField<ZELCOR_FIELD(Run, dueDate)>, nullptr},
 };
 

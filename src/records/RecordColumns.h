@@ -108,6 +108,11 @@ RecordedWrite WrittenByteFromRow(const QVariant& address, const QVariant& before
 // in the tables of RecordColumns.cpp, as those of service_record are.
 extern const QLatin1String kRunTable;
 extern const QLatin1String kReadingTable;
+// The run's columns that the due list and the "as found" run are looked up by.
+inline constexpr const char* kRunAsLeft = "as_left";
+inline constexpr const char* kRunStopped = "stopped";
+inline constexpr const char* kRunVerdict = "verdict";
+inline constexpr const char* kRunDueDate = "due_date";
 // The statements that insert a run and one of its readings ("?" placeholders), and the
 // values that fill them, in their order: record_id first, then seq for a reading.
 QString VerificationRunInsertSql();

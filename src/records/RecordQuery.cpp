@@ -236,31 +236,39 @@ bool ForEachRecord(QSqlDatabase& db, const RecordFilter& filter,
 }
 
 std::optional<QStringList> RecordedJobs(QSqlDatabase& db, QString& error) {
+    return DistinctValues(db, kColJob, error);
+}
+
+std::optional<QStringList> RecordedWrenchCodes(QSqlDatabase& db, QString& error) {
+    return DistinctValues(db, kColWrenchCode, error);
+}
+
+std::optional<QStringList> DistinctValues(QSqlDatabase& db, RecordColumn column, QString& error) {
     error.clear();
-    // One step down the job index per job: the next job after the last one found.
+    // One step down the column's index per value: the next value after the last one found.
     QSqlQuery q(db);
     q.setForwardOnly(true);
     if (!Run(q,
-             QStringLiteral("WITH RECURSIVE jobs(job) AS (SELECT min(%1) FROM %2 "
+             QStringLiteral("WITH RECURSIVE v(value) AS (SELECT min(%1) FROM %2 "
                             "UNION ALL SELECT (SELECT min(%1) FROM %2 WHERE %1 > "
-                            "jobs.job) FROM jobs WHERE jobs.job IS NOT NULL) "
-                            "SELECT job FROM jobs WHERE job IS NOT NULL")
-                 .arg(SqlName(kColJob), kRecordTable),
+                            "v.value) FROM v WHERE v.value IS NOT NULL) "
+                            "SELECT value FROM v WHERE value IS NOT NULL")
+                 .arg(SqlName(column), kRecordTable),
              {}, error)) {
         return std::nullopt;
     }
-    QStringList jobs;
+    QStringList values;
     while (q.next()) {
-        const QString job = q.value(0).toString();
-        if (!job.isEmpty()) {
-            jobs << job;
+        const QString value = q.value(0).toString();
+        if (!value.isEmpty()) {
+            values << value;
         }
     }
     if (q.lastError().isValid()) {
         error = QueryError(q);
         return std::nullopt;
     }
-    return jobs;
+    return values;
 }
 
 bool WriteRecordsCsv(QSqlDatabase& db, const RecordFilter& filter,

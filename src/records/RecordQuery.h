@@ -71,6 +71,11 @@ bool ForEachRecord(QSqlDatabase& db, const RecordFilter& filter,
 
 // The jobs the records hold, sorted; an index seek each, however many records there are.
 std::optional<QStringList> RecordedJobs(QSqlDatabase& db, QString& error);
+// The wrench codes the records hold, sorted, the same way.
+std::optional<QStringList> RecordedWrenchCodes(QSqlDatabase& db, QString& error);
+// The values of a column that leads an index of service_record, sorted, without NULL and
+// empty texts.
+std::optional<QStringList> DistinctValues(QSqlDatabase& db, RecordColumn column, QString& error);
 
 // ---- CSV (the columns and their order: RecordColumns.h) ------------------------------------
 // The header and every record of the filter, handed to `write` a line at a time; false from

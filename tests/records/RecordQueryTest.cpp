@@ -3,6 +3,7 @@
 // page at a time, the jobs listed, the query plans at SQLite, and the CSV rows.
 #include "records/RecordsFixture.h"
 
+#include "records/DueList.h"
 #include "records/RecordListModel.h"
 #include "records/RecordQuery.h"
 
@@ -165,6 +166,93 @@ TEST_P(RecordQueryTest, TheListReadsAPageAtATime) {
         ids.insert(model.index(row, records::kColId).data().toString());
     }
     EXPECT_EQ(ids.size(), 600u);
+}
+
+// ---- the due list and the "as found" run ---------------------------------------------------
+
+std::string Line(const records::DueEntry& e) {
+    return e.wrenchCode + ' ' + records::DueStateWord(e.state) + ' ' +
+           (e.dueDate.empty() ? "-" : e.dueDate) + ' ' + (e.recordId.empty() ? "-" : e.recordId);
+}
+
+// Today is 2026-12-07. A failed run after a pass makes the wrench failed without a due date,
+// a pass after a failure makes it due again; a stopped run changes nothing; a wrench only
+// read is never verified.
+TEST_P(RecordQueryTest, TheDueListPutsFailedOverdueAndNeverVerifiedFirst) {
+    for (const ServiceRecord& r : {
+             RunRecord("a1", "2026-01-10T08:00:00.000Z", "111111", "passed"),
+             RunRecord("a2", "2026-06-01T08:00:00.000Z", "111111", "stopped"),
+             RunRecord("b1", "2025-03-01T08:00:00.000Z", "222222", "passed"),
+             RunRecord("b2", "2026-05-02T08:00:00.000Z", "222222", "failed"),
+             RunRecord("b3", "2026-06-02T08:00:00.000Z", "222222", "stopped"),
+             RunRecord("c1", "2025-11-30T08:00:00.000Z", "333333", "passed"),
+             Listed("d1", "2026-12-01T08:00:00.000Z", "444444", "Get"),
+             RunRecord("e1", "2026-12-02T08:00:00.000Z", "555555", "stopped"),
+             RunRecord("f1", "2026-02-28T08:00:00.000Z", "666666", "passed"),
+             RunRecord("g1", "2026-11-30T09:00:00.000Z", "777777", "failed"),
+             RunRecord("g2", "2026-11-30T15:00:00.000Z", "777777", "passed"),
+             Listed("h1", "2026-11-30T15:00:00.000Z", "", "Get"),
+         }) {
+        ASSERT_EQ(c->insert(r), records::InsertResult::Written) << c->error();
+    }
+    QSqlDatabase db = c->db();
+    QString error;
+    std::vector<std::string> lines;
+    for (const records::DueEntry& e : records::DueList(db, QDate(2026, 12, 7), error)) {
+        lines.push_back(Line(e));
+    }
+    EXPECT_EQ(error.toStdString(), "");
+    EXPECT_EQ(lines,
+              (V{"222222 failed - b2", "333333 overdue 2026-11-30 c1", "444444 never verified - -",
+                 "555555 never verified - -", "111111 due 2027-01-10 a1",
+                 "666666 due 2027-02-28 f1", "777777 due 2027-11-30 g2"}));
+}
+
+// An "as left" run at 10:00 finds the last "as found" run of its wrench that day that was not
+// stopped, and the records of that wrench that wrote bytes after it, oldest first.
+TEST_P(RecordQueryTest, AnAsLeftRunFindsTheSameDaysAsFoundRunAndTheWritesBetween) {
+    ServiceRecord write = Listed("w-0900", "2026-12-07T09:00:00.000Z", "ABCDEF", "Parameter Write");
+    write.bytesWritten = {{0x10, 0x05, 0x07}};
+    ServiceRecord before = write, later = write, other = write, yesterday = write;
+    before.id = "w-0730";
+    before.time = "2026-12-07T07:30:00.000Z";
+    later.id = "w-0950";
+    later.time = "2026-12-07T09:50:00.000Z";
+    other.id = "other";
+    other.wrenchCode = "123456";
+    yesterday.id = "w-yesterday";
+    yesterday.time = "2026-12-06T23:00:00.000Z";
+    const ServiceRecord asLeft =
+        RunRecord("left", "2026-12-07T10:00:00.000Z", "ABCDEF", "passed", true);
+    for (const ServiceRecord& r :
+         {RunRecord("found-0700", "2026-12-07T07:00:00.000Z", "ABCDEF", "failed"), before,
+          RunRecord("found-0800", "2026-12-07T08:00:00.000Z", "ABCDEF", "failed"), write,
+          Listed("get", "2026-12-07T09:30:00.000Z", "ABCDEF", "Get"),
+          RunRecord("stopped", "2026-12-07T09:40:00.000Z", "ABCDEF", "stopped"), later, other,
+          asLeft, RunRecord("after", "2026-12-07T11:00:00.000Z", "ABCDEF", "passed"), yesterday,
+          RunRecord("found-late", "2026-12-06T23:30:00.000Z", "987654", "passed"),
+          RunRecord("left-2", "2026-12-07T00:10:00.000Z", "987654", "passed", true)}) {
+        ASSERT_EQ(c->insert(r), records::InsertResult::Written) << c->error();
+    }
+    QSqlDatabase db = c->db();
+    QString error;
+    const auto found = records::AsFoundContext(db, asLeft, error);
+    ASSERT_TRUE(found) << error.toStdString();
+    EXPECT_EQ(found->run.value_or(ServiceRecord{}).id, "found-0800");
+    EXPECT_EQ(
+        DescribeRun(found->run.value_or(ServiceRecord{}).verification.value_or(VerificationRun{})),
+        DescribeRun(RunRecord("x", "2026-12-07T08:00:00.000Z", "", "failed")
+                        .verification.value_or(VerificationRun{})));
+    V writes;
+    for (const ServiceRecord& r : found->writes) {
+        writes.push_back(r.id + ' ' + records::WrittenBytesText(r.bytesWritten));
+    }
+    EXPECT_EQ(writes, (V{"w-0900 10:05>07", "w-0950 10:05>07"}));
+    // An "as found" run has none; nor has an "as left" run whose "as found" run was the day
+    // before.
+    EXPECT_FALSE(records::AsFoundContext(db, *c->read("found-0800"), error));
+    EXPECT_FALSE(records::AsFoundContext(db, *c->read("left-2"), error));
+    EXPECT_EQ(error.toStdString(), "");
 }
 
 ZELCOR_ON_BOTH_DATABASES(RecordQueryTest);
