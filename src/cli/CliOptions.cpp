@@ -17,7 +17,7 @@ namespace {
 
 const std::set<std::string_view> kValueOptions{
     "--port", "--baud", "--log", "--cells", "--direction", "--digits", "--seconds", "--pause",
-    "--records", "--wrench", "--job", "--since", "--until",
+    "--records", "--wrench", "--job", "--since", "--until", "--within",
     // verify
     "--tester-port", "--max", "--readings", "--tolerance", "--technician", "--points", "--preloads",
     "--tester", "--tester-due", "--remark", "--interval", "--tester-timeout", "--tester-baud",
@@ -222,6 +222,13 @@ bool TakeValue(CliOptions& options, std::string_view name, const std::string& va
             return false;
         }
         (name == "--since" ? options.filter.since : options.filter.until) = day;
+    } else if (name == "--within") {
+        const auto days = WholeNumber(value);
+        if (!days || *days < 0 || *days > 36500) {
+            options.error = "--within takes a number of days from 0 to 36500, not " + quoted;
+            return false;
+        }
+        options.withinDays = static_cast<int>(*days);
     } else {
         return TakeVerifyValue(options, name, value);
     }
@@ -365,8 +372,8 @@ CliOptions ParseCliOptions(const std::vector<std::string>& arguments) {
     } else if (options.filter.since && options.filter.until &&
                *options.filter.since > *options.filter.until) {
         options.error = "--since is a later day than --until: no record lies between them";
-    } else if (options.command != "ports" && options.command != "history" && !options.simulator &&
-               options.port.empty()) {
+    } else if (options.command != "ports" && options.command != "history" &&
+               options.command != "due" && !options.simulator && options.port.empty()) {
         options.error = options.command + " needs the wrench: name its port with --port (a "
                                           "number, a device path or a device server's "
                                           "address), or use --simulator";
@@ -417,6 +424,12 @@ std::string CliHelpText() {
            "                              the service records, newest first, one a line; a\n"
            "                              DAY is YYYY-MM-DD (UTC), both days included; no\n"
            "                              wrench or port needed\n"
+           "  due [--within DAYS] [--csv]\n"
+           "                              every wrench of the records with its last\n"
+           "                              verification and next due date, failed, overdue\n"
+           "                              and never verified first; --within DAYS keeps\n"
+           "                              those due by today + DAYS (UTC) and every failed,\n"
+           "                              overdue and never verified one\n"
            "\n"
            "Options:\n"
            "  --port NAME    the wrench's port: a number (1 = /dev/ttyS0), a device path, or\n"
@@ -427,7 +440,8 @@ std::string CliHelpText() {
            "  --log-append   add to the --log file instead of replacing it\n"
            "  --json         one JSON document on standard output\n"
            "  --csv          history: CSV, as the History window exports it; live: CSV\n"
-           "                 for spreadsheets, as the calibration window exports it\n"
+           "                 for spreadsheets, as the calibration window exports it;\n"
+           "                 due: CSV\n"
            "  --records TARGET\n"
            "                 where the service records are kept: off, sqlite:PATH or\n"
            "                 postgresql://user@host[:port]/dbname; ZELCOR_RECORDS when not\n"

@@ -60,7 +60,8 @@ struct CliOptions {
     bool yes = false;                 // write-all-ff
     bool forceOtherWrench = false;    // restore, write-params
     records::RecordFilter filter;     // history: --wrench, --job, --since, --until
-    bool csv = false;                 // history, live
+    bool csv = false;                 // history, live, due
+    std::optional<int> withinDays;    // due
     // verify: the run's settings (the digits from --digits, the technician, when not given, the
     // operating-system user), and the tester's port with its line settings.
     VerificationSettings verification;

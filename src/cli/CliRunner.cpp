@@ -154,6 +154,7 @@ std::span<const CliRunner::Subcommand> CliRunner::subcommands() {
          &CliRunner::history,
          false,
          false},
+        {"due", {0, 0, {"--within", "--csv"}}, nullptr, &CliRunner::due, false, false},
     };
     return kTable;
 }

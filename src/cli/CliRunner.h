@@ -47,7 +47,7 @@ struct CliContext {
     bool progress = false;
     // The text of write-params when it is "-", at most `limit` bytes; none when longer.
     std::function<std::optional<std::string>(std::size_t limit)> readStandardInput;
-    // Now as UTC, ISO 8601, for a backup's time.
+    // Now as UTC, ISO 8601, for a backup's time and due's today.
     std::function<std::string()> utcNow;
     // history, once its database is open: the records waiting in the spool for it are
     // handed to it first (a wait with a time limit).
@@ -98,6 +98,8 @@ private:
     int ports();
     // The service records of the filter, from the records' database; no port is opened.
     int history();
+    // The due list from the records' database; no port is opened.
+    int due();
     int read();
     int write();
     int dump();

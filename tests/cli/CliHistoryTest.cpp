@@ -8,6 +8,8 @@
 
 #include "cli/CliRunner.h"
 
+#include <QJsonDocument>
+
 #include <algorithm>
 #include <sstream>
 
@@ -29,8 +31,12 @@ protected:
         EXPECT_EQ(options.error, "");
         out.str("");
         err.str("");
-        // No request code, input, time or port names: history asks for none.
-        cli::CliContext context{clock, port, boxes, {}, out, err, false, {}, {}};
+        // No request code, input or port names: history and due ask for none; due asks
+        // for today.
+        cli::CliContext context{
+            clock, port, boxes,
+            {},    out,  err,
+            false, {},   [] { return std::string("2026-12-07T10:00:00.000Z"); }};
         cli::CliRunner runner(options, context);
         const int code = runner.run("");
         EXPECT_FALSE(port.isOpen());
@@ -63,7 +69,8 @@ TEST_F(CliHistoryTest, JsonIsOneDocumentOfTheRecordsNewestFirst) {
         R"("job":"Parameter Write","message":"Stop, \"now\"\r\nagain","newSet":null,)"
         R"("operator":"technician","outcome":"failed","port":null,"program":null,)"
         R"("requestCode":null,"requestMessage":null,"run":null,"softwareVersion":null,)"
-        R"("station":null,"time":"2026-03-02T23:59:59.999Z","wrenchCode":"123456"},)"
+        R"("station":null,"time":"2026-03-02T23:59:59.999Z","verification":null,)"
+        R"("wrenchCode":"123456"},)"
         "\n        "
         R"({"bytesRead":[{"address":"2B","value":"12"}],"bytesWritten":[],"detail":null,)"
         R"("digits":2,"direction":"CW","durationMs":0,"factoryCode":null,"failureCode":null,)"
@@ -71,7 +78,7 @@ TEST_F(CliHistoryTest, JsonIsOneDocumentOfTheRecordsNewestFirst) {
         R"("port":null,"program":null,"requestCode":null,"requestMessage":null,)"
         R"("run":{"cycles":3,"firstMs":150,"highest":10.5,"lastMs":900,"lowest":1.25},)"
         R"("softwareVersion":null,"station":null,"time":"2026-03-01T08:00:00.000Z",)"
-        R"("wrenchCode":"123456"})"
+        R"("verification":null,"wrenchCode":"123456"})"
         "\n    ]\n}\n");
 
     // Nothing matches: still one document.
@@ -89,7 +96,7 @@ TEST_F(CliHistoryTest, TextIsOneLinePerRecordAndCsvIsTheWindowsExport) {
     // The window's export (its header is HistoryWindowTest's), of the records listed.
     ASSERT_EQ(run({"history", "--job", "Get", "--until", "2026-03-02", "--csv"}), cli::kExitDone);
     EXPECT_EQ(out.str().substr(out.str().find("\r\n") + 2),
-              "2026-03-01T08:00:00.000Z,123456,,,Get,CW,2,done,,,,,,,0,,\r\n");
+              "2026-03-01T08:00:00.000Z,123456,,,Get,CW,2,done,,,,,,,0,,,,\r\n");
 
     ASSERT_EQ(run({"history", "--wrench", "ABCDEF"}), cli::kExitDone);
     EXPECT_EQ(out.str(), "");
@@ -112,6 +119,49 @@ TEST_F(CliHistoryTest, AnUnreadableRecordIsMarkedAndTheOthersListed) {
     const std::string csv = out.str();
     EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 3) << csv; // the header, e and a
     EXPECT_EQ(err.str(), "zelcor-cli: record b: cannot read bytes_read\n" + told);
+}
+
+// Today is 2026-12-07 by the program's clock: a failed wrench, an overdue one and one never
+// verified come first whatever --within says; a wrench due on the last day of --within is
+// kept, one due a day later is not.
+TEST_F(CliHistoryTest, DueListsEveryWrenchAndWithinKeepsThoseDueSoon) {
+    for (const ServiceRecord& r : {RunRecord("v1", "2026-01-10T08:00:00.000Z", "123456", "passed"),
+                                   RunRecord("v2", "2026-11-02T08:00:00.000Z", "ABCDEF", "passed"),
+                                   RunRecord("v3", "2025-12-01T08:00:00.000Z", "65A321", "passed"),
+                                   RunRecord("v4", "2026-12-06T08:00:00.000Z", "FFFFFF", "failed"),
+                                   Listed("n1", "2026-12-07T08:00:00.000Z", "000001", "Get")}) {
+        ASSERT_EQ(file.insert(r), records::InsertResult::Written) << file.error();
+    }
+    ASSERT_EQ(run({"due", "--json"}), cli::kExitDone) << err.str();
+    EXPECT_EQ(
+        QJsonDocument::fromJson(QByteArray::fromStdString(out.str()))
+            .toJson(QJsonDocument::Compact)
+            .toStdString(),
+        R"({"today":"2026-12-07","wrenches":[)"
+        R"({"dueDate":null,"recordId":"v4","state":"failed","time":"2026-12-06T08:00:00.000Z",)"
+        R"("verdict":"failed","wrenchCode":"FFFFFF"},)"
+        R"({"dueDate":"2026-12-01","recordId":"v3","state":"overdue",)"
+        R"("time":"2025-12-01T08:00:00.000Z","verdict":"passed","wrenchCode":"65A321"},)"
+        R"({"dueDate":null,"recordId":null,"state":"never verified","time":null,"verdict":null,)"
+        R"("wrenchCode":"000001"},)"
+        R"({"dueDate":"2027-01-10","recordId":"v1","state":"due",)"
+        R"("time":"2026-01-10T08:00:00.000Z","verdict":"passed","wrenchCode":"123456"},)"
+        R"({"dueDate":"2027-11-02","recordId":"v2","state":"due",)"
+        R"("time":"2026-11-02T08:00:00.000Z","verdict":"passed","wrenchCode":"ABCDEF"}]})");
+
+    ASSERT_EQ(run({"due", "--within", "34"}), cli::kExitDone) << err.str();
+    EXPECT_EQ(out.str(), "FFFFFF\tfailed\t-\tfailed\t2026-12-06T08:00:00.000Z\tv4\n"
+                         "65A321\toverdue\t2026-12-01\tpassed\t2025-12-01T08:00:00.000Z\tv3\n"
+                         "000001\tnever verified\t-\t-\t-\t-\n"
+                         "123456\tdue\t2027-01-10\tpassed\t2026-01-10T08:00:00.000Z\tv1\n");
+    ASSERT_EQ(run({"due", "--within", "33", "--csv"}), cli::kExitDone) << err.str();
+    EXPECT_EQ(out.str(), "wrench code,state,due date,verdict,time,record id\r\n"
+                         "FFFFFF,failed,,failed,2026-12-06T08:00:00.000Z,v4\r\n"
+                         "65A321,overdue,2026-12-01,passed,2025-12-01T08:00:00.000Z,v3\r\n"
+                         "000001,never verified,,,,\r\n");
+
+    EXPECT_EQ(Parse({"due", "--within", "-1"}).error.rfind("--within takes a number of days", 0),
+              0u);
 }
 
 TEST(CliHistoryOptionsTest, WhatHistoryTakesAndRefuses) {
