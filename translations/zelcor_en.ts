@@ -256,6 +256,58 @@
         <source>; %1 left out that cannot be read: %2</source>
         <translation>; %1 left out that cannot be read: %2</translation>
     </message>
+    <message>
+        <source>Last verification (UTC)</source>
+        <translation>Last verification (UTC)</translation>
+    </message>
+    <message>
+        <source>Verdict</source>
+        <translation>Verdict</translation>
+    </message>
+    <message>
+        <source>Next due</source>
+        <translation>Next due</translation>
+    </message>
+    <message>
+        <source>State</source>
+        <translation>State</translation>
+    </message>
+    <message>
+        <source>Certificate…</source>
+        <translation>Certificate…</translation>
+    </message>
+    <message>
+        <source>Records</source>
+        <translation>Records</translation>
+    </message>
+    <message>
+        <source>Due</source>
+        <translation>Due</translation>
+    </message>
+    <message>
+        <source>The due list cannot be read: %1</source>
+        <translation>The due list cannot be read: %1</translation>
+    </message>
+    <message>
+        <source>passed</source>
+        <translation>passed</translation>
+    </message>
+    <message>
+        <source>failed</source>
+        <translation>failed</translation>
+    </message>
+    <message>
+        <source>overdue</source>
+        <translation>overdue</translation>
+    </message>
+    <message>
+        <source>never verified</source>
+        <translation>never verified</translation>
+    </message>
+    <message>
+        <source>due</source>
+        <translation>due</translation>
+    </message>
 </context>
 <context>
     <name>zelcor::LiveReadingPanel</name>

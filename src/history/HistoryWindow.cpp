@@ -18,6 +18,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStyledItemDelegate>
+#include <QTabWidget>
 #include <QTableView>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -126,7 +127,7 @@ QString SaveDialog(QWidget* parent, const QString& suggested) {
 HistoryWindow::HistoryWindow(records::RecordsTarget target,
                              std::function<std::string()> connectedWrench, QWidget* parent)
     : QWidget(parent), m_target(std::move(target)), m_connectedWrench(std::move(connectedWrench)),
-      m_chooseFile(SaveDialog),
+      m_chooseFile(SaveDialog), m_today([] { return QDateTime::currentDateTimeUtc().date(); }),
       m_connection(QStringLiteral("zelcor-history-%1").arg(quintptr(this), 0, 16)) {
     setObjectName(QStringLiteral("frmHistory"));
     setWindowTitle(tr("Service records"));
@@ -215,13 +216,43 @@ void HistoryWindow::buildControls() {
     lblStatus = makeLabel(this, QString(), QStringLiteral("lblStatus"));
     lblStatus->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
+    auto* recordsPage = new QWidget(this);
+    auto* records = new QVBoxLayout(recordsPage);
+    records->addLayout(filters);
+    records->addWidget(grdRecords, 3);
+    records->addLayout(detail, 2);
+
+    // The due list: a wrench a row; a row's record id rides in its first cell.
+    auto* duePage = new QWidget(this);
+    grdDue = new QTableWidget(0, 5, duePage);
+    grdDue->setObjectName(QStringLiteral("grdDue"));
+    grdDue->setHorizontalHeaderLabels({tr("Wrench code"), tr("Last verification (UTC)"),
+                                       tr("Verdict"), tr("Next due"), tr("State")});
+    grdDue->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grdDue->setSelectionBehavior(QAbstractItemView::SelectRows);
+    grdDue->setSelectionMode(QAbstractItemView::SingleSelection);
+    grdDue->verticalHeader()->setVisible(false);
+    grdDue->horizontalHeader()->setStretchLastSection(true);
+    cmdCertificate = makeButton(duePage, QStringLiteral("cmdCertificate"), tr("Certificate…"));
+    cmdCertificate->setEnabled(false);
+    auto* dueButtons = new QHBoxLayout;
+    dueButtons->addStretch(1);
+    dueButtons->addWidget(cmdCertificate);
+    auto* due = new QVBoxLayout(duePage);
+    due->addWidget(grdDue);
+    due->addLayout(dueButtons);
+
+    tabPages = new QTabWidget(this);
+    tabPages->setObjectName(QStringLiteral("tabPages"));
+    tabPages->addTab(recordsPage, tr("Records"));
+    tabPages->addTab(duePage, tr("Due"));
+
     auto* window = new QVBoxLayout(this);
-    window->addLayout(filters);
-    window->addWidget(grdRecords, 3);
-    window->addLayout(detail, 2);
+    window->addWidget(tabPages);
     window->addWidget(lblStatus);
+    // The records page row by row, the pages' tabs, then the due page.
     chainTabOrder({txtWrenchCode, cmbJob, chkSince, dtpSince, chkUntil, dtpUntil, cmdRefresh,
-                   cmdExport, grdRecords, txtDetail, grdWritten});
+                   cmdExport, grdRecords, txtDetail, grdWritten, tabPages, grdDue, cmdCertificate});
 
     connect(txtWrenchCode, &QLineEdit::textEdited, this, [this] { m_codeTyped = true; });
     connect(txtWrenchCode, &QLineEdit::textChanged, this, [this] { applyFilter(); });
@@ -236,6 +267,75 @@ void HistoryWindow::buildControls() {
     connect(cmdExport, &QPushButton::clicked, this, [this] { cmdExport_Click(); });
     connect(grdRecords->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) { showRecord(current.row()); });
+    connect(grdDue, &QTableWidget::currentCellChanged, this,
+            [this] { cmdCertificate->setEnabled(!chosenRun().isEmpty()); });
+    connect(grdDue, &QTableWidget::cellDoubleClicked, this, [this] { cmdCertificate_Click(); });
+    connect(cmdCertificate, &QPushButton::clicked, this, [this] { cmdCertificate_Click(); });
+}
+
+void HistoryWindow::refreshDue() {
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    QString error;
+    const QDate today = m_today();
+    const std::vector<records::DueEntry> entries = records::DueList(db, today, error);
+    grdDue->setRowCount(0);
+    if (!error.isEmpty()) {
+        showStatus(tr("The due list cannot be read: %1").arg(error));
+        return;
+    }
+    const auto verdictText = [](Verdict verdict) {
+        switch (verdict) {
+        case Verdict::Passed:
+            return tr("passed");
+        case Verdict::Failed:
+            return tr("failed");
+        case Verdict::None:
+            break;
+        }
+        return QString();
+    };
+    const auto stateText = [](records::DueState state) {
+        switch (state) {
+        case records::DueState::Failed:
+            return tr("failed");
+        case records::DueState::Overdue:
+            return tr("overdue");
+        case records::DueState::NeverVerified:
+            return tr("never verified");
+        case records::DueState::Due:
+            break;
+        }
+        return tr("due");
+    };
+    grdDue->setRowCount(int(entries.size()));
+    for (int row = 0; row < int(entries.size()); ++row) {
+        const records::DueEntry& e = entries[std::size_t(row)];
+        const bool attention =
+            e.state == records::DueState::Failed || e.state == records::DueState::Overdue;
+        const QStringList texts{qs(e.wrenchCode), qs(e.time), verdictText(e.verdict), qs(e.dueDate),
+                                stateText(e.state)};
+        for (int column = 0; column < texts.size(); ++column) {
+            auto* item = new QTableWidgetItem(texts[column]);
+            if (attention) {
+                item->setForeground(Qt::red);
+            }
+            grdDue->setItem(row, column, item);
+        }
+        grdDue->item(row, 0)->setData(Qt::UserRole, qs(e.recordId));
+    }
+    cmdCertificate->setEnabled(!chosenRun().isEmpty());
+}
+
+QString HistoryWindow::chosenRun() const {
+    const QTableWidgetItem* item = grdDue->item(grdDue->currentRow(), 0);
+    return item != nullptr ? item->data(Qt::UserRole).toString() : QString();
+}
+
+void HistoryWindow::cmdCertificate_Click() {
+    const QString id = chosenRun();
+    if (!id.isEmpty()) {
+        emit certificateRequested(id);
+    }
 }
 
 records::RecordFilter HistoryWindow::filter() const {
@@ -297,6 +397,7 @@ void HistoryWindow::refresh() {
     if (!jobs) {
         showStatus(tr("The jobs cannot be listed: %1").arg(error));
     }
+    refreshDue();
 }
 
 void HistoryWindow::applyFilter() {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "records/DueList.h"
 #include "records/RecordListModel.h"
 #include "records/RecordQuery.h"
 #include "records/RecordStore.h"
@@ -18,6 +19,7 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
+class QTabWidget;
 class QTableView;
 class QTableWidget;
 
@@ -28,6 +30,11 @@ namespace zelcor {
 // and after; and the listed records saved as CSV. The list reads its rows from the database
 // a page at a time as it is scrolled, never all at once, on SQLite and PostgreSQL alike. A
 // row that cannot be read as a record is listed with the reason in its message.
+//
+// A second page, "Due", lists every wrench of the records with its last verification, its
+// verdict and its next due date (records::DueList), failed and overdue wrenches first and in
+// red, their state in words too; a wrench's row opens its last run's certificate through
+// certificateRequested, which the main window connects.
 //
 // The database is opened when the window is first shown; each showing reads the list afresh.
 class HistoryWindow : public QWidget {
@@ -45,12 +52,20 @@ public:
 
     // A save dialog unless a test gives its own chooser.
     void setFileChooser(FileChooser chooser) { m_chooseFile = std::move(chooser); }
+    // Today (UTC) for the due list: the system's date unless a test gives its own.
+    void setToday(std::function<QDate()> today) { m_today = std::move(today); }
 
     // The filter the controls set.
     records::RecordFilter filter() const;
     // Reads the job list and the records again (opening the database when it is not open).
     void refresh();
     void cmdExport_Click();
+    // The certificate of the last run of the wrench chosen in the due list.
+    void cmdCertificate_Click();
+
+signals:
+    // The technician asks for the certificate of the run kept as the record `recordId`.
+    void certificateRequested(const QString& recordId);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -61,10 +76,14 @@ private:
     void applyFilter();
     void showRecord(int row);
     void showStatus(const QString& text);
+    void refreshDue();
+    // The record id of the due list's chosen row; empty when it has no verification.
+    QString chosenRun() const;
 
     records::RecordsTarget m_target;
     std::function<std::string()> m_connectedWrench;
     FileChooser m_chooseFile;
+    std::function<QDate()> m_today;
     QString m_connection;
     bool m_open = false;
     // The technician has typed into the wrench filter: the connected wrench no longer fills it.
@@ -84,6 +103,9 @@ private:
     QPlainTextEdit* txtDetail = nullptr;
     QTableWidget* grdWritten = nullptr;
     QLabel* lblStatus = nullptr;
+    QTabWidget* tabPages = nullptr;
+    QTableWidget* grdDue = nullptr;
+    QPushButton* cmdCertificate = nullptr;
 };
 
 } // namespace zelcor

@@ -154,9 +154,9 @@ TEST_F(FocusOrder, CalibrationAndHistoryGoRowByRow) {
     QTemporaryDir dir;
     HistoryWindow history(SqliteTarget(dir), [] { return std::string(); });
     const QList<QWidget*> stops = TabStops(&history);
-    // The dates wait for their ticks.
+    // The records page, then the pages' tabs; the dates wait for their ticks.
     EXPECT_EQ(Names(stops), "txtWrenchCode cmbJob chkSince chkUntil cmdRefresh cmdExport "
-                            "grdRecords txtDetail grdWritten");
+                            "grdRecords txtDetail grdWritten tabPages");
 }
 
 } // namespace

@@ -17,6 +17,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStyledItemDelegate>
+#include <QTabWidget>
 #include <QTableView>
 #include <QTableWidget>
 #include <QTest>
@@ -146,11 +147,11 @@ TEST_F(HistoryWindowTest, ExportCsvSavesTheListedRows) {
     EXPECT_EQ(csv.readAll().toStdString(),
               "time,wrench code,factory code,software version,job,direction,digits,outcome,"
               "failure code,message,station,operator,program,port,duration ms,request code,"
-              "bytes written\r\n"
-              "2026-03-03T00:00:00.000Z,123456,,,Get,,,done,,,,,,,0,,\r\n"
+              "bytes written,verdict,due date\r\n"
+              "2026-03-03T00:00:00.000Z,123456,,,Get,,,done,,,,,,,0,,,,\r\n"
               "2026-03-02T23:59:59.999Z,123456,,,Parameter Write,,,failed,1,"
-              "\"Stop, \"\"now\"\"\r\nagain\",,technician,,,420,,10:05>07 11:XX>FF\r\n"
-              "2026-03-01T08:00:00.000Z,123456,,,Get,CW,2,done,,,,,,,0,,\r\n");
+              "\"Stop, \"\"now\"\"\r\nagain\",,technician,,,420,,10:05>07 11:XX>FF,,\r\n"
+              "2026-03-01T08:00:00.000Z,123456,,,Get,CW,2,done,,,,,,,0,,,,\r\n");
     EXPECT_EQ(Find<QLabel>(&window, "lblStatus")->text(),
               QStringLiteral("3 records saved to %1").arg(chosen));
 
@@ -165,6 +166,48 @@ TEST_F(HistoryWindowTest, ExportCsvSavesTheListedRows) {
     EXPECT_EQ(
         Find<QLabel>(&window, "lblStatus")->text(),
         QStringLiteral("2 records saved to %1; 1 left out that cannot be read: a").arg(chosen));
+}
+
+// Today is 2026-12-07: the failed and the overdue wrench come first, in red and with their
+// state in words; a row with a run asks for its certificate, one never verified cannot.
+TEST_F(HistoryWindowTest, TheDueViewPutsFailedAndOverdueFirstInRedAndAsksForCertificates) {
+    for (const ServiceRecord& r : {RunRecord("v1", "2026-01-10T08:00:00.000Z", "123456", "passed"),
+                                   RunRecord("v3", "2025-12-01T08:00:00.000Z", "65A321", "passed"),
+                                   RunRecord("v4", "2026-12-06T08:00:00.000Z", "FFFFFF", "failed"),
+                                   Listed("n1", "2026-12-07T08:00:00.000Z", "000001", "Get")}) {
+        ASSERT_EQ(file.insert(r), records::InsertResult::Written) << file.error();
+    }
+    window.setToday([] { return QDate(2026, 12, 7); });
+    QStringList asked;
+    QObject::connect(&window, &HistoryWindow::certificateRequested,
+                     [&](const QString& id) { asked << id; });
+    window.show();
+    Find<QTabWidget>(&window, "tabPages")->setCurrentIndex(1);
+    QCoreApplication::processEvents(); // the page shown is laid out
+    auto* grid = Find<QTableWidget>(&window, "grdDue");
+    V rows;
+    for (int row = 0; row < grid->rowCount(); ++row) {
+        std::string line;
+        for (int column = 0; column < grid->columnCount(); ++column) {
+            line += grid->item(row, column)->text().toStdString() + '|';
+        }
+        rows.push_back(line + (grid->item(row, 4)->foreground().color() == Qt::red ? "red" : ""));
+    }
+    EXPECT_EQ(rows, (V{"FFFFFF|2026-12-06T08:00:00.000Z|failed||failed|red",
+                       "65A321|2025-12-01T08:00:00.000Z|passed|2026-12-01|overdue|red",
+                       "000001||||never verified|",
+                       "123456|2026-01-10T08:00:00.000Z|passed|"
+                       "2027-01-10|due|"}));
+    auto* certificate = Find<QPushButton>(&window, "cmdCertificate");
+    grid->setCurrentCell(2, 0);
+    EXPECT_FALSE(certificate->isEnabled());
+    grid->setCurrentCell(0, 0);
+    ASSERT_TRUE(certificate->isEnabled());
+    certificate->click();
+    const QPoint onV1 = grid->visualItemRect(grid->item(3, 1)).center();
+    QTest::mousePress(grid->viewport(), Qt::LeftButton, {}, onV1);
+    QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, onV1);
+    EXPECT_EQ(asked, (QStringList{"v4", "v1"}));
 }
 
 TEST_F(HistoryWindowTest, RowsAreReadAsTheListIsScrolledToThem) {
