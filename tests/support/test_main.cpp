@@ -1,8 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The suites without windows link no Qt Widgets: they get a core application.
+// The suites without windows link no Qt Widgets: they get a core application, or a GUI one
+// where they paint (fonts come from the platform).
 #if __has_include(<QApplication>)
 #include <QApplication>
 using TestApplication = QApplication;
+#elif __has_include(<QGuiApplication>)
+#include <QGuiApplication>
+using TestApplication = QGuiApplication;
 #else
 #include <QCoreApplication>
 using TestApplication = QCoreApplication;
