@@ -395,8 +395,8 @@ void Paint(Sheet& sheet, const CertificateInput& input) {
     sheet.text(QStringLiteral("Certificate of verification"), sheet.font(18, true));
     sheet.text(QStringLiteral("Torque wrench, ") + qs(StateWord(s.asLeft)), sheet.font(11));
     sheet.space(3);
-    sheet.field(QStringLiteral("Certificate number"),
-                qs(CertificateNumber(record.id, date.toStdString())), Qt::black, true);
+    sheet.field(QStringLiteral("Certificate number"), qs(RecordCertificateNumber(record)),
+                Qt::black, true);
     sheet.field(QStringLiteral("Date of the run"), date);
     sheet.field(QStringLiteral("Bench"), OrUnknown(record.station));
     sheet.field(QStringLiteral("Technician"), OrUnknown(s.technician));
@@ -427,8 +427,7 @@ void Paint(Sheet& sheet, const CertificateInput& input) {
         sheet.space(4);
         sheet.keep(40);
         sheet.text(QStringLiteral("As found, earlier the same day"), sheet.font(11, true));
-        sheet.field(QStringLiteral("Certificate number"),
-                    qs(CertificateNumber(found.id, RecordDate(found).toStdString())));
+        sheet.field(QStringLiteral("Certificate number"), qs(RecordCertificateNumber(found)));
         sheet.field(QStringLiteral("Time of the run"), RecordClock(found));
         sheet.field(QStringLiteral("Technician"), OrUnknown(foundRun.settings.technician));
         sheet.field(QStringLiteral("Method"), MethodText(foundRun.settings));
@@ -465,6 +464,10 @@ void Paint(Sheet& sheet, const CertificateInput& input) {
 
 } // namespace
 
+std::string RecordCertificateNumber(const ServiceRecord& record) {
+    return CertificateNumber(record.id, RecordDate(record).toStdString());
+}
+
 bool WriteCertificate(const CertificateInput& input, const QString& pdfPath, QString& error) {
     error.clear();
     if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()) == nullptr) {
@@ -491,8 +494,7 @@ bool WriteCertificate(const CertificateInput& input, const QString& pdfPath, QSt
         error = QStringLiteral("%1 cannot be written: %2").arg(pdfPath, file.errorString());
         return false;
     }
-    const ServiceRecord& record = input.record;
-    const QString number = qs(CertificateNumber(record.id, RecordDate(record).toStdString()));
+    const QString number = qs(RecordCertificateNumber(input.record));
     {
         QPdfWriter writer(&file);
         writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,

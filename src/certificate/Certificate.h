@@ -26,6 +26,10 @@ struct CertificateInput {
 // (and pdftotext) takes for what it is. Debian: fonts-dejavu-core.
 inline constexpr const char* kCertificateFont = "DejaVu Sans";
 
+// The certificate number of the run kept as `record`: CertificateNumber of its id and the
+// UTC date of its time.
+std::string RecordCertificateNumber(const ServiceRecord& record);
+
 // Writes the certificate of `input.record` to `pdfPath`, replacing the file whole (it is
 // written beside it and renamed): the certificate number, the date of the run, the bench and
 // the technician; the wrench (code, direction, digits after the point, maximum), "as found" or

@@ -21,7 +21,9 @@ const std::set<std::string_view> kValueOptions{
     // verify
     "--tester-port", "--max", "--readings", "--tolerance", "--technician", "--points", "--preloads",
     "--tester", "--tester-due", "--remark", "--interval", "--tester-timeout", "--tester-baud",
-    "--tester-format"};
+    "--tester-format",
+    // certificate
+    "-o"};
 const std::set<std::string_view> kFlagOptions{"--simulator",          "--json",   "--yes",
                                               "--log-append",         "--csv",    "--as-found",
                                               "--force-other-wrench", "--as-left"};
@@ -196,6 +198,12 @@ bool TakeValue(CliOptions& options, std::string_view name, const std::string& va
             return false;
         }
         options.pause = value;
+    } else if (name == "-o") {
+        if (value.empty()) {
+            options.error = "-o takes the name of the file to write";
+            return false;
+        }
+        options.output = value;
     } else if (name == "--records") {
         options.records = value;
     } else if (name == "--wrench") {
@@ -357,6 +365,8 @@ CliOptions ParseCliOptions(const std::vector<std::string>& arguments) {
         options.error = options.command + " needs --direction cw or --direction ccw";
     } else if (options.command == "write-params" && !options.digits) {
         options.error = "write-params needs --digits (0 to 3, digits after the point)";
+    } else if (options.command == "certificate" && options.output.empty()) {
+        options.error = "certificate needs -o FILE.pdf, the file to write";
     } else if (options.command == "write-all-ff" && !options.yes) {
         options.error = "write-all-ff overwrites every cell 07H to 2DH, the wrench's identity "
                         "0CH-0FH and 2BH-2DH too: add --yes to do so";
@@ -373,7 +383,8 @@ CliOptions ParseCliOptions(const std::vector<std::string>& arguments) {
                *options.filter.since > *options.filter.until) {
         options.error = "--since is a later day than --until: no record lies between them";
     } else if (options.command != "ports" && options.command != "history" &&
-               options.command != "due" && !options.simulator && options.port.empty()) {
+               options.command != "due" && options.command != "certificate" && !options.simulator &&
+               options.port.empty()) {
         options.error = options.command + " needs the wrench: name its port with --port (a "
                                           "number, a device path or a device server's "
                                           "address), or use --simulator";
@@ -430,6 +441,9 @@ std::string CliHelpText() {
            "                              and never verified first; --within DAYS keeps\n"
            "                              those due by today + DAYS (UTC) and every failed,\n"
            "                              overdue and never verified one\n"
+           "  certificate RECORD-ID -o FILE.pdf\n"
+           "                              the certificate of a verification run (the id\n"
+           "                              history --json shows), from the records alone\n"
            "\n"
            "Options:\n"
            "  --port NAME    the wrench's port: a number (1 = /dev/ttyS0), a device path, or\n"

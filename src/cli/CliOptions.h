@@ -67,6 +67,7 @@ struct CliOptions {
     VerificationSettings verification;
     std::string testerPort;
     SerialSettings testerSettings = DefaultTesterSettings();
+    std::string output; // certificate: -o, the PDF file to write
 
     std::string error; // why the command line cannot be understood; empty when it can
 };

@@ -155,6 +155,7 @@ std::span<const CliRunner::Subcommand> CliRunner::subcommands() {
          false,
          false},
         {"due", {0, 0, {"--within", "--csv"}}, nullptr, &CliRunner::due, false, false},
+        {"certificate", {1, 1, {"-o"}}, nullptr, &CliRunner::certificate, false, false},
     };
     return kTable;
 }

@@ -100,6 +100,9 @@ private:
     int history();
     // The due list from the records' database; no port is opened.
     int due();
+    // The certificate of a verification run as a PDF, from the records' database; no port
+    // is opened.
+    int certificate();
     int read();
     int write();
     int dump();

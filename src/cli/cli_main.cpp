@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // zelcor-cli: one job on the wrench per run, for benches and production lines. Qt Core and
-// Qt SerialPort only: it runs where there is no display and no GUI library.
+// Qt SerialPort, no windows: it runs where there is no display. Only the certificate starts Qt
+// Gui (its fonts and PDF writer), on the offscreen platform.
 #include "cli/CliOptions.h"
 #include "cli/CliRunner.h"
 #include "common/TextConv.h"
@@ -19,6 +20,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QSocketNotifier>
 
 #include <cerrno>
@@ -64,7 +66,14 @@ int main(int argc, char** argv) {
     }
     // A signal reaches the job through the event loop, between two exchanges.
     CatchStopSignals();
-    QCoreApplication app(argc, argv);
+    // A plain core application for the jobs: cheap to start, no platform to load.
+    std::unique_ptr<QCoreApplication> app;
+    if (options.command == "certificate") {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        app = std::make_unique<QGuiApplication>(argc, argv);
+    } else {
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    }
     // The port's lock names the program that holds it.
     QCoreApplication::setApplicationName(QStringLiteral("zelcor-cli"));
 

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // zelcor-cli history on a SQLite file in a temporary folder: the options, and the records as
-// JSON, as lines and as CSV; no port is opened for it.
+// JSON, as lines and as CSV; no port is opened for it. certificate, from the same records.
 #include "records/RecordsFixture.h"
 #include "support/RecordingPort.h"
 #include "support/ScriptedMessageBoxes.h"
@@ -8,6 +8,7 @@
 
 #include "cli/CliRunner.h"
 
+#include <QFile>
 #include <QJsonDocument>
 
 #include <algorithm>
@@ -162,6 +163,55 @@ TEST_F(CliHistoryTest, DueListsEveryWrenchAndWithinKeepsThoseDueSoon) {
 
     EXPECT_EQ(Parse({"due", "--within", "-1"}).error.rfind("--within takes a number of days", 0),
               0u);
+}
+
+// A verification run's certificate is written from its record; any other record, or none, is
+// bad input and leaves no file.
+TEST_F(CliHistoryTest, CertificateOfAVerificationRunAndOfNothingElse) {
+    ServiceRecord kept = Listed("7d1e2f30-aaaa-4bbb-8ccc-000000000000", "2026-12-07T09:15:00Z",
+                                "12A4F0", "Verification");
+    VerificationRun verification;
+    verification.settings.maximum = 10;
+    verification.settings.pointsPercent = {100};
+    verification.settings.readingsPerPoint = 1;
+    verification.settings.technician = "Ana Ruiz";
+    verification.readings.push_back({"CW", 0, 1, 10, 10.1, 10.0, "+010.00 N.m", false, ""});
+    verification.verdict = Verdict::Passed;
+    verification.dueDate = "2027-12-07";
+    kept.verification = verification;
+    ASSERT_EQ(file.insert(kept), records::InsertResult::Written) << file.error();
+    ServiceRecord stopped = kept;
+    stopped.id = "stopped";
+    stopped.verification->stopped = true;
+    stopped.verification->verdict = Verdict::None;
+    ASSERT_EQ(file.insert(stopped), records::InsertResult::Written) << file.error();
+
+    const QString pdf = dir.filePath(QStringLiteral("certificate.pdf"));
+    ASSERT_EQ(run({"certificate", "7d1e2f30-aaaa-4bbb-8ccc-000000000000", "-o", pdf.toStdString()}),
+              cli::kExitDone)
+        << err.str();
+    EXPECT_EQ(out.str(), "certificate ZV-20261207-7D1E2F30AAAA (passed) written to " +
+                             pdf.toStdString() + "\n");
+    QFile written(pdf);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(written.read(5) == "%PDF-");
+    written.remove();
+
+    const std::pair<std::string, std::string> refused[] = {
+        {"a", "zelcor-cli: no certificate: the record a is no verification run\n"},
+        {"stopped", "zelcor-cli: no certificate: the record stopped is a run that was stopped "
+                    "or did not end with a verdict: it gets no certificate\n"},
+        {"zz", "zelcor-cli: there is no service record \"zz\" in " + records::TargetText(target) +
+                   " (history --json shows each record's id)\n"},
+    };
+    for (const auto& [id, told] : refused) {
+        EXPECT_EQ(run({"certificate", id, "-o", pdf.toStdString()}), cli::kExitUsage) << id;
+        EXPECT_EQ(err.str(), told);
+        EXPECT_FALSE(QFile::exists(pdf)) << id;
+    }
+    EXPECT_EQ(Parse({"certificate", "a"}).error,
+              "certificate needs -o FILE.pdf, the file to write");
+    EXPECT_EQ(Parse({"history", "-o", "x.pdf"}).error, "history does not take -o");
 }
 
 TEST(CliHistoryOptionsTest, WhatHistoryTakesAndRefuses) {
