@@ -4,7 +4,7 @@
 #include "common/TextConv.h"
 #include "wrench/Verification.h"
 
-#include <QFontDatabase>
+#include <QBuffer>
 #include <QFontInfo>
 #include <QFontMetricsF>
 #include <QGuiApplication>
@@ -462,6 +462,24 @@ void Paint(Sheet& sheet, const CertificateInput& input) {
                     QStringLiteral("Date"));
 }
 
+// The PDF writer dates the document with the time of writing, which no reader shows: the
+// print date takes its place, so that the same input gives the same bytes. The new date is
+// no longer than the old (UTC, "Z"), and blanks after it keep every offset of the file.
+void StampCreationDate(QByteArray& pdf, const QDateTime& printed) {
+    const QByteArray key = "/CreationDate (D:";
+    const qsizetype start = pdf.indexOf(key);
+    const qsizetype end = start < 0 ? -1 : pdf.indexOf(')', start);
+    if (end < 0 || pdf.indexOf(key, end) >= 0) {
+        return;
+    }
+    QByteArray stamp =
+        key + printed.toUTC().toString(QStringLiteral("yyyyMMddHHmmss")).toLatin1() + "Z)";
+    const qsizetype length = end + 1 - start;
+    if (stamp.size() <= length) {
+        pdf.replace(start, length, stamp.leftJustified(length, ' '));
+    }
+}
+
 } // namespace
 
 std::string RecordCertificateNumber(const ServiceRecord& record) {
@@ -495,8 +513,11 @@ bool WriteCertificate(const CertificateInput& input, const QString& pdfPath, QSt
         return false;
     }
     const QString number = qs(RecordCertificateNumber(input.record));
+    QByteArray pdf;
     {
-        QPdfWriter writer(&file);
+        QBuffer buffer(&pdf);
+        buffer.open(QIODevice::WriteOnly);
+        QPdfWriter writer(&buffer);
         writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
                                          QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter));
         writer.setResolution(kResolution);
@@ -520,7 +541,8 @@ bool WriteCertificate(const CertificateInput& input, const QString& pdfPath, QSt
         sheet.finish();
         painter.end();
     }
-    if (!file.commit()) {
+    StampCreationDate(pdf, input.printed);
+    if (file.write(pdf) != pdf.size() || !file.commit()) {
         error = QStringLiteral("%1 cannot be written: %2").arg(pdfPath, file.errorString());
         return false;
     }

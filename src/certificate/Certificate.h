@@ -37,9 +37,9 @@ std::string RecordCertificateNumber(const ServiceRecord& record);
 // with its deviation (repeated ones marked, not counted); per point the means, the largest
 // deviation, the spread and the verdict; the run's verdict and next due date; the remark; a
 // signature line; and an "as found" run given with it, with the writes in between. A second
-// page is begun only when the first is full. The same input gives the same pages; only the
-// print date changes between two writings of one record (the PDF's bytes also hold the time
-// of writing and a document id of Qt's own, which no reader shows).
+// page is begun only when the first is full. The same input gives the same bytes: the print
+// date is the one thing that changes between two writings of one record (the document is
+// dated with it too, not with the time of writing).
 //
 // Refused, with `error` set and no file written: a record that is no verification run, a
 // stopped run or one without a verdict (it gets no certificate), a record time that cannot be

@@ -131,7 +131,8 @@ TEST_F(CertificateTest, FailedRunShowsEveryReadingAndNoDueDate) {
     EXPECT_FALSE(t.contains(QStringLiteral("2027-12"))) << t.toStdString();
 }
 
-// A passed run shows its due date; written again with another print date, only that changes.
+// A passed run shows its due date; written again with another print date, only that changes;
+// written again with the same one, not a byte does (the PDF is dated with the print date).
 TEST_F(CertificateTest, PassedRunShowsItsDueDateAndOnlyThePrintDateChanges) {
     const QString first = text({PassedRun(), std::nullopt, {}, printed});
     EXPECT_TRUE(first.contains(QStringLiteral("Next due date 2027-12-07"))) << first.toStdString();
@@ -146,6 +147,18 @@ TEST_F(CertificateTest, PassedRunShowsItsDueDateAndOnlyThePrintDateChanges) {
     QString same = second;
     same.replace(QStringLiteral("2027-01-02 08:30"), QStringLiteral("2026-12-07 12:05"));
     EXPECT_EQ(first.toStdString(), same.toStdString());
+
+    QByteArray bytes[2];
+    for (QByteArray& pdf : bytes) {
+        const QString path = dir.filePath(QStringLiteral("again.pdf"));
+        QString error;
+        ASSERT_TRUE(WriteCertificate({PassedRun(), std::nullopt, {}, printed}, path, error));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        pdf = file.readAll();
+    }
+    EXPECT_TRUE(bytes[0].contains("/CreationDate (D:20261207120500Z)"));
+    EXPECT_TRUE(bytes[0] == bytes[1]);
 }
 
 // "As left" after "as found": both tables, and the writes made between the two runs.
