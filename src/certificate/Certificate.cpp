@@ -310,13 +310,14 @@ void RunTables(Sheet& sheet, const VerificationRun& run) {
     const auto right = Qt::AlignRight;
     sheet.text(QStringLiteral("Torques in N·m; deviation = (wrench − reference) / reference"),
                sheet.font(8), kMutedColour);
-    sheet.table({{16, QStringLiteral("Point")},
+    // The point's column holds "CCW 100 %" on one line.
+    sheet.table({{22, QStringLiteral("Point")},
                  {16, QStringLiteral("Reading"), right},
                  {20, QStringLiteral("Target"), right},
                  {20, QStringLiteral("Wrench"), right},
                  {22, QStringLiteral("Reference"), right},
                  {22, QStringLiteral("Deviation"), right},
-                 {58, QStringLiteral("")}},
+                 {52, QStringLiteral("")}},
                 rows);
     if (rows.empty()) {
         sheet.text(QStringLiteral("No reading was taken."), sheet.font(8));
@@ -334,12 +335,14 @@ void RunTables(Sheet& sheet, const VerificationRun& run) {
                          QString::number(p.spreadPercent, 'f', 2) + QStringLiteral(" %)")},
                         VerdictCell(p.passed)});
     }
-    sheet.table({{16, QStringLiteral("Point")},
-                 {20, QStringLiteral("Readings"), right},
+    // The sums stay together on one page.
+    sheet.keep(6 + 4.5 * static_cast<double>(rows.size()));
+    sheet.table({{22, QStringLiteral("Point")},
+                 {18, QStringLiteral("Readings"), right},
                  {24, QStringLiteral("Mean wrench"), right},
                  {28, QStringLiteral("Mean reference"), right},
                  {32, QStringLiteral("Largest deviation"), right},
-                 {36, QStringLiteral("Spread"), right},
+                 {32, QStringLiteral("Spread"), right},
                  {18, QStringLiteral("Verdict"), right}},
                 rows);
     sheet.space(1.5);

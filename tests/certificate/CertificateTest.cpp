@@ -177,6 +177,26 @@ TEST_F(CertificateTest, AsLeftShowsTheAsFoundRunAndTheWritesBetween) {
     }
 }
 
+// Both directions: each point named with its direction, on a second page where they run on.
+TEST_F(CertificateTest, BothDirectionsNameEachPointsDirection) {
+    const ServiceRecord cw = FailedRun();
+    ServiceRecord both = cw;
+    both.verification->settings.direction = VerifyDirection::Both;
+    for (VerificationReading reading : cw.verification->readings) {
+        reading.direction = "CCW";
+        reading.wrench = reading.reference; // counter-clockwise it reads right
+        both.verification->readings.push_back(reading);
+    }
+    const QString t = text({both, std::nullopt, {}, printed});
+    for (const char* line :
+         {"Direction both", "CW 60 % 3 60.0 63.4 59.80 +6.02 %",
+          "CCW 60 % 3 60.0 59.8 59.80 0.00 %",
+          "CW 60 % 5 63.60 60.00 +6.02 % 0.16 N·m (0.26 %) FAIL",
+          "CCW 60 % 5 60.00 60.00 0.00 % 0.16 N·m (0.26 %) PASS", "page 2 of 2"}) {
+        EXPECT_TRUE(t.contains(QString::fromUtf8(line))) << line << "\n" << t.toStdString();
+    }
+}
+
 // No certificate for a stopped run, a record that is no run, or a file that cannot be made.
 TEST_F(CertificateTest, RefusalsWriteNothing) {
     ServiceRecord stopped = FailedRun();
