@@ -5,6 +5,7 @@
 // has a home and settings folder of its own, so the request codes a get hands out never touch the
 // user's. No assertion on durations.
 #include "platform/QtClock.h"
+#include "records/RecordStore.h"
 #include "sim/DeviceServer.h"
 #include "sim/PtyBridge.h"
 
@@ -12,6 +13,7 @@
 #include <QJsonDocument>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSqlDatabase>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -195,6 +197,42 @@ TEST_F(CliProcess, RunsWithNoDisplayKeepingItsRequestCodeInItsOwnHome) {
     const QByteArray rows = file.readAll();
     EXPECT_TRUE(rows.startsWith("ms,direction,byte,marker,result\n") && rows.contains(",TX,0xC8,"))
         << rows.toStdString();
+}
+
+// The certificate, the one subcommand that starts Qt Gui, needs no display either.
+TEST_F(CliProcess, WritesACertificateWithNoDisplay) {
+    records::RecordsTarget target; // a SQLite file
+    target.sqlitePath = dir.filePath("records.sqlite").toStdString();
+    ServiceRecord record;
+    record.id = "5e6f7a8b-0000-4000-8000-000000000000";
+    record.time = "2026-12-07T09:15:00.000Z";
+    record.job = "Verification";
+    VerificationRun verification;
+    verification.settings.maximum = 10;
+    verification.settings.pointsPercent = {100};
+    verification.settings.readingsPerPoint = 1;
+    verification.settings.technician = "Ana Ruiz";
+    verification.readings.push_back({"CW", 0, 1, 10, 10.1, 10.0, "+010.00 N.m", false, ""});
+    verification.verdict = Verdict::Passed;
+    record.verification = verification;
+    {
+        QString error;
+        ASSERT_TRUE(records::OpenRecordsDatabase(target, "certificate", error))
+            << error.toStdString();
+        QSqlDatabase db = QSqlDatabase::database("certificate", false);
+        EXPECT_EQ(records::InsertRecord(db, record, error), records::InsertResult::Written)
+            << error.toStdString();
+    }
+    records::CloseRecordsDatabase("certificate");
+    const QString pdf = dir.filePath("certificate.pdf");
+    ASSERT_EQ(run({"--records", QString::fromStdString("sqlite:" + target.sqlitePath),
+                   "certificate", QString::fromStdString(record.id), "-o", pdf}),
+              0)
+        << err.toStdString();
+    EXPECT_EQ(out, "certificate ZV-20261207-5E6F7A8B0000 (passed) written to " + pdf + "\n");
+    QFile file(pdf);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.read(5) == "%PDF-");
 }
 
 // ser2net in front of the wrench's terminal, raw and with COM-PORT-CONTROL: the same requests
