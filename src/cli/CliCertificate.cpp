@@ -5,6 +5,7 @@
 
 #include "certificate/Certificate.h"
 #include "common/TextConv.h"
+#include "records/DueList.h"
 #include "records/RecordStore.h"
 
 #include <QJsonObject>
@@ -16,13 +17,22 @@ namespace zelcor::cli {
 
 namespace {
 
-// What a certificate is written from: the record, and for an "as left" run what the records
-// hold of the same day before it. False with `error` set when the records cannot be read.
+// What a certificate is written from: the record, and for an "as left" run the "as found" run
+// of the same day before it with the writes in between. False with `error` set when the
+// records cannot be read.
 bool ReadCertificateInput(QSqlDatabase& db, const ServiceRecord& record, CertificateInput& input,
                           QString& error) {
     input.record = record;
-    (void)db;
-    (void)error;
+    const std::optional<records::AsFound> found = records::AsFoundContext(db, record, error);
+    if (!error.isEmpty()) {
+        return false;
+    }
+    // Only a run that ended with a verdict has a table to show.
+    if (found && found->run && found->run->verification &&
+        found->run->verification->verdict != Verdict::None) {
+        input.asFound = found->run;
+        input.writesBetween = found->writes;
+    }
     return true;
 }
 
@@ -81,10 +91,15 @@ int CliRunner::certificate() {
     const std::string number = RecordCertificateNumber(record);
     const std::string verdict = VerdictWord(record.verification->verdict);
     if (m_options.json) {
-        printJson({{QStringLiteral("certificate"), qs(number)},
-                   {QStringLiteral("record"), qs(record.id)},
-                   {QStringLiteral("verdict"), qs(verdict)},
-                   {QStringLiteral("file"), path}});
+        printJson(
+            {{QStringLiteral("certificate"), qs(number)},
+             {QStringLiteral("record"), qs(record.id)},
+             {QStringLiteral("verdict"), qs(verdict)},
+             {QStringLiteral("file"), path},
+             {QStringLiteral("asFound"),
+              input.asFound ? QJsonValue(qs(RecordCertificateNumber(*input.asFound)))
+                            : QJsonValue(QJsonValue::Null)},
+             {QStringLiteral("writesBetween"), static_cast<int>(input.writesBetween.size())}});
     } else {
         m_context.out << "certificate " << number << " (" << verdict << ") written to "
                       << QuotedInput(m_options.output) << std::endl;

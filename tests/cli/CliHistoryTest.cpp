@@ -197,6 +197,21 @@ TEST_F(CliHistoryTest, CertificateOfAVerificationRunAndOfNothingElse) {
     EXPECT_TRUE(written.read(5) == "%PDF-");
     written.remove();
 
+    // As left at 10:00, after the as-found run above (09:15) and a write between them.
+    ServiceRecord write = Listed("w", "2026-12-07T09:30:00.000Z", "12A4F0", "Parameter Write");
+    write.bytesWritten = {{0x12, 0x40, 0x44}};
+    kept.id = "left";
+    kept.time = "2026-12-07T10:00:00.000Z";
+    kept.verification->settings.asLeft = true;
+    for (const ServiceRecord& r : {write, kept}) {
+        ASSERT_EQ(file.insert(r), records::InsertResult::Written) << file.error();
+    }
+    ASSERT_EQ(run({"certificate", "left", "-o", pdf.toStdString(), "--json"}), cli::kExitDone);
+    const QJsonObject json = QJsonDocument::fromJson(QByteArray::fromStdString(out.str())).object();
+    EXPECT_EQ(json["asFound"], "ZV-20261207-7D1E2F30AAAA") << out.str();
+    EXPECT_EQ(json["writesBetween"], 1) << out.str();
+    QFile::remove(pdf);
+
     const std::pair<std::string, std::string> refused[] = {
         {"a", "zelcor-cli: no certificate: the record a is no verification run\n"},
         {"stopped", "zelcor-cli: no certificate: the record stopped is a run that was stopped "
