@@ -8,7 +8,11 @@
 
 #include "records/RecordQuery.h"
 
+#include <QDateTime>
 #include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 
 #include <netinet/in.h>
@@ -307,6 +311,164 @@ XDG_DATA_HOME="$4" "$2" --simulator --records "sqlite:$1/r.sqlite" clear-er0; ec
                                  .arg(disk.path(), data.path())
                                  .toUtf8()))
         << err.data();
+}
+
+// ---- verification runs ------------------------------------------------------------------------
+// zelcor-sim with its reference tester, as a calibration bench runs zelcor-cli against it: the
+// simulated wrench pulls to the standard procedure of a 100 N·m wrench (3 pre-loads at 100,
+// then 5 readings at each of 20, 60 and 100 N·m), and the tester sends each true peak.
+class VerificationEndToEnd : public RecordsEndToEnd {
+protected:
+    void SetUp() override {}
+    // zelcor-sim and its tester, the wrench reading `bias` % high, with `more` options.
+    void startWrench(const QString& bias, const QStringList& more = {}) {
+        wrench.start(QStringLiteral(ZELCOR_SIM_BINARY),
+                     QStringList{"--link", link, "--tester-link", tester, "--bias", bias} + more);
+        QStringList lines;
+        while (lines.size() < 2 && wrench.waitForReadyRead(kGuardMs)) {
+            while (wrench.canReadLine()) {
+                lines.push_back(QString::fromUtf8(wrench.readLine().trimmed()));
+            }
+        }
+        ASSERT_EQ(lines, (QStringList{link, tester})) << "zelcor-sim did not start";
+    }
+    void stopWrench() {
+        wrench.terminate();
+        wrench.waitForFinished(kGuardMs);
+    }
+    // The run against the wrench, as the technician types it; what it printed.
+    QByteArray verify(const QString& place, int exitCode, const QString& log,
+                      const QStringList& more = {}) {
+        const QTemporaryDir home;
+        return run(ZELCOR_CLI_BINARY,
+                   QStringList{"--port", link, "--records", place, "--log", log, "verify",
+                               "--tester-port", tester, "--max", "100", "--tolerance", "4"} +
+                       more,
+                   home.path(), exitCode);
+    }
+    // The wrench's cells the program wrote, in order, from its exchange log: the request bytes
+    // sent, E8 A1 A0 D for a write, C8 A1 A0 for a read.
+    static std::vector<int> written(const QString& log) {
+        QFile file(log);
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << log.toStdString();
+        std::vector<int> sent;
+        for (const QByteArray& line : file.readAll().split('\n')) {
+            const QList<QByteArray> fields = line.split(',');
+            if (fields.size() > 2 && fields[1] == "TX") {
+                sent.push_back(fields[2].toInt(nullptr, 16));
+            }
+        }
+        std::vector<int> cells;
+        for (std::size_t i = 0; i + 2 < sent.size();) {
+            if (sent[i] == 0xE8) {
+                cells.push_back(sent[i + 2]);
+            }
+            i += sent[i] == 0xE8 ? 4 : 3;
+        }
+        return cells;
+    }
+    // The certificate of the record `id`, as text.
+    QString certificate(const QString& place, const QString& id) {
+        const QString pdf = dir.filePath(id + QStringLiteral(".pdf"));
+        const QTemporaryDir home;
+        run(ZELCOR_CLI_BINARY, {"--records", place, "certificate", id, "-o", pdf}, home.path());
+        QProcess text;
+        text.start(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
+        EXPECT_TRUE(text.waitForFinished(kGuardMs)) << "pdftotext";
+        EXPECT_EQ(text.exitCode(), 0) << text.readAllStandardError().toStdString();
+        return QString::fromUtf8(text.readAllStandardOutput());
+    }
+    // The wrench 123456 in `zelcor-cli due --json`.
+    QJsonObject due(const QString& place) {
+        const QTemporaryDir home;
+        const QByteArray out =
+            run(ZELCOR_CLI_BINARY, {"--records", place, "due", "--json"}, home.path());
+        for (const QJsonValue& v :
+             QJsonDocument::fromJson(out).object().value("wrenches").toArray()) {
+            if (v.toObject().value("wrenchCode") == QStringLiteral("123456")) {
+                return v.toObject();
+            }
+        }
+        ADD_FAILURE() << "wrench 123456 not in the due list: " << out.toStdString();
+        return {};
+    }
+    // The ids of the records, oldest first.
+    std::vector<std::string> ids(const records::RecordsTarget& target) {
+        Connection c(target);
+        EXPECT_TRUE(c.open()) << c.error();
+        return c.column("SELECT id FROM service_record ORDER BY time_utc");
+    }
+
+    const QString tester = dir.filePath(QStringLiteral("tester"));
+    // A passed run is due twelve months after its day (UTC).
+    const QString nextYear =
+        QDateTime::currentDateTimeUtc().date().addMonths(12).toString(Qt::ISODate);
+};
+
+// A wrench reading 6 % high fails (exit 5) and one reading right passes (exit 0); each leaves
+// one record, and neither writes any cell but the maximum's two. Every reading is worked out by
+// hand: the tester sends 20.00, 60.00 and 100.00 N·m; the wrench keeps 21.2, 63.6 and 106.0
+// (+6.00 %) or 20.0, 60.0 and 100.0 (0.00 %).
+TEST_F(VerificationEndToEnd, ABiasedWrenchFailsARightOnePassesAndEachRunHasItsCertificate) {
+    const records::RecordsTarget target = SqliteTarget(dir);
+    const QString place = QString::fromStdString(records::TargetText(target));
+    const QString failedLog = dir.filePath(QStringLiteral("failed.csv"));
+    const QString passedLog = dir.filePath(QStringLiteral("passed.csv"));
+    startWrench(QStringLiteral("6"));
+    const QByteArray failed = verify(place, 5, failedLog);
+    stopWrench();
+    startWrench(QStringLiteral("0"));
+    const QByteArray passed = verify(place, 0, passedLog);
+    EXPECT_TRUE(failed.contains("verdict: failed")) << failed.toStdString();
+    EXPECT_TRUE(passed.contains("verdict: passed")) << passed.toStdString();
+    std::vector<int> clears;
+    for (int pull = 0; pull < 18; ++pull) {
+        clears.insert(clears.end(), {0x23, 0x24});
+    }
+    EXPECT_EQ(written(failedLog), clears);
+    EXPECT_EQ(written(passedLog), clears);
+
+    const std::vector<std::string> runs = ids(target);
+    ASSERT_EQ(runs.size(), 2u);
+    const QString failedText = certificate(place, QString::fromStdString(runs[0]));
+    const QString passedText = certificate(place, QString::fromStdString(runs[1]));
+    for (const QString& text : {failedText, passedText}) {
+        EXPECT_TRUE(text.contains("123456")) << text.toStdString();
+    }
+    for (const char* reading : {"21.2", "63.6", "106.0", "20.00", "60.00", "100.00"}) {
+        EXPECT_GE(failedText.count(QLatin1String(reading)), 5) << reading;
+    }
+    EXPECT_GE(failedText.count(QStringLiteral("+6.00 %")), 15);
+    EXPECT_GE(failedText.count(QStringLiteral("FAIL")), 4); // each point's and the run's
+    EXPECT_FALSE(failedText.contains(nextYear));
+    EXPECT_GE(passedText.count(QStringLiteral("0.00 %")), 15);
+    EXPECT_GE(passedText.count(QStringLiteral("PASS")), 4);
+    EXPECT_FALSE(passedText.contains(QStringLiteral("FAIL")));
+    EXPECT_TRUE(passedText.contains(nextYear)) << passedText.toStdString();
+
+    const QJsonObject entry = due(place);
+    EXPECT_EQ(entry.value("state").toString(), "due");
+    EXPECT_EQ(entry.value("dueDate").toString(), nextYear);
+    EXPECT_EQ(entry.value("recordId").toString().toStdString(), runs[1]);
+}
+
+// The same on the suite's PostgreSQL server, a short run (one reading at each point, no
+// pre-load) with the wrench pulled to the run's own points.
+TEST_F(VerificationEndToEnd, APassedRunOnPostgresqlIsDueAYearOn) {
+    const auto target = PostgresTarget();
+    ASSERT_TRUE(target);
+    const QString place = QString::fromStdString(records::TargetText(*target));
+    const std::vector<std::string> before = ids(*target);
+    startWrench(QStringLiteral("0"), {"--pulls", "20,60,100"});
+    verify(place, 0, dir.filePath(QStringLiteral("log.csv")),
+           {"--readings", "1", "--preloads", "0"});
+    const std::vector<std::string> after = ids(*target);
+    ASSERT_EQ(after.size(), before.size() + 1);
+    const QJsonObject entry = due(place);
+    EXPECT_EQ(entry.value("state").toString(), "due");
+    EXPECT_EQ(entry.value("verdict").toString(), "passed");
+    EXPECT_EQ(entry.value("dueDate").toString(), nextYear);
+    EXPECT_EQ(entry.value("recordId").toString().toStdString(), after.back());
 }
 
 } // namespace
