@@ -177,6 +177,30 @@
         <translation>CSV files (*.csv)</translation>
     </message>
     <message>
+        <source>Certificate</source>
+        <translation>Certificate</translation>
+    </message>
+    <message>
+        <source>PDF files (*.pdf)</source>
+        <translation>PDF files (*.pdf)</translation>
+    </message>
+    <message>
+        <source>The records cannot be read: %1</source>
+        <translation>The records cannot be read: %1</translation>
+    </message>
+    <message>
+        <source>The record %1 is not in the records (yet).</source>
+        <translation>The record %1 is not in the records (yet).</translation>
+    </message>
+    <message>
+        <source>No certificate: %1</source>
+        <translation>No certificate: %1</translation>
+    </message>
+    <message>
+        <source>Certificate %1 written to %2</source>
+        <translation>Certificate %1 written to %2</translation>
+    </message>
+    <message>
         <source>Service records</source>
         <translation>Service records</translation>
     </message>
@@ -227,10 +251,6 @@
     <message>
         <source>The jobs cannot be listed: %1</source>
         <translation>The jobs cannot be listed: %1</translation>
-    </message>
-    <message>
-        <source>The records cannot be read: %1</source>
-        <translation>The records cannot be read: %1</translation>
     </message>
     <message>
         <source>The record is gone.</source>

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "history/HistoryWindow.h"
 
+#include "certificate/Certificate.h"
+
 #include "widgets/Controls.h"
 #include "wrench/WrenchMap.h"
 
@@ -117,7 +119,12 @@ QString DetailText(const ServiceRecord& r) {
     return lines.join(QLatin1Char('\n'));
 }
 
+// The save dialog for the listed records' CSV, or for a certificate (a suggested ".pdf").
 QString SaveDialog(QWidget* parent, const QString& suggested) {
+    if (suggested.endsWith(QLatin1String(".pdf"))) {
+        return QFileDialog::getSaveFileName(parent, HistoryWindow::tr("Certificate"), suggested,
+                                            HistoryWindow::tr("PDF files (*.pdf)"));
+    }
     return QFileDialog::getSaveFileName(parent, HistoryWindow::tr("Export CSV"), suggested,
                                         HistoryWindow::tr("CSV files (*.csv)"));
 }
@@ -332,10 +339,52 @@ QString HistoryWindow::chosenRun() const {
 }
 
 void HistoryWindow::cmdCertificate_Click() {
-    const QString id = chosenRun();
-    if (!id.isEmpty()) {
-        emit certificateRequested(id);
+    if (const QString id = chosenRun(); !id.isEmpty()) {
+        writeCertificate(id);
     }
+}
+
+QString HistoryWindow::writeCertificate(const QString& recordId) {
+    if (!openDatabase()) {
+        return lblStatus->text();
+    }
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    QString error;
+    CertificateInput input;
+    const std::optional<ServiceRecord> record =
+        records::ReadRecord(db, recordId.toStdString(), error);
+    std::optional<records::AsFound> found;
+    if (record) {
+        input.record = *record;
+        found = records::AsFoundContext(db, *record, error);
+    }
+    if (!error.isEmpty()) {
+        showStatus(tr("The records cannot be read: %1").arg(error));
+        return lblStatus->text();
+    }
+    if (!record) {
+        // A run's record reaches the database a moment after the run, later when it waits in
+        // the spool for the database to answer.
+        showStatus(tr("The record %1 is not in the records (yet).").arg(recordId));
+        return lblStatus->text();
+    }
+    if (found && found->run) {
+        input.asFound = found->run;
+        input.writesBetween = found->writes;
+    }
+    const QString number = qs(RecordCertificateNumber(*record));
+    const QString name =
+        m_chooseFile ? m_chooseFile(this, number + QStringLiteral(".pdf")) : QString();
+    if (name.isEmpty()) {
+        return {};
+    }
+    input.printed = QDateTime::currentDateTimeUtc();
+    if (!WriteCertificate(input, name, error)) {
+        showStatus(tr("No certificate: %1").arg(error));
+    } else {
+        showStatus(tr("Certificate %1 written to %2").arg(number, name));
+    }
+    return lblStatus->text();
 }
 
 records::RecordFilter HistoryWindow::filter() const {

@@ -33,8 +33,7 @@ namespace zelcor {
 //
 // A second page, "Due", lists every wrench of the records with its last verification, its
 // verdict and its next due date (records::DueList), failed and overdue wrenches first and in
-// red, their state in words too; a wrench's row opens its last run's certificate through
-// certificateRequested, which the main window connects.
+// red, their state in words too; a wrench's row writes its last run's certificate.
 //
 // The database is opened when the window is first shown; each showing reads the list afresh.
 class HistoryWindow : public QWidget {
@@ -62,10 +61,11 @@ public:
     void cmdExport_Click();
     // The certificate of the last run of the wrench chosen in the due list.
     void cmdCertificate_Click();
-
-signals:
-    // The technician asks for the certificate of the run kept as the record `recordId`.
-    void certificateRequested(const QString& recordId);
+    // Writes the certificate of the run kept as the record `recordId` to a file the
+    // technician chooses (suggested: its certificate number), from the records alone; an "as
+    // left" run's shows the day's "as found" run and the writes between. Returns what became
+    // of it in words, as the window's status line shows it; empty when no file was chosen.
+    QString writeCertificate(const QString& recordId);
 
 protected:
     void showEvent(QShowEvent* event) override;

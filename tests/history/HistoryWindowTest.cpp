@@ -169,7 +169,7 @@ TEST_F(HistoryWindowTest, ExportCsvSavesTheListedRows) {
 }
 
 // Today is 2026-12-07: the failed and the overdue wrench come first, in red and with their
-// state in words; a row with a run asks for its certificate, one never verified cannot.
+// state in words; a row with a run writes its certificate, one never verified cannot.
 TEST_F(HistoryWindowTest, TheDueViewPutsFailedAndOverdueFirstInRedAndAsksForCertificates) {
     for (const ServiceRecord& r : {RunRecord("v1", "2026-01-10T08:00:00.000Z", "123456", "passed"),
                                    RunRecord("v3", "2025-12-01T08:00:00.000Z", "65A321", "passed"),
@@ -178,9 +178,14 @@ TEST_F(HistoryWindowTest, TheDueViewPutsFailedAndOverdueFirstInRedAndAsksForCert
         ASSERT_EQ(file.insert(r), records::InsertResult::Written) << file.error();
     }
     window.setToday([] { return QDate(2026, 12, 7); });
+    // The first certificate is written; the second file is not chosen.
+    const QTemporaryDir out;
+    const QString pdf = out.filePath(QStringLiteral("v4.pdf"));
     QStringList asked;
-    QObject::connect(&window, &HistoryWindow::certificateRequested,
-                     [&](const QString& id) { asked << id; });
+    window.setFileChooser([&](QWidget*, const QString& suggested) {
+        asked << suggested;
+        return asked.size() == 1 ? pdf : QString();
+    });
     window.show();
     Find<QTabWidget>(&window, "tabPages")->setCurrentIndex(1);
     QCoreApplication::processEvents(); // the page shown is laid out
@@ -207,7 +212,12 @@ TEST_F(HistoryWindowTest, TheDueViewPutsFailedAndOverdueFirstInRedAndAsksForCert
     const QPoint onV1 = grid->visualItemRect(grid->item(3, 1)).center();
     QTest::mousePress(grid->viewport(), Qt::LeftButton, {}, onV1);
     QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, onV1);
-    EXPECT_EQ(asked, (QStringList{"v4", "v1"}));
+    EXPECT_EQ(asked, (QStringList{"ZV-20261206-4.pdf", "ZV-20260110-1.pdf"}));
+    QFile written(pdf);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(written.read(5) == "%PDF-");
+    EXPECT_EQ(Find<QLabel>(&window, "lblStatus")->text(),
+              QStringLiteral("Certificate ZV-20261206-4 written to %1").arg(pdf));
 }
 
 TEST_F(HistoryWindowTest, RowsAreReadAsTheListIsScrolledToThem) {
