@@ -19,6 +19,7 @@ set(level_console 4)
 set(level_editor 4)
 set(level_calibration 4)
 set(level_history 4)
+set(level_verification 4)
 set(level_cli 5)
 set(level_app 5)
 # The widget kit: controls, boxes and shapes, for any window of any program.
