@@ -10,6 +10,7 @@
 #include "editor/frmRs232WRPara.h"
 #include "history/HistoryWindow.h"
 #include "session/WrenchSession.h"
+#include "verification/VerificationWindow.h"
 #include "widgets/Controls.h"
 #include "widgets/ExchangeControls.h"
 
@@ -55,17 +56,17 @@ frmRs232SetCmd::frmRs232SetCmd(WrenchSession& session, Platform platform, QWidge
     top->addLayout(left);
     top->addLayout(right, 1);
     // Tab goes down the left column, then down the right one.
-    chainTabOrder(
-        m_port->tabOrder() + m_parameterSet->tabOrder() + m_liveReading->tabOrder() +
-        m_console->tabOrder() +
-        QList<QWidget*>{cmdRs232WRCal, cmdRs232WRPara, Command1, cmdEnd, cmdHistory, Text1});
+    chainTabOrder(m_port->tabOrder() + m_parameterSet->tabOrder() + m_liveReading->tabOrder() +
+                  m_console->tabOrder() +
+                  QList<QWidget*>{cmdRs232WRCal, cmdRs232WRPara, cmdVerification, Command1, cmdEnd,
+                                  cmdHistory, Text1});
     Form_Load();
 }
 
 frmRs232SetCmd::~frmRs232SetCmd() = default;
 
 QList<QWidget*> frmRs232SetCmd::windows() {
-    return {this, m_editor.get(), m_calibration.get()};
+    return {this, m_editor.get(), m_calibration.get(), m_verification.get()};
 }
 
 void frmRs232SetCmd::choosePort(const QString& port) {
@@ -80,11 +81,13 @@ QWidget* frmRs232SetCmd::buildNavigation() {
     Command1 = makeButton(navigation, QStringLiteral("Command1"), tr("Command1"));
     cmdEnd = makeButton(navigation, QStringLiteral("cmdEnd"), tr("End"));
     cmdHistory = makeButton(navigation, QStringLiteral("cmdHistory"), tr("History"));
+    cmdVerification = makeButton(navigation, QStringLiteral("cmdVerification"), tr("Verification"));
     navGrid->addWidget(cmdRs232WRCal, 0, 0);
     navGrid->addWidget(cmdRs232WRPara, 0, 1);
     navGrid->addWidget(Command1, 1, 0);
     navGrid->addWidget(cmdEnd, 1, 1);
     navGrid->addWidget(cmdHistory, 1, 2);
+    navGrid->addWidget(cmdVerification, 0, 2);
     navGrid->addWidget(makeLabel(navigation, tr("Hw ver: rs232 v2.26")), 2, 0, 1, 2);
     // A box that has always sat on this window without a use: small, out of the way.
     Text1 = makeTextBox(navigation, QStringLiteral("Text1"), QStringLiteral("Text1"), 3);
@@ -94,12 +97,15 @@ QWidget* frmRs232SetCmd::buildNavigation() {
     connect(cmdRs232WRCal, &QPushButton::clicked, this, [this] { cmdRs232WRCal_Click(); });
     connect(cmdEnd, &QPushButton::clicked, this, [this] { cmdEnd_Click(); });
     connect(cmdHistory, &QPushButton::clicked, this, [this] { cmdHistory_Click(); });
+    connect(cmdVerification, &QPushButton::clicked, this, [this] { cmdVerification_Click(); });
     return navigation;
 }
 
 void frmRs232SetCmd::Form_Load() {
     m_editor = std::make_unique<frmRs232WRPara>(*m_session, *this);
     m_calibration = std::make_unique<frmRs232WRCal>(*m_session, [this] { showMainWindow(); });
+    m_verification = std::make_unique<VerificationWindow>(*m_session);
+    m_verification->setPortSource([port = &m_platform.port] { return port->availablePorts(); });
     m_session->resetReceive();
 }
 
@@ -127,6 +133,12 @@ void frmRs232SetCmd::Command1_Click() {
 void frmRs232SetCmd::cmdRs232WRCal_Click() {
     m_calibration->show();
     m_calibration->raise();
+}
+
+void frmRs232SetCmd::cmdVerification_Click() {
+    m_verification->show();
+    m_verification->raise();
+    m_verification->activateWindow();
 }
 
 void frmRs232SetCmd::setRecordsTarget(records::RecordsTarget target) {
@@ -160,6 +172,7 @@ void frmRs232SetCmd::cmdEnd_Click() {
     m_session->close();
     m_editor->hide();
     m_calibration->hide();
+    m_verification->hide();
     if (m_history) {
         m_history->hide();
     }

@@ -25,6 +25,7 @@ class RegisterConsole;
 class WrenchSession;
 class frmRs232WRCal;
 class frmRs232WRPara;
+class VerificationWindow;
 
 // The main window: the port, the register console, the parameter set and the live reading
 // (a panel each), the named parameter list and the way to the two other windows. It is given
@@ -39,12 +40,13 @@ public:
     WrenchSession& session() const { return *m_session; }
     frmRs232WRPara& editor() const { return *m_editor; }
     frmRs232WRCal& calibration() const { return *m_calibration; }
+    VerificationWindow& verification() const { return *m_verification; }
     // Where the History window reads the service records; the default SQLite file until the
     // program sets it (from --records).
     void setRecordsTarget(records::RecordsTarget target);
     // The History window, once "History" has opened it.
     HistoryWindow* history() const { return m_history.get(); }
-    // The three windows, this one first.
+    // The windows a script plays against, this one first.
     QList<QWidget*> windows();
     // The port to open, as if typed into "Com No", after the system's ports are read afresh.
     void choosePort(const QString& port);
@@ -58,6 +60,7 @@ public:
     void cmdRs232WRCal_Click();
     void cmdEnd_Click();
     void cmdHistory_Click();
+    void cmdVerification_Click();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -77,6 +80,7 @@ private:
     std::unique_ptr<LiveReadingPanel> m_liveReading;
     std::unique_ptr<frmRs232WRPara> m_editor;
     std::unique_ptr<frmRs232WRCal> m_calibration;
+    std::unique_ptr<VerificationWindow> m_verification;
     std::optional<records::RecordsTarget> m_recordsTarget;
     std::unique_ptr<HistoryWindow> m_history;
     QPushButton* cmdRs232WRCal = nullptr;
@@ -84,6 +88,7 @@ private:
     QPushButton* Command1 = nullptr;
     QPushButton* cmdEnd = nullptr;
     QPushButton* cmdHistory = nullptr;
+    QPushButton* cmdVerification = nullptr;
     QLineEdit* Text1 = nullptr;
     std::string m_simulatedTesterPort;
     bool m_ending = false;

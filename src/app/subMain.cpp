@@ -14,6 +14,7 @@
 #include "serial/WrenchLink.h"
 #include "session/WrenchSession.h"
 #include "sim/PtyBridge.h"
+#include "verification/VerificationWindow.h"
 #include "widgets/QtMessageBoxes.h"
 #include "wrench/RequestCode.h"
 
@@ -91,6 +92,7 @@ Application::Application(const Options& options, ScriptInput script)
         m_boxes = std::move(boxes);
     }
     m_session = std::make_unique<WrenchSession>(m_clock, m_port, *m_boxes, NextRequestCode);
+    m_session->setTesterPort(&m_testerPort);
     m_main = std::make_unique<frmRs232SetCmd>(
         *m_session, Platform{m_clock, m_port, *m_boxes, [this] { endProgram(); }});
     startRecords(options.recordsTarget);
@@ -175,8 +177,13 @@ void Application::startRecords(const records::RecordsTarget& target) {
     };
     m_recordWriter = std::make_unique<records::RecordWriter>(target, writing);
     m_recorder = std::make_unique<records::Recorder>(
-        "zelcor", VersionNumber(),
-        [this](ServiceRecord record) { m_recordWriter->submit(std::move(record)); });
+        "zelcor", VersionNumber(), [this](ServiceRecord record) {
+            // A verification run's certificate is asked for by the id its record was kept as.
+            if (record.verification) {
+                m_main->verification().runRecorded(QString::fromStdString(record.id));
+            }
+            m_recordWriter->submit(std::move(record));
+        });
     QObject::connect(&m_main->session(), &WrenchSession::jobRecorded, m_recorder.get(),
                      &records::Recorder::record);
 }

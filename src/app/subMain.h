@@ -68,6 +68,8 @@ private:
     std::atomic<bool> m_recordsEnding{false}; // the writer's messages go to standard error
     QtClock m_clock;
     QtSerialPort m_port;
+    // The reference tester's own line, for a verification run.
+    QtSerialPort m_testerPort;
     std::unique_ptr<MessageBoxes> m_boxes;
     // Outlives the windows, whose link writes to it.
     std::unique_ptr<ExchangeLog> m_log;

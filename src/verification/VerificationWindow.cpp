@@ -305,7 +305,8 @@ void VerificationWindow::showSettings(const VerificationSettings& s) {
 bool VerificationWindow::readSettings(VerificationSettings& settings, QString& problem) const {
     VerificationSettings s;
     const auto notANumber = [&problem](const QString& caption, const QString& text) {
-        problem = tr("%1: %2 is not a number.").arg(caption, qs(QuotedInput(text.toStdString())));
+        problem =
+            tr("%1: \"%2\" is not a number.").arg(caption, qs(QuotedInput(text.toStdString())));
         return false;
     };
     // An empty maximum is no maximum: the run's own check says what it must be.
@@ -401,7 +402,7 @@ void VerificationWindow::cmdStartRun_Click() {
         const std::string port = PortNameFromText(cmbTesterPort->currentText().toStdString());
         std::string error;
         if (!m_session.openTester(port, line, error)) {
-            warn(tr("The tester's port %1 cannot be opened: %2")
+            warn(tr("The tester's port \"%1\" cannot be opened: %2")
                      .arg(qs(QuotedInput(port)), qs(error)));
             return;
         }
@@ -595,7 +596,7 @@ void VerificationWindow::referenceTyped(QTableWidgetItem* item) {
     if (!reading) {
         const QSignalBlocker quiet(grdReadings);
         item->setText(QString());
-        warn(tr("The reference %1 is not a torque: type it in N·m, or with its unit "
+        warn(tr("The reference \"%1\" is not a torque: type it in N·m, or with its unit "
                 "(\"531.9 lbf.in\").")
                  .arg(qs(QuotedInput(text.toStdString()))));
         return;
