@@ -110,6 +110,9 @@ VerificationWindow::VerificationWindow(WrenchSession& session, QWidget* parent)
 VerificationWindow::~VerificationWindow() = default;
 
 void VerificationWindow::buildControls() {
+    // Made in the order Tab goes through them: the settings on the left, then the right.
+    QWidget* settings = buildSettings();
+    QWidget* tester = buildTester();
     lblPrompt = makeLabel(this, tr("Set up the run and press Start."), QStringLiteral("lblPrompt"));
     QFont large = lblPrompt->font();
     large.setPointSizeF(large.pointSizeF() * 2);
@@ -160,8 +163,8 @@ void VerificationWindow::buildControls() {
     buttons->addWidget(cmdCertificate);
 
     auto* left = new QVBoxLayout;
-    left->addWidget(buildSettings());
-    left->addWidget(buildTester());
+    left->addWidget(settings);
+    left->addWidget(tester);
     left->addStretch();
     auto* right = new QVBoxLayout;
     right->addWidget(lblPrompt);
@@ -549,7 +552,9 @@ void VerificationWindow::showVerdict() {
     QString words;
     QColor colour = palette().color(QPalette::Window);
     if (state.phase == VerifyPhase::Ended) {
-        if (state.run.stopped) {
+        if (state.linkFailed) {
+            words = tr("ENDED: the link failed, no verdict");
+        } else if (state.run.stopped) {
             words = tr("STOPPED: no verdict");
         } else if (state.run.verdict == Verdict::Passed) {
             words = tr("PASSED");

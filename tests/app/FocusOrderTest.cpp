@@ -146,10 +146,16 @@ TEST_F(FocusOrder, TheEditorGoesAlongItsStepsThenThroughTheCellsByAddress) {
     EXPECT_EQ(Names(stops.mid(9)), cells.join(' ').toStdString());
 }
 
-TEST_F(FocusOrder, CalibrationAndHistoryGoRowByRow) {
+TEST_F(FocusOrder, CalibrationVerificationAndHistoryGoRowByRow) {
     const QList<QWidget*> calibration = TabStops(control("frmRs232WRCal"));
     ExpectLaidOut(calibration);
     EXPECT_EQ(calibration.size(), 24); // every control but Stop, usable during a run only
+    // The settings down the left, the tester's port under them, then the table and Start.
+    const QList<QWidget*> verification = TabStops(control("frmVerification"));
+    ExpectLaidOut(verification);
+    EXPECT_EQ(Names(verification.mid(11)), "txtRemark cmbTesterPort cmbTesterBaud "
+                                           "cmbTesterDatabits cmbTesterParity cmbTesterStopbits "
+                                           "grdReadings cmdStartRun");
 
     QTemporaryDir dir;
     HistoryWindow history(SqliteTarget(dir), [] { return std::string(); });

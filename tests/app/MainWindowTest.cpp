@@ -34,11 +34,13 @@ TEST_F(MainWindow, EndReleasesThePortClosesEveryWindowAndAsksNothing) {
     mainWindow->show();
     click("cmdRs232WRPara");
     click("cmdRs232WRCal");
+    click("cmdVerification");
     click("cmdEnd");
     EXPECT_EQ(endRequests, 1);
     EXPECT_FALSE(port.isOpen());
     EXPECT_TRUE(port.written().empty());
-    for (const char* window : {"frmRs232SetCmd", "frmRs232WRPara", "frmRs232WRCal"}) {
+    for (const char* window :
+         {"frmRs232SetCmd", "frmRs232WRPara", "frmRs232WRCal", "frmVerification"}) {
         EXPECT_FALSE(shown(window)) << window;
     }
     EXPECT_TRUE(boxes.shown().empty());

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The three windows as the program starts, kept in docs/windows.txt: every control with its
+// The windows as the program starts, kept in docs/windows.txt: every control with its
 // name, class, text or caption and state, and what each list holds. The test compares against
 // the file; after a deliberate change, ZELCOR_UPDATE_GOLDEN=1 rewrites it: review its diff.
 #include "support/WindowFixture.h"
@@ -58,7 +58,7 @@ using WindowsGolden = WindowFixture;
 TEST_F(WindowsGolden, ControlsAsTheProgramStarts) {
     mainWindow->show();
     QStringList lines{
-        "# The three windows as Zelcor starts: each control in the order its window holds it,",
+        "# The windows as Zelcor starts: each control in the order its window holds it,",
         "# with its name (- for none), class, text or caption, state and list items.",
         "# Written by WindowsGolden.ControlsAsTheProgramStarts (ZELCOR_UPDATE_GOLDEN=1)."};
     for (const QWidget* window : mainWindow->windows()) {

@@ -107,7 +107,7 @@ TEST_F(VerificationWindow, TypedReferencesARepeatWithItsReasonAndStop) {
     int pulled = 0;
     wrench.addPullListener([&](double) { typeReference(++pulled == 1 ? "30" : "265.52 lbf.in"); });
     bool repeated = false;
-    connect(session.get(), &WrenchSession::verificationChanged, [&] {
+    QObject::connect(session.get(), &WrenchSession::verificationChanged, [&] {
         const auto& readings = session->verification().run.readings;
         if (readings.size() == 1 && !repeated) {
             repeated = true;
