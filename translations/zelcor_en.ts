@@ -703,6 +703,316 @@ Nothing has been pasted.</translation>
     </message>
 </context>
 <context>
+    <name>zelcor::Verification</name>
+    <message>
+        <source>The digits after the point must be 0 to 3.</source>
+        <translation>The digits after the point must be 0 to 3.</translation>
+    </message>
+    <message>
+        <source>The maximum must be above 0 N·m.</source>
+        <translation>The maximum must be above 0 N·m.</translation>
+    </message>
+    <message>
+        <source>The wrench cannot show a maximum this large with these digits after the point (65535 counts at most).</source>
+        <translation>The wrench cannot show a maximum this large with these digits after the point (65535 counts at most).</translation>
+    </message>
+    <message>
+        <source>The points must rise, each above 0 % and at most 100 % of the maximum.</source>
+        <translation>The points must rise, each above 0 % and at most 100 % of the maximum.</translation>
+    </message>
+    <message>
+        <source>The readings per point must be 1 to 50.</source>
+        <translation>The readings per point must be 1 to 50.</translation>
+    </message>
+    <message>
+        <source>The pre-loads must be 0 to 10.</source>
+        <translation>The pre-loads must be 0 to 10.</translation>
+    </message>
+    <message>
+        <source>The permissible deviation must be above 0 % and at most 50 %.</source>
+        <translation>The permissible deviation must be above 0 % and at most 50 %.</translation>
+    </message>
+    <message>
+        <source>Name the technician.</source>
+        <translation>Name the technician.</translation>
+    </message>
+    <message>
+        <source>The tester&apos;s due date must be a date, YYYY-MM-DD.</source>
+        <translation>The tester&apos;s due date must be a date, YYYY-MM-DD.</translation>
+    </message>
+    <message>
+        <source>The time for a tester reading must be 1 to 3600 s.</source>
+        <translation>The time for a tester reading must be 1 to 3600 s.</translation>
+    </message>
+    <message>
+        <source>The interval must be 1 to 120 months.</source>
+        <translation>The interval must be 1 to 120 months.</translation>
+    </message>
+    <message>
+        <source>Pull CCW to %1 N·m (pre-load %2 of %3)</source>
+        <translation>Pull CCW to %1 N·m (pre-load %2 of %3)</translation>
+    </message>
+    <message>
+        <source>Pull to %1 N·m (pre-load %2 of %3)</source>
+        <translation>Pull to %1 N·m (pre-load %2 of %3)</translation>
+    </message>
+    <message>
+        <source>Pull CCW to %1 N·m (reading %2 of %3)</source>
+        <translation>Pull CCW to %1 N·m (reading %2 of %3)</translation>
+    </message>
+    <message>
+        <source>Pull to %1 N·m (reading %2 of %3)</source>
+        <translation>Pull to %1 N·m (reading %2 of %3)</translation>
+    </message>
+</context>
+<context>
+    <name>zelcor::VerificationWindow</name>
+    <message>
+        <source>Point</source>
+        <translation>Point</translation>
+    </message>
+    <message>
+        <source>n</source>
+        <translation>n</translation>
+    </message>
+    <message>
+        <source>Target N·m</source>
+        <translation>Target N·m</translation>
+    </message>
+    <message>
+        <source>Wrench N·m</source>
+        <translation>Wrench N·m</translation>
+    </message>
+    <message>
+        <source>Reference N·m</source>
+        <translation>Reference N·m</translation>
+    </message>
+    <message>
+        <source>Deviation</source>
+        <translation>Deviation</translation>
+    </message>
+    <message>
+        <source>Mean N·m</source>
+        <translation>Mean N·m</translation>
+    </message>
+    <message>
+        <source>Largest deviation</source>
+        <translation>Largest deviation</translation>
+    </message>
+    <message>
+        <source>Spread</source>
+        <translation>Spread</translation>
+    </message>
+    <message>
+        <source>Result</source>
+        <translation>Result</translation>
+    </message>
+    <message>
+        <source>Verification</source>
+        <translation>Verification</translation>
+    </message>
+    <message>
+        <source>Tester: %1</source>
+        <translation>Tester: %1</translation>
+    </message>
+    <message>
+        <source>Set up the run and press Start.</source>
+        <translation>Set up the run and press Start.</translation>
+    </message>
+    <message>
+        <source>Start</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>Next</source>
+        <translation>Next</translation>
+    </message>
+    <message>
+        <source>The pull is over: read the wrench&apos;s maximum</source>
+        <translation>The pull is over: read the wrench&apos;s maximum</translation>
+    </message>
+    <message>
+        <source>reason for repeating</source>
+        <translation>reason for repeating</translation>
+    </message>
+    <message>
+        <source>Repeat last</source>
+        <translation>Repeat last</translation>
+    </message>
+    <message>
+        <source>Take the last reading again; it is kept, with the reason</source>
+        <translation>Take the last reading again; it is kept, with the reason</translation>
+    </message>
+    <message>
+        <source>Stop</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>End the run after the current pull, without a verdict</source>
+        <translation>End the run after the current pull, without a verdict</translation>
+    </message>
+    <message>
+        <source>Certificate…</source>
+        <translation>Certificate…</translation>
+    </message>
+    <message>
+        <source>The run</source>
+        <translation>The run</translation>
+    </message>
+    <message>
+        <source>Maximum N·m</source>
+        <translation>Maximum N·m</translation>
+    </message>
+    <message>
+        <source>The points in % of the maximum, rising, e.g. 20, 60, 100</source>
+        <translation>The points in % of the maximum, rising, e.g. 20, 60, 100</translation>
+    </message>
+    <message>
+        <source>Points %</source>
+        <translation>Points %</translation>
+    </message>
+    <message>
+        <source>Readings per point</source>
+        <translation>Readings per point</translation>
+    </message>
+    <message>
+        <source>The permissible deviation, ± % of the reference</source>
+        <translation>The permissible deviation, ± % of the reference</translation>
+    </message>
+    <message>
+        <source>Permissible deviation ± %</source>
+        <translation>Permissible deviation ± %</translation>
+    </message>
+    <message>
+        <source>Pre-loads</source>
+        <translation>Pre-loads</translation>
+    </message>
+    <message>
+        <source>Direction</source>
+        <translation>Direction</translation>
+    </message>
+    <message>
+        <source>as found</source>
+        <translation>as found</translation>
+    </message>
+    <message>
+        <source>as left</source>
+        <translation>as left</translation>
+    </message>
+    <message>
+        <source>State</source>
+        <translation>State</translation>
+    </message>
+    <message>
+        <source>The digits after the point of the wrench&apos;s reading</source>
+        <translation>The digits after the point of the wrench&apos;s reading</translation>
+    </message>
+    <message>
+        <source>Digits after the point</source>
+        <translation>Digits after the point</translation>
+    </message>
+    <message>
+        <source>Technician</source>
+        <translation>Technician</translation>
+    </message>
+    <message>
+        <source>Reference tester</source>
+        <translation>Reference tester</translation>
+    </message>
+    <message>
+        <source>Tester due</source>
+        <translation>Tester due</translation>
+    </message>
+    <message>
+        <source>The temperature, for example</source>
+        <translation>The temperature, for example</translation>
+    </message>
+    <message>
+        <source>Remark</source>
+        <translation>Remark</translation>
+    </message>
+    <message>
+        <source>Tester&apos;s port</source>
+        <translation>Tester&apos;s port</translation>
+    </message>
+    <message>
+        <source>typed</source>
+        <translation>typed</translation>
+    </message>
+    <message>
+        <source>The reference tester&apos;s port; &quot;typed&quot;: the technician types each reference reading into its row</source>
+        <translation>The reference tester&apos;s port; &quot;typed&quot;: the technician types each reference reading into its row</translation>
+    </message>
+    <message>
+        <source>%1: &quot;%2&quot; is not a number.</source>
+        <translation>%1: &quot;%2&quot; is not a number.</translation>
+    </message>
+    <message>
+        <source>The tester&apos;s line cannot run with %1.</source>
+        <translation>The tester&apos;s line cannot run with %1.</translation>
+    </message>
+    <message>
+        <source>The tester&apos;s port &quot;%1&quot; cannot be opened: %2</source>
+        <translation>The tester&apos;s port &quot;%1&quot; cannot be opened: %2</translation>
+    </message>
+    <message>
+        <source>Say why the last reading is taken again: type the reason beside &quot;Repeat last&quot;.</source>
+        <translation>Say why the last reading is taken again: type the reason beside &quot;Repeat last&quot;.</translation>
+    </message>
+    <message>
+        <source>There is no reading to repeat yet.</source>
+        <translation>There is no reading to repeat yet.</translation>
+    </message>
+    <message>
+        <source>repeated: %1</source>
+        <translation>repeated: %1</translation>
+    </message>
+    <message>
+        <source>Type the tester&apos;s reading here</source>
+        <translation>Type the tester&apos;s reading here</translation>
+    </message>
+    <message>
+        <source>PASS</source>
+        <translation>PASS</translation>
+    </message>
+    <message>
+        <source>FAIL</source>
+        <translation>FAIL</translation>
+    </message>
+    <message>
+        <source>%1 of %2</source>
+        <translation>%1 of %2</translation>
+    </message>
+    <message>
+        <source>%1 N·m (%2 %)</source>
+        <translation>%1 N·m (%2 %)</translation>
+    </message>
+    <message>
+        <source>ENDED: the link failed, no verdict</source>
+        <translation>ENDED: the link failed, no verdict</translation>
+    </message>
+    <message>
+        <source>STOPPED: no verdict</source>
+        <translation>STOPPED: no verdict</translation>
+    </message>
+    <message>
+        <source>PASSED</source>
+        <translation>PASSED</translation>
+    </message>
+    <message>
+        <source>FAILED</source>
+        <translation>FAILED</translation>
+    </message>
+    <message>
+        <source>Ended without a verdict</source>
+        <translation>Ended without a verdict</translation>
+    </message>
+    <message>
+        <source>The reference &quot;%1&quot; is not a torque: type it in N·m, or with its unit (&quot;531.9 lbf.in&quot;).</source>
+        <translation>The reference &quot;%1&quot; is not a torque: type it in N·m, or with its unit (&quot;531.9 lbf.in&quot;).</translation>
+    </message>
+</context>
+<context>
     <name>zelcor::WrenchLink</name>
     <message>
         <source>The exchange log cannot be written: %1<byte value="xd"/>
@@ -851,6 +1161,10 @@ Write it into this wrench all the same?</translation>
     <message>
         <source>Hw ver: rs232 v2.26</source>
         <translation>Hw ver: rs232 v2.26</translation>
+    </message>
+    <message>
+        <source>Verification</source>
+        <translation>Verification</translation>
     </message>
 </context>
 <context>
