@@ -14,11 +14,13 @@ set txtTechnician Tess
 set txtRemark 21 °C
 start cmdStartRun
 wait 200
+expect lblPrompt Pull to 100.0 N·m (pre-load 1 of 1)
 expect-enabled cmdStartRun false
 expect-enabled cmdStopRun true
 expect-enabled txtMaximum false
 idle
 expect lblVerdict PASSED
+expect lblPrompt Verification passed
 expect lblTesterLine Tester: +100.00 N.m
 expect-enabled cmdStartRun true
 expect-enabled cmdNextPull false
