@@ -206,7 +206,6 @@ QWidget* VerificationWindow::buildSettings() {
         return combo;
     };
     txtMaximum = box("txtMaximum", 8);
-    connect(txtMaximum, &QLineEdit::textEdited, this, [this] { m_maximumTouched = true; });
     add(tr("Maximum N·m"), txtMaximum);
     txtPoints = box("txtPoints", 12);
     txtPoints->setToolTip(tr("The points in % of the maximum, rising, e.g. 20, 60, 100"));
@@ -366,11 +365,14 @@ void VerificationWindow::warn(const QString& text) {
 
 void VerificationWindow::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    // The wrench's last verification offers its maximum, until one is typed.
+    // The connected wrench's last verification offers its maximum, unless another one has
+    // been typed since the last offer.
     const std::string code = m_session.wrenchCode();
-    if (!m_maximumTouched && m_maximumSource && !code.empty()) {
+    const QString shown = txtMaximum->text().trimmed();
+    if (m_maximumSource && !code.empty() && (shown.isEmpty() || shown == m_offeredMaximum)) {
         if (const auto maximum = m_maximumSource(code)) {
-            txtMaximum->setText(numberText(*maximum));
+            m_offeredMaximum = numberText(*maximum);
+            txtMaximum->setText(m_offeredMaximum);
         }
     }
 }

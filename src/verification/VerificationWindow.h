@@ -47,8 +47,8 @@ public:
     void setPortSource(std::function<std::vector<PortInfo>()> source);
     // The tester's port offered when the window starts ("typed" until then).
     void setTesterPort(const QString& port);
-    // Where the maximum of the wrench's last verification is looked up when the window is
-    // shown and the maximum has not been typed.
+    // Where the maximum of the connected wrench's last verification is looked up each time the
+    // window is shown, to fill the maximum unless another one has been typed.
     void setMaximumSource(MaximumSource source) { m_maximumSource = std::move(source); }
     // The record the run that ended last was kept as: its certificate can be written.
     void runRecorded(const QString& recordId);
@@ -88,8 +88,8 @@ private:
     std::unique_ptr<ExchangeControls> m_exchangeControls;
     MaximumSource m_maximumSource;
     QString m_recordId;
-    // The maximum was typed (or offered once): a showing of the window no longer fills it.
-    bool m_maximumTouched = false;
+    // The maximum the records offered last.
+    QString m_offeredMaximum;
     bool m_filling = false;
     // The row of the pull in progress, whose reference may be typed; -1 when there is none.
     int m_pendingRow = -1;
