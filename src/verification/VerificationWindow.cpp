@@ -16,6 +16,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
 
 namespace zelcor {
@@ -506,11 +507,16 @@ void VerificationWindow::fillTable() {
                     }
                 }
             }
-            if (running && step && step->kind == PullStep::Kind::Reading &&
+            const bool taken =
+                step && std::any_of(run.readings.begin(), run.readings.end(), [&](const auto& r) {
+                    return !r.discarded && r.direction == step->direction &&
+                           r.point == step->point && r.index == step->index;
+                });
+            if (running && step && !taken && step->kind == PullStep::Kind::Reading &&
                 step->direction == point.direction && step->point == point.point) {
                 // The pull asked for now: its reference can be typed while it is awaited.
                 auto* reference = cell(QString());
-                if (!m_session.testerOpen()) {
+                if (!m_session.testerOpen() && state.phase != VerifyPhase::Clearing) {
                     reference->setFlags(reference->flags() | Qt::ItemIsEditable);
                     reference->setToolTip(tr("Type the tester's reading here"));
                 }

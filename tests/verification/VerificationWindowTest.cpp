@@ -111,6 +111,7 @@ TEST_F(VerificationWindow, TypedReferencesARepeatWithItsReasonAndStop) {
         const auto& readings = session->verification().run.readings;
         if (readings.size() == 1 && !repeated) {
             repeated = true;
+            EXPECT_EQ(table()->rowCount(), 2); // the reading and its point: none awaited now
             EXPECT_TRUE(enabled("cmdNextPull") && enabled("cmdStopRun"));
             EXPECT_FALSE(enabled("cmdStartRun") || enabled("txtMaximum"));
             boxes.answerOk();
