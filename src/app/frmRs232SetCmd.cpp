@@ -135,6 +135,11 @@ void frmRs232SetCmd::cmdRs232WRCal_Click() {
     m_calibration->raise();
 }
 
+void frmRs232SetCmd::setSimulatedTesterPort(std::string device) {
+    m_simulatedTesterPort = std::move(device);
+    m_verification->setTesterPort(QString::fromStdString(m_simulatedTesterPort));
+}
+
 void frmRs232SetCmd::cmdVerification_Click() {
     m_verification->show();
     m_verification->raise();

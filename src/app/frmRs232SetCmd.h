@@ -51,8 +51,8 @@ public:
     // The port to open, as if typed into "Com No", after the system's ports are read afresh.
     void choosePort(const QString& port);
     // The device of the simulated reference tester, the tester's port to offer; empty when the
-    // program does not simulate.
-    void setSimulatedTesterPort(std::string device) { m_simulatedTesterPort = std::move(device); }
+    // program does not simulate. The Verification window offers it as the tester's port.
+    void setSimulatedTesterPort(std::string device);
     std::string simulatedTesterPort() const { return m_simulatedTesterPort; }
 
     void cmdRs232WRPara_Click();
