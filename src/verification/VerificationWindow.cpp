@@ -3,6 +3,7 @@
 
 #include "common/TextConv.h"
 #include "serial/PortSettings.h"
+#include "session/TesterLink.h"
 #include "session/WrenchSession.h"
 #include "widgets/Controls.h"
 #include "widgets/ExchangeControls.h"
@@ -254,17 +255,23 @@ QWidget* VerificationWindow::buildTester() {
     cmbTesterPort->setToolTip(tr("The reference tester's port; \"typed\": the technician types "
                                  "each reference reading into its row"));
     addComboItems(cmbTesterPort, {tr("typed")});
-    cmbTesterBaud = makeComboBox(group, QStringLiteral("cmbTesterBaud"), QStringLiteral("9600"));
+    // The tester's usual line to begin with.
+    const SerialSettings usual = DefaultTesterSettings();
+    cmbTesterBaud =
+        makeComboBox(group, QStringLiteral("cmbTesterBaud"), QString::number(usual.baudRate));
     QStringList speeds;
     for (const int baud : kTesterBauds) {
         speeds << QString::number(baud);
     }
     addComboItems(cmbTesterBaud, speeds);
-    cmbTesterDatabits = makeComboBox(group, QStringLiteral("cmbTesterDatabits"), "8", 2);
+    cmbTesterDatabits = makeComboBox(group, QStringLiteral("cmbTesterDatabits"),
+                                     QString::number(usual.dataBits), 2);
     addComboItems(cmbTesterDatabits, {QStringLiteral("7"), QStringLiteral("8")});
-    cmbTesterParity = makeComboBox(group, QStringLiteral("cmbTesterParity"), "N", 2);
+    cmbTesterParity = makeComboBox(group, QStringLiteral("cmbTesterParity"),
+                                   QString(QLatin1Char(usual.parity)), 2);
     addComboItems(cmbTesterParity, {QStringLiteral("N"), QStringLiteral("E"), QStringLiteral("O")});
-    cmbTesterStopbits = makeComboBox(group, QStringLiteral("cmbTesterStopbits"), "1", 2);
+    cmbTesterStopbits = makeComboBox(group, QStringLiteral("cmbTesterStopbits"),
+                                     QString::number(usual.stopBits), 2);
     addComboItems(cmbTesterStopbits, {QStringLiteral("1"), QStringLiteral("2")});
     grid->addWidget(cmbTesterPort, 0, 0, 1, 4);
     grid->addWidget(cmbTesterBaud, 1, 0);
