@@ -1011,6 +1011,10 @@ Nothing has been pasted.</translation>
         <source>The reference &quot;%1&quot; is not a torque: type it in N·m, or with its unit (&quot;531.9 lbf.in&quot;).</source>
         <translation>The reference &quot;%1&quot; is not a torque: type it in N·m, or with its unit (&quot;531.9 lbf.in&quot;).</translation>
     </message>
+    <message>
+        <source>The tester&apos;s port has gone away: %1</source>
+        <translation>The tester&apos;s port has gone away: %1</translation>
+    </message>
 </context>
 <context>
     <name>zelcor::WrenchLink</name>

@@ -105,6 +105,9 @@ VerificationWindow::VerificationWindow(WrenchSession& session, QWidget* parent)
     connect(&m_session, &WrenchSession::testerLine, this, [this](const QString& line) {
         lblTesterLine->setText(tr("Tester: %1").arg(line.trimmed()));
     });
+    connect(&m_session, &WrenchSession::testerLost, this, [this](const std::string& why) {
+        lblTesterLine->setText(tr("The tester's port has gone away: %1").arg(qs(why)));
+    });
     showSettings(VerificationSettings{});
     showRun();
 }
