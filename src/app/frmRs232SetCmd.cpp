@@ -9,18 +9,53 @@
 #include "console/RegisterConsole.h"
 #include "editor/frmRs232WRPara.h"
 #include "history/HistoryWindow.h"
+#include "records/DueList.h"
 #include "session/WrenchSession.h"
 #include "verification/VerificationWindow.h"
 #include "widgets/Controls.h"
 #include "widgets/ExchangeControls.h"
 
 #include <QCloseEvent>
+#include <QDate>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QSqlDatabase>
 #include <QVBoxLayout>
 
 namespace zelcor {
+
+namespace {
+
+// The maximum of the last verification with a verdict of the wrench `wrenchCode` in the
+// records; none when they hold none or cannot be read (the technician types it then).
+std::optional<double> LastVerifiedMaximum(const records::RecordsTarget& target,
+                                          const std::string& wrenchCode) {
+    if (target.kind == records::RecordsTarget::Kind::Off) {
+        return std::nullopt;
+    }
+    const QString connection = QStringLiteral("zelcor-verification-maximum");
+    QString error;
+    if (!records::OpenRecordsDatabase(target, connection, error)) {
+        return std::nullopt;
+    }
+    std::optional<double> maximum;
+    {
+        QSqlDatabase db = QSqlDatabase::database(connection, false);
+        for (const records::DueEntry& entry : records::DueList(db, QDate::currentDate(), error)) {
+            if (entry.wrenchCode == wrenchCode && !entry.recordId.empty()) {
+                const auto record = records::ReadRecord(db, entry.recordId, error);
+                if (record && record->verification) {
+                    maximum = record->verification->settings.maximum;
+                }
+            }
+        }
+    }
+    records::CloseRecordsDatabase(connection);
+    return maximum;
+}
+
+} // namespace
 
 frmRs232SetCmd::frmRs232SetCmd(WrenchSession& session, Platform platform, QWidget* parent)
     : QWidget(parent), m_platform(std::move(platform)), m_session(&session),
@@ -106,6 +141,8 @@ void frmRs232SetCmd::Form_Load() {
     m_calibration = std::make_unique<frmRs232WRCal>(*m_session, [this] { showMainWindow(); });
     m_verification = std::make_unique<VerificationWindow>(*m_session);
     m_verification->setPortSource([port = &m_platform.port] { return port->availablePorts(); });
+    m_verification->setMaximumSource(
+        [this](const std::string& code) { return LastVerifiedMaximum(recordsTarget(), code); });
     m_session->resetReceive();
 }
 
@@ -153,14 +190,16 @@ void frmRs232SetCmd::setRecordsTarget(records::RecordsTarget target) {
     }
 }
 
+records::RecordsTarget frmRs232SetCmd::recordsTarget() const {
+    std::string error;
+    return m_recordsTarget ? *m_recordsTarget : *records::ParseRecordsTarget("", error);
+}
+
 void frmRs232SetCmd::cmdHistory_Click() {
     if (!m_history) {
-        std::string error;
-        const records::RecordsTarget target =
-            m_recordsTarget ? *m_recordsTarget : *records::ParseRecordsTarget("", error);
         // The connected wrench's code, once it has been read on this connection.
-        m_history =
-            std::make_unique<HistoryWindow>(target, [this] { return m_session->wrenchCode(); });
+        m_history = std::make_unique<HistoryWindow>(recordsTarget(),
+                                                    [this] { return m_session->wrenchCode(); });
     }
     m_history->show();
     m_history->raise();

@@ -44,6 +44,7 @@ public:
     // Where the History window reads the service records; the default SQLite file until the
     // program sets it (from --records).
     void setRecordsTarget(records::RecordsTarget target);
+    records::RecordsTarget recordsTarget() const;
     // The History window, once "History" has opened it.
     HistoryWindow* history() const { return m_history.get(); }
     // The windows a script plays against, this one first.

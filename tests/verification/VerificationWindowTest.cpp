@@ -2,6 +2,7 @@
 // What the Verification window adds to the session's run: the settings it starts the run
 // with, the table as the readings come, the verdicts in words and colours, the buttons of a
 // run going on, a reference typed into its row. The run itself is tested on the session.
+#include "records/RecordsFixture.h"
 #include "support/WrenchFixture.h"
 
 #include "sim/SimulatedTester.h"
@@ -152,6 +153,39 @@ TEST_F(VerificationWindow, SettingsTheRunCannotTakeAreRefusedAndNothingIsSent) {
     EXPECT_EQ(testerPort.openCount(), 0);
     EXPECT_EQ(rows(), "");
     EXPECT_EQ(text("lblPrompt"), "Set up the run and press Start.");
+}
+
+// The maximum offered from the connected wrench's last verification in the records, unless
+// another one was typed.
+TEST_F(VerificationWindow, TheRecordsOfferTheConnectedWrenchsLastMaximum) {
+    const QTemporaryDir dir;
+    const records::RecordsTarget target = SqliteTarget(dir);
+    {
+        Connection file(target);
+        // The simulated wrench's code is 6B 6C 6D (40H + the address).
+        ServiceRecord last = RunRecord("last", "2026-04-01T08:00:00.000Z", "6B6C6D", "failed");
+        last.verification->settings.maximum = 80;
+        ServiceRecord other = RunRecord("other", "2026-05-01T08:00:00.000Z", "123456", "passed");
+        other.verification->settings.maximum = 60;
+        for (const ServiceRecord& r :
+             {RunRecord("older", "2026-03-01T08:00:00.000Z", "6B6C6D", "passed"), last, other}) {
+            ASSERT_EQ(file.insert(r), records::InsertResult::Written) << file.error();
+        }
+    }
+    mainWindow->setRecordsTarget(target);
+    const auto showAgain = [this] {
+        control("frmVerification")->hide();
+        click("cmdVerification");
+        return text("txtMaximum");
+    };
+    setText("txtMaximum", "");
+    EXPECT_EQ(showAgain(), ""); // the wrench's code is not known yet
+    pulls({30}, 0);
+    setText("txtMaximum", "50");
+    click("cmdStartRun"); // the run reads the code
+    EXPECT_EQ(showAgain(), "50");
+    setText("txtMaximum", "");
+    EXPECT_EQ(showAgain(), "80");
 }
 
 } // namespace
