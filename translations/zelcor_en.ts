@@ -1015,6 +1015,10 @@ Nothing has been pasted.</translation>
         <source>The tester&apos;s port has gone away: %1</source>
         <translation>The tester&apos;s port has gone away: %1</translation>
     </message>
+    <message>
+        <source>Starting the run…</source>
+        <translation>Starting the run…</translation>
+    </message>
 </context>
 <context>
     <name>zelcor::WrenchLink</name>

@@ -423,8 +423,18 @@ void VerificationWindow::cmdStartRun_Click() {
             return;
         }
     }
-    m_session.verify(settings);
+    // Until the run shows its first pull (it may read the wrench's code first) the window
+    // shows it starting, not the run before.
+    m_starting = SettingsProblem(settings).empty();
     showRun();
+    m_session.verify(settings);
+    m_starting = false;
+    showRun();
+}
+
+bool VerificationWindow::runGoingOn() const {
+    const VerifyPhase phase = m_session.verification().phase;
+    return m_starting || (phase != VerifyPhase::Idle && phase != VerifyPhase::Ended);
 }
 
 void VerificationWindow::cmdNextPull_Click() {
@@ -457,7 +467,12 @@ void VerificationWindow::cmdCertificate_Click() {
 
 void VerificationWindow::showRun() {
     const VerificationState& state = m_session.verification();
-    if (state.phase == VerifyPhase::Idle) {
+    if (m_starting && state.phase != VerifyPhase::Idle && state.phase != VerifyPhase::Ended) {
+        m_starting = false;
+    }
+    if (m_starting) {
+        lblPrompt->setText(tr("Starting the run…"));
+    } else if (state.phase == VerifyPhase::Idle) {
         lblPrompt->setText(tr("Set up the run and press Start."));
     } else {
         lblPrompt->setText(qs(state.prompt));
@@ -471,7 +486,7 @@ void VerificationWindow::fillTable() {
     const VerificationState& state = m_session.verification();
     const VerificationRun& run = state.run;
     const int digits = run.settings.digits;
-    const bool running = state.phase != VerifyPhase::Idle && state.phase != VerifyPhase::Ended;
+    const bool running = runGoingOn();
     const std::optional<PullStep>& step = state.step;
     m_filling = true;
     grdReadings->setRowCount(0);
@@ -487,7 +502,7 @@ void VerificationWindow::fillTable() {
         }
         return row;
     };
-    if (state.phase != VerifyPhase::Idle) {
+    if (state.phase != VerifyPhase::Idle && !m_starting) {
         for (const PointSummary& point : Summaries(run)) {
             const QString where =
                 qs(point.direction) + QLatin1Char(' ') +
@@ -569,7 +584,7 @@ void VerificationWindow::showVerdict() {
     const VerificationState& state = m_session.verification();
     QString words;
     QColor colour = palette().color(QPalette::Window);
-    if (state.phase == VerifyPhase::Ended) {
+    if (state.phase == VerifyPhase::Ended && !m_starting) {
         if (state.linkFailed) {
             words = tr("ENDED: the link failed, no verdict");
         } else if (state.run.stopped) {
@@ -592,8 +607,9 @@ void VerificationWindow::showVerdict() {
 
 void VerificationWindow::showButtons() {
     const VerificationState& state = m_session.verification();
-    const bool running = state.phase != VerifyPhase::Idle && state.phase != VerifyPhase::Ended;
-    const bool taken = std::any_of(state.run.readings.begin(), state.run.readings.end(),
+    const bool running = runGoingOn();
+    const bool taken =
+        !m_starting && std::any_of(state.run.readings.begin(), state.run.readings.end(),
                                    [](const VerificationReading& r) { return !r.discarded; });
     m_exchangeControls->setEnabled(cmdStartRun, !running);
     m_settings->setEnabled(!running);
@@ -602,8 +618,9 @@ void VerificationWindow::showButtons() {
     cmdRepeatLast->setEnabled(running && taken);
     txtRepeatReason->setEnabled(running && taken);
     cmdStopRun->setEnabled(running);
-    cmdCertificate->setEnabled(state.phase == VerifyPhase::Ended && !state.run.stopped &&
-                               state.run.verdict != Verdict::None && !m_recordId.isEmpty());
+    cmdCertificate->setEnabled(!running && state.phase == VerifyPhase::Ended &&
+                               !state.run.stopped && state.run.verdict != Verdict::None &&
+                               !m_recordId.isEmpty());
 }
 
 void VerificationWindow::referenceTyped(QTableWidgetItem* item) {

@@ -81,6 +81,8 @@ private:
     void showVerdict();
     void showButtons();
     bool testerTyped() const;
+    // A run is going on, or starting: asked for and not shown by the session yet.
+    bool runGoingOn() const;
     void referenceTyped(QTableWidgetItem* item);
     void warn(const QString& text);
 
@@ -91,6 +93,7 @@ private:
     // The maximum the records offered last.
     QString m_offeredMaximum;
     bool m_filling = false;
+    bool m_starting = false;
     // The row of the pull in progress, whose reference may be typed; -1 when there is none.
     int m_pendingRow = -1;
 

@@ -13,8 +13,6 @@ set txtPreloads 1
 set txtTechnician Tess
 set txtRemark 21 °C
 start cmdStartRun
-wait 200
-expect lblPrompt Pull to 100.0 N·m (pre-load 1 of 1)
 expect-enabled cmdStartRun false
 expect-enabled cmdStopRun true
 expect-enabled txtMaximum false

@@ -39,7 +39,7 @@ protected:
     }
     QTableWidget* table() const { return control<QTableWidget>("grdReadings"); }
     // Each row's cells joined by "|", a line per row.
-    QString rows() const {
+    std::string rows() const {
         QStringList lines;
         for (int r = 0; r < table()->rowCount(); ++r) {
             QStringList cells;
@@ -48,7 +48,7 @@ protected:
             }
             lines << cells.join('|');
         }
-        return lines.join('\n');
+        return lines.join('\n').toStdString();
     }
     QString background(int row, int column) const {
         return table()->item(row, column)->background().color().name().toUpper();
@@ -90,7 +90,17 @@ TEST_F(VerificationWindow, ARunFromTheTesterFillsTheTableAndTellsItsVerdict) {
     // +5 %: 31.5 and 33.6 against 30.00 and 32.00; the spread of 31.5 and 33.6 is
     // 2.1 / sqrt(2) = 1.485 N·m, 4.95 % of the 30 N·m point.
     pulls({30, 32}, 5);
+    // As the run begins (it reads the wrench's code first) the run before is gone.
+    QString starting;
+    QObject::connect(session.get(), &WrenchSession::busyChanged, [&](bool busy) {
+        if (busy && starting.isEmpty()) {
+            starting = text("lblPrompt") + '|' + text("lblVerdict") + '|' +
+                       QString::number(table()->rowCount()) + '|' +
+                       (enabled("cmdStopRun") ? "Stop" : "");
+        }
+    });
     click("cmdStartRun");
+    EXPECT_EQ(starting.toStdString(), "Starting the run…||0|Stop");
     EXPECT_EQ(rows(), "CW 60 %|1|30.0|31.5|30.00|+5.00 %||||\n"
                       "CW 60 %|2|30.0|33.6|32.00|+5.00 %||||\n"
                       "CW 60 %|2 of 2|30.0||31.00||32.55|+5.00 %|1.48 N·m (4.95 %)|FAIL");
