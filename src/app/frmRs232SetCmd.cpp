@@ -5,6 +5,7 @@
 #include "app/ParameterSetPanel.h"
 #include "app/PortPanel.h"
 #include "calibration/frmRs232WRCal.h"
+#include "certificate/CertificateRecords.h"
 #include "common/TextConv.h"
 #include "console/RegisterConsole.h"
 #include "editor/frmRs232WRPara.h"
@@ -17,6 +18,8 @@
 
 #include <QCloseEvent>
 #include <QDate>
+#include <QDateTime>
+#include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -55,11 +58,16 @@ std::optional<double> LastVerifiedMaximum(const records::RecordsTarget& target,
     return maximum;
 }
 
+QString SaveDialog(QWidget* parent, const QString& suggested) {
+    return QFileDialog::getSaveFileName(parent, frmRs232SetCmd::tr("Save the certificate"),
+                                        suggested, frmRs232SetCmd::tr("PDF files (*.pdf)"));
+}
+
 } // namespace
 
 frmRs232SetCmd::frmRs232SetCmd(WrenchSession& session, Platform platform, QWidget* parent)
     : QWidget(parent), m_platform(std::move(platform)), m_session(&session),
-      m_exchangeControls(std::make_unique<ExchangeControls>()) {
+      m_exchangeControls(std::make_unique<ExchangeControls>()), m_chooseFile(SaveDialog) {
     setObjectName(QStringLiteral("frmRs232SetCmd"));
     connect(m_session, &WrenchSession::busyChanged, this,
             [this](bool busy) { m_exchangeControls->setBusy(busy); });
@@ -141,6 +149,8 @@ void frmRs232SetCmd::Form_Load() {
     m_calibration = std::make_unique<frmRs232WRCal>(*m_session, [this] { showMainWindow(); });
     m_verification = std::make_unique<VerificationWindow>(*m_session);
     m_verification->setPortSource([port = &m_platform.port] { return port->availablePorts(); });
+    connect(m_verification.get(), &VerificationWindow::certificateRequested, this,
+            [this](const QString& id) { writeCertificate(id); });
     m_verification->setMaximumSource(
         [this](const std::string& code) { return LastVerifiedMaximum(recordsTarget(), code); });
     m_session->resetReceive();
@@ -195,11 +205,57 @@ records::RecordsTarget frmRs232SetCmd::recordsTarget() const {
     return m_recordsTarget ? *m_recordsTarget : *records::ParseRecordsTarget("", error);
 }
 
+void frmRs232SetCmd::writeCertificate(const QString& recordId) {
+    const QString title = tr("Certificate");
+    const records::RecordsTarget target = recordsTarget();
+    const QString where = QString::fromStdString(records::TargetText(target));
+    const QString connection = QStringLiteral("zelcor-certificate");
+    QString error;
+    CertificateInput input;
+    bool found = false;
+    bool read = false;
+    if (records::OpenRecordsDatabase(target, connection, error)) {
+        {
+            QSqlDatabase db = QSqlDatabase::database(connection, false);
+            if (const auto record = records::ReadRecord(db, recordId.toStdString(), error)) {
+                found = true;
+                read = ReadCertificateInput(db, *record, input, error);
+            }
+        }
+        records::CloseRecordsDatabase(connection);
+    }
+    if (!read) {
+        // A run kept a moment ago may still be on its way to the database.
+        m_platform.boxes.show(
+            !found && error.isEmpty()
+                ? tr("The records of %1 do not hold the record %2 yet: try again in a moment.")
+                      .arg(where, recordId)
+                : tr("The records of %1 cannot be read: %2").arg(where, error),
+            title, BoxIcon::Warning, BoxButtons::Ok);
+        return;
+    }
+    const QString number = QString::fromStdString(RecordCertificateNumber(input.record));
+    const QString path = m_chooseFile(this, number + QStringLiteral(".pdf"));
+    if (path.isEmpty()) {
+        return;
+    }
+    input.printed = QDateTime::currentDateTimeUtc();
+    if (!WriteCertificate(input, path, error)) {
+        m_platform.boxes.show(tr("No certificate: %1").arg(error), title, BoxIcon::Warning,
+                              BoxButtons::Ok);
+        return;
+    }
+    m_platform.boxes.show(tr("Certificate %1 written to %2.").arg(number, path), title,
+                          BoxIcon::Information, BoxButtons::Ok);
+}
+
 void frmRs232SetCmd::cmdHistory_Click() {
     if (!m_history) {
         // The connected wrench's code, once it has been read on this connection.
         m_history = std::make_unique<HistoryWindow>(recordsTarget(),
                                                     [this] { return m_session->wrenchCode(); });
+        connect(m_history.get(), &HistoryWindow::certificateRequested, this,
+                [this](const QString& id) { writeCertificate(id); });
     }
     m_history->show();
     m_history->raise();

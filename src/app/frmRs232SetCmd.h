@@ -7,6 +7,7 @@
 #include <QList>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -45,6 +46,13 @@ public:
     // program sets it (from --records).
     void setRecordsTarget(records::RecordsTarget target);
     records::RecordsTarget recordsTarget() const;
+    // The file a certificate is written to; empty when the technician chose none.
+    using FileChooser = std::function<QString(QWidget* parent, const QString& suggested)>;
+    // A save dialog unless a test gives its own chooser.
+    void setCertificateFileChooser(FileChooser chooser) { m_chooseFile = std::move(chooser); }
+    // The certificate of the verification run kept as the record `recordId`, from the records,
+    // to the file the technician chooses (the History and Verification windows ask for it).
+    void writeCertificate(const QString& recordId);
     // The History window, once "History" has opened it.
     HistoryWindow* history() const { return m_history.get(); }
     // The windows a script plays against, this one first.
@@ -84,6 +92,7 @@ private:
     std::unique_ptr<VerificationWindow> m_verification;
     std::optional<records::RecordsTarget> m_recordsTarget;
     std::unique_ptr<HistoryWindow> m_history;
+    FileChooser m_chooseFile;
     QPushButton* cmdRs232WRCal = nullptr;
     QPushButton* cmdRs232WRPara = nullptr;
     QPushButton* Command1 = nullptr;

@@ -4,8 +4,8 @@
 #include "cli/CliRunner.h"
 
 #include "certificate/Certificate.h"
+#include "certificate/CertificateRecords.h"
 #include "common/TextConv.h"
-#include "records/DueList.h"
 #include "records/RecordStore.h"
 
 #include <QJsonObject>
@@ -14,29 +14,6 @@
 #include <ostream>
 
 namespace zelcor::cli {
-
-namespace {
-
-// What a certificate is written from: the record, and for an "as left" run the "as found" run
-// of the same day before it with the writes in between. False with `error` set when the
-// records cannot be read.
-bool ReadCertificateInput(QSqlDatabase& db, const ServiceRecord& record, CertificateInput& input,
-                          QString& error) {
-    input.record = record;
-    const std::optional<records::AsFound> found = records::AsFoundContext(db, record, error);
-    if (!error.isEmpty()) {
-        return false;
-    }
-    // Only a run that ended with a verdict has a table to show.
-    if (found && found->run && found->run->verification &&
-        found->run->verification->verdict != Verdict::None) {
-        input.asFound = found->run;
-        input.writesBetween = found->writes;
-    }
-    return true;
-}
-
-} // namespace
 
 int CliRunner::certificate() {
     const records::RecordsTarget& target = m_options.recordsTarget;

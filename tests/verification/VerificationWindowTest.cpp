@@ -2,12 +2,14 @@
 // What the Verification window adds to the session's run: the settings it starts the run
 // with, the table as the readings come, the verdicts in words and colours, the buttons of a
 // run going on, a reference typed into its row. The run itself is tested on the session.
+#include "verification/VerificationWindow.h"
 #include "records/RecordsFixture.h"
 #include "support/WrenchFixture.h"
 
 #include "sim/SimulatedTester.h"
 #include "sim/SimulatedTesterPort.h"
 
+#include <QFileInfo>
 #include <QLabel>
 #include <QTableWidget>
 
@@ -196,6 +198,37 @@ TEST_F(VerificationWindow, TheRecordsOfferTheConnectedWrenchsLastMaximum) {
     EXPECT_EQ(showAgain(), "50");
     setText("txtMaximum", "");
     EXPECT_EQ(showAgain(), "80");
+}
+
+// "Certificate…" asks the main window, which writes the run's certificate from the records to
+// the file chosen.
+TEST_F(VerificationWindow, TheCertificateIsWrittenFromTheRecordsWhereTheTechnicianChooses) {
+    const QTemporaryDir dir;
+    const records::RecordsTarget target = SqliteTarget(dir);
+    {
+        Connection file(target);
+        ASSERT_EQ(file.insert(RunRecord("0a1b2c3d-4e5f-6789-abcd-ef0123456789",
+                                        "2026-04-01T08:00:00.000Z", "6B6C6D", "passed")),
+                  records::InsertResult::Written)
+            << file.error();
+    }
+    mainWindow->setRecordsTarget(target);
+    QString suggested;
+    mainWindow->setCertificateFileChooser([&](QWidget*, const QString& name) {
+        suggested = name;
+        return dir.filePath("certificate.pdf");
+    });
+    boxes.answerOk(2);
+    auto& window = mainWindow->verification();
+    emit window.certificateRequested("0a1b2c3d-4e5f-6789-abcd-ef0123456789");
+    emit window.certificateRequested("no-such-record");
+    EXPECT_EQ(suggested, "ZV-20260401-0A1B2C3D4E5F.pdf");
+    EXPECT_GT(QFileInfo(dir.filePath("certificate.pdf")).size(), 0);
+    ASSERT_EQ(boxes.shown().size(), 2u);
+    EXPECT_EQ(boxes.shown()[0].text, "Certificate ZV-20260401-0A1B2C3D4E5F written to " +
+                                         dir.filePath("certificate.pdf") + ".");
+    EXPECT_TRUE(boxes.shown()[1].text.contains("do not hold the record no-such-record yet"))
+        << boxes.shown()[1].text.toStdString();
 }
 
 } // namespace
