@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Saves a picture of each of the three windows (offscreen unless a platform is chosen), for
+// Saves a picture of each of the windows (offscreen unless a platform is chosen), for
 // the README and for looking at the layout: zelcor_screenshot DIR [LANGUAGE]
 #include "app/Language.h"
 #include "app/frmRs232SetCmd.h"
 #include "app/subMain.h"
 #include "calibration/frmRs232WRCal.h"
 #include "editor/frmRs232WRPara.h"
+#include "session/WrenchSession.h"
 #include "sim/PtyBridge.h"
+#include "verification/VerificationWindow.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -42,6 +44,40 @@ bool calibrate(zelcor::frmRs232SetCmd& main) {
     return true;
 }
 
+// The Verification window after a short run on the simulated wrench and tester (about six
+// seconds): two readings at 20, 60 and 100 % of 50 N·m, the wrench reading 1.5 % high with a
+// scatter of 1 %.
+bool verify(zelcor::frmRs232SetCmd& main) {
+    zelcor::sim::PtyBridge bridge;
+    std::string error;
+    if (!bridge.start({}, error) || !bridge.startTester({}, error)) {
+        std::fprintf(stderr, "cannot start the simulated wrench and tester: %s\n", error.c_str());
+        return false;
+    }
+    zelcor::sim::PullOptions pulls;
+    pulls.targets = {10, 10, 30, 30, 50, 50};
+    pulls.biasPercent = 1.5;
+    pulls.scatterPercent = 1;
+    bridge.wrench().setPulls(pulls);
+    main.choosePort(QString::fromStdString(bridge.devicePath()));
+    main.findChild<QPushButton*>(QStringLiteral("cmdPortOpen"))->click();
+    auto& window = main.verification();
+    window.setTesterPort(QString::fromStdString(bridge.testerDevicePath()));
+    zelcor::VerificationSettings settings;
+    settings.maximum = 50;
+    settings.readingsPerPoint = 2;
+    settings.preloads = 0;
+    settings.technician = "A. Tech";
+    settings.tester = "TT-500 #1127";
+    settings.testerDue = "2027-06-30";
+    settings.remark = "21 °C";
+    window.showSettings(settings);
+    window.cmdStartRun_Click();
+    main.session().closeTester();
+    main.findChild<QPushButton*>(QStringLiteral("cmdPortClose"))->click();
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -67,9 +103,12 @@ int main(int argc, char** argv) {
     options.recordsTarget.kind = zelcor::records::RecordsTarget::Kind::Off;
     zelcor::Application zelcor{options};
     auto& main = zelcor.mainWindow();
-    const QList<QWidget*> windows{&main, &main.editor(), &main.calibration()};
+    const QList<QWidget*> windows{&main, &main.editor(), &main.calibration(), &main.verification()};
     for (QWidget* w : windows) {
         if (w == &main.calibration() && !calibrate(main)) {
+            return 1;
+        }
+        if (w == &main.verification() && !verify(main)) {
             return 1;
         }
         w->show();

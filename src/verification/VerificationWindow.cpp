@@ -96,7 +96,7 @@ VerificationWindow::VerificationWindow(WrenchSession& session, QWidget* parent)
       m_exchangeControls(std::make_unique<ExchangeControls>()) {
     setObjectName(QStringLiteral("frmVerification"));
     setWindowTitle(tr("Verification"));
-    resize(1000, 680);
+    resize(1240, 680);
     buildControls();
     m_exchangeControls->add(cmdStartRun);
     connect(&m_session, &WrenchSession::busyChanged, this,
@@ -133,6 +133,7 @@ void VerificationWindow::buildControls() {
     }
     grdReadings->setHorizontalHeaderLabels(captions);
     grdReadings->verticalHeader()->hide();
+    grdReadings->verticalHeader()->setDefaultSectionSize(grdReadings->fontMetrics().height() + 8);
     grdReadings->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     grdReadings->horizontalHeader()->setStretchLastSection(true);
     grdReadings->setEditTriggers(QAbstractItemView::DoubleClicked |
@@ -575,7 +576,8 @@ void VerificationWindow::fillTable() {
         }
     }
     if (m_pendingRow >= 0) {
-        grdReadings->scrollToItem(grdReadings->item(m_pendingRow, kColReference));
+        // Down to the pull awaited, the columns as they are.
+        grdReadings->scrollToItem(grdReadings->item(m_pendingRow, kColPoint));
     }
     m_filling = false;
 }
