@@ -1175,32 +1175,8 @@ Write it into this wrench all the same?</translation>
         <translation>Verification</translation>
     </message>
     <message>
-        <source>Save the certificate</source>
-        <translation>Save the certificate</translation>
-    </message>
-    <message>
-        <source>PDF files (*.pdf)</source>
-        <translation>PDF files (*.pdf)</translation>
-    </message>
-    <message>
         <source>Certificate</source>
         <translation>Certificate</translation>
-    </message>
-    <message>
-        <source>The records of %1 do not hold the record %2 yet: try again in a moment.</source>
-        <translation>The records of %1 do not hold the record %2 yet: try again in a moment.</translation>
-    </message>
-    <message>
-        <source>The records of %1 cannot be read: %2</source>
-        <translation>The records of %1 cannot be read: %2</translation>
-    </message>
-    <message>
-        <source>No certificate: %1</source>
-        <translation>No certificate: %1</translation>
-    </message>
-    <message>
-        <source>Certificate %1 written to %2.</source>
-        <translation>Certificate %1 written to %2.</translation>
     </message>
 </context>
 <context>

@@ -5,7 +5,6 @@
 #include "app/ParameterSetPanel.h"
 #include "app/PortPanel.h"
 #include "calibration/frmRs232WRCal.h"
-#include "certificate/CertificateRecords.h"
 #include "common/TextConv.h"
 #include "console/RegisterConsole.h"
 #include "editor/frmRs232WRPara.h"
@@ -18,8 +17,6 @@
 
 #include <QCloseEvent>
 #include <QDate>
-#include <QDateTime>
-#include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -58,16 +55,11 @@ std::optional<double> LastVerifiedMaximum(const records::RecordsTarget& target,
     return maximum;
 }
 
-QString SaveDialog(QWidget* parent, const QString& suggested) {
-    return QFileDialog::getSaveFileName(parent, frmRs232SetCmd::tr("Save the certificate"),
-                                        suggested, frmRs232SetCmd::tr("PDF files (*.pdf)"));
-}
-
 } // namespace
 
 frmRs232SetCmd::frmRs232SetCmd(WrenchSession& session, Platform platform, QWidget* parent)
     : QWidget(parent), m_platform(std::move(platform)), m_session(&session),
-      m_exchangeControls(std::make_unique<ExchangeControls>()), m_chooseFile(SaveDialog) {
+      m_exchangeControls(std::make_unique<ExchangeControls>()) {
     setObjectName(QStringLiteral("frmRs232SetCmd"));
     connect(m_session, &WrenchSession::busyChanged, this,
             [this](bool busy) { m_exchangeControls->setBusy(busy); });
@@ -206,57 +198,25 @@ records::RecordsTarget frmRs232SetCmd::recordsTarget() const {
 }
 
 void frmRs232SetCmd::writeCertificate(const QString& recordId) {
-    const QString title = tr("Certificate");
-    const records::RecordsTarget target = recordsTarget();
-    const QString where = QString::fromStdString(records::TargetText(target));
-    const QString connection = QStringLiteral("zelcor-certificate");
-    QString error;
-    CertificateInput input;
-    bool found = false;
-    bool read = false;
-    if (records::OpenRecordsDatabase(target, connection, error)) {
-        {
-            QSqlDatabase db = QSqlDatabase::database(connection, false);
-            if (const auto record = records::ReadRecord(db, recordId.toStdString(), error)) {
-                found = true;
-                read = ReadCertificateInput(db, *record, input, error);
-            }
-        }
-        records::CloseRecordsDatabase(connection);
+    // The History window writes certificates from the records it has open; what became of
+    // this one is said in a box, the History window being hidden perhaps.
+    const QString outcome = historyWindow().writeCertificate(recordId);
+    if (!outcome.isEmpty()) {
+        m_platform.boxes.show(outcome, tr("Certificate"), BoxIcon::Information, BoxButtons::Ok);
     }
-    if (!read) {
-        // A run kept a moment ago may still be on its way to the database.
-        m_platform.boxes.show(
-            !found && error.isEmpty()
-                ? tr("The records of %1 do not hold the record %2 yet: try again in a moment.")
-                      .arg(where, recordId)
-                : tr("The records of %1 cannot be read: %2").arg(where, error),
-            title, BoxIcon::Warning, BoxButtons::Ok);
-        return;
-    }
-    const QString number = QString::fromStdString(RecordCertificateNumber(input.record));
-    const QString path = m_chooseFile(this, number + QStringLiteral(".pdf"));
-    if (path.isEmpty()) {
-        return;
-    }
-    input.printed = QDateTime::currentDateTimeUtc();
-    if (!WriteCertificate(input, path, error)) {
-        m_platform.boxes.show(tr("No certificate: %1").arg(error), title, BoxIcon::Warning,
-                              BoxButtons::Ok);
-        return;
-    }
-    m_platform.boxes.show(tr("Certificate %1 written to %2.").arg(number, path), title,
-                          BoxIcon::Information, BoxButtons::Ok);
 }
 
-void frmRs232SetCmd::cmdHistory_Click() {
+HistoryWindow& frmRs232SetCmd::historyWindow() {
     if (!m_history) {
         // The connected wrench's code, once it has been read on this connection.
         m_history = std::make_unique<HistoryWindow>(recordsTarget(),
                                                     [this] { return m_session->wrenchCode(); });
-        connect(m_history.get(), &HistoryWindow::certificateRequested, this,
-                [this](const QString& id) { writeCertificate(id); });
     }
+    return *m_history;
+}
+
+void frmRs232SetCmd::cmdHistory_Click() {
+    historyWindow();
     m_history->show();
     m_history->raise();
     m_history->activateWindow();

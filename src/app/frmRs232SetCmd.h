@@ -7,7 +7,6 @@
 #include <QList>
 #include <QWidget>
 
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -46,14 +45,11 @@ public:
     // program sets it (from --records).
     void setRecordsTarget(records::RecordsTarget target);
     records::RecordsTarget recordsTarget() const;
-    // The file a certificate is written to; empty when the technician chose none.
-    using FileChooser = std::function<QString(QWidget* parent, const QString& suggested)>;
-    // A save dialog unless a test gives its own chooser.
-    void setCertificateFileChooser(FileChooser chooser) { m_chooseFile = std::move(chooser); }
     // The certificate of the verification run kept as the record `recordId`, from the records,
-    // to the file the technician chooses (the History and Verification windows ask for it).
+    // to the file the technician chooses, as the History window writes it (the Verification
+    // window asks for it).
     void writeCertificate(const QString& recordId);
-    // The History window, once "History" has opened it.
+    // The History window, once "History" (or a certificate) has made it.
     HistoryWindow* history() const { return m_history.get(); }
     // The windows a script plays against, this one first.
     QList<QWidget*> windows();
@@ -79,6 +75,8 @@ private:
     QWidget* buildNavigation();
     void showPortState(bool open);
     void showMainWindow();
+    // The History window, made on the records' place when first needed.
+    HistoryWindow& historyWindow();
 
     Platform m_platform;
     WrenchSession* m_session;
@@ -92,7 +90,6 @@ private:
     std::unique_ptr<VerificationWindow> m_verification;
     std::optional<records::RecordsTarget> m_recordsTarget;
     std::unique_ptr<HistoryWindow> m_history;
-    FileChooser m_chooseFile;
     QPushButton* cmdRs232WRCal = nullptr;
     QPushButton* cmdRs232WRPara = nullptr;
     QPushButton* Command1 = nullptr;

@@ -2,6 +2,7 @@
 #include "history/HistoryWindow.h"
 
 #include "certificate/Certificate.h"
+#include "certificate/CertificateRecords.h"
 
 #include "widgets/Controls.h"
 #include "wrench/WrenchMap.h"
@@ -353,10 +354,8 @@ QString HistoryWindow::writeCertificate(const QString& recordId) {
     CertificateInput input;
     const std::optional<ServiceRecord> record =
         records::ReadRecord(db, recordId.toStdString(), error);
-    std::optional<records::AsFound> found;
     if (record) {
-        input.record = *record;
-        found = records::AsFoundContext(db, *record, error);
+        ReadCertificateInput(db, *record, input, error);
     }
     if (!error.isEmpty()) {
         showStatus(tr("The records cannot be read: %1").arg(error));
@@ -367,10 +366,6 @@ QString HistoryWindow::writeCertificate(const QString& recordId) {
         // the spool for the database to answer.
         showStatus(tr("The record %1 is not in the records (yet).").arg(recordId));
         return lblStatus->text();
-    }
-    if (found && found->run) {
-        input.asFound = found->run;
-        input.writesBetween = found->writes;
     }
     const QString number = qs(RecordCertificateNumber(*record));
     const QString name =

@@ -3,6 +3,7 @@
 // with, the table as the readings come, the verdicts in words and colours, the buttons of a
 // run going on, a reference typed into its row. The run itself is tested on the session.
 #include "verification/VerificationWindow.h"
+#include "history/HistoryWindow.h"
 #include "records/RecordsFixture.h"
 #include "support/WrenchFixture.h"
 
@@ -200,8 +201,8 @@ TEST_F(VerificationWindow, TheRecordsOfferTheConnectedWrenchsLastMaximum) {
     EXPECT_EQ(showAgain(), "80");
 }
 
-// "Certificate…" asks the main window, which writes the run's certificate from the records to
-// the file chosen.
+// "Certificate…" asks the main window, which has the run's certificate written from the records
+// to the file chosen, and says what became of it.
 TEST_F(VerificationWindow, TheCertificateIsWrittenFromTheRecordsWhereTheTechnicianChooses) {
     const QTemporaryDir dir;
     const records::RecordsTarget target = SqliteTarget(dir);
@@ -213,8 +214,10 @@ TEST_F(VerificationWindow, TheCertificateIsWrittenFromTheRecordsWhereTheTechnici
             << file.error();
     }
     mainWindow->setRecordsTarget(target);
+    click("cmdHistory"); // the window that writes certificates from the records
+    mainWindow->history()->hide();
     QString suggested;
-    mainWindow->setCertificateFileChooser([&](QWidget*, const QString& name) {
+    mainWindow->history()->setFileChooser([&](QWidget*, const QString& name) {
         suggested = name;
         return dir.filePath("certificate.pdf");
     });
@@ -225,10 +228,9 @@ TEST_F(VerificationWindow, TheCertificateIsWrittenFromTheRecordsWhereTheTechnici
     EXPECT_EQ(suggested, "ZV-20260401-0A1B2C3D4E5F.pdf");
     EXPECT_GT(QFileInfo(dir.filePath("certificate.pdf")).size(), 0);
     ASSERT_EQ(boxes.shown().size(), 2u);
-    EXPECT_EQ(boxes.shown()[0].text, "Certificate ZV-20260401-0A1B2C3D4E5F written to " +
-                                         dir.filePath("certificate.pdf") + ".");
-    EXPECT_TRUE(boxes.shown()[1].text.contains("do not hold the record no-such-record yet"))
-        << boxes.shown()[1].text.toStdString();
+    EXPECT_EQ(boxes.shown()[0].text,
+              "Certificate ZV-20260401-0A1B2C3D4E5F written to " + dir.filePath("certificate.pdf"));
+    EXPECT_EQ(boxes.shown()[1].text, "The record no-such-record is not in the records (yet).");
 }
 
 } // namespace
