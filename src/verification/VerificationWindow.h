@@ -19,7 +19,6 @@ class QLineEdit;
 class QPushButton;
 class QTableWidget;
 class QTableWidgetItem;
-class QWidget;
 
 namespace zelcor {
 
