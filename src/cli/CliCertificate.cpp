@@ -18,23 +18,13 @@ namespace zelcor::cli {
 int CliRunner::certificate() {
     const records::RecordsTarget& target = m_options.recordsTarget;
     const std::string& id = m_options.args.front();
-    if (target.kind == records::RecordsTarget::Kind::Off) {
-        m_context.err << "zelcor-cli: the records are off: there is no record to write a "
-                         "certificate from"
-                      << std::endl;
-        return kExitUsage;
-    }
     const QString connection = QStringLiteral("zelcor-cli-certificate");
+    // A run kept a moment ago may still wait in the spool: opening hands it to the database.
+    if (const int code = openRecords(connection, "there is no record to write a certificate from");
+        code != kExitDone) {
+        return code;
+    }
     QString error;
-    if (!records::OpenRecordsDatabase(target, connection, error)) {
-        m_context.err << "zelcor-cli: the records of " << records::TargetText(target)
-                      << " cannot be opened: " << error.toStdString() << std::endl;
-        return kExitCommFailure;
-    }
-    // A run kept a moment ago may still wait in the spool.
-    if (m_context.settleSpool) {
-        m_context.settleSpool();
-    }
     CertificateInput input;
     bool found = false;
     bool read = false;

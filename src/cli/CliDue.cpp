@@ -18,11 +18,6 @@ namespace zelcor::cli {
 
 int CliRunner::due() {
     const records::RecordsTarget& target = m_options.recordsTarget;
-    if (target.kind == records::RecordsTarget::Kind::Off) {
-        m_context.err << "zelcor-cli: the records are off: there is no due list to show"
-                      << std::endl;
-        return kExitUsage;
-    }
     // Today by the program's clock, UTC, as the records' times are.
     const std::optional<QDate> today =
         m_context.utcNow ? records::ParseDay(m_context.utcNow().substr(0, 10)) : std::nullopt;
@@ -31,15 +26,11 @@ int CliRunner::due() {
         return kExitCommFailure;
     }
     const QString connection = QStringLiteral("zelcor-cli-due");
+    if (const int code = openRecords(connection, "there is no due list to show");
+        code != kExitDone) {
+        return code;
+    }
     QString error;
-    if (!records::OpenRecordsDatabase(target, connection, error)) {
-        m_context.err << "zelcor-cli: the records of " << records::TargetText(target)
-                      << " cannot be opened: " << error.toStdString() << std::endl;
-        return kExitCommFailure;
-    }
-    if (m_context.settleSpool) {
-        m_context.settleSpool();
-    }
     std::vector<records::DueEntry> entries;
     {
         QSqlDatabase db = QSqlDatabase::database(connection, false);

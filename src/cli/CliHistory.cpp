@@ -46,21 +46,12 @@ std::string LineField(const std::string& text) {
 
 int CliRunner::history() {
     const records::RecordsTarget& target = m_options.recordsTarget;
-    if (target.kind == records::RecordsTarget::Kind::Off) {
-        m_context.err << "zelcor-cli: the records are off: there is no history to show"
-                      << std::endl;
-        return kExitUsage;
-    }
     const QString connection = QStringLiteral("zelcor-cli-history");
+    if (const int code = openRecords(connection, "there is no history to show");
+        code != kExitDone) {
+        return code;
+    }
     QString error;
-    if (!records::OpenRecordsDatabase(target, connection, error)) {
-        m_context.err << "zelcor-cli: the records of " << records::TargetText(target)
-                      << " cannot be opened: " << error.toStdString() << std::endl;
-        return kExitCommFailure;
-    }
-    if (m_context.settleSpool) {
-        m_context.settleSpool();
-    }
     long long count = 0;
     long long unreadable = 0;
     bool read = false;

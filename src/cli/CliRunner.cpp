@@ -6,6 +6,7 @@
 #include "common/TextConv.h"
 #include "platform/Clock.h"
 #include "platform/ComPortControl.h"
+#include "records/RecordStore.h"
 #include "serial/PortSettings.h"
 
 #include <QJsonArray>
@@ -241,6 +242,24 @@ bool CliRunner::jobReadsWrenchCode() const {
         });
     }
     return m_subcommand != nullptr && m_subcommand->readsWrenchCode;
+}
+
+int CliRunner::openRecords(const QString& connection, const char* nothing) {
+    const records::RecordsTarget& target = m_options.recordsTarget;
+    if (target.kind == records::RecordsTarget::Kind::Off) {
+        m_context.err << "zelcor-cli: the records are off: " << nothing << std::endl;
+        return kExitUsage;
+    }
+    QString error;
+    if (!records::OpenRecordsDatabase(target, connection, error)) {
+        m_context.err << "zelcor-cli: the records of " << records::TargetText(target)
+                      << " cannot be opened: " << error.toStdString() << std::endl;
+        return kExitCommFailure;
+    }
+    if (m_context.settleSpool) {
+        m_context.settleSpool();
+    }
+    return kExitDone;
 }
 
 int CliRunner::readWrenchCode() {

@@ -125,6 +125,10 @@ private:
     bool jobReadsWrenchCode() const;
     // Reads the wrench code so that the service record names the wrench.
     int readWrenchCode();
+    // Opens the records as the connection `connection`, the records that waited in the spool
+    // handed to them first. kExitDone, or the code to end with after saying why: records off
+    // (then "there is no <nothing>"), or a database that cannot be opened.
+    int openRecords(const QString& connection, const char* nothing);
 
     // The exit code of a job that has ended: 0 only when it was done and nothing failed.
     int endOf(const JobResult& result);
