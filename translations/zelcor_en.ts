@@ -705,6 +705,30 @@ Nothing has been pasted.</translation>
 <context>
     <name>zelcor::Verification</name>
     <message>
+        <source>No reading came from the tester: pull again. %1</source>
+        <translation>No reading came from the tester: pull again. %1</translation>
+    </message>
+    <message>
+        <source>Waiting for the reference reading of this pull: %1</source>
+        <translation>Waiting for the reference reading of this pull: %1</translation>
+    </message>
+    <message>
+        <source>Verification ended: the link failed</source>
+        <translation>Verification ended: the link failed</translation>
+    </message>
+    <message>
+        <source>Verification stopped</source>
+        <translation>Verification stopped</translation>
+    </message>
+    <message>
+        <source>Verification passed</source>
+        <translation>Verification passed</translation>
+    </message>
+    <message>
+        <source>Verification failed</source>
+        <translation>Verification failed</translation>
+    </message>
+    <message>
         <source>The digits after the point must be 0 to 3.</source>
         <translation>The digits after the point must be 0 to 3.</translation>
     </message>

@@ -10,6 +10,19 @@
 
 namespace zelcor {
 
+namespace {
+
+// A text of the run in the program's language, %1 replaced by `arg` when given.
+std::string VerifyText(const char* text, const std::string& arg = {}) {
+    QString translated = QCoreApplication::translate("zelcor::Verification", text);
+    if (!arg.empty()) {
+        translated = translated.arg(QString::fromStdString(arg));
+    }
+    return translated.toStdString();
+}
+
+} // namespace
+
 bool WrenchSession::openTester(const std::string& portName, const SerialSettings& settings,
                                std::string& error) {
     return m_tester.open(portName, settings, error);
@@ -178,7 +191,10 @@ JobResult WrenchSession::verify(const VerificationSettings& settings) {
         const int limitMs = m_tester.isOpen() ? settings.referenceTimeoutS * 1000 : 0;
         setVerifyPhase(VerifyPhase::Pulling,
                        m_verification.askedAgain
-                           ? "No reading came from the tester: pull again. " + prompt
+                           ? VerifyText(QT_TRANSLATE_NOOP("zelcor::Verification",
+                                                          "No reading came from the tester: "
+                                                          "pull again. %1"),
+                                        prompt)
                            : prompt);
         if (verificationWait([this] { return m_pullOver; }, limitMs)) {
             m_verification.askedAgain = true;
@@ -200,7 +216,10 @@ JobResult WrenchSession::verify(const VerificationSettings& settings) {
         if (!m_reference && !verificationCut()) {
             m_verification.awaitingReference = true;
             setVerifyPhase(VerifyPhase::Reading,
-                           "Waiting for the reference reading of this pull: " + prompt);
+                           VerifyText(QT_TRANSLATE_NOOP("zelcor::Verification",
+                                                        "Waiting for the reference reading of "
+                                                        "this pull: %1"),
+                                      prompt));
             if (verificationWait([this] { return m_reference.has_value(); }, limitMs)) {
                 m_verification.askedAgain = true;
                 continue;
@@ -237,9 +256,14 @@ JobResult WrenchSession::verify(const VerificationSettings& settings) {
         r->verification = run;
         r->detail = detail;
     }
-    setVerifyPhase(VerifyPhase::Ended, m_verification.linkFailed
-                                           ? "Verification ended: the link failed"
-                                           : "Verification " + detail);
+    const char* end =
+        m_verification.linkFailed
+            ? QT_TRANSLATE_NOOP("zelcor::Verification", "Verification ended: the link failed")
+        : run.stopped ? QT_TRANSLATE_NOOP("zelcor::Verification", "Verification stopped")
+        : run.verdict == Verdict::Passed
+            ? QT_TRANSLATE_NOOP("zelcor::Verification", "Verification passed")
+            : QT_TRANSLATE_NOOP("zelcor::Verification", "Verification failed");
+    setVerifyPhase(VerifyPhase::Ended, VerifyText(end));
     return job.end(result);
 }
 
